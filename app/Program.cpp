@@ -1,0 +1,7 @@
+#include "app/Program.h"
+
+namespace tarnwell {
+
+int runProgram(const std::string&) { return 0; }
+
+}  // namespace tarnwell

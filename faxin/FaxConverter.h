@@ -1,0 +1,42 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "faxin/EngineSettings.h"
+#include "faxin/FaxFormat.h"
+#include "faxin/FaxPage.h"
+
+namespace tarnwell {
+
+// The fax conversion engine: turns one fax file into the intermediate multi-page fax TIFF.
+// One object serves one source file. Calling order: setSettings, open, hasPages, convert.
+class FaxConverter {
+ public:
+  FaxConverter();
+  ~FaxConverter();
+  FaxConverter(const FaxConverter&) = delete;
+  FaxConverter& operator=(const FaxConverter&) = delete;
+
+  void setSettings(const EngineSettings& settings) { settings_ = settings; }
+  const EngineSettings& settings() const { return settings_; }
+
+  // Opens the source with the reader of its code and describes page 1; -1 when it cannot be opened.
+  int open(const std::string& sourcePath, FaxFormat format);
+  int readPageInfo(FaxFormat format, int pageIndex);
+  bool hasPages() const { return page_.width >= 1 && page_.rows >= 1; }
+  // Writes every page into the TIFF at outputPath; 0 on success, negative on failure.
+  int convert(const std::string& outputPath, FaxFormat format);
+
+  const FaxPage& page() const { return page_; }
+  bool valid() const { return valid_; }
+
+ private:
+  struct Readers;
+  std::unique_ptr<Readers> readers_;
+  bool valid_ = false;
+  EngineSettings settings_;
+  FaxPage page_;
+};
+
+}  // namespace tarnwell

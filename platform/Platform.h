@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+// Every operating-system call of the program goes through this module.
+namespace tarnwell::platform {
+
+// Path separator used in report lines, directory walks and destination names.
+inline constexpr char kPathSeparator = '/';
+
+// Full, resolved path of the running program file.
+std::string programPath();
+// The system's temporary directory with a trailing separator.
+std::string tempDirectory();
+
+bool isDirectory(const std::string& path);
+bool isRegularFile(const std::string& path);
+bool pathExists(const std::string& path);
+// Creates one directory level; true when it was created.
+bool createDirectory(const std::string& path);
+// True when a file can be created in the directory.
+bool isWritableDirectory(const std::string& path);
+// Removes a file; false when it did not exist or could not be removed.
+bool removeFile(const std::string& path);
+
+// Entries of one directory (names only, no "." or ".."), sorted by name.
+struct DirEntry {
+  std::string name;
+  bool isDirectory = false;
+};
+std::vector<DirEntry> listDirectory(const std::string& path);
+
+// Access and modification times, with nanoseconds.
+struct FileTimes {
+  timespec access{};
+  timespec modification{};
+};
+bool getFileTimes(const std::string& path, FileTimes& times);
+bool setFileTimes(const std::string& path, const FileTimes& times);
+
+// Starts a program by name (PATH search applies) with these arguments and waits for it.
+// True when the program started and the wait succeeded; the exit code goes to exitCode.
+bool runAndWait(const std::vector<std::string>& argv, int* exitCode = nullptr);
+
+// An exclusive advisory lock on a file, held for the object's life. The lock file is created
+// when missing. lock() waits until the lock is free.
+class FileLock {
+ public:
+  explicit FileLock(const std::string& path);
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  bool locked() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+// Whether a graphical display is available (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM set).
+bool hasDisplay();
+
+// The per-thread pseudo-random generator: classic constants, state 1 on every new thread,
+// values 0 to 0x7FFF.
+int threadRand();
+// Restarts this thread's generator from state 1 (tests).
+void resetThreadRand();
+
+// Local time now.
+std::tm localTimeNow();
+// Local time of a time value.
+std::tm localTime(std::time_t t);
+// "Wed Jan 07 15:30:12 2009" in the C locale, day always two digits.
+std::string fixedDateText(const std::tm& t);
+
+}  // namespace tarnwell::platform
