@@ -1,0 +1,12 @@
+#include "pdfout/messages.h"
+
+#include <tiffio.h>
+
+namespace tarnwell {
+
+void silenceTiffMessages() {
+  TIFFSetErrorHandler(nullptr);
+  TIFFSetWarningHandler(nullptr);
+}
+
+}  // namespace tarnwell
