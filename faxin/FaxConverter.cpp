@@ -1,20 +1,180 @@
 #include "faxin/FaxConverter.h"
 
+#include <exception>
+
+#include "faxin/ContainerReaders.h"
+#include "faxin/RawFaxReader.h"
+#include "faxin/RepackTiff.h"
+#include "faxin/TiffFaxReader.h"
+#include "platform/Platform.h"
+
 namespace tarnwell {
 
-// Placeholder until the readers land: no file is recognised.
-struct FaxConverter::Readers {};
+namespace {
+
+using namespace fax_format;
+
+bool isContainerCode(FaxFormat format) { return format >= 1 && format <= 17; }
+
+// Codes whose file (or scratch TIFF) the engine's own TIFF reader reads.
+bool isTiffCode(FaxFormat format) {
+  return format == kAwd || format == kDs || format == kFmf || format == kTiff ||
+         format == kTiffFax;
+}
+
+// Readers that take the analysis settings before describing a page.
+bool takesProbeSettings(FaxFormat format) {
+  return format == kBfx || format == kFx || format == kPcResearch || format == kQfx;
+}
+
+}  // namespace
+
+// Only the readers a file needs exist: the TIFF reader and the raw reader are small until used,
+// a container reader is created for its code.
+struct FaxConverter::Readers {
+  TiffFaxReader tiff;
+  RawFaxReader raw;
+  std::unique_ptr<FaxReader> container;
+};
 
 FaxConverter::FaxConverter() : readers_(std::make_unique<Readers>()) {}
 FaxConverter::~FaxConverter() = default;
 
-int FaxConverter::open(const std::string&, FaxFormat format) { return readPageInfo(format, 0); }
+bool runAwdStub(const std::string& sourcePath, const std::string& scratchTiffPath) {
+  // A scratch TIFF left by an earlier file must never be taken for this file's pages.
+  platform::removeFile(scratchTiffPath);
+  return platform::runAndWait({"AWDVSTUB.EXE", "/c", sourcePath, scratchTiffPath});
+}
 
-int FaxConverter::readPageInfo(FaxFormat, int) {
+int FaxConverter::open(const std::string& sourcePath, FaxFormat format) {
+  try {
+    if (!isContainerCode(format)) {
+      if (readers_->raw.open(sourcePath) != 0) return -1;
+      openRaw();
+    } else if (format == kAwd) {
+      readers_->tiff.close();
+      if (runAwdStub(sourcePath, settings_.scratchTiffPath) &&
+          openTiff(settings_.scratchTiffPath) != 0) {
+        return -1;
+      }
+    } else if (format == kDs) {
+      if (openDs(sourcePath) != 0) return -1;
+    } else if (isTiffCode(format)) {
+      if (openTiff(sourcePath) != 0) return -1;
+    } else if (openContainer(sourcePath, format) != 0) {
+      return -1;
+    }
+    return readPageInfo(format, 0);
+  } catch (const std::exception&) {
+    page_ = FaxPage{};
+    valid_ = false;
+    return -1;
+  }
+}
+
+void FaxConverter::openRaw() {
+  RawFaxReader& raw = readers_->raw;
+  raw.configure(settings_);
+  if (raw.analyse(settings_.bitOrder, settings_.nonStandardWidth) < 0) {
+    settings_.pageCount = 0;
+    valid_ = false;
+    return;
+  }
+  (void)raw.readWorkHeader(page_);
+  if (settings_.verticalResolution > 0) page_.yResolution = settings_.verticalResolution;
+  raw.setPageLength(page_.pageSize, page_.yResolution);
+  const int pages = raw.countPages();
+  settings_.pageCount = static_cast<uint16_t>(pages > 0 ? pages : 0);
+  valid_ = true;
+}
+
+int FaxConverter::openTiff(const std::string& path) {
+  TiffFaxReader& tiff = readers_->tiff;
+  if (!tiff.open(path)) return -1;
+  if (tiff.checkHeader() == 0) {
+    settings_.pageCount = tiff.countPages();
+    valid_ = true;
+  }
+  return 0;
+}
+
+int FaxConverter::openDs(const std::string& path) {
+  auto& reader = readers_->container;
+  reader = makeContainerReader(kDs);
+  if (!reader || !reader->open(path)) return -1;
+  if (reader->checkHeader() == 0) {
+    settings_.pageCount = reader->countPages();
+    valid_ = true;
+    if (auto* extractor = dynamic_cast<TiffExtractingReader*>(reader.get())) {
+      const std::string& scratch = settings_.scratchTiffPath;
+      (void)extractor->extractPages(scratch, scratch + ".tiff", settings_.pageCount);
+    }
+  }
+  if (valid_) return openTiff(settings_.scratchTiffPath);
+  return 0;
+}
+
+int FaxConverter::openContainer(const std::string& path, FaxFormat format) {
+  auto& reader = readers_->container;
+  reader = makeContainerReader(format);
+  if (!reader || !reader->open(path)) return -1;
+  if (reader->checkHeader() == 0) {
+    settings_.pageCount = reader->countPages();
+    const bool needsPages = format == kBfx || format == kBmp || format == kDcx;
+    valid_ = !needsPages || settings_.pageCount > 0;
+  }
+  return 0;
+}
+
+int FaxConverter::readPageInfo(FaxFormat format, int pageIndex) {
+  try {
+    if (!isContainerCode(format)) {
+      if (valid_) (void)readers_->raw.describePage(pageIndex, page_);
+    } else if (isTiffCode(format)) {
+      (void)readers_->tiff.describePage(pageIndex, page_);
+    } else if (FaxReader* reader = readers_->container.get()) {
+      if (takesProbeSettings(format)) reader->setProbeSettings(settings_.threshold, settings_.flagNum);
+      (void)reader->describePage(pageIndex, page_);
+    }
+  } catch (const std::exception&) {
+    page_ = FaxPage{};
+  }
   valid_ = page_.width > 0 && page_.rows > 0;
   return 0;
 }
 
-int FaxConverter::convert(const std::string&, FaxFormat) { return -1; }
+int FaxConverter::convert(const std::string& outputPath, FaxFormat format) {
+  try {
+    if (!isContainerCode(format) || format == kTiff) {
+      if (!readers_->raw.isOpen()) return -1;
+      return readers_->raw.writeAll(outputPath, page_);
+    }
+    switch (format) {
+      case kAwd:
+        return repackTiff(settings_.scratchTiffPath, outputPath, false);
+      case kDs:
+        if (!readers_->container || !readers_->container->isOpen()) return -1;
+        return repackTiff(settings_.scratchTiffPath, outputPath, false);
+      case kFmf:
+      case kTiffFax:
+        if (!readers_->tiff.isOpen()) return -1;
+        return readers_->tiff.writeAll(outputPath, settings_.pageCount);
+      default:
+        return convertContainer(outputPath, format);
+    }
+  } catch (const std::exception&) {
+    return -1;
+  }
+}
+
+int FaxConverter::convertContainer(const std::string& outputPath, FaxFormat format) {
+  FaxReader* reader = readers_->container.get();
+  if (!reader || !reader->isOpen()) return -1;
+  const bool recount = (format == kFx || format == kMrv) && settings_.recountLines != 0;
+  if (settings_.splitPages == 1 && reader->canWriteEachPage()) {
+    return reader->writeEachPage(outputPath, settings_.pageCount, recount);
+  }
+  return reader->writeAll(outputPath, settings_.pageCount, recount);
+}
 
 }  // namespace tarnwell

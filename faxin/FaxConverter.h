@@ -33,10 +33,21 @@ class FaxConverter {
 
  private:
   struct Readers;
+  int openTiff(const std::string& path);
+  int openContainer(const std::string& path, FaxFormat format);
+  int openDs(const std::string& path);
+  void openRaw();
+  int convertContainer(const std::string& outputPath, FaxFormat format);
+
   std::unique_ptr<Readers> readers_;
   bool valid_ = false;
   EngineSettings settings_;
   FaxPage page_;
 };
+
+// Runs the external AWD converter ("AWDVSTUB.EXE /c source scratch") after deleting the scratch
+// TIFF, and waits for it. True when it started and the wait succeeded; the exit code is not
+// looked at (whether it left a TIFF shows when the TIFF is opened).
+bool runAwdStub(const std::string& sourcePath, const std::string& scratchTiffPath);
 
 }  // namespace tarnwell

@@ -1,12 +1,26 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
 namespace tarnwell {
+
+class PdfSink;
 
 // Writes a PDF with one page per TIFF directory. compression: 0 default, 3 no compression.
 // 0 on success, 1 on failure; a failed conversion leaves no output file behind.
 [[nodiscard]] int t2p_convert_file(const std::string& inputPath, const std::string& outputPath,
                                    int compression);
+
+// Knobs for tests: a smaller allocation limit, and a replacement for the file sink (it must
+// create the file at the path, which is removed again when the conversion fails).
+struct T2pOptions {
+  uint64_t allocationLimit = 0;  // 0: the default limit
+  std::function<std::unique_ptr<PdfSink>(const std::string& path)> openSink;
+};
+[[nodiscard]] int t2p_convert_file(const std::string& inputPath, const std::string& outputPath,
+                                   int compression, const T2pOptions& options);
 
 }  // namespace tarnwell

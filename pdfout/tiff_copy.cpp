@@ -1,8 +1,83 @@
 #include "pdfout/tiff_copy.h"
 
+#include <new>
+#include <optional>
+
+#include "pdfout/tiff_copy_handle.h"
+#include "pdfout/tiff_copy_image.h"
+#include "pdfout/tiff_copy_source.h"
+#include "pdfout/tiff_copy_strategies.h"
+
 namespace tarnwell {
 
-// Placeholder until the copy step lands: always fails.
-int tiff_copy_file(const std::string&, const std::string&, const TiffCopyOptions&) { return 1; }
+namespace {
+
+constexpr int kOutputFailed = -2;
+constexpr int kSourceFailed = -3;
+constexpr int kImageFailed = 1;
+
+// Copies the source's current directory into the output's current directory.
+bool copyImage(TIFF* in, TIFF* out, const CopySettings& settings, bool tiledOutput,
+               const char* sourceName) {
+  ImageShape shape;
+  if (!setUpOutputImage(in, out, settings, tiledOutput, sourceName, shape)) return false;
+  return copyImageData(in, out, shape, sourceName);
+}
+
+// Throws away the fields set for an abandoned image so the next image starts clean.
+void discardOutputDirectory(TIFF* out) {
+  TIFFFreeDirectory(out);
+  TIFFCreateDirectory(out);
+}
+
+int copyFile(const std::string& sourceName, const std::string& outputPath,
+             const TiffCopyOptions& options) {
+  const CopySettings settings = copySettingsFor(options);
+  TiffHandle out(TIFFOpen(outputPath.c_str(), options.append != 0 ? "a" : "w"));
+  if (!out) return kOutputFailed;
+
+  const SourceName source = splitSourceName(sourceName);
+  TiffHandle in(TIFFOpen(source.fileName.c_str(), "r"));
+  if (!in) return kSourceFailed;
+  std::optional<ImageList> list;
+  if (source.hasList) {
+    list.emplace(source.fileName, source.list);
+    if (list->selectNext(in.get()) != ImageList::Step::Selected) return kSourceFailed;
+  }
+
+  // With tiling -1 the first image decides the layout of every image of this call.
+  const bool tiledOutput =
+      settings.tiling == -1 ? TIFFIsTiled(in.get()) != 0 : settings.tiling != 0;
+  const char* fileName = source.fileName.c_str();
+  for (;;) {
+    bool copied = false;
+    bool abandoned = false;
+    try {
+      copied = copyImage(in.get(), out.get(), settings, tiledOutput, fileName);
+    } catch (const std::bad_alloc&) {
+      abandoned = true;
+      discardOutputDirectory(out.get());
+    }
+    if (!abandoned && (!copied || !TIFFWriteDirectory(out.get()))) return kImageFailed;
+
+    if (list) {
+      if (list->selectNext(in.get()) != ImageList::Step::Selected) break;
+    } else if (!TIFFReadDirectory(in.get())) {
+      break;
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
+                   const TiffCopyOptions& options) {
+  try {
+    return copyFile(sourceName, outputPath, options);
+  } catch (...) {
+    return kImageFailed;
+  }
+}
 
 }  // namespace tarnwell

@@ -58,15 +58,98 @@ bool isWritableDirectory(const std::string& path) {
 
 bool removeFile(const std::string& path) { return !path.empty() && ::unlink(path.c_str()) == 0; }
 
+namespace {
+
+// A file descriptor closed when it goes out of scope.
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(Fd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  Fd& operator=(Fd&&) = delete;
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+
+ private:
+  int fd_;
+};
+
+// Opens a path for reading without blocking on pipes or devices; the result is valid only
+// for a regular file.
+Fd openRegularForReading(const std::string& path) {
+  if (path.empty()) return Fd(-1);
+  Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  if (!fd.valid()) return Fd(-1);
+  struct stat st{};
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return Fd(-1);
+  return fd;
+}
+
+}  // namespace
+
+bool isReadableFile(const std::string& path) { return openRegularForReading(path).valid(); }
+
+bool sameFile(const std::string& a, const std::string& b) {
+  struct stat sa{}, sb{};
+  if (a.empty() || b.empty() || ::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0)
+    return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool readFileHead(const std::string& path, std::size_t maxBytes, std::vector<uint8_t>& out) {
+  out.clear();
+  Fd fd = openRegularForReading(path);
+  if (!fd.valid()) return false;
+  out.resize(maxBytes);
+  std::size_t got = 0;
+  while (got < maxBytes) {
+    ssize_t n = ::read(fd.get(), out.data() + got, maxBytes - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      out.clear();
+      return false;
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  out.resize(got);
+  return true;
+}
+
+int appendToFile(const std::string& path, const std::string& bytes) {
+  if (path.empty()) return -1;
+  // O_NONBLOCK keeps a named pipe without a reader from blocking the open; it is refused below.
+  Fd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY,
+               0666));
+  if (!fd.valid()) return -1;
+  struct stat st{};
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return -1;
+    done += static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
 std::vector<DirEntry> listDirectory(const std::string& path) {
   std::vector<DirEntry> entries;
+  if (path.empty()) return entries;
   std::error_code ec;
   std::filesystem::directory_iterator it(path, ec), end;
   for (; !ec && it != end; it.increment(ec)) {
     DirEntry e;
     e.name = it->path().filename().string();
     std::error_code typeEc;
+    e.isSymlink = it->is_symlink(typeEc);
     e.isDirectory = it->is_directory(typeEc);
+    e.isRegular = it->is_regular_file(typeEc);
     entries.push_back(std::move(e));
   }
   std::sort(entries.begin(), entries.end(),
@@ -107,12 +190,13 @@ bool runAndWait(const std::vector<std::string>& argv, int* exitCode) {
   return true;
 }
 
-FileLock::FileLock(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+FileLock::FileLock(const std::string& path, bool wait) {
+  if (path.empty()) return;
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
   if (fd < 0) return;
   int r;
   do {
-    r = ::flock(fd, LOCK_EX);
+    r = ::flock(fd, wait ? LOCK_EX : LOCK_EX | LOCK_NB);
   } while (r != 0 && errno == EINTR);
   if (r != 0) {
     ::close(fd);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -25,11 +26,24 @@ bool createDirectory(const std::string& path);
 bool isWritableDirectory(const std::string& path);
 // Removes a file; false when it did not exist or could not be removed.
 bool removeFile(const std::string& path);
+// True when the path names a regular file (links followed) that this process may open for
+// reading. Never blocks, even on a named pipe.
+bool isReadableFile(const std::string& path);
+// True when both paths exist and name the same file (links followed).
+bool sameFile(const std::string& a, const std::string& b);
+// Reads at most maxBytes from the start of a regular file into out (cleared first). False when
+// the path is not a regular file or cannot be opened or read; never blocks on special files.
+bool readFileHead(const std::string& path, std::size_t maxBytes, std::vector<uint8_t>& out);
+// Appends bytes to a regular file, creating it when missing, in one write where the system
+// allows. 0 on success, -1 when the file cannot be opened (or is not a regular file) or written.
+int appendToFile(const std::string& path, const std::string& bytes);
 
 // Entries of one directory (names only, no "." or ".."), sorted by name.
 struct DirEntry {
   std::string name;
-  bool isDirectory = false;
+  bool isDirectory = false;  // a directory, or a link to one
+  bool isRegular = false;    // a regular file, or a link to one
+  bool isSymlink = false;    // the entry itself is a symbolic link
 };
 std::vector<DirEntry> listDirectory(const std::string& path);
 
@@ -46,10 +60,11 @@ bool setFileTimes(const std::string& path, const FileTimes& times);
 bool runAndWait(const std::vector<std::string>& argv, int* exitCode = nullptr);
 
 // An exclusive advisory lock on a file, held for the object's life. The lock file is created
-// when missing. lock() waits until the lock is free.
+// when missing. With wait set the constructor waits until the lock is free; otherwise it gives
+// up at once when another holder has it (locked() then reports false).
 class FileLock {
  public:
-  explicit FileLock(const std::string& path);
+  explicit FileLock(const std::string& path, bool wait = true);
   ~FileLock();
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;

@@ -1,0 +1,68 @@
+#include "app/ConversionSettings.h"
+
+#include "platform/Platform.h"
+
+namespace tarnwell {
+
+namespace {
+
+constexpr char kSep = platform::kPathSeparator;
+
+std::string cutAtLastSeparator(const std::string& path) {
+  const auto pos = path.rfind(kSep);
+  return pos == std::string::npos ? std::string() : path.substr(0, pos);
+}
+
+}  // namespace
+
+WorkingPaths makeWorkingPaths(const std::string& programPath, const std::string& tempDirectory,
+                              bool moduleDirectoryWritable) {
+  WorkingPaths p;
+  p.programPath = programPath;
+  p.moduleDirectory = cutAtLastSeparator(programPath);
+  const std::string workDirectory =
+      moduleDirectoryWritable ? p.moduleDirectory + kSep : tempDirectory;
+  p.workFilePath = workDirectory + "trwtmp.tmp";
+  p.segmentFilePath = workDirectory + "trwseg.tmp";
+  p.lockFilePath = workDirectory + "trwlock.tmp";
+  p.logDirectory = p.moduleDirectory + kSep + "log" + kSep;
+  p.scratchTiffPath = tempDirectory + "trwtif.tmp";
+  p.intermediateTiffPath = tempDirectory + "trwintif.tmp";
+  p.pdfReadyTiffPath = tempDirectory + "trwcptif.tmp";
+  return p;
+}
+
+ConversionSettings defaultSettings(const WorkingPaths& paths) {
+  ConversionSettings s;
+  s.workFilePath = paths.workFilePath;
+  s.segmentFilePath = paths.segmentFilePath;
+  s.scratchTiffPath = paths.scratchTiffPath;
+  return s;
+}
+
+ConversionSettings& processSettings() {
+  static ConversionSettings settings;
+  return settings;
+}
+
+WorkingPaths& processPaths() {
+  static WorkingPaths paths;
+  return paths;
+}
+
+void initialiseProcessState() {
+  const std::string program = platform::programPath();
+  processPaths() = makeWorkingPaths(program, platform::tempDirectory(),
+                                    platform::isWritableDirectory(cutAtLastSeparator(program)));
+  processSettings() = defaultSettings(processPaths());
+}
+
+void removeWorkingFiles(const WorkingPaths& paths) {
+  // Another process may be converting with the same fixed-name files; wait for it.
+  platform::FileLock lock(paths.lockFilePath);
+  platform::removeFile(paths.workFilePath);
+  platform::removeFile(paths.segmentFilePath);
+  platform::removeFile(paths.scratchTiffPath);
+}
+
+}  // namespace tarnwell

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+
+#include "faxin/EngineSettings.h"
+
+namespace tarnwell {
+
+// The process-wide conversion settings: the fax engine's fields (working-file paths and
+// decoding options) with the defaults every run starts from. Nothing is saved between runs.
+struct ConversionSettings : EngineSettings {};
+
+// The working-file and log paths, built once at start-up.
+struct WorkingPaths {
+  std::string programPath;           // full path of the program file
+  std::string moduleDirectory;       // programPath cut at its last separator
+  std::string workFilePath;          // "trwtmp.tmp": beside the program, or in the temp directory
+  std::string segmentFilePath;       // "trwseg.tmp": as workFilePath
+  std::string lockFilePath;          // "trwlock.tmp" beside workFilePath; serialises conversions
+  std::string logDirectory;          // moduleDirectory + "/log/"
+  std::string scratchTiffPath;       // temp directory + "trwtif.tmp"
+  std::string intermediateTiffPath;  // temp directory + "trwintif.tmp"
+  std::string pdfReadyTiffPath;      // temp directory + "trwcptif.tmp"
+};
+
+// Builds the paths from the program path and the temporary directory (which ends in a
+// separator). The work and segment files go beside the program when its directory is writable,
+// otherwise into the temporary directory under the same names.
+WorkingPaths makeWorkingPaths(const std::string& programPath, const std::string& tempDirectory,
+                              bool moduleDirectoryWritable);
+
+// The defaults of a fresh run, pointing at the given working files.
+ConversionSettings defaultSettings(const WorkingPaths& paths);
+
+// The process-wide record and paths. They live for the whole process; start-up fills them.
+ConversionSettings& processSettings();
+WorkingPaths& processPaths();
+
+// Fills the process-wide paths from the running program and the system's temporary directory,
+// and resets the settings to their defaults.
+void initialiseProcessState();
+
+// Removes the work file, the segment file and the scratch TIFF, ignoring failures. Waits for a
+// conversion of another process that shares the files to finish first.
+void removeWorkingFiles(const WorkingPaths& paths);
+
+}  // namespace tarnwell

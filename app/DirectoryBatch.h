@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+#include "app/ConversionJob.h"
+#include "app/FileConversion.h"
+
+namespace tarnwell {
+
+// Appends to the job's fileList every file below the directory whose name matches the job's
+// filter and whose code is not NotFax, as a path relative to the job's sourcePath. With recurse
+// set, subdirectories whose names match the filter are walked too, depth first. Special files
+// and links to directories are left out.
+void collectFiles(ConversionJob& job, const std::string& directory, bool recurse);
+
+// The PDF path for a source path (sourcePath + separator + listed entry), following the job's
+// keepSourceExtension and keepHierarchy flags.
+[[nodiscard]] std::string destinationFor(const ConversionJob& job, const std::string& source);
+
+// Converts every listed file into the destination directory and writes the report into
+// logText: header, one line per file, total line. -1 when destinationPath is empty.
+int convertFileList(ConversionJob& job);
+
+// The same with explicit settings, paths and stages.
+int convertFileList(ConversionJob& job, const ConversionSettings& settings,
+                    const WorkingPaths& paths, const ConversionStages& stages);
+
+}  // namespace tarnwell

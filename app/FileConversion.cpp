@@ -1,0 +1,165 @@
+#include "app/FileConversion.h"
+
+#include "faxin/FaxConverter.h"
+#include "faxin/FormatClassifier.h"
+#include "pdfout/t2p.h"
+#include "platform/Platform.h"
+
+namespace tarnwell {
+
+namespace {
+
+constexpr char kSep = platform::kPathSeparator;
+
+// Compression choices of the TIFF copy step.
+constexpr int32_t kCopyKeepCompression = -1;
+constexpr int32_t kCopyGroup4 = 6;
+
+class RealStages final : public ConversionStages {
+ public:
+  EngineOutcome runEngine(const EngineSettings& settings, const std::string& source,
+                          FaxFormat format, const std::string& intermediateTiff) const override {
+    FaxConverter converter;
+    converter.setSettings(settings);
+    (void)converter.open(source, format);  // an unopened file simply has no pages
+    if (!converter.hasPages()) return EngineOutcome::kNoPages;
+    if (converter.convert(intermediateTiff, format) != 0) return EngineOutcome::kWriteFailed;
+    return EngineOutcome::kConverted;
+  }
+  int copyTiff(const std::string& source, const std::string& output,
+               const TiffCopyOptions& options) const override {
+    return tiff_copy_file(source, output, options);
+  }
+  int writePdf(const std::string& tiff, const std::string& pdf, int compression) const override {
+    return t2p_convert_file(tiff, pdf, compression);
+  }
+};
+
+std::string failure(const std::string& source, const char* reason) {
+  return "Failed : " + source + " - " + reason + "\r\n";
+}
+
+// The stages proper, run under the caller's catch-all handler. Returns the report ending and
+// whether the PDF was written.
+bool runStages(ConversionJob& job, const std::string& source, const std::string& destination,
+               const ConversionSettings& settings, const WorkingPaths& paths,
+               const ConversionStages& stages, std::string& ending) {
+  const FaxFormat format = classifyFile(source);
+  const bool tiffSource = format == fax_format::kTiff;
+
+  // A missing, unreadable or special source (a directory, a pipe, a device) never reaches a
+  // stage, where opening it could block; it gets the ending its stage would have given.
+  if (!platform::isReadableFile(source)) {
+    ending = failure(source, tiffSource ? "Error in prearing to pdf conversion" : "Not Fax");
+    return false;
+  }
+  // Writing the PDF over the source itself would destroy the source.
+  if (platform::sameFile(source, destination)) {
+    ending = failure(source, "Error in converting to pdf");
+    return false;
+  }
+
+  if (tiffSource) {
+    job.copyOptions.compression = kCopyKeepCompression;
+    if (stages.copyTiff(source, paths.pdfReadyTiffPath, job.copyOptions) != 0) {
+      ending = failure(source, "Error in prearing to pdf conversion");
+      return false;
+    }
+  } else {
+    const EngineSettings engineCopy = settings;  // the engine works on its own copy
+    switch (stages.runEngine(engineCopy, source, format, paths.intermediateTiffPath)) {
+      case EngineOutcome::kNoPages:
+        ending = failure(source, "Not Fax");
+        return false;
+      case EngineOutcome::kWriteFailed:
+        ending = failure(source, "Error Fax");
+        return false;
+      case EngineOutcome::kConverted:
+        break;
+    }
+    job.copyOptions.compression = kCopyGroup4;
+    if (stages.copyTiff(paths.intermediateTiffPath, paths.pdfReadyTiffPath, job.copyOptions) != 0) {
+      ending = failure(source, "Error in prearing to pdf conversion");
+      return false;
+    }
+  }
+  if (stages.writePdf(paths.pdfReadyTiffPath, destination, 0) != 0) {
+    ending = failure(source, "Error in converting to pdf");
+    return false;
+  }
+  ending = "Success !\r\n";
+  return true;
+}
+
+}  // namespace
+
+const ConversionStages& pipelineStages() {
+  static const RealStages stages;
+  return stages;
+}
+
+bool convertFile(ConversionJob& job, const std::string& source, const std::string& destination) {
+  return convertFile(job, source, destination, processSettings(), processPaths(),
+                     pipelineStages());
+}
+
+bool convertFile(ConversionJob& job, const std::string& source, const std::string& destination,
+                 const ConversionSettings& settings, const WorkingPaths& paths,
+                 const ConversionStages& stages) {
+  try {
+    // The working files have fixed names shared by every process of this program; one
+    // conversion at a time may use them.
+    platform::FileLock lock(paths.lockFilePath);
+    job.logText += source + " --> " + destination + " : ";
+
+    const auto lastSep = destination.rfind(kSep);
+    if (lastSep != std::string::npos) {
+      // A destination directly under the root keeps the root as its directory.
+      const std::string directory = destination.substr(0, lastSep == 0 ? 1 : lastSep);
+      if (!ensureDirectory(job, directory)) {
+        job.logText += "Failed to create save dir : " + directory + "\r\n";
+        return false;
+      }
+    }
+
+    std::string ending;
+    bool converted = false;
+    try {
+      converted = runStages(job, source, destination, settings, paths, stages, ending);
+    } catch (...) {
+      job.logText += "Exception : Failed in FAX to PDF conversion\r\n";
+      return false;
+    }
+    job.logText += ending;
+    if (!converted) return false;
+    if (!job.keepFileTime) return true;
+    if (!platform::isReadableFile(source)) return false;
+    return copyFileTimes(job, source, destination);
+  } catch (...) {
+    // Only running out of memory while building the report line gets here.
+    try {
+      job.logText += "Exception : Failed in FAX to PDF conversion\r\n";
+    } catch (...) {
+    }
+    return false;
+  }
+}
+
+int ensureDirectory(ConversionJob& job, const std::string& directory) {
+  if (directory.empty()) return 0;
+  if (platform::isDirectory(directory)) return 1;
+  const auto lastSep = directory.rfind(kSep);
+  if (lastSep != std::string::npos && lastSep > 0)
+    (void)ensureDirectory(job, directory.substr(0, lastSep));
+  // Another process may create it at the same moment; what counts is that it exists now.
+  return platform::createDirectory(directory) || platform::isDirectory(directory) ? 1 : 0;
+}
+
+bool copyFileTimes(ConversionJob&, const std::string& source, const std::string& destination) {
+  platform::FileTimes times;
+  if (!platform::getFileTimes(source, times)) return false;
+  if (!platform::isRegularFile(destination)) return false;
+  return platform::setFileTimes(destination, times);
+}
+
+}  // namespace tarnwell

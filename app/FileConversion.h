@@ -1,0 +1,51 @@
+#pragma once
+
+#include <string>
+
+#include "app/ConversionJob.h"
+#include "app/ConversionSettings.h"
+#include "faxin/EngineSettings.h"
+#include "faxin/FaxFormat.h"
+#include "pdfout/tiff_copy.h"
+
+namespace tarnwell {
+
+// Outcome of the fax engine for one file.
+enum class EngineOutcome { kConverted, kNoPages, kWriteFailed };
+
+// The three stages of the pipeline. The program uses the real engine, TIFF copy and PDF
+// writer (pipelineStages()); tests put their own stages in to reach every outcome.
+class ConversionStages {
+ public:
+  virtual ~ConversionStages() = default;
+  // Opens the source with the reader of its code and writes every page into the intermediate
+  // TIFF, working on its own copy of the settings.
+  virtual EngineOutcome runEngine(const EngineSettings& settings, const std::string& source,
+                                  FaxFormat format, const std::string& intermediateTiff) const = 0;
+  // 0 on success.
+  virtual int copyTiff(const std::string& source, const std::string& output,
+                       const TiffCopyOptions& options) const = 0;
+  // 0 on success; on failure the writer leaves no output file.
+  virtual int writePdf(const std::string& tiff, const std::string& pdf, int compression) const = 0;
+};
+
+// The real stages: FaxConverter, tiff_copy_file and t2p_convert_file.
+const ConversionStages& pipelineStages();
+
+// Converts one source file into one PDF and appends exactly one report line to the job's
+// logText. True when the file counts as converted. Uses the process-wide settings and paths.
+bool convertFile(ConversionJob& job, const std::string& source, const std::string& destination);
+
+// The same with explicit settings, paths and stages.
+bool convertFile(ConversionJob& job, const std::string& source, const std::string& destination,
+                 const ConversionSettings& settings, const WorkingPaths& paths,
+                 const ConversionStages& stages);
+
+// Makes sure a directory exists, creating missing parent levels too. Non-zero when the
+// directory exists afterwards. Never changes the current directory.
+int ensureDirectory(ConversionJob& job, const std::string& directory);
+
+// Gives the destination the source's access and modification times.
+bool copyFileTimes(ConversionJob& job, const std::string& source, const std::string& destination);
+
+}  // namespace tarnwell

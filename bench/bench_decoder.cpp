@@ -1,0 +1,247 @@
+// Decoder speed: realistic 1728 x 2200 text pages coded as T.6, T.4 two-dimensional and T.4
+// one-dimensional (by libtiff), decoded by our decoders and by libtiff's in the same run, plus
+// the standard-width probe on a one-dimensional page. Prints ours/libtiff ratios at the end.
+
+#include <benchmark/benchmark.h>
+#include <tiffio.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "faxin/FaxBitReader.h"
+#include "faxin/FaxDecoder.h"
+#include "faxin/FaxProbe.h"
+
+namespace {
+
+constexpr int kWidth = 1728;
+constexpr int kHeight = 2200;
+constexpr int kBytesPerRow = kWidth / 8;
+
+// A text-like page: lines of glyph cells with stems, bars and dots between white margins.
+std::vector<uint8_t> makeTextPage() {
+  std::vector<uint8_t> bits(static_cast<std::size_t>(kBytesPerRow) * kHeight, 0);
+  auto fill = [&](int y, int from, int to) {
+    for (int x = from; x < to && x < kWidth; ++x) {
+      bits[static_cast<std::size_t>(y) * kBytesPerRow + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+    }
+  };
+  std::mt19937 rng(2026);
+  const int lineHeight = 28;
+  for (int top = 120; top + lineHeight < kHeight - 120; top += lineHeight + 14) {
+    int x = 140;
+    while (x < kWidth - 160) {
+      const int word = 2 + static_cast<int>(rng() % 9);
+      for (int g = 0; g < word && x < kWidth - 160; ++g) {
+        const int glyph = static_cast<int>(rng() % 32);
+        const int w = 9 + glyph % 6;
+        for (int dy = 0; dy < lineHeight - 6; ++dy) {
+          const int y = top + dy;
+          if (glyph & 1) fill(y, x, x + 2);
+          if ((glyph & 2) && (dy < 2 || dy > lineHeight - 9)) fill(y, x, x + w);
+          if ((glyph & 4) && dy > 8) fill(y, x + w - 2, x + w);
+          if ((glyph & 8) && (dy == 10 || dy == 11)) fill(y, x, x + w);
+          if ((glyph & 16) && dy > 4 && dy < 18) fill(y, x + dy / 3, x + dy / 3 + 2);
+        }
+        x += w + 3;
+      }
+      x += 12;
+    }
+  }
+  return bits;
+}
+
+struct TiffCloser {
+  void operator()(TIFF* t) const {
+    if (t != nullptr) TIFFClose(t);
+  }
+};
+using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
+
+// A page coded by libtiff: the TIFF file (kept open for libtiff's decode) and the raw strip.
+struct CodedPage {
+  std::string path;
+  TiffHandle tif;
+  std::vector<uint8_t> raw;
+  ~CodedPage() {
+    tif.reset();
+    if (!path.empty()) std::remove(path.c_str());
+  }
+};
+
+std::unique_ptr<CodedPage> encode(uint16_t compression, uint32_t group3Options) {
+  TIFFSetWarningHandler(nullptr);
+  TIFFSetErrorHandler(nullptr);
+  auto page = std::make_unique<CodedPage>();
+  page->path = "/tmp/trw_bench_decoder_" + std::to_string(getpid()) + "_" +
+               std::to_string(compression) + "_" + std::to_string(group3Options) + ".tif";
+  std::vector<uint8_t> bits = makeTextPage();
+  {
+    TiffHandle out(TIFFOpen(page->path.c_str(), "w"));
+    if (!out) return nullptr;
+    TIFF* t = out.get();
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(kWidth));
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(kHeight));
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(kHeight));
+    TIFFSetField(t, TIFFTAG_XRESOLUTION, 204.0);
+    TIFFSetField(t, TIFFTAG_YRESOLUTION, 196.0);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, compression);
+    if (compression == COMPRESSION_CCITTFAX3) TIFFSetField(t, TIFFTAG_GROUP3OPTIONS, group3Options);
+    if (TIFFWriteEncodedStrip(t, 0, bits.data(), static_cast<tmsize_t>(bits.size())) < 0) {
+      return nullptr;
+    }
+  }
+  page->tif.reset(TIFFOpen(page->path.c_str(), "r"));
+  if (!page->tif) return nullptr;
+  uint64_t* counts = nullptr;
+  if (TIFFGetField(page->tif.get(), TIFFTAG_STRIPBYTECOUNTS, &counts) != 1 || counts == nullptr) {
+    return nullptr;
+  }
+  page->raw.resize(static_cast<std::size_t>(counts[0]));
+  if (TIFFReadRawStrip(page->tif.get(), 0, page->raw.data(),
+                       static_cast<tmsize_t>(page->raw.size())) < 0) {
+    return nullptr;
+  }
+  return page;
+}
+
+CodedPage* codedPage(int which) {
+  static std::unique_ptr<CodedPage> pages[3] = {
+      encode(COMPRESSION_CCITTFAX4, 0),
+      encode(COMPRESSION_CCITTFAX3, GROUP3OPT_2DENCODING),
+      encode(COMPRESSION_CCITTFAX3, 0),
+  };
+  return pages[which].get();
+}
+
+constexpr const char* kCodingNames[] = {"G4", "G3_2D", "G3_1D"};
+constexpr uint8_t kCodings[] = {7, 6, 5};
+
+void BM_Ours(benchmark::State& state) {
+  const int which = static_cast<int>(state.range(0));
+  CodedPage* page = codedPage(which);
+  if (page == nullptr) {
+    state.SkipWithError("libtiff could not encode the page");
+    return;
+  }
+  tarnwell::FaxDecodeParams params;
+  params.coding = kCodings[which];
+  params.width = kWidth;
+  params.rowLimit = kHeight;
+  tarnwell::FaxPage out;
+  for (auto _ : state) {
+    const int result = tarnwell::decodePage(page->raw, params, out);
+    benchmark::DoNotOptimize(result);
+    benchmark::DoNotOptimize(out.bitmap.data());
+  }
+  if (out.rows != kHeight) state.SkipWithError("our decoder lost rows");
+  state.SetLabel(kCodingNames[which]);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(page->raw.size()));
+}
+
+void BM_Libtiff(benchmark::State& state) {
+  const int which = static_cast<int>(state.range(0));
+  CodedPage* page = codedPage(which);
+  if (page == nullptr) {
+    state.SkipWithError("libtiff could not encode the page");
+    return;
+  }
+  std::vector<uint8_t> buffer(static_cast<std::size_t>(kBytesPerRow) * kHeight);
+  for (auto _ : state) {
+    const tmsize_t n = TIFFReadEncodedStrip(page->tif.get(), 0, buffer.data(),
+                                            static_cast<tmsize_t>(buffer.size()));
+    benchmark::DoNotOptimize(n);
+    benchmark::DoNotOptimize(buffer.data());
+  }
+  state.SetLabel(kCodingNames[which]);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(page->raw.size()));
+}
+
+void BM_StandardWidthProbe1D(benchmark::State& state) {
+  CodedPage* page = codedPage(2);
+  if (page == nullptr) {
+    state.SkipWithError("libtiff could not encode the page");
+    return;
+  }
+  tarnwell::FaxBitReader reader(page->raw, 1);
+  for (auto _ : state) {
+    int32_t width = 0;
+    const int result = tarnwell::probeStandardWidth1D(reader, 50, width);
+    benchmark::DoNotOptimize(result);
+    if (result != 0 || width != kWidth) state.SkipWithError("probe failed");
+  }
+}
+
+void BM_CodingProbe1DLeastBitFirstMiss(benchmark::State& state) {
+  // The whole coding probe on a page stored most-significant-bit first: every probe with the
+  // wrong bit order scans the whole page before the right one succeeds.
+  CodedPage* page = codedPage(2);
+  if (page == nullptr) {
+    state.SkipWithError("libtiff could not encode the page");
+    return;
+  }
+  std::vector<uint8_t> reversed = page->raw;
+  for (uint8_t& b : reversed) b = tarnwell::FaxBitReader::reverseBits(b);
+  for (auto _ : state) {
+    tarnwell::FaxProbeResult result;
+    const int found = tarnwell::probeCoding(reversed, 50, result);
+    benchmark::DoNotOptimize(found);
+  }
+}
+
+BENCHMARK(BM_Ours)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Libtiff)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_StandardWidthProbe1D)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CodingProbe1DLeastBitFirstMiss)->Unit(benchmark::kMicrosecond);
+
+// Prints the usual table, then ours/libtiff for every coding.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
+        // The fastest repetition: the machine is shared, slower ones measure other programs.
+        const std::string name = run.run_name.function_name + "/" + run.run_name.args;
+        const double t = run.GetAdjustedCPUTime();
+        auto it = times_.find(name);
+        if (it == times_.end() || t < it->second) times_[name] = t;
+      }
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    for (int i = 0; i < 3; ++i) {
+      const std::string suffix = "/" + std::to_string(i);
+      const auto ours = times_.find("BM_Ours" + suffix);
+      const auto theirs = times_.find("BM_Libtiff" + suffix);
+      if (ours != times_.end() && theirs != times_.end() && theirs->second > 0) {
+        std::printf("ratio ours/libtiff %-6s %.3f\n", kCodingNames[i], ours->second / theirs->second);
+      }
+    }
+  }
+
+ private:
+  std::map<std::string, double> times_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "faxin/FaxBitReader.h"
+#include "faxin/FaxPage.h"
+
+namespace tarnwell {
+
+// Horizontal resolution and paper class (1 A4, 2 B4, 3 A3) of a row width.
+struct FaxWidthClass {
+  uint16_t xResolution = 200;
+  uint8_t pageSize = 1;
+};
+FaxWidthClass widthClass(int64_t width);
+
+// The standard fax row widths, in the order the one- and two-dimensional probes know them.
+inline constexpr int32_t kFaxStandardWidths[] = {1728, 2048, 2432, 2592, 3072,
+                                                 3456, 3648, 4096, 4864};
+// The order in which the T.6 width candidates are tried (3648 before 3456).
+inline constexpr int32_t kFaxT6ProbeWidths[] = {1728, 2048, 2432, 2592, 3072,
+                                                3648, 3456, 4096, 4864};
+
+// Widest row the minimum-width probes measure; a longer row is treated like an invalid code.
+inline constexpr int32_t kFaxProbeMaxWidth = 1 << 17;
+
+// Result codes of the probes.
+inline constexpr int kFaxProbeFailed = -1;   // probeCoding / probeT6Widths: nothing recognised
+inline constexpr int kFaxProbeDataEnd = -2;  // a row probe reached the end of the data
+
+// Row-width probes. Each starts at the reader's current position with a search for an EOL (two-
+// dimensionally: an EOL followed by tag bit 1), decodes rows without storing them and succeeds
+// (0, `width` set) when `required` rows in a row have the same accepted width; kFaxProbeDataEnd
+// when the data ends first. Whatever the outcome, the reader is back at the start of the data.
+//
+// Standard widths: a row of one of kFaxStandardWidths counts when it equals the previous row's
+// width, otherwise restarts the count at 1; a row of another width resynchronises on the next
+// EOL; an invalid code or an overlong row resynchronises and clears the count.
+[[nodiscard]] int probeStandardWidth1D(FaxBitReader& reader, int required, int32_t& width);
+[[nodiscard]] int probeStandardWidth2D(FaxBitReader& reader, int required, int32_t& width);
+// Minimum width M: a row wider than M counts when it equals the width of the previous such row;
+// a row of another width above M resynchronises on the next EOL and restarts the count at 1 with
+// its width; rows not wider than M are passed over; an invalid code resynchronises and clears the
+// count.
+[[nodiscard]] int probeMinimumWidth1D(FaxBitReader& reader, int required, int32_t minWidth,
+                                      int32_t& width);
+[[nodiscard]] int probeMinimumWidth2D(FaxBitReader& reader, int required, int32_t minWidth,
+                                      int32_t& width);
+
+// T.6 width probe at one candidate width, from the reader's current position. With
+// findFirstMarker the probe first searches a marker of markerCount 0xFF bytes (none: data end).
+// A row that decodes to exactly `width` counts; a row of another length or an invalid code
+// resynchronises on the next marker (markerCount 0: the probe fails) and restarts the count from
+// a white reference row; an EOL code resets the reference row to white. `required` good rows in
+// a row: 0. The data's end: kFaxProbeDataEnd. `markerBit`, when given, receives the bit position
+// after the last marker found (0 when none). The reader is back at the start of the data after.
+[[nodiscard]] int probeT6Width(FaxBitReader& reader, int32_t width, int required,
+                               int markerCount, bool findFirstMarker,
+                               uint64_t* markerBit = nullptr);
+
+// What probeCoding and probeT6Widths found.
+struct FaxProbeResult {
+  uint8_t coding = 0;  // FaxCoding 5, 6 or 7
+  int bitOrder = 1;
+  int32_t width = 0;
+};
+
+// Tries, each with bit order 1 then 2: one-dimensional standard widths, one-dimensional with
+// minimum 1728, two-dimensional standard widths, two-dimensional with minimum 1728. The first
+// success fills `result` (coding 5 or 6) and returns 0; kFaxProbeFailed when all eight fail.
+[[nodiscard]] int probeCoding(std::span<const uint8_t> data, int rowsRequired,
+                              FaxProbeResult& result);
+// T.6 data of a container page: kFaxT6ProbeWidths in order, each with bit order 1 then 2, from
+// the start of the data without markers. The first success fills `result` (coding 7) and returns
+// 0; kFaxProbeFailed when all eighteen fail.
+[[nodiscard]] int probeT6Widths(std::span<const uint8_t> data, int rowsRequired,
+                                FaxProbeResult& result);
+
+// Reverses the order of the page's rows (bottom-up images).
+void flipRows(FaxPage& page);
+// Reverses every row end to end, bits included (the width's pixels; padding bits stay 0).
+void mirrorRows(FaxPage& page);
+
+}  // namespace tarnwell

@@ -1,0 +1,318 @@
+#include "faxin/RawFaxAnalysis.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "faxin/FaxBitReader.h"
+#include "faxin/FaxDecoder.h"
+#include "faxin/FaxProbe.h"
+#include "faxin/RawFaxRecorder.h"
+
+namespace tarnwell {
+
+namespace {
+
+constexpr uint64_t kEolBits = 12;        // an EOL in its shortest form
+constexpr uint64_t kEolAndTagBits = 13;  // the same with the tag bit of two-dimensional data
+constexpr uint8_t kCodingOneD = 5;
+constexpr uint8_t kCodingTwoD = 6;
+constexpr uint8_t kCodingT6 = 7;
+
+uint64_t before(uint64_t position, uint64_t bits) { return position >= bits ? position - bits : 0; }
+
+bool createEmpty(const std::string& path) { return static_cast<bool>(openFile(path, "wb")); }
+
+// Paints a decoded row from its change positions: 1 bits white, highest bit first, padding
+// bits 0.
+class RowPainter {
+ public:
+  explicit RowPainter(int32_t width)
+      : width_(width), row_(static_cast<std::size_t>((width + 7) / 8)) {}
+
+  std::span<const uint8_t> paint(std::span<const int32_t> changes) {
+    std::fill(row_.begin(), row_.end(), uint8_t{0xFF});
+    for (std::size_t i = 0; i < changes.size(); i += 2) {
+      const int64_t to = i + 1 < changes.size() ? changes[i + 1] : width_;
+      clear(changes[i], to);
+    }
+    clear(width_, static_cast<int64_t>(row_.size()) * 8);
+    return row_;
+  }
+
+ private:
+  // Clears pixels [from, to): black, or the padding behind the width.
+  void clear(int64_t from, int64_t to) {
+    from = std::max<int64_t>(from, 0);
+    to = std::min<int64_t>(to, static_cast<int64_t>(row_.size()) * 8);
+    if (from >= to) return;
+    const std::size_t first = static_cast<std::size_t>(from / 8);
+    const std::size_t last = static_cast<std::size_t>((to - 1) / 8);
+    const uint8_t head = static_cast<uint8_t>(0xFF >> (from % 8));
+    const uint8_t tail = static_cast<uint8_t>(0xFF00 >> ((to - 1) % 8 + 1));
+    if (first == last) {
+      row_[first] &= static_cast<uint8_t>(~(head & tail));
+      return;
+    }
+    row_[first] &= static_cast<uint8_t>(~head);
+    for (std::size_t i = first + 1; i < last; ++i) row_[i] = 0;
+    row_[last] &= static_cast<uint8_t>(~tail);
+  }
+
+  int32_t width_;
+  std::vector<uint8_t> row_;
+};
+
+// What the three measuring sinks share: the recorder, the row painter and the start of the
+// segment that the next good row would open.
+class MeasureSink : public FaxRowSink {
+ public:
+  MeasureSink(RawFaxRecorder& recorder, int32_t width) : recorder_(recorder), painter_(width), width_(width) {}
+  void setPendingStart(uint64_t start) { pending_ = start; }
+
+ protected:
+  ~MeasureSink() = default;
+  bool exact(const FaxRowView& v) const { return v.length == width_; }
+  void keep(const FaxRowView& v, uint64_t end) {
+    recorder_.addRow(painter_.paint(v.changes), pending_, end);
+  }
+
+  RawFaxRecorder& recorder_;
+  RowPainter painter_;
+  int32_t width_;
+  uint64_t pending_ = 0;
+};
+
+// T.4 one-dimensional: every row runs from one EOL to the next.
+class OneDimensionalSink final : public MeasureSink {
+ public:
+  using MeasureSink::MeasureSink;
+  void resynced(uint64_t position) override { pending_ = before(position, kEolBits); }
+  FaxSinkAction row(const FaxRowView& v) override {
+    switch (v.end) {
+      case FaxRowEnd::kEol:
+        if (exact(v)) {
+          keep(v, before(v.bitPosition, kEolBits));
+        } else {
+          recorder_.closeSegment();
+        }
+        // This EOL opens the next row; a segment begun there starts at its first bit.
+        pending_ = before(v.bitPosition, kEolBits);
+        return FaxSinkAction::kContinue;
+      case FaxRowEnd::kInvalid:
+        // A row completed before the invalid code is still good.
+        if (exact(v)) keep(v, v.codeEndBit);
+        recorder_.closeSegment();
+        return FaxSinkAction::kContinue;
+      case FaxRowEnd::kDataEnd:
+        if (exact(v)) keep(v, v.codeEndBit);
+        recorder_.closeSegment();
+        return FaxSinkAction::kStop;
+      case FaxRowEnd::kTooLong:
+      case FaxRowEnd::kComplete:
+        recorder_.closeSegment();
+        return FaxSinkAction::kContinue;
+    }
+    return FaxSinkAction::kContinue;
+  }
+};
+
+// T.4 two-dimensional: a segment always begins with a one-dimensionally coded row, whose EOL and
+// tag bit are the first 13 bits of the segment.
+class TwoDimensionalSink final : public MeasureSink {
+ public:
+  using MeasureSink::MeasureSink;
+  void resynced(uint64_t position) override { pending_ = before(position, kEolAndTagBits); }
+  FaxSinkAction row(const FaxRowView& v) override {
+    switch (v.end) {
+      case FaxRowEnd::kEol:
+        if (exact(v)) {
+          // A two-dimensional row cannot open a segment: its reference row would be missing
+          // from the page.
+          if (!recorder_.segmentOpen() && v.twoDimensional) return FaxSinkAction::kResync;
+          keep(v, before(v.bitPosition, kEolBits));
+          return FaxSinkAction::kContinue;
+        }
+        // An EOL at once (end of page) ends the run of rows as well as a row of a wrong length.
+        recorder_.closeSegment();
+        if (v.length == 0) pending_ = before(v.bitPosition, kEolBits);
+        return FaxSinkAction::kContinue;
+      case FaxRowEnd::kDataEnd:
+        if (exact(v) && (recorder_.segmentOpen() || !v.twoDimensional)) keep(v, v.codeEndBit);
+        recorder_.closeSegment();
+        return FaxSinkAction::kStop;
+      case FaxRowEnd::kInvalid:
+      case FaxRowEnd::kTooLong:
+      case FaxRowEnd::kComplete:
+        recorder_.closeSegment();
+        return FaxSinkAction::kContinue;
+    }
+    return FaxSinkAction::kContinue;
+  }
+};
+
+// T.6: rows follow one another without EOLs. A segment begins where decoding starts afresh
+// against a white reference row (the start, behind an end-of-block EOL, behind a flag).
+class GroupFourSink final : public MeasureSink {
+ public:
+  using MeasureSink::MeasureSink;
+  void resynced(uint64_t position) override { pending_ = position; }
+  bool takeEol(uint64_t& end) {
+    const bool seen = sawEol_;
+    end = eolEnd_;
+    sawEol_ = false;
+    return seen;
+  }
+  FaxSinkAction row(const FaxRowView& v) override {
+    switch (v.end) {
+      case FaxRowEnd::kComplete:
+        if (exact(v)) {
+          keep(v, v.bitPosition);
+          return FaxSinkAction::kContinue;
+        }
+        // A row running past the width is as broken as an invalid code.
+        recorder_.closeSegment();
+        return FaxSinkAction::kResync;
+      case FaxRowEnd::kEol:
+        // The reference row turns white here; the rows behind this point cannot be joined to the
+        // rows before it as coded bytes, so the segment ends and the driver restarts behind it.
+        recorder_.closeSegment();
+        sawEol_ = true;
+        eolEnd_ = v.bitPosition;
+        return FaxSinkAction::kStop;
+      case FaxRowEnd::kDataEnd:
+        recorder_.closeSegment();
+        return FaxSinkAction::kStop;
+      case FaxRowEnd::kInvalid:
+      case FaxRowEnd::kTooLong:
+        recorder_.closeSegment();
+        return FaxSinkAction::kContinue;
+    }
+    return FaxSinkAction::kContinue;
+  }
+
+ private:
+  bool sawEol_ = false;
+  uint64_t eolEnd_ = 0;
+};
+
+// n bits (1 to 16) at a bit address in reading order, or -1 past the end of the data.
+int bitsAt(std::span<const uint8_t> data, int bitOrder, uint64_t address, int n) {
+  if (address > uint64_t{data.size()} * 8 || uint64_t(n) > uint64_t{data.size()} * 8 - address) return -1;
+  int value = 0;
+  for (int i = 0; i < n; ++i, ++address) {
+    const uint8_t byte = data[static_cast<std::size_t>(address / 8)];
+    const unsigned shift = bitOrder == 1 ? 7 - address % 8 : address % 8;
+    value = (value << 1) | ((byte >> shift) & 1);
+  }
+  return value;
+}
+
+bool flagAt(std::span<const uint8_t> data, std::size_t at, int flagNum) {
+  const std::size_t need = static_cast<std::size_t>(std::max(flagNum, 1));
+  if (at > data.size() || need > data.size() - at) return false;
+  return std::all_of(data.begin() + static_cast<std::ptrdiff_t>(at),
+                     data.begin() + static_cast<std::ptrdiff_t>(at + need),
+                     [](uint8_t b) { return b == 0xFF; });
+}
+
+int measureGroup3(const RawAnalysisInput& input, uint8_t bitOrder, int32_t width, bool twoD) {
+  RawFaxRecorder recorder;
+  if (!recorder.create(input.workPath, input.indexPath, width, bitOrder,
+                       twoD ? kCodingTwoD : kCodingOneD, static_cast<uint32_t>(input.source.size()))) {
+    return -1;
+  }
+  FaxBitReader reader(input.source, bitOrder);
+  FaxLoopOptions options;
+  options.width = width;
+  options.exactWidth = true;
+  options.findFirstEol = true;
+  int errors = 0;
+  if (twoD) {
+    TwoDimensionalSink sink(recorder, width);
+    errors = runT4TwoD(reader, options, sink);
+  } else {
+    OneDimensionalSink sink(recorder, width);
+    errors = runT4OneD(reader, options, sink);
+  }
+  if (errors < 0) return -1;
+  return recorder.finish() < 0 ? -1 : errors;
+}
+
+int measureGroup4(const RawAnalysisInput& input, uint8_t bitOrder, int32_t width, uint64_t start) {
+  RawFaxRecorder recorder;
+  if (!recorder.create(input.workPath, input.indexPath, width, bitOrder, kCodingT6,
+                       static_cast<uint32_t>(input.source.size()))) {
+    return -1;
+  }
+  const std::span<const uint8_t> data = input.source;
+  const uint64_t bitSize = uint64_t{data.size()} * 8;
+  FaxBitReader reader(data, bitOrder);
+  FaxLoopOptions options;
+  options.width = width;
+  options.markerCount = input.rawFax ? 0 : std::max<int>(input.flagNum, 1);
+  GroupFourSink sink(recorder, width);
+  int errors = 0;
+  uint64_t position = start;
+  // Each round decodes from `position` to the next EOL code (or the end) and then steps behind
+  // the EOL, so every round consumes at least twelve bits.
+  while (position < bitSize) {
+    reader.seekBit(position);
+    sink.setPendingStart(position);
+    const int result = runT6(reader, options, sink);
+    if (result < 0) return -1;
+    errors += result;
+    uint64_t next = 0;
+    if (!sink.takeEol(next) || next <= position) break;
+    // Further EOLs (the second half of an end-of-block), then zero fill up to a byte boundary.
+    while (bitsAt(data, bitOrder, next, static_cast<int>(kEolBits)) == 1) next += kEolBits;
+    const int fill = static_cast<int>((8 - next % 8) % 8);
+    if (fill > 0 && bitsAt(data, bitOrder, next, fill) == 0) next += static_cast<uint64_t>(fill);
+    // A flag in front of the next block is skipped like a resynchronisation.
+    if (options.markerCount > 0 && next % 8 == 0 &&
+        flagAt(data, static_cast<std::size_t>(next / 8), options.markerCount)) {
+      reader.seekBit(next);
+      if (reader.findMarker(options.markerCount) != 0) break;
+      next = reader.bitPosition();
+    }
+    position = next;
+  }
+  return recorder.finish() < 0 ? -1 : errors;
+}
+
+}  // namespace
+
+int analyseGroup3(const RawAnalysisInput& input, uint8_t bitOrder) {
+  if (!createEmpty(input.workPath) || !createEmpty(input.indexPath)) return -1;
+  FaxBitReader reader(input.source, bitOrder);
+  const int required = std::max<int>(input.threshold, 1);
+  int32_t width = 0;
+  if (probeStandardWidth1D(reader, required, width) == 0 ||
+      (input.nonStandardWidth && probeMinimumWidth1D(reader, required, input.minWidth, width) == 0)) {
+    return measureGroup3(input, bitOrder, width, false);
+  }
+  if (probeStandardWidth2D(reader, required, width) == 0 ||
+      (input.nonStandardWidth && probeMinimumWidth2D(reader, required, input.minWidth, width) == 0)) {
+    return measureGroup3(input, bitOrder, width, true);
+  }
+  return -1;
+}
+
+int analyseGroup4(const RawAnalysisInput& input, uint8_t bitOrder) {
+  if (!createEmpty(input.workPath)) return -1;
+  FaxBitReader reader(input.source, bitOrder);
+  const int required = std::max<int>(input.threshold, 1);
+  const int markers = input.rawFax ? 0 : std::max<int>(input.flagNum, 1);
+
+  std::vector<int32_t> candidates;
+  if (input.nonStandardWidth && input.minWidth > 0) candidates.push_back(input.minWidth);
+  candidates.insert(candidates.end(), std::begin(kFaxT6ProbeWidths), std::end(kFaxT6ProbeWidths));
+  for (int32_t width : candidates) {
+    uint64_t markerBit = 0;
+    if (probeT6Width(reader, width, required, markers, !input.rawFax, &markerBit) == 0) {
+      return measureGroup4(input, bitOrder, width, input.rawFax ? 0 : markerBit);
+    }
+  }
+  return -1;
+}
+
+}  // namespace tarnwell

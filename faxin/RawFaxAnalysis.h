@@ -1,0 +1,31 @@
+#pragma once
+
+// The search for the coding, bit order and width of a bare fax stream, and the measuring passes
+// that then write the work file and the segment index.
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace tarnwell {
+
+struct RawAnalysisInput {
+  std::span<const uint8_t> source;
+  std::string workPath;
+  std::string indexPath;
+  uint16_t threshold = 50;
+  uint8_t flagNum = 3;
+  uint16_t minWidth = 1728;
+  bool rawFax = false;           // Group 4 data without flags
+  bool nonStandardWidth = true;  // also try widths other than the standard ones
+};
+
+// Group 3 with one bit order (1 highest bit first, 2 least bit first): probes one-dimensional then
+// two-dimensional rows, then runs the measuring pass of the dimension found. The pass's error count
+// (0 or more) on success; negative when no width is accepted or the working files cannot be made.
+int analyseGroup3(const RawAnalysisInput& input, uint8_t bitOrder);
+
+// Group 4 with one bit order: probes the widths, then runs the Group 4 measuring pass.
+int analyseGroup4(const RawAnalysisInput& input, uint8_t bitOrder);
+
+}  // namespace tarnwell

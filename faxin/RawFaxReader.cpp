@@ -1,0 +1,237 @@
+#include "faxin/RawFaxReader.h"
+
+#include <algorithm>
+#include <limits>
+#include <new>
+
+#include "faxin/RawFaxAnalysis.h"
+#include "faxin/RawFaxFiles.h"
+
+namespace tarnwell {
+
+namespace {
+
+// Widest row the working files may describe (the largest standard width is 4864; non-standard
+// widths found by the probes stay well below this).
+constexpr int32_t kMaxWidth = 1 << 17;
+
+bool plausibleHeader(const FaxPage& page) {
+  return page.width > 0 && page.width <= kMaxWidth && page.bytesPerRow == (page.width + 7) / 8 &&
+         page.rows >= 0;
+}
+
+}  // namespace
+
+void RawFaxReader::configure(const EngineSettings& settings) {
+  workFilePath_ = settings.workFilePath;
+  segmentFilePath_ = settings.segmentFilePath;
+  setProbeSettings(settings.threshold, settings.flagNum);
+  minWidth_ = settings.minWidth;
+  rawFax_ = settings.rawFax;
+  totalRows_ = 0;
+  rowsPerPage_ = 0;
+}
+
+int RawFaxReader::analyse(uint8_t bitOrder, uint8_t nonStandardWidth) {
+  try {
+    if (!isOpen()) return -1;
+    source_.clear();
+    if (!readWholeFile(source_) || source_.empty()) return -1;
+    totalRows_ = 0;
+
+    RawAnalysisInput input;
+    input.source = source_;
+    input.workPath = workFilePath_;
+    input.indexPath = segmentFilePath_;
+    input.threshold = threshold();
+    input.flagNum = flagNum();
+    input.minWidth = minWidth_;
+    input.rawFax = rawFax_ == 1;
+    input.nonStandardWidth = nonStandardWidth != 0;
+
+    // Least significant bit first is the common order of fax boards, so it is tried first.
+    const uint8_t orders[2] = {2, 1};
+    const std::span<const uint8_t> tried =
+        (bitOrder == 1 || bitOrder == 2) ? std::span<const uint8_t>(&bitOrder, 1)
+                                         : std::span<const uint8_t>(orders);
+    for (uint8_t order : tried) {
+      const int result = analyseGroup3(input, order);
+      if (result >= 0) return result;
+    }
+    for (uint8_t order : tried) {
+      const int result = analyseGroup4(input, order);
+      if (result >= 0) return result;
+    }
+    return -1;
+  } catch (const std::bad_alloc&) {
+    return -1;
+  }
+}
+
+int RawFaxReader::readWorkHeader(FaxPage& page) const {
+  FileHandle work = openFile(workFilePath_, "rb");
+  if (!work) return -13;
+  std::array<uint8_t, kRawWorkHeaderSize> bytes{};
+  const std::size_t got = readFileAt(work.get(), 0, bytes);
+  page.bitmap.clear();
+  page.bitmap.shrink_to_fit();
+  if (got < bytes.size()) return -11;
+  FaxPage header;
+  if (!decodeWorkHeader(bytes, header) || !plausibleHeader(header)) return -11;
+  page = std::move(header);
+  return 0;
+}
+
+void RawFaxReader::setPageLength(uint8_t pageSize, uint16_t yResolution) {
+  rowsPerPage_ = rowsPerPageFor(pageSize, yResolution);
+}
+
+int RawFaxReader::countPages() {
+  if (totalRows_ == 0) {
+    FaxPage header;
+    const int result = readWorkHeader(header);
+    if (result == -13) return -13;
+    if (result == 0) totalRows_ = static_cast<uint32_t>(header.rows);
+  }
+  if (rowsPerPage_ == 0) return 0;
+  const uint64_t pages = (uint64_t{totalRows_} + rowsPerPage_ - 1) / rowsPerPage_;
+  return static_cast<int>(std::min<uint64_t>(pages, kMaxPages));
+}
+
+uint16_t RawFaxReader::indexPages() {
+  return static_cast<uint16_t>(std::max(0, countPages()));
+}
+
+int RawFaxReader::fillBitmapFromWork(uint64_t firstRow, uint64_t rows, FaxPage& page) const {
+  const uint64_t bytesPerRow = static_cast<uint64_t>(page.bytesPerRow);
+  const uint64_t size = rows * bytesPerRow;
+  if (size > (uint64_t{1} << 31)) return -12;
+  try {
+    page.bitmap.assign(static_cast<std::size_t>(size), 0xFF);
+  } catch (const std::bad_alloc&) {
+    page.bitmap.clear();
+    return -12;
+  }
+  FileHandle work = openFile(workFilePath_, "rb");
+  if (!work) return -13;
+  // Rows the work file does not hold stay white.
+  readFileAt(work.get(), kRawWorkHeaderSize + firstRow * bytesPerRow, page.bitmap);
+  return 0;
+}
+
+int RawFaxReader::readPage(int index, FaxPage& page) {
+  FaxPage header;
+  const int result = readWorkHeader(header);
+  page.bitmap.clear();
+  page.bitmap.shrink_to_fit();
+  if (result != 0) return result;
+  if (totalRows_ == 0) totalRows_ = static_cast<uint32_t>(header.rows);
+  if (rowsPerPage_ == 0) setPageLength(header.pageSize, header.yResolution);
+
+  const int64_t before = int64_t{rowsPerPage_} * std::max(index, 0);
+  const int64_t rows = std::clamp<int64_t>(int64_t{totalRows_} - before, 0, rowsPerPage_);
+  page = std::move(header);
+  page.rows = index < 0 ? 0 : static_cast<int32_t>(rows);
+  page.xResolution = std::max<uint16_t>(page.xResolution, 200);
+  switch (rowsPerPage_) {
+    case 1144: page.yResolution = 100; break;
+    case 2288: page.yResolution = 200; break;
+    case 3432: page.yResolution = 300; break;
+    case 4576: page.yResolution = 400; break;
+    default: break;
+  }
+  const int filled = fillBitmapFromWork(static_cast<uint64_t>(before), rowsPerPage_, page);
+  if (filled != 0) return filled;
+  // Rows behind the last good row (a short last page) are white, not whatever follows in the file.
+  const std::size_t used = static_cast<std::size_t>(page.rows) * static_cast<std::size_t>(page.bytesPerRow);
+  std::fill(page.bitmap.begin() + static_cast<std::ptrdiff_t>(std::min(used, page.bitmap.size())),
+            page.bitmap.end(), uint8_t{0xFF});
+  return 0;
+}
+
+int RawFaxReader::writeAll(const std::string& outputPath, const FaxPage& page) {
+  try {
+    if (!isOpen()) return -1;
+    index_ = RawSegmentIndex{};
+    cut_.clear();
+    const int loaded = loadSegmentIndex(segmentFilePath_, index_);
+    if (loaded != 0) return loaded;
+    if (index_.header.width == 0 || index_.header.width > static_cast<uint32_t>(kMaxWidth)) return -1;
+
+    if (rowsPerPage_ == 0) setPageLength(index_.header.paperClass, index_.header.verticalResolution);
+    cut_ = cutPages(index_.segments, rowsPerPage_);
+    // The page table keeps the segment count of the first 1024 pages; later pages are counted
+    // but neither recorded nor written.
+    index_.header.pageTable.fill(0);
+    for (std::size_t i = 0; i < cut_.size() && i < kRawPageTableEntries; ++i) {
+      index_.header.pageTable[i] = static_cast<uint32_t>(cut_[i].segmentCount);
+    }
+    if (FileHandle file = openFile(segmentFilePath_, "r+b")) {
+      writeFileAt(file.get(), 0, encodeIndexHeader(index_.header));
+    }
+    if (cut_.size() > kMaxPages) cut_.resize(kMaxPages);
+
+    xResolution_ = page.xResolution != 0 ? page.xResolution : 200;
+    yResolution_ = page.yResolution != 0 ? page.yResolution : index_.header.verticalResolution;
+    const int result = FaxReader::writeAll(outputPath, static_cast<int>(cut_.size()));
+    pageBytes_.clear();
+    pageBytes_.shrink_to_fit();
+    return result;
+  } catch (const std::bad_alloc&) {
+    return -1;
+  }
+}
+
+int RawFaxReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) {
+  if (index < 0 || static_cast<std::size_t>(index) >= cut_.size()) return kSkipPage;
+  const RawPageCut& cut = cut_[static_cast<std::size_t>(index)];
+  const RawIndexHeader& header = index_.header;
+  const bool groupFour = header.coding == 7;
+
+  out = PageToWrite{};
+  out.width = header.width;
+  out.xResolution = xResolution_;
+  out.yResolution = yResolution_;
+  out.resolutionUnit = 2;
+
+  if (groupFour && cut.segmentCount > 1) {
+    // T.6 rows are coded against the row before them and carry no EOL to restart on, so segments
+    // cut apart by errors cannot be joined as coded bytes; the page is written from its decoded
+    // rows instead.
+    page.width = static_cast<int32_t>(header.width);
+    page.bytesPerRow = static_cast<int32_t>((header.width + 7) / 8);
+    const uint64_t rows = std::min<uint64_t>(cut.rows, std::numeric_limits<int32_t>::max());
+    const int filled = fillBitmapFromWork(cut.firstRow, rows, page);
+    if (filled != 0 || rows == 0) return kSkipPage;
+    page.rows = static_cast<int32_t>(rows);
+    page.xResolution = xResolution_;
+    page.yResolution = yResolution_;
+    out.form = PageToWrite::Form::kBitmap;
+    return 0;
+  }
+
+  pageBytes_.clear();
+  uint64_t rows = 0;
+  const std::span<const uint8_t> source(source_);
+  for (std::size_t s = cut.firstSegment; s < cut.firstSegment + cut.segmentCount; ++s) {
+    if (s >= index_.segments.size()) break;
+    const RawSegment& segment = index_.segments[s];
+    // A segment that does not lie inside the source adds neither bytes nor rows.
+    const bool copied = groupFour
+                            ? appendSegmentBitsAligned(source, segment, header.bitOrder, pageBytes_)
+                            : appendSegmentBytes(source, segment, header.bitOrder, pageBytes_);
+    if (copied) rows += segment.rows;
+  }
+  // A page none of whose segments lies in the source has no data; an empty directory would make
+  // the whole intermediate TIFF unreadable, so the page is left out.
+  if (pageBytes_.empty() || rows == 0) return kSkipPage;
+  out.form = PageToWrite::Form::kCoded;
+  out.data = pageBytes_;
+  out.coding = header.coding;
+  out.photometric = 0;
+  out.fillOrder = header.bitOrder == 1 ? 1 : 2;
+  out.rows = static_cast<uint32_t>(std::min<uint64_t>(rows, std::numeric_limits<uint32_t>::max()));
+  return 0;
+}
+
+}  // namespace tarnwell

@@ -1,0 +1,56 @@
+#pragma once
+
+// Collects what a measuring pass over a raw fax stream finds: good rows go to the work file,
+// unbroken runs of good rows become segments of the segment index. The pass reports positions as
+// bit addresses (byte index × 8 + bits of that byte already consumed).
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "faxin/FaxPage.h"
+#include "faxin/RawFaxFiles.h"
+
+namespace tarnwell {
+
+class RawFaxRecorder {
+ public:
+  // Creates both files empty and writes their placeholder headers. False when either file cannot
+  // be created; the pass then fails.
+  bool create(const std::string& workPath, const std::string& indexPath, int width,
+              uint8_t bitOrder, uint8_t coding, uint32_t sourceSize);
+
+  // A segment begins at this bit address (ignored while one is open).
+  void openSegment(uint64_t startAddress);
+  bool segmentOpen() const { return open_; }
+  // Appends a good row to the work file and to the open segment, whose end moves to endAddress.
+  // A row with no open segment opens one at rowStartAddress first.
+  void addRow(std::span<const uint8_t> row, uint64_t rowStartAddress, uint64_t endAddress);
+  // Keeps a segment closed at its last good row; a segment without rows leaves no record.
+  void closeSegment();
+  // Closes the open segment, writes the index (header and records), estimates the vertical
+  // resolution and rewrites the work file header. 0, or -1 when a file could not be written.
+  int finish();
+
+  uint32_t totalRows() const { return totalRows_; }
+  const std::vector<RawSegment>& segments() const { return segments_; }
+
+ private:
+  bool flushRows();
+
+  FileHandle work_;
+  std::string indexPath_;
+  FaxPage header_;
+  RawIndexHeader index_;
+  std::vector<RawSegment> segments_;
+  std::vector<uint8_t> rowBuffer_;
+  bool open_ = false;
+  bool failed_ = false;
+  uint64_t start_ = 0;
+  uint64_t end_ = 0;
+  uint32_t rows_ = 0;
+  uint32_t totalRows_ = 0;
+};
+
+}  // namespace tarnwell

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+#include "faxin/FaxTiffWriter.h"
+#include "faxin/readers/FaxReader.h"
+
+namespace tarnwell {
+
+// Copies every page of a TIFF (the scratch TIFF of the AWD converter, or a page file of the DS
+// reader) into the intermediate TIFF at outputPath, each page keeping its own coded bytes and
+// coding. With `append` the pages go behind the last page of an intermediate TIFF made before.
+// 0; -1 the source cannot be opened; -2 not a TIFF or no page; -3 a page directory cannot be read
+// (the pages before it stay written); -4 the output could not be written.
+[[nodiscard]] int repackTiff(const std::string& sourcePath, const std::string& outputPath,
+                             bool append);
+
+// Writes one coded page (as a TIFF reader prepared it) with page number (index, count).
+// The directory position is checked; false when the writer failed.
+bool writeCodedPage(FaxTiffWriter& writer, const PageToWrite& page, uint16_t index,
+                    uint16_t count);
+
+}  // namespace tarnwell

@@ -1,0 +1,280 @@
+#include "faxin/readers/FaxReader.h"
+
+#include <algorithm>
+#include <climits>
+#include <exception>
+
+#include "faxin/FaxTiffWriter.h"
+#include "faxin/PackBits.h"
+#include "platform/Platform.h"
+
+namespace tarnwell {
+
+namespace {
+
+constexpr int kOutputFailed = -2;
+constexpr int kNoMemory = -3;
+constexpr int kNoPageWritten = -4;
+
+void freeBitmap(FaxPage& page) {
+  page.bitmap.clear();
+  page.bitmap.shrink_to_fit();
+}
+
+// Writes one prepared page through the writer: its page calls in the fixed order, then the
+// directory. 0, or kOutputFailed when the writer reports a failure.
+int emitPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPage& page, int index,
+             int count) {
+  const auto pageIndex = static_cast<uint16_t>(index);
+  const auto pageCount = static_cast<uint16_t>(count);
+  int64_t position = -1;
+
+  if (out.form == PageToWrite::Form::kBitmap) {
+    // A decoded bitmap: re-encoded with PackBits when that is smaller, else written as it is.
+    const std::size_t rowBytes = page.bytesPerRow > 0 ? static_cast<std::size_t>(page.bytesPerRow) : 0;
+    std::size_t rows = page.rows > 0 ? static_cast<std::size_t>(page.rows) : 0;
+    if (rowBytes == 0) rows = 0;
+    // Never more rows than the bitmap really holds.
+    if (rowBytes > 0) rows = std::min(rows, page.bitmap.size() / rowBytes);
+    const std::size_t n = rowBytes * rows;
+    const std::span<const uint8_t> bitmap(page.bitmap.data(), n);
+
+    std::vector<uint8_t> encoded;
+    std::ptrdiff_t encodedSize = -1;
+    try {
+      encoded.resize(n);
+      encodedSize = packBitsEncodeRows(bitmap, encoded, rowBytes);
+    } catch (const std::bad_alloc&) {
+      encodedSize = -1;
+    }
+    std::span<const uint8_t> bytes = bitmap;
+    if (encodedSize > 0) {
+      (void)writer.setCoding(8, 1);
+      bytes = std::span<const uint8_t>(encoded.data(), static_cast<std::size_t>(encodedSize));
+    } else {
+      (void)writer.setCoding(1, 1);
+    }
+    writer.setFillOrder(1);
+    writer.setSize(static_cast<uint32_t>(rowBytes * 8), static_cast<uint32_t>(rows));
+    writer.setPageNumber(pageIndex, pageCount);
+    writer.setOrientation(1);
+    position = writer.writePage(bytes, page.xResolution, page.yResolution, 2);
+  } else {
+    if (out.useCompression) {
+      writer.setCompression(out.compression, out.t4Options, out.t6Options);
+      writer.setPhotometric(out.photometric);
+    } else {
+      (void)writer.setCoding(out.coding, out.photometric);
+    }
+    writer.setFillOrder(out.fillOrder);
+    writer.setSize(out.width, out.rows);
+    writer.setPageNumber(pageIndex, pageCount);
+    writer.setOrientation(out.orientation);
+    if (!out.stripStarts.empty()) {
+      const std::size_t strips =
+          std::min({out.stripStarts.size(), out.stripByteCounts.size(), std::size_t{UINT16_MAX}});
+      if (writer.setStrips(static_cast<uint16_t>(strips), out.rowsPerStrip, out.stripStarts,
+                           out.stripByteCounts) != 0) {
+        return kOutputFailed;
+      }
+      position = writer.writeStrippedPage(out.data, out.xResolution, out.yResolution,
+                                          out.resolutionUnit);
+    } else {
+      position = writer.writePage(out.data, out.xResolution, out.yResolution, out.resolutionUnit);
+    }
+  }
+  return writer.writeDirectory(position) == 0 ? 0 : kOutputFailed;
+}
+
+}  // namespace
+
+void FaxReader::FileCloser::operator()(std::FILE* f) const {
+  if (f != nullptr) std::fclose(f);
+}
+
+FaxReader::FaxReader() = default;
+FaxReader::~FaxReader() = default;
+
+bool FaxReader::open(const std::string& path) {
+  close();
+  pageCount_ = 0;
+  fileSize_ = 0;
+  clearPageData();
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  if (!file) return false;
+  if (std::fseek(file.get(), 0, SEEK_END) != 0) return false;
+  const long size = std::ftell(file.get());
+  if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) return false;
+  fileSize_ = static_cast<uint64_t>(size);
+  file_ = std::move(file);
+  return true;
+}
+
+void FaxReader::close() { file_.reset(); }
+
+int FaxReader::addPage(uint32_t position) {
+  if (pageCount_ >= kMaxPages) return -1;
+  pageTable_[pageCount_] = position;
+  ++pageCount_;
+  return 0;
+}
+
+uint32_t FaxReader::pagePosition(std::size_t index) const {
+  return index < pageCount_ ? pageTable_[index] : 0;
+}
+
+bool FaxReader::readAt(uint64_t offset, std::span<uint8_t> out) {
+  if (!file_ || offset > fileSize_ || out.size() > fileSize_ - offset) return false;
+  if (out.empty()) return true;
+  if (offset > static_cast<uint64_t>(LONG_MAX) ||
+      std::fseek(file_.get(), static_cast<long>(offset), SEEK_SET) != 0) {
+    return false;
+  }
+  return std::fread(out.data(), 1, out.size(), file_.get()) == out.size();
+}
+
+std::size_t FaxReader::readSome(uint64_t offset, std::span<uint8_t> out) {
+  if (!file_ || offset >= fileSize_ || out.empty()) return 0;
+  const std::size_t length =
+      static_cast<std::size_t>(std::min<uint64_t>(out.size(), fileSize_ - offset));
+  if (offset > static_cast<uint64_t>(LONG_MAX) ||
+      std::fseek(file_.get(), static_cast<long>(offset), SEEK_SET) != 0) {
+    return 0;
+  }
+  return std::fread(out.data(), 1, length, file_.get());
+}
+
+int FaxReader::loadPageData(uint64_t offset, uint64_t size) {
+  clearPageData();
+  if (!file_ || offset > fileSize_) return -1;
+  // Data declared past the end of the file is cut at the end.
+  const uint64_t length = std::min(size, fileSize_ - offset);
+  std::vector<uint8_t> bytes;
+  try {
+    bytes.resize(static_cast<std::size_t>(length));
+  } catch (const std::exception&) {
+    return -3;
+  }
+  if (!readAt(offset, bytes)) return -2;
+  pageData_ = std::move(bytes);
+  return 0;
+}
+
+bool FaxReader::readWholeFile(std::vector<uint8_t>& out) {
+  out.clear();
+  try {
+    out.resize(static_cast<std::size_t>(fileSize_));
+  } catch (const std::exception&) {
+    out.clear();
+    return false;
+  }
+  if (!readAt(0, out)) {
+    out.clear();
+    return false;
+  }
+  return true;
+}
+
+int FaxReader::checkHeader() {
+  if (!isOpen()) return -1;
+  int result = -1;
+  try {
+    result = readHeader();
+  } catch (const std::exception&) {
+    result = kNoMemory;
+  }
+  if (result != 0) close();
+  return result;
+}
+
+uint16_t FaxReader::countPages() {
+  if (!isOpen()) return 0;
+  pageCount_ = 0;
+  uint16_t count = 0;
+  try {
+    count = indexPages();
+  } catch (const std::exception&) {
+    count = 0;
+  }
+  if (count == 0) close();
+  return count;
+}
+
+int FaxReader::describePage(int index, FaxPage& page) {
+  if (!isOpen() || index < 0) return -1;
+  try {
+    return readPage(index, page);
+  } catch (const std::exception&) {
+    return kNoMemory;
+  }
+}
+
+int FaxReader::writeAll(const std::string& outputPath, int count, bool recountLines) {
+  return writePages(outputPath, count, recountLines, false);
+}
+
+int FaxReader::writeEachPage(const std::string& outputPath, int count, bool recountLines) {
+  return writePages(outputPath, count, recountLines, true);
+}
+
+std::string FaxReader::pageFileName(const std::string& outputPath, int number) {
+  // Only the last path component can carry the extension that is replaced.
+  const std::size_t separator = outputPath.find_last_of(
+      std::string{'/', platform::kPathSeparator});
+  const std::size_t dot = outputPath.rfind('.');
+  std::string base = outputPath;
+  if (dot != std::string::npos && (separator == std::string::npos || dot > separator)) {
+    base.erase(dot);
+  }
+  return base + std::to_string(number) + ".tif";
+}
+
+int FaxReader::writePages(const std::string& outputPath, int count, bool recountLines,
+                          bool eachPage) {
+  if (!isOpen()) return -1;
+  // PageNumber holds 16-bit values.
+  count = std::clamp(count, 0, static_cast<int>(UINT16_MAX));
+  if (eachPage && count == 0) return kNoPageWritten;
+
+  try {
+    FaxPage page;
+    std::unique_ptr<FaxTiffWriter> writer;
+    if (!eachPage) {
+      writer = std::make_unique<FaxTiffWriter>(outputPath);
+      if (writer->writeHeader() != 0) return kOutputFailed;
+      writer->initDirectory();
+    }
+    int result = 0;
+    int written = 0;
+    for (int i = 0; i < count && result == 0; ++i) {
+      PageToWrite out;
+      const int prepared = preparePage(i, recountLines, page, out);
+      if (prepared < 0) {
+        result = prepared;
+      } else if (prepared != kSkipPage && (out.form == PageToWrite::Form::kBitmap ||
+                                           FaxTiffWriter::knowsCoding(out.coding) ||
+                                           out.useCompression)) {
+        if (eachPage) {
+          // Each page file is begun only once its page is known to be written.
+          FaxTiffWriter single(pageFileName(outputPath, kFirstPageFileNumber + i));
+          if (single.writeHeader() != 0) return kOutputFailed;
+          single.initDirectory();
+          result = emitPage(single, out, page, i, count);
+          if (single.close() != 0) result = kOutputFailed;
+        } else {
+          result = emitPage(*writer, out, page, i, count);
+        }
+        if (result == 0) ++written;
+      }
+      freeBitmap(page);
+    }
+    if (writer && writer->close() != 0 && result == 0) result = kOutputFailed;
+    // A TIFF without a page is no usable result.
+    if (result == 0 && written == 0) result = kNoPageWritten;
+    return result;
+  } catch (const std::exception&) {
+    return kNoMemory;
+  }
+}
+
+}  // namespace tarnwell

@@ -1,0 +1,180 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "faxin/FaxPage.h"
+
+namespace tarnwell {
+
+// How one page reaches the fax TIFF writer, as a reader's preparePage hook describes it.
+struct PageToWrite {
+  enum class Form : uint8_t {
+    kCoded,   // `data` written unchanged with the coding (or TIFF compression) given here
+    kBitmap,  // the decoded bitmap of the page record, re-encoded with PackBits (or uncompressed)
+  };
+  Form form = Form::kCoded;
+
+  // kCoded: the bytes to write (usually the reader's pageData(); must stay valid until written).
+  std::span<const uint8_t> data;
+  uint8_t coding = 0;  // a FaxCoding value, handed to setCoding
+  uint16_t photometric = 0;
+  // When useCompression is set, setCompression(compression, t4Options, t6Options) replaces
+  // setCoding (pages copied from a TIFF).
+  bool useCompression = false;
+  uint16_t compression = 1;
+  uint32_t t4Options = 0;
+  uint32_t t6Options = 0;
+  uint16_t fillOrder = 1;
+  uint32_t width = 0;
+  uint32_t rows = 0;
+  uint32_t xResolution = 0;
+  uint32_t yResolution = 0;
+  uint16_t resolutionUnit = 2;
+  uint16_t orientation = 1;
+  // Several-strip form: filled only by readers that keep a page's strips apart. Empty means one
+  // strip. stripStarts may be absolute file positions; they are taken relative to the first.
+  std::vector<uint32_t> stripStarts;
+  std::vector<uint32_t> stripByteCounts;
+  uint16_t rowsPerStrip = 0;
+
+  // kBitmap uses the page record handed to preparePage: its bitmap, bytesPerRow, rows and
+  // resolutions; coding, fill order, width and photometric are fixed by the bitmap pattern.
+};
+
+// Common base of the fax container readers.
+//
+// The engine calls, in this order: open, checkHeader, countPages, then describePage and writeAll
+// or writeEachPage for any page index. These operations are fixed here; a concrete reader only
+// states its format through the protected hooks (header check, page index, page description and
+// how a page is written). Every operation checks that a file is open and never lets an exception
+// out (a failed allocation becomes a failure result).
+//
+// All file reads go through readAt/readSome/loadPageData, which check offsets against the file
+// size and report short reads.
+class FaxReader {
+ public:
+  static constexpr std::size_t kMaxPages = 1024;
+  static constexpr int kFirstPageFileNumber = 1001;
+
+  FaxReader();
+  virtual ~FaxReader();
+  FaxReader(const FaxReader&) = delete;
+  FaxReader& operator=(const FaxReader&) = delete;
+
+  // Closes any open file, then opens `path` for binary reading and takes its size. False when it
+  // cannot be opened (the reader is then closed). Clears the page table and page data.
+  bool open(const std::string& path);
+  bool isOpen() const { return file_ != nullptr; }
+  void close();
+
+  // Page table: -1 when it already holds kMaxPages positions (nothing changes), else 0.
+  int addPage(uint32_t position);
+  // The stored position, or 0 when index is not below pageCount().
+  uint32_t pagePosition(std::size_t index) const;
+  uint16_t pageCount() const { return pageCount_; }
+  uint64_t fileSize() const { return fileSize_; }
+  std::span<const uint8_t> pageData() const { return pageData_; }
+  const std::string& message() const { return message_; }
+
+  // Analysis values handed over by the engine before describePage (probe-based readers).
+  void setProbeSettings(uint16_t threshold, uint8_t flagNum) {
+    threshold_ = threshold;
+    flagNum_ = flagNum;
+  }
+
+  // Format operations.
+  // 0 when the file is accepted; -1 when no file is open; else the reader's negative code (the
+  // file is then closed).
+  [[nodiscard]] int checkHeader();
+  // Number of pages; 0 (and the file closed) when none is found or no file is open.
+  uint16_t countPages();
+  // Loads page `index` and fills `page`. 0 on success, negative when the page could not be
+  // loaded or no file is open (a closed reader leaves `page` alone).
+  int describePage(int index, FaxPage& page);
+  // Pages 0 to count-1 into one new TIFF. 0 when every page was written (pages the reader leaves
+  // out and pages of a coding the writer does not know are not written); -1 no file open; -2 the
+  // output could not be written; -3 no memory; -4 no page at all was written (count 0, or every
+  // page left out: the file then holds only a header); a reader's own negative code when it
+  // stopped the copy (the pages before stay in the file).
+  int writeAll(const std::string& outputPath, int count, bool recountLines = false);
+  // Each page into a TIFF of its own: page i goes to pageFileName(outputPath, 1001 + i) with
+  // PageNumber (i, count). A page that is left out gets no file (never a TIFF without a page);
+  // a count of 0 writes nothing (-4). Results as writeAll.
+  int writeEachPage(const std::string& outputPath, int count, bool recountLines = false);
+  // Whether this reader has the one-file-per-page variant.
+  virtual bool canWriteEachPage() const { return false; }
+
+  // File name of the per-page file numbered `number`: the output path without the extension of
+  // its last component (a "." in a directory name is not an extension), then the number and
+  // ".tif".
+  static std::string pageFileName(const std::string& outputPath, int number);
+
+ protected:
+  // Returned by preparePage for a page that is left out of the output.
+  static constexpr int kSkipPage = 1;
+
+  // Hooks of the concrete reader.
+  // Reads and tests the format's header: 0 accepted, negative rejected.
+  virtual int readHeader() { return 0; }
+  // Finds the pages (filling the page table with addPage where the format is a chain or a list)
+  // and returns their number.
+  virtual uint16_t indexPages() = 0;
+  // Loads page `index` (pageData) and fills `page`; negative when the page cannot be loaded.
+  virtual int readPage(int index, FaxPage& page) = 0;
+  // Gets page `index` ready for writing: 0 write it as `out` says, kSkipPage leave it out, negative
+  // stop the whole copy with that result. `page` is the same record for every page of one write
+  // call (its bitmap is freed after each page), so it keeps the values of the page before.
+  virtual int preparePage(int index, bool recountLines, FaxPage& page, PageToWrite& out) = 0;
+
+  // Checked file access. readAt reads exactly out.size() bytes at offset or returns false;
+  // readSome returns how many bytes it read (the rest of `out` is left untouched).
+  bool readAt(uint64_t offset, std::span<uint8_t> out);
+  std::size_t readSome(uint64_t offset, std::span<uint8_t> out);
+  // Replaces pageData by `size` bytes from `offset`, cut at the end of the file. 0, or -1 when
+  // the offset lies beyond the file, -2 when the bytes cannot be read, -3 no memory.
+  int loadPageData(uint64_t offset, uint64_t size);
+  // Replaces pageData by the given bytes (readers that build a page themselves).
+  void setPageData(std::vector<uint8_t> bytes) { pageData_ = std::move(bytes); }
+  void clearPageData() { pageData_.clear(); pageData_.shrink_to_fit(); }
+  // The whole file into `out`; false when it cannot be read or allocated.
+  bool readWholeFile(std::vector<uint8_t>& out);
+  void setMessage(std::string text) { message_ = std::move(text); }
+
+  // The coding probe: find the coding, bit order and width of `data` (T.4 first; optionally the
+  // T.6 width probe), then decode it into `page`. `width` 0 takes the width the probe reports.
+  // 0 when the page was decoded; -1 when no probe recognised it (`page` unchanged); -2 when the
+  // decoder refused the page (it then has no rows).
+  struct ProbeSetup {
+    uint32_t width = 0;
+    uint32_t rowLimit = 0;
+    bool t6Fallback = false;
+  };
+  int describeByProbe(std::span<const uint8_t> data, const ProbeSetup& setup, FaxPage& page);
+
+  uint16_t threshold() const { return threshold_; }
+  uint8_t flagNum() const { return flagNum_; }
+
+ private:
+  struct FileCloser {
+    void operator()(std::FILE* f) const;
+  };
+
+  int writePages(const std::string& outputPath, int count, bool recountLines, bool eachPage);
+
+  std::unique_ptr<std::FILE, FileCloser> file_;
+  std::array<uint32_t, kMaxPages> pageTable_{};
+  uint16_t pageCount_ = 0;
+  uint64_t fileSize_ = 0;
+  std::vector<uint8_t> pageData_;
+  std::string message_;
+  uint16_t threshold_ = 50;
+  uint8_t flagNum_ = 3;
+};
+
+}  // namespace tarnwell

@@ -1,0 +1,193 @@
+#include "pdfout/t2p_page.h"
+
+#include <cstdio>
+
+#include "pdfout/t2p_analysis.h"
+#include "pdfout/t2p_colour.h"
+#include "pdfout/t2p_document.h"
+#include "pdfout/t2p_image.h"
+#include "pdfout/t2p_messages.h"
+
+namespace tarnwell {
+namespace {
+
+const TileGrid& gridOf(const t2p_context& ctx) { return ctx.tiff_tiles[ctx.currentPage]; }
+
+std::string contentLine(const t2p_context& ctx, const TileBox& box, uint32_t tile) {
+  const char* gs = ctx.transferCount != 0 ? "/GS1 gs " : "";
+  const float* m = box.mat;
+  char line[512];
+  if (tile == 0) {
+    std::snprintf(line, sizeof line, "q %s %.4f %.4f %.4f %.4f %.4f %.4f cm /Im%d Do Q\r", gs,
+                  m[0], m[1], m[3], m[4], m[6], m[7], ctx.currentPage + 1);
+  } else {
+    std::snprintf(line, sizeof line, "q %s %.4f %.4f %.4f %.4f %.4f %.4f cm /Im%d_%ld Do Q\r", gs,
+                  m[0], m[1], m[3], m[4], m[6], m[7], ctx.currentPage + 1,
+                  static_cast<long>(tile));
+  }
+  return line;
+}
+
+// The image XObject and its length object for the whole page (tile 0) or tile `tile` (1-based).
+void writeImageObjects(t2p_context& ctx, TIFF* input, PdfSink& out, uint32_t tile) {
+  t2p_start_object(ctx, out);
+  t2p_write_pdf_dict_start(out);
+  t2p_write_pdf_xobject_stream_dict(tile, ctx, out);
+  t2p_write_pdf_dict_end(out);
+  t2p_write_pdf_stream_start(out);
+  uint64_t length = 0;
+  if (tile == 0) {
+    t2p_read_tiff_size(ctx, input);
+    if (ctx.error != 0) return;
+    length = t2p_readwrite_pdf_image(ctx, input, out);
+  } else {
+    t2p_read_tiff_size_tile(ctx, input, tile - 1);
+    if (ctx.error != 0) return;
+    length = t2p_readwrite_pdf_image_tile(ctx, input, out, tile - 1);
+  }
+  if (ctx.error != 0) return;
+  t2p_write_pdf_stream_end(out);
+  t2p_write_pdf_obj_end(out);
+  t2p_start_object(ctx, out);
+  t2p_write_pdf_stream_length(length, out);
+  t2p_write_pdf_obj_end(out);
+}
+
+}  // namespace
+
+size_t t2p_write_pdf_page(uint32_t pageObject, t2p_context& ctx, PdfSink& out) {
+  const PageEntry& page = ctx.tiff_pages[ctx.currentPage];
+  const TileGrid& grid = gridOf(ctx);
+  const unsigned long image = pageObject + 3ul + page.extraObjects;
+  size_t written = out.printf("<<\r/Type /Page \r/Parent %lu 0 R \r",
+                              static_cast<unsigned long>(ctx.pagesObject));
+  written += out.printf("/MediaBox [%.4f %.4f %.4f %.4f] \r", ctx.mediaBox[0], ctx.mediaBox[1],
+                        ctx.mediaBox[2], ctx.mediaBox[3]);
+  written += out.printf("/Contents %lu 0 R \r/Resources << \r/XObject <<\r",
+                        static_cast<unsigned long>(pageObject) + 1);
+  if (grid.tileCount == 0) {
+    written += out.printf("/Im%u %lu 0 R >>\r", ctx.currentPage + 1u, image);
+  } else {
+    for (uint32_t i = 0; i < grid.tileCount; ++i) {
+      written += out.printf("/Im%u_%u %lu 0 R ", ctx.currentPage + 1u, i + 1, image + 2ul * i);
+      if ((i + 1) % 4 == 0) written += out.write("\r");
+    }
+    written += out.write(">>\r");
+  }
+  if (ctx.transferCount != 0) {
+    written += out.printf("/ExtGState <</GS1 %lu 0 R >> \r",
+                          static_cast<unsigned long>(pageObject) + 3);
+  }
+  written += out.write("/ProcSet [ ");
+  if (ctx.colorspaceFlags == kCsBilevel || ctx.colorspaceFlags == kCsGray) {
+    written += out.write("/ImageB ");
+  } else {
+    written += out.write("/ImageC ");
+    if (ctx.colorspaceFlags & kCsPalette) written += out.write("/ImageI ");
+  }
+  return written + out.write("]\r>>\r>>\r");
+}
+
+std::string t2p_page_content(const t2p_context& ctx) {
+  const TileGrid& grid = gridOf(ctx);
+  if (grid.tileCount == 0) return contentLine(ctx, ctx.imageBox, 0);
+  std::string content;
+  for (uint32_t i = 0; i < grid.tileCount && i < grid.boxes.size(); ++i) {
+    content += contentLine(ctx, grid.boxes[i], i + 1);
+  }
+  return content;
+}
+
+size_t t2p_write_pdf_xobject_stream_dict(uint32_t tile, t2p_context& ctx, PdfSink& out) {
+  const TileGrid& grid = gridOf(ctx);
+  size_t written = t2p_write_pdf_stream_dict(0, ctx.objectCount + 1, out);
+  written += out.printf("/Type /XObject \r/Subtype /Image \r/Name /Im%u", ctx.currentPage + 1u);
+  uint32_t width = ctx.width, length = ctx.length;
+  if (tile != 0) {
+    written += out.printf("_%lu", static_cast<unsigned long>(tile));
+    width = t2p_tile_is_right_edge(grid, tile - 1) ? grid.edgeWidth : grid.tileWidth;
+    length = t2p_tile_is_bottom_edge(grid, tile - 1) ? grid.edgeLength : grid.tileLength;
+  }
+  written += out.printf("\r/Width %lu\r/Height %lu\r/BitsPerComponent %u\r/ColorSpace ",
+                        static_cast<unsigned long>(width), static_cast<unsigned long>(length),
+                        ctx.bitsPerSample);
+  written += t2p_write_pdf_xobject_cs(ctx, out);
+  // A Group 4 bilevel image is inverted by its decode parameters alone; an ICC profile on it
+  // must not add a second inversion through a Decode array.
+  const bool bilevelG4 = (ctx.colorspaceFlags & ~kCsIcc) == kCsBilevel &&
+                         ctx.pdfCompression == kPdfCompressionG4;
+  if (ctx.switchDecode != 0 && !bilevelG4) {
+    written += out.write("/Decode [ ");
+    for (uint16_t i = 0; i < ctx.samplesPerPixel; ++i) written += out.write("1 0 ");
+    written += out.write("]\r");
+  }
+  if (ctx.pdfCompression != kPdfCompressionNone) {
+    written += out.printf("/Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns %lu /Rows %lu",
+                          static_cast<unsigned long>(width), static_cast<unsigned long>(length));
+    if (ctx.switchDecode == 0) written += out.write(" /BlackIs1 true ");
+    written += out.write(">>\r");
+  }
+  return written;
+}
+
+void t2p_write_page(t2p_context& ctx, TIFF* input, PdfSink& out) {
+  const PageEntry& page = ctx.tiff_pages[ctx.currentPage];
+  const TileGrid& grid = gridOf(ctx);
+  const uint32_t pageObject = ctx.objectCount + 1;
+  t2p_start_object(ctx, out);
+  t2p_write_pdf_page(pageObject, ctx, out);
+  t2p_write_pdf_obj_end(out);
+
+  t2p_start_object(ctx, out);
+  t2p_write_pdf_dict_start(out);
+  t2p_write_pdf_stream_dict(0, ctx.objectCount + 1, out);
+  t2p_write_pdf_dict_end(out);
+  t2p_write_pdf_stream_start(out);
+  const std::string content = t2p_page_content(ctx);
+  const size_t contentLength = out.write(content);
+  t2p_write_pdf_stream_end(out);
+  t2p_write_pdf_obj_end(out);
+  t2p_start_object(ctx, out);
+  t2p_write_pdf_stream_length(contentLength, out);
+  t2p_write_pdf_obj_end(out);
+
+  if (ctx.transferCount != 0) {
+    t2p_start_object(ctx, out);
+    t2p_write_pdf_transfer(ctx, out);
+    t2p_write_pdf_obj_end(out);
+    for (int i = 0; i < (ctx.transferCount == 1 ? 1 : 3); ++i) {
+      t2p_start_object(ctx, out);
+      t2p_write_pdf_transfer_stream(ctx, out, i);
+      t2p_write_pdf_obj_end(out);
+    }
+  }
+  if (ctx.colorspaceFlags & kCsPalette) {
+    t2p_start_object(ctx, out);
+    ctx.paletteObject = ctx.objectCount;
+    t2p_write_pdf_xobject_palettecs_stream(ctx, out);
+    t2p_write_pdf_obj_end(out);
+  }
+  if (ctx.colorspaceFlags & kCsIcc) {
+    t2p_start_object(ctx, out);
+    ctx.iccObject = ctx.objectCount;
+    t2p_write_pdf_xobject_icccs(ctx, out);
+    t2p_write_pdf_obj_end(out);
+  }
+  // The page tree already named this page's objects; any difference would break every
+  // reference that follows.
+  if (ctx.objectCount != pageObject + 2 + page.extraObjects) {
+    t2pError("Object count of page %u of %s does not match its plan", ctx.currentPage + 1u,
+             TIFFFileName(input));
+    ctx.error = 1;
+    return;
+  }
+  if (grid.tileCount == 0) {
+    writeImageObjects(ctx, input, out, 0);
+  } else {
+    for (uint32_t i = 0; i < grid.tileCount && ctx.error == 0 && !out.failed(); ++i) {
+      writeImageObjects(ctx, input, out, i + 1);
+    }
+  }
+}
+
+}  // namespace tarnwell

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace tarnwell {
+
+// Byte sink of the PDF writer. Every write returns the bytes it wrote and adds them to the
+// running count, which gives the offsets of objects and of the cross-reference table. A failed
+// write is remembered; after seal() further writes are ignored.
+class PdfSink {
+ public:
+  PdfSink() = default;
+  virtual ~PdfSink() = default;
+  PdfSink(const PdfSink&) = delete;
+  PdfSink& operator=(const PdfSink&) = delete;
+
+  size_t write(const void* data, size_t size);
+  size_t write(std::string_view text) { return write(text.data(), text.size()); }
+  size_t printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+  uint64_t count() const { return count_; }
+  bool failed() const { return failed_; }
+  void seal() { sealed_ = true; }
+  // Flushes and closes the destination; false when anything could not be written.
+  virtual bool finish() { return !failed_; }
+
+ protected:
+  // Stores the bytes; false when they could not all be stored.
+  virtual bool put(const void* data, size_t size) = 0;
+
+ private:
+  uint64_t count_ = 0;
+  bool failed_ = false;
+  bool sealed_ = false;
+};
+
+// A sink on a file created (or truncated) by open(); "-" is standard output.
+class FileSink : public PdfSink {
+ public:
+  // nullptr when the file cannot be created.
+  static std::unique_ptr<FileSink> open(const std::string& path);
+  ~FileSink() override;
+  bool finish() override;
+
+ protected:
+  bool put(const void* data, size_t size) override;
+
+ private:
+  FileSink(std::FILE* file, bool owned) : file_(file), owned_(owned) {}
+  std::FILE* file_;
+  bool owned_;
+};
+
+}  // namespace tarnwell

@@ -1,0 +1,172 @@
+#include "app/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace tarnwell {
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: trnw2tif [/l /q] /f [/b=0] source-file dest-tif-file\n"
+    "or\n"
+    "Usage: trnw2tif [/l /q] /d [/b=0] source-directory dest-directory [filter]\n";
+
+struct Parsed {
+  int result = 0;
+  ConversionJob job;
+  ConversionSettings settings;
+  std::string output;
+};
+
+Parsed parse(std::optional<std::string_view> text) {
+  Parsed p;
+  std::ostringstream out;
+  p.result = parseCommandLine(p.job, p.settings, text, out);
+  p.output = out.str();
+  return p;
+}
+
+// Complete requests: the fields they fill.
+struct Complete {
+  const char* text;
+  int mode;
+  const char* source;
+  const char* destination;
+  const char* filter;
+};
+
+class CompleteRequest : public testing::TestWithParam<Complete> {};
+
+TEST_P(CompleteRequest, FillsModeAndPaths) {
+  const Complete& c = GetParam();
+  Parsed p = parse(std::string_view(c.text));
+  EXPECT_EQ(p.result, 0);
+  EXPECT_EQ(p.job.mode, c.mode);
+  EXPECT_EQ(p.job.sourcePath, c.source);
+  EXPECT_EQ(p.job.destinationPath, c.destination);
+  EXPECT_EQ(p.job.filter, c.filter);
+  EXPECT_EQ(p.output, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, CompleteRequest,
+    testing::Values(
+        Complete{"/f in.g3 out.pdf", 2, "in.g3", "out.pdf", "*.*"},
+        Complete{"/d /i /kh /in /out *.fax", 1, "/in", "/out", "*.fax"},
+        // Options after the first path are no options: they land in the filter.
+        Complete{"/d in out /i", 1, "in", "out", "/i"},
+        // The filter is everything after the destination, blanks included.
+        Complete{"/d in out *.g3 *.fax", 1, "in", "out", "*.g3 *.fax"},
+        // Trailing white space is removed before parsing.
+        Complete{"/f a b \t\r\n", 2, "a", "b", "*.*"},
+        // The last mode option wins; letters of paths keep their case.
+        Complete{"/d /F Src/A.G3 Out/B.PDF", 2, "Src/A.G3", "Out/B.PDF", "*.*"},
+        // A second blank ends the options and leaves an empty source path.
+        Complete{"/d  in out", 1, "", "in", "out"},
+        // Quotes are not interpreted.
+        Complete{"/f \"a\" b", 2, "\"a\"", "b", "*.*"},
+        // Non-ASCII bytes pass through unchanged.
+        Complete{"/f f\xC3\xA4x.g3 \xE2\x82\xAC/o.pdf", 2, "f\xC3\xA4x.g3", "\xE2\x82\xAC/o.pdf",
+                 "*.*"}));
+
+TEST(CommandLine, OptionsInAnyCaseSetFlagsAndSettings) {
+  Parsed p = parse("/F /Q /L /KE /I /KH /B=2 /V=3 /M=1 /RAW /RELINES a b");
+  ASSERT_EQ(p.result, 0);
+  EXPECT_EQ(p.job.quiet, 1);
+  EXPECT_EQ(p.job.keepFileTime, 1);
+  EXPECT_EQ(p.job.keepSourceExtension, 1);
+  EXPECT_EQ(p.job.includeSubdirectories, 1);
+  EXPECT_EQ(p.job.keepHierarchy, 1);
+  EXPECT_EQ(p.settings.bitOrder, 2);
+  EXPECT_EQ(p.settings.verticalResolution, 300);
+  EXPECT_EQ(p.settings.splitPages, 1);
+  EXPECT_EQ(p.settings.rawFax, 1);
+  EXPECT_EQ(p.settings.recountLines, 1);
+  EXPECT_EQ(p.settings.nonStandardWidth, 0);  // reset by every parse without "/nw="
+  EXPECT_EQ(p.settings.minWidth, 1728);
+  EXPECT_EQ(p.settings.threshold, 50);
+  EXPECT_EQ(p.settings.flagNum, 3);
+}
+
+struct MinWidthCase {
+  const char* option;
+  int minWidth;
+};
+class MinWidthOption : public testing::TestWithParam<MinWidthCase> {};
+
+TEST_P(MinWidthOption, ReadsLeadingNumberInSixteenBits) {
+  Parsed p = parse(std::string(GetParam().option) + " /f a b");
+  ASSERT_EQ(p.result, 0);
+  EXPECT_EQ(p.settings.nonStandardWidth, 1);
+  EXPECT_EQ(p.settings.minWidth, GetParam().minWidth);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, MinWidthOption,
+                         testing::Values(MinWidthCase{"/nw=2048", 2048}, MinWidthCase{"/nw=abc", 0},
+                                         MinWidthCase{"/nw=", 0}, MinWidthCase{"/NW=1500x", 1500},
+                                         MinWidthCase{"/nw=65537", 1},
+                                         MinWidthCase{"/nw=-1", 65535},
+                                         MinWidthCase{"/nw=99999999999999999999", 65535}));
+
+TEST(CommandLine, VerticalAndBitOrderValues) {
+  const int expected[] = {0, 100, 200, 300, 400};
+  for (int v = 0; v <= 4; ++v) {
+    Parsed p = parse("/v=" + std::to_string(v) + " /f a b");
+    EXPECT_EQ(p.result, 0);
+    EXPECT_EQ(p.settings.verticalResolution, expected[v]);
+  }
+  EXPECT_EQ(parse("/b=1 /b=0 /f a b").settings.bitOrder, 0);  // last value wins
+}
+
+// Incomplete requests print the usage text and give 126.
+class IncompleteRequest : public testing::TestWithParam<const char*> {};
+
+TEST_P(IncompleteRequest, PrintsUsage) {
+  Parsed p = parse(std::string_view(GetParam()));
+  EXPECT_EQ(p.result, 126);
+  EXPECT_EQ(p.output, kUsage);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, IncompleteRequest,
+                         testing::Values("/m=3 /f a b", "/f a.g3", "/b=1 x", "a b", "/q /f",
+                                         "/v=5 /f a b", "/b=01 /f a b", "/ff a b", "/f"));
+
+TEST(CommandLine, StoppedParseKeepsEarlierOptionsAndTheReset) {
+  Parsed p = parse("/b=1 /raw x");
+  EXPECT_EQ(p.result, 126);
+  EXPECT_EQ(p.settings.bitOrder, 1);
+  EXPECT_EQ(p.settings.rawFax, 1);
+  EXPECT_EQ(p.settings.nonStandardWidth, 0);
+}
+
+TEST(CommandLine, EmptyDestinationGivesIncompleteWithoutUsage) {
+  // "/f a " loses its trailing blank; "/f a  " too, so build a blank destination otherwise:
+  // source "a", then a blank, then an empty destination followed by the filter.
+  Parsed p = parse("/d a  filter");
+  EXPECT_EQ(p.result, 126);
+  EXPECT_EQ(p.output, "");
+}
+
+TEST(CommandLine, NoTextAndEmptyTextLeaveSettingsAlone) {
+  Parsed none = parse(std::nullopt);
+  EXPECT_EQ(none.result, -1);
+  Parsed empty = parse(std::string_view(""));
+  EXPECT_EQ(empty.result, -2);
+  EXPECT_EQ(empty.settings.nonStandardWidth, 1);
+  EXPECT_EQ(empty.output, "");
+}
+
+TEST(CommandLine, ClearsFlagsOfAnEarlierParse) {
+  ConversionJob job;
+  ConversionSettings settings;
+  std::ostringstream out;
+  ASSERT_EQ(parseCommandLine(job, settings, "/q /l /d a b", out), 0);
+  ASSERT_EQ(parseCommandLine(job, settings, "/f c d", out), 0);
+  EXPECT_EQ(job.quiet, 0);
+  EXPECT_EQ(job.keepFileTime, 0);
+  EXPECT_EQ(job.mode, kModeFile);
+}
+
+}  // namespace
+}  // namespace tarnwell

@@ -1,0 +1,172 @@
+#include "app/DirectoryBatch.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "FakeStages.h"
+#include "TempTree.h"
+
+namespace tarnwell {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ElementsAre;
+using testing::UnorderedElementsAre;
+
+// Destination naming with source directory "in" and destination directory "out".
+struct NamingCase {
+  const char* entry;
+  int keepExtension;
+  int keepHierarchy;
+  const char* expected;
+};
+
+class Naming : public testing::TestWithParam<NamingCase> {};
+
+TEST_P(Naming, DerivesDestination) {
+  const NamingCase& c = GetParam();
+  ConversionJob job;
+  job.sourcePath = "in";
+  job.destinationPath = "out";
+  job.keepSourceExtension = static_cast<uint8_t>(c.keepExtension);
+  job.keepHierarchy = c.keepHierarchy;
+  EXPECT_EQ(destinationFor(job, std::string("in/") + c.entry), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, Naming,
+    testing::Values(NamingCase{"a.g3", 0, 0, "out/a.pdf"},
+                    NamingCase{"sub/b.fax", 0, 0, "out/b.pdf"},
+                    NamingCase{"sub/b.fax", 0, 1, "out/sub/b.pdf"},
+                    NamingCase{"a.g3", 1, 0, "out/a.g3.pdf"},
+                    NamingCase{"noext", 0, 0, "out/noext.pdf"},
+                    NamingCase{"a.b.c", 0, 0, "out/a.b.pdf"},
+                    // keepHierarchy counts only when it equals 1.
+                    NamingCase{"sub/b.fax", 0, 2, "out/b.pdf"},
+                    // Only the leading source directory is replaced.
+                    NamingCase{"bin/a.g3", 0, 1, "out/bin/a.pdf"},
+                    NamingCase{"in/a.g3", 0, 1, "out/in/a.pdf"},
+                    // A dot in a directory name does not start an extension.
+                    NamingCase{"v1.2/noext", 0, 1, "out/v1.2/noext.pdf"},
+                    NamingCase{"v1.2/noext", 0, 0, "out/noext.pdf"},
+                    NamingCase{".profile", 0, 0, "out/.profile.pdf"}));
+
+TEST(Naming, DotInSourceDirectoryIsNoExtension) {
+  ConversionJob job;
+  job.sourcePath = "../faxes.old";
+  job.destinationPath = "/tmp/o";
+  EXPECT_EQ(destinationFor(job, "../faxes.old/memo"), "/tmp/o/memo.pdf");
+}
+
+class CollectFiles : public testing::Test {
+ protected:
+  void SetUp() override {
+    tree.write("src/a.g3", "1");
+    tree.write("src/b.txt", "2");         // never a fax: left out
+    tree.write("src/report.pdf", "3");
+    tree.write("src/sub/c.fax", "4");
+    tree.write("src/sub/deeper/d.g3", "5");
+    tree.write("src/x.g3/e.g3", "6");     // a directory whose name matches *.g3
+    job.sourcePath = tree.path("src");
+  }
+  test::TempTree tree;
+  ConversionJob job;
+};
+
+TEST_F(CollectFiles, FlatWalkListsMatchingFiles) {
+  collectFiles(job, job.sourcePath, false);
+  EXPECT_THAT(job.fileList, UnorderedElementsAre("a.g3", "report.pdf"));
+}
+
+TEST_F(CollectFiles, RecursiveWalkIsDepthFirst) {
+  collectFiles(job, job.sourcePath, true);
+  EXPECT_THAT(job.fileList,
+              ElementsAre("a.g3", "report.pdf", "sub/c.fax", "sub/deeper/d.g3", "x.g3/e.g3"));
+}
+
+TEST_F(CollectFiles, FilterAppliesToDirectoryNamesToo) {
+  job.filter = "*.G3";
+  collectFiles(job, job.sourcePath, true);
+  EXPECT_THAT(job.fileList, UnorderedElementsAre("a.g3", "x.g3/e.g3"));
+}
+
+TEST_F(CollectFiles, TrailingSeparatorOnSourceGivesSameEntries) {
+  job.sourcePath += "/";
+  collectFiles(job, job.sourcePath, true);
+  EXPECT_EQ(job.fileList.size(), 5u);
+  EXPECT_EQ(job.fileList.front(), "a.g3");
+}
+
+TEST_F(CollectFiles, SpecialFilesAndDirectoryLinksAreSkipped) {
+  ASSERT_EQ(::mkfifo(tree.path("src/pipe.g3").c_str(), 0600), 0);
+  fs::create_directory_symlink(tree.path("src"), tree.path("src/sub/loop"));
+  fs::create_symlink(tree.path("src/a.g3"), tree.path("src/link.g3"));
+  collectFiles(job, job.sourcePath, true);
+  EXPECT_THAT(job.fileList, ElementsAre("a.g3", "link.g3", "report.pdf", "sub/c.fax",
+                                        "sub/deeper/d.g3", "x.g3/e.g3"));
+}
+
+TEST_F(CollectFiles, MissingOrEmptyDirectoryListsNothing) {
+  collectFiles(job, tree.path("nowhere"), true);
+  collectFiles(job, tree.write("file.g3", "x"), true);
+  collectFiles(job, "", true);  // never the root directory
+  EXPECT_TRUE(job.fileList.empty());
+}
+
+class ConvertList : public testing::Test {
+ protected:
+  void SetUp() override {
+    paths = makeWorkingPaths(tree.path("prog/tarnwell"), tree.mkdir("tmp") + "/", false);
+    settings = defaultSettings(paths);
+    job.sourcePath = tree.path("src");
+    job.destinationPath = tree.path("dst");
+  }
+  test::TempTree tree;
+  WorkingPaths paths;
+  ConversionSettings settings;
+  ConversionJob job;
+  test::FakeStages stages;
+};
+
+TEST_F(ConvertList, ReportHasHeaderLinesAndTotal) {
+  tree.write("src/a.g3", "1");
+  tree.write("src/Report.PDF", "2");
+  tree.write("src/sub/b.fax", "3");
+  job.fileList = {"a.g3", "Report.PDF", "sub/b.fax"};
+  job.logText = "dropped";
+  const std::string s = job.sourcePath, d = job.destinationPath;
+  ASSERT_EQ(convertFileList(job, settings, paths, stages), 0);
+  EXPECT_EQ(job.logText, "Source Dir: " + s + "\r\nDestination Dir: " + d + "\r\n\r\n" +
+                             s + "/a.g3 --> " + d + "/a.pdf : Success !\r\n" +
+                             s + "/Report.PDF : already PDF format, need no converting!\n" +
+                             s + "/sub/b.fax --> " + d + "/b.pdf : Success !\r\n" +
+                             "\r\n---------\r\nTotal converted FAX files: 2\r\n");
+}
+
+TEST_F(ConvertList, CountsOnlyConvertedFiles) {
+  tree.write("src/a.g3", "1");
+  job.fileList = {"a.g3", "missing.g3"};
+  ASSERT_EQ(convertFileList(job, settings, paths, stages), 0);
+  EXPECT_NE(job.logText.find(" - Not Fax\r\n"), std::string::npos);
+  EXPECT_TRUE(job.logText.ends_with("Total converted FAX files: 1\r\n"));
+}
+
+TEST_F(ConvertList, EmptyListGivesHeaderAndZero) {
+  ASSERT_EQ(convertFileList(job, settings, paths, stages), 0);
+  EXPECT_TRUE(job.logText.ends_with("\r\n\r\n\r\n---------\r\nTotal converted FAX files: 0\r\n"));
+}
+
+TEST_F(ConvertList, EmptyDestinationDoesNothing) {
+  job.destinationPath.clear();
+  job.fileList = {"a.g3"};
+  job.logText = "kept";
+  EXPECT_EQ(convertFileList(job, settings, paths, stages), -1);
+  EXPECT_EQ(job.logText, "kept");
+  EXPECT_TRUE(stages.calls.empty());
+}
+
+}  // namespace
+}  // namespace tarnwell

@@ -1,0 +1,228 @@
+#include "app/FileConversion.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "FakeStages.h"
+#include "TempTree.h"
+#include "platform/Platform.h"
+
+namespace tarnwell {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ConvertFile : public testing::Test {
+ protected:
+  void SetUp() override {
+    paths = makeWorkingPaths(tree.path("prog/tarnwell"), tree.mkdir("tmp") + "/", true);
+    tree.mkdir("prog");
+    settings = defaultSettings(paths);
+  }
+  bool convert(const std::string& source, const std::string& destination) {
+    return convertFile(job, source, destination, settings, paths, stages);
+  }
+  std::string line(const std::string& source, const std::string& destination,
+                   const std::string& ending) {
+    return source + " --> " + destination + " : " + ending;
+  }
+
+  test::TempTree tree;
+  WorkingPaths paths;
+  ConversionSettings settings;
+  ConversionJob job;
+  test::FakeStages stages;
+};
+
+TEST_F(ConvertFile, FaxSourceRunsAllThreeStages) {
+  const std::string src = tree.write("in/a.g3", "fax bytes");
+  const std::string dst = tree.path("out/deep/er/a.pdf");
+  settings.bitOrder = 2;
+  EXPECT_TRUE(convert(src, dst));
+  EXPECT_EQ(job.logText, line(src, dst, "Success !\r\n"));
+  ASSERT_EQ(stages.calls.size(), 3u);
+  EXPECT_EQ(stages.calls[0], "engine " + src + " -> " + paths.intermediateTiffPath);
+  EXPECT_EQ(stages.calls[1],
+            "copy " + paths.intermediateTiffPath + " -> " + paths.pdfReadyTiffPath);
+  EXPECT_EQ(stages.calls[2], "pdf " + paths.pdfReadyTiffPath + " -> " + dst + " 0");
+  EXPECT_EQ(stages.copyOptions.compression, 6);
+  EXPECT_EQ(stages.engineSettings.bitOrder, 2);
+  EXPECT_EQ(stages.engineSettings.workFilePath, paths.workFilePath);
+  EXPECT_TRUE(platform::isRegularFile(dst));  // all directory levels were made
+}
+
+TEST_F(ConvertFile, TiffSourceSkipsTheEngineAndKeepsCompression) {
+  const std::string src = tree.write("in/Scan.TIFF", "II*");
+  const std::string dst = tree.path("out/Scan.pdf");
+  EXPECT_TRUE(convert(src, dst));
+  ASSERT_EQ(stages.calls.size(), 2u);
+  EXPECT_EQ(stages.calls[0], "copy " + src + " -> " + paths.pdfReadyTiffPath);
+  EXPECT_EQ(stages.copyOptions.compression, -1);
+}
+
+// Each failing stage gives its own ending, and no later stage runs.
+struct FailureCase {
+  const char* name;
+  EngineOutcome engine;
+  int copy;
+  int pdf;
+  const char* ending;
+  size_t stagesRun;
+};
+
+class StageFailure : public ConvertFile, public testing::WithParamInterface<FailureCase> {};
+
+TEST_P(StageFailure, ReportsEnding) {
+  const FailureCase& c = GetParam();
+  stages.engineOutcome = c.engine;
+  stages.copyResult = c.copy;
+  stages.pdfResult = c.pdf;
+  const std::string src = tree.write("in/x.fax", "data");
+  const std::string dst = tree.path("out/x.pdf");
+  EXPECT_FALSE(convert(src, dst));
+  EXPECT_EQ(job.logText, line(src, dst, "Failed : " + src + " - " + c.ending + "\r\n"));
+  EXPECT_EQ(stages.calls.size(), c.stagesRun);
+  EXPECT_FALSE(fs::exists(dst));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stages, StageFailure,
+    testing::Values(
+        FailureCase{"NoPages", EngineOutcome::kNoPages, 0, 0, "Not Fax", 1},
+        FailureCase{"EngineWrite", EngineOutcome::kWriteFailed, 0, 0, "Error Fax", 1},
+        FailureCase{"Copy", EngineOutcome::kConverted, 1, 0,
+                    "Error in prearing to pdf conversion", 2},
+        FailureCase{"Pdf", EngineOutcome::kConverted, 0, 1, "Error in converting to pdf", 3}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ConvertFile, ExceptionInAStageIsReported) {
+  stages.throwInEngine = true;
+  const std::string src = tree.write("a.g3", "x");
+  EXPECT_FALSE(convert(src, tree.path("a.pdf")));
+  EXPECT_EQ(job.logText,
+            line(src, tree.path("a.pdf"), "Exception : Failed in FAX to PDF conversion\r\n"));
+}
+
+// Sources that cannot be read never reach a stage; they get the ending their stage would give.
+struct UnreadableCase {
+  const char* name;
+  const char* ending;
+};
+
+class UnreadableSource : public ConvertFile, public testing::WithParamInterface<UnreadableCase> {};
+
+TEST_P(UnreadableSource, GivesStageEndingWithoutRunningIt) {
+  const std::string kind = GetParam().name;
+  std::string src;
+  if (kind == "MissingFax") src = tree.path("missing.g3");
+  if (kind == "MissingTiff") src = tree.path("missing.tif");
+  if (kind == "Directory") src = tree.mkdir("dir.g3");
+  if (kind == "NamedPipe") {
+    src = tree.path("pipe.g3");
+    ASSERT_EQ(::mkfifo(src.c_str(), 0600), 0);
+  }
+  // kind "EmptyPath" keeps src empty.
+  const std::string dst = tree.path("out/x.pdf");
+  EXPECT_FALSE(convert(src, dst));
+  EXPECT_EQ(job.logText,
+            line(src, dst, "Failed : " + src + " - " + GetParam().ending + "\r\n"));
+  EXPECT_TRUE(stages.calls.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, UnreadableSource,
+    testing::Values(UnreadableCase{"MissingFax", "Not Fax"},
+                    UnreadableCase{"MissingTiff", "Error in prearing to pdf conversion"},
+                    UnreadableCase{"Directory", "Not Fax"}, UnreadableCase{"NamedPipe", "Not Fax"},
+                    UnreadableCase{"EmptyPath", "Not Fax"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ConvertFile, DestinationUnderAFileCannotBeMade) {
+  const std::string src = tree.write("a.g3", "x");
+  const std::string blocker = tree.write("out", "I am a file");
+  const std::string dst = tree.path("out/sub/a.pdf");
+  EXPECT_FALSE(convert(src, dst));
+  EXPECT_EQ(job.logText,
+            line(src, dst, "Failed to create save dir : " + blocker + "/sub\r\n"));
+  EXPECT_TRUE(stages.calls.empty());
+  EXPECT_EQ(test::readAll(blocker), "I am a file");
+}
+
+TEST_F(ConvertFile, PdfOverItsOwnSourceIsRefused) {
+  const std::string src = tree.write("a.tif", "precious");
+  EXPECT_FALSE(convert(src, src));
+  EXPECT_EQ(job.logText, line(src, src, "Failed : " + src + " - Error in converting to pdf\r\n"));
+  EXPECT_EQ(test::readAll(src), "precious");
+}
+
+TEST_F(ConvertFile, RelativePathsAndTheCurrentDirectoryStay) {
+  const fs::path before = fs::current_path();
+  fs::current_path(tree.root());
+  tree.write("in/a.g3", "x");
+  EXPECT_TRUE(convert("in/a.g3", "out/new/a.pdf"));
+  EXPECT_EQ(fs::current_path(), tree.root());  // creating directories did not move us
+  EXPECT_TRUE(fs::exists(tree.root() / "out/new/a.pdf"));
+  EXPECT_TRUE(convert("in/a.g3", "bare.pdf"));  // no directory part: no directory step
+  EXPECT_TRUE(fs::exists(tree.root() / "bare.pdf"));
+  fs::current_path(before);
+}
+
+TEST_F(ConvertFile, KeepFileTimeCopiesTimesOfTheSource) {
+  const std::string src = tree.write("a.g3", "x");
+  platform::FileTimes old{{1234567890, 123456789}, {1000000000, 987654321}};
+  ASSERT_TRUE(platform::setFileTimes(src, old));
+  job.keepFileTime = 1;
+  const std::string dst = tree.path("a.pdf");
+  EXPECT_TRUE(convert(src, dst));
+  platform::FileTimes got;
+  ASSERT_TRUE(platform::getFileTimes(dst, got));
+  EXPECT_EQ(got.modification.tv_sec, 1000000000);
+  EXPECT_EQ(got.modification.tv_nsec, 987654321);
+  EXPECT_EQ(got.access.tv_sec, 1234567890);
+}
+
+TEST_F(ConvertFile, FailedTimeCopyKeepsSuccessLineButReturnsFalse) {
+  const std::string src = tree.write("a.g3", "x");
+  job.keepFileTime = 1;
+  // The PDF stage reports success without leaving a file, so the times cannot be set.
+  const std::string dst = tree.path("gone/a.pdf");
+  stages.duringPdf = [&] { tree.mkdir("gone/a.pdf"); };  // a directory where the PDF goes
+  EXPECT_FALSE(convert(src, dst));
+  EXPECT_EQ(job.logText, line(src, dst, "Success !\r\n"));
+}
+
+TEST_F(ConvertFile, HoldsTheWorkingFileLockWhileConverting) {
+  bool heldDuringConversion = false;
+  stages.duringPdf = [&] {
+    platform::FileLock probe(paths.lockFilePath, /*wait=*/false);
+    heldDuringConversion = !probe.locked();
+  };
+  EXPECT_TRUE(convert(tree.write("a.g3", "x"), tree.path("a.pdf")));
+  EXPECT_TRUE(heldDuringConversion);
+  platform::FileLock after(paths.lockFilePath, false);
+  EXPECT_TRUE(after.locked());
+}
+
+TEST_F(ConvertFile, AppendsToEarlierReport) {
+  job.logText = "\r\n\r\n";
+  const std::string src = tree.write("a.g3", "x");
+  convert(src, tree.path("a.pdf"));
+  EXPECT_EQ(job.logText, "\r\n\r\n" + line(src, tree.path("a.pdf"), "Success !\r\n"));
+}
+
+TEST(EnsureDirectory, CreatesLevelsAndAcceptsExisting) {
+  test::TempTree tree;
+  ConversionJob job;
+  EXPECT_NE(ensureDirectory(job, tree.path("a/b/c")), 0);
+  EXPECT_TRUE(fs::is_directory(tree.root() / "a/b/c"));
+  EXPECT_NE(ensureDirectory(job, tree.path("a/b/c")), 0);
+  EXPECT_NE(ensureDirectory(job, tree.path("x/y/")), 0);  // trailing separator
+  EXPECT_NE(ensureDirectory(job, "/"), 0);
+  EXPECT_EQ(ensureDirectory(job, tree.write("f", "") + "/sub"), 0);
+  EXPECT_EQ(ensureDirectory(job, ""), 0);
+}
+
+}  // namespace
+}  // namespace tarnwell

@@ -1,0 +1,275 @@
+// Runs the built program as a process on temporary trees. Each test copies the program into
+// its own directory with a "log" subdirectory beside it and gives it its own TMPDIR, so the
+// working files and logs of one test are its own.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "TempTree.h"
+#include "platform/Platform.h"
+
+namespace tarnwell {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RunResult {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+// "Wed Jan 07 15:30:12 2009" followed by CR LF: letters, digits and separators in place.
+bool startsWithDateLine(const std::string& text) {
+  const std::string shape = "Aaa Aaa 00 00:00:00 0000\r\n";
+  if (text.size() < shape.size()) return false;
+  for (std::size_t i = 0; i < shape.size(); ++i) {
+    const char c = text[i];
+    const bool fits = shape[i] == 'A'   ? (c >= 'A' && c <= 'Z')
+                      : shape[i] == 'a' ? (c >= 'a' && c <= 'z')
+                      : shape[i] == '0' ? (c >= '0' && c <= '9')
+                                        : c == shape[i];
+    if (!fits) return false;
+  }
+  return true;
+}
+
+// Fourteen digits and ".log".
+bool isTimeStampedName(const std::string& name) {
+  if (name.size() != 18 || !name.ends_with(".log")) return false;
+  for (std::size_t i = 0; i < 14; ++i)
+    if (name[i] < '0' || name[i] > '9') return false;
+  return true;
+}
+
+class ProgramRun : public testing::Test {
+ protected:
+  void SetUp() override {
+    bin = tree.mkdir("bin");
+    tmp = tree.mkdir("tmp");
+    tree.mkdir("bin/log");
+    fs::copy_file(TARNWELL_PROGRAM, bin + "/tarnwell");
+  }
+
+  // Runs the program with the argument text (split at blanks by the shell) in cwd.
+  RunResult run(const std::string& args, const std::string& cwd = "") {
+    const std::string dir = cwd.empty() ? tree.path() : cwd;
+    const std::string cmd = "cd '" + dir + "' && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM TMPDIR='" +
+                            tmp + "' '" + bin + "/tarnwell' " + args + " >'" + tree.path("stdout") +
+                            "' 2>'" + tree.path("stderr") + "'";
+    RunResult r;
+    const int status = std::system(cmd.c_str());
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = test::readAll(tree.path("stdout"));
+    r.err = test::readAll(tree.path("stderr"));
+    return r;
+  }
+
+  std::vector<std::string> logFiles() {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(bin + "/log")) names.push_back(e.path().filename());
+    return names;
+  }
+
+  test::TempTree tree;
+  std::string bin, tmp;
+};
+
+TEST_F(ProgramRun, SingleFileWritesLogEntryAndNothingElseWhenQuiet) {
+  const std::string src = tree.write("in/x.g3", "");
+  const std::string dst = tree.path("out/x.pdf");
+  RunResult r = run("/q /f " + src + " " + dst);
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "");
+  const std::string log = test::readAll(bin + "/log/fileconv.log");
+  EXPECT_TRUE(startsWithDateLine(log)) << log;
+  const std::string rule = "\r\r\n--------------------------\r\r\n";
+  EXPECT_TRUE(log.ends_with(rule + "\r\r\n\r\r\n" + src + " --> " + dst + " : Failed : " + src +
+                            " - Not Fax\r\r\n" + rule))
+      << log;
+  EXPECT_TRUE(fs::is_directory(tree.path("out")));
+  EXPECT_FALSE(fs::exists(dst));
+
+  // A second run adds a second entry.
+  run("/q /f " + src + " " + dst);
+  const std::string twice = test::readAll(bin + "/log/fileconv.log");
+  EXPECT_EQ(twice.size(), 2 * log.size());
+}
+
+TEST_F(ProgramRun, ReportGoesToStandardOutputWithoutDisplay) {
+  const std::string src = tree.write("in/x.tif", "");
+  const std::string dst = tree.path("x.pdf");
+  RunResult r = run("/F " + src + " " + dst);
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "\r\n\r\n" + src + " --> " + dst + " : Failed : " + src +
+                       " - Error in prearing to pdf conversion\r\n");
+}
+
+TEST_F(ProgramRun, RelativePathsResolveAgainstTheStartingDirectory) {
+  tree.write("in/a.g3", "");
+  RunResult r = run("/f in/a.g3 out/deep/a.pdf");
+  EXPECT_EQ(r.out, "\r\n\r\nin/a.g3 --> out/deep/a.pdf : Failed : in/a.g3 - Not Fax\r\n");
+  EXPECT_TRUE(fs::is_directory(tree.path("out/deep")));
+}
+
+TEST_F(ProgramRun, DestinationUnderAFileIsReported) {
+  tree.write("in/a.g3", "");
+  tree.write("blocker", "keep");
+  RunResult r = run("/f in/a.g3 blocker/a.pdf");
+  EXPECT_EQ(r.out, "\r\n\r\nin/a.g3 --> blocker/a.pdf : Failed to create save dir : blocker\r\n");
+  EXPECT_EQ(test::readAll(tree.path("blocker")), "keep");
+}
+
+class DirectoryRun : public ProgramRun {
+ protected:
+  void SetUp() override {
+    ProgramRun::SetUp();
+    tree.write("src/a.g3", "");
+    tree.write("src/my fax.g3", "");  // a blank inside a listed name
+    tree.write("src/f\xC3\xA4x.fax", "");
+    tree.write("src/report.pdf", "%PDF");
+    tree.write("src/notes.txt", "");
+    tree.write("src/sub/b.fax", "");
+    tree.write("src/bin/c.g3", "");
+  }
+  std::string line(const std::string& source, const std::string& destination) {
+    return source + " --> " + destination + " : Failed : " + source + " - Not Fax\r\n";
+  }
+};
+
+TEST_F(DirectoryRun, FlatRunReportsEveryListedFile) {
+  RunResult r = run("/d src out");
+  EXPECT_EQ(r.exitCode, 0);
+  ASSERT_TRUE(r.out.starts_with("Please Wait...\n"));
+  const std::string report = r.out.substr(15);
+  EXPECT_TRUE(report.starts_with("Source Dir: src\r\nDestination Dir: out\r\n\r\n"));
+  EXPECT_NE(report.find(line("src/a.g3", "out/a.pdf")), std::string::npos);
+  EXPECT_NE(report.find(line("src/my fax.g3", "out/my fax.pdf")), std::string::npos);
+  EXPECT_NE(report.find(line("src/f\xC3\xA4x.fax", "out/f\xC3\xA4x.pdf")), std::string::npos);
+  EXPECT_NE(report.find("src/report.pdf : already PDF format, need no converting!\n"),
+            std::string::npos);
+  EXPECT_EQ(report.find("notes.txt"), std::string::npos);
+  EXPECT_EQ(report.find("sub/b.fax"), std::string::npos);  // no /i
+  EXPECT_TRUE(report.ends_with("\r\n---------\r\nTotal converted FAX files: 0\r\n"));
+
+  const auto logs = logFiles();
+  ASSERT_EQ(logs.size(), 1u);
+  EXPECT_TRUE(isTimeStampedName(logs[0])) << logs[0];
+  EXPECT_NE(test::readAll(bin + "/log/" + logs[0]).find("Total converted FAX files: 0\r\r\n"),
+            std::string::npos);
+}
+
+TEST_F(DirectoryRun, SubdirectoriesFilterHierarchyAndExtension) {
+  RunResult r = run("/d /i /kh /ke src out *.fax");
+  // The filter applies to directory names too, so no subdirectory is walked.
+  EXPECT_NE(r.out.find(line("src/f\xC3\xA4x.fax", "out/f\xC3\xA4x.fax.pdf")), std::string::npos);
+  EXPECT_EQ(r.out.find("a.g3"), std::string::npos);
+  EXPECT_EQ(r.out.find("b.fax"), std::string::npos);
+
+  r = run("/d /i /kh src out");
+  EXPECT_NE(r.out.find(line("src/sub/b.fax", "out/sub/b.pdf")), std::string::npos);
+  EXPECT_NE(r.out.find(line("src/bin/c.g3", "out/bin/c.pdf")), std::string::npos);
+  EXPECT_TRUE(fs::is_directory(tree.path("out/sub")));
+  EXPECT_TRUE(fs::is_directory(tree.path("out/bin")));
+
+  r = run("/d /i src flat");
+  EXPECT_NE(r.out.find(line("src/sub/b.fax", "flat/b.pdf")), std::string::npos);
+  EXPECT_FALSE(fs::exists(tree.path("flat/sub")));
+}
+
+TEST_F(DirectoryRun, DestinationThatIsAFileFailsEachFile) {
+  tree.write("out", "not a directory");
+  RunResult r = run("/q /d src out");
+  EXPECT_EQ(r.out, "Please Wait...\n");
+  const auto log = test::readAll(bin + "/log/" + logFiles().at(0));
+  EXPECT_NE(log.find("src/a.g3 --> out/a.pdf : Failed to create save dir : out\r\r\n"),
+            std::string::npos);
+  EXPECT_EQ(test::readAll(tree.path("out")), "not a directory");
+}
+
+TEST_F(ProgramRun, IncompleteRequestTakesTheWindowRoad) {
+  RunResult none = run("");
+  EXPECT_EQ(none.exitCode, 0);
+  EXPECT_EQ(none.out, "");
+  EXPECT_NE(none.err.find("window cannot be created"), std::string::npos);
+
+  RunResult partial = run("/f only-one");
+  EXPECT_EQ(partial.exitCode, 0);
+  EXPECT_TRUE(partial.out.starts_with("Usage: trnw2tif"));
+  EXPECT_TRUE(logFiles().empty());
+}
+
+TEST_F(ProgramRun, OptionAfterThePathsIsTheFilter) {
+  tree.write("in/a.g3", "");
+  // "/q" after the paths is no option: the report is still printed, and in directory mode it
+  // is the filter, which lists nothing here.
+  RunResult single = run("/f in/a.g3 a.pdf /q");
+  EXPECT_NE(single.out.find("in/a.g3 --> a.pdf : Failed : in/a.g3 - Not Fax\r\n"),
+            std::string::npos);
+  EXPECT_TRUE(fs::exists(bin + "/log/fileconv.log"));
+  RunResult dir = run("/d in out /q");
+  EXPECT_TRUE(dir.out.ends_with("Destination Dir: out\r\n\r\n\r\n---------\r\n"
+                                "Total converted FAX files: 0\r\n"));
+}
+
+TEST_F(ProgramRun, NoLogDirectoryMeansNoLog) {
+  fs::remove(bin + "/log");
+  tree.write("a.g3", "");
+  RunResult r = run("/q /f a.g3 a.pdf");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_FALSE(fs::exists(bin + "/log"));
+}
+
+TEST_F(ProgramRun, ExitRemovesThreeWorkingFilesAndKeepsTwo) {
+  for (const char* f : {"bin/trwtmp.tmp", "bin/trwseg.tmp", "tmp/trwtif.tmp", "tmp/trwintif.tmp",
+                        "tmp/trwcptif.tmp"})
+    tree.write(f, "old");
+  tree.write("a.g3", "");
+  run("/q /f a.g3 a.pdf");
+  EXPECT_FALSE(fs::exists(tree.path("bin/trwtmp.tmp")));
+  EXPECT_FALSE(fs::exists(tree.path("bin/trwseg.tmp")));
+  EXPECT_FALSE(fs::exists(tree.path("tmp/trwtif.tmp")));
+  EXPECT_TRUE(fs::exists(tree.path("tmp/trwintif.tmp")));
+  EXPECT_TRUE(fs::exists(tree.path("tmp/trwcptif.tmp")));
+  // The window road cleans up too.
+  tree.write("bin/trwtmp.tmp", "old");
+  run("");
+  EXPECT_FALSE(fs::exists(tree.path("bin/trwtmp.tmp")));
+}
+
+// The bundled samples go through the whole pipeline into PDFs.
+TEST_F(ProgramRun, SamplesBecomePdfs) {
+  const std::string samples = TARNWELL_SOURCE_DIR "/samples";
+  fs::copy(samples, tree.path("in"));
+  ASSERT_TRUE(platform::setFileTimes(tree.path("in/memo.g3"),
+                                     platform::FileTimes{{1000000000, 5}, {1100000000, 7}}));
+  RunResult r = run("/l /d in out");
+  EXPECT_NE(r.out.find("in/letter.tif --> out/letter.pdf : Success !\r\n"), std::string::npos);
+  EXPECT_NE(r.out.find("in/memo.g3 --> out/memo.pdf : Success !\r\n"), std::string::npos);
+  EXPECT_TRUE(r.out.ends_with("Total converted FAX files: 2\r\n")) << r.out;
+  for (const char* pdf : {"out/letter.pdf", "out/memo.pdf"})
+    EXPECT_TRUE(test::readAll(tree.path(pdf)).starts_with("%PDF-")) << pdf;
+  platform::FileTimes pdfTimes;
+  ASSERT_TRUE(platform::getFileTimes(tree.path("out/memo.pdf"), pdfTimes));  // "/l"
+  EXPECT_EQ(pdfTimes.modification.tv_sec, 1100000000);
+  EXPECT_EQ(pdfTimes.modification.tv_nsec, 7);
+  if (std::system("qpdf --version >/dev/null 2>&1") == 0) {
+    for (const char* pdf : {"out/letter.pdf", "out/memo.pdf"})
+      EXPECT_EQ(std::system(("qpdf --check '" + tree.path(pdf) + "' >/dev/null").c_str()), 0);
+  }
+}
+
+TEST_F(ProgramRun, SourceFilesAreNeverTouched) {
+  const std::string bytes("II*\0garbage", 11);
+  const std::string src = tree.write("src/a.tif", bytes);
+  tree.write("src/b.g3", "\xff\xff\xff");
+  const auto before = fs::last_write_time(src);
+  run("/q /d /i src src");  // destination inside the source tree
+  run("/q /f src/a.tif src/a.tif");
+  EXPECT_EQ(test::readAll(src), bytes);
+  EXPECT_EQ(fs::last_write_time(src), before);
+}
+
+}  // namespace
+}  // namespace tarnwell

@@ -1,0 +1,107 @@
+// The coding probe of the reader base: unlabelled Group 3 / Group 4 page data is identified and
+// decoded; unrecognised data leaves the page record as it was.
+#include "faxin/readers/FaxReader.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "faxreader_support.h"
+#include "tiffwriter_support.h"
+
+namespace tarnwell {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Probe = writertest::ChainReader::ProbeSetup;
+
+Bytes inverted(Bytes b) {
+  for (auto& x : b) x = static_cast<uint8_t>(~x);
+  return b;
+}
+
+struct ProbeCase {
+  const char* name;
+  uint16_t compression;
+  uint32_t t4Options;
+  uint16_t fillOrder;
+  uint8_t coding;  // expected FaxCoding
+};
+
+class FaxReaderProbe : public ::testing::TestWithParam<ProbeCase> {
+ protected:
+  writertest::ScratchDir dir_;
+};
+
+TEST_P(FaxReaderProbe, IdentifiesAndDecodesThePage) {
+  const ProbeCase c = GetParam();
+  const uint32_t width = 1728, rows = 40;
+  const Bytes bitmap = writertest::makeBitmap(width, rows, 21);
+  const Bytes coded = writertest::encodeWithLibtiff(dir_.file("src.tif"), bitmap, width, rows,
+                                                    c.compression, c.t4Options, c.fillOrder);
+  ASSERT_FALSE(coded.empty());
+  writertest::ChainReader reader;
+  reader.setProbeSettings(10, 3);
+  FaxPage page;
+  ASSERT_EQ(reader.describeByProbe(coded, Probe{0, 3288, true}, page), 0);
+  EXPECT_EQ(page.width, 1728);
+  EXPECT_EQ(page.rows, 40);
+  EXPECT_EQ(page.coding, c.coding);
+  EXPECT_EQ(page.fillOrder, c.fillOrder);
+  EXPECT_EQ(page.codedSize, coded.size());
+  EXPECT_EQ(page.bitmap, inverted(bitmap));  // the decoders store white as 1 bits
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codings, FaxReaderProbe,
+    ::testing::Values(ProbeCase{"T4OneD", COMPRESSION_CCITTFAX3, 0, 1, 5},
+                      ProbeCase{"T4OneDLeastBitFirst", COMPRESSION_CCITTFAX3, 0, 2, 5},
+                      ProbeCase{"T4TwoD", COMPRESSION_CCITTFAX3, 1, 1, 6},
+                      ProbeCase{"T6", COMPRESSION_CCITTFAX4, 0, 1, 7},
+                      ProbeCase{"T6LeastBitFirst", COMPRESSION_CCITTFAX4, 0, 2, 7}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FaxReaderProbeLimits, GivenWidthAndRowLimitApply) {
+  writertest::ScratchDir dir;
+  const Bytes bitmap = writertest::makeBitmap(1728, 40, 4);
+  const Bytes coded =
+      writertest::encodeWithLibtiff(dir.file("src.tif"), bitmap, 1728, 40, COMPRESSION_CCITTFAX3);
+  writertest::ChainReader reader;
+  reader.setProbeSettings(10, 3);
+  FaxPage page;
+  ASSERT_EQ(reader.describeByProbe(coded, Probe{1728, 25, false}, page), 0);
+  EXPECT_EQ(page.rows, 25);
+  EXPECT_EQ(page.bitmap.size(), 25u * 216);
+}
+
+// T.6 data is only found with the fallback; unrecognised data leaves the record unchanged.
+TEST(FaxReaderProbeLimits, UnrecognisedDataKeepsTheEarlierPage) {
+  writertest::ScratchDir dir;
+  const Bytes bitmap = writertest::makeBitmap(1728, 40, 6);
+  const Bytes t6 =
+      writertest::encodeWithLibtiff(dir.file("src.tif"), bitmap, 1728, 40, COMPRESSION_CCITTFAX4);
+  const Bytes noise = [] {
+    Bytes n(3000);
+    std::mt19937 gen(3);
+    for (auto& b : n) b = static_cast<uint8_t>(gen());
+    return n;
+  }();
+  writertest::ChainReader reader;
+  reader.setProbeSettings(10, 3);
+  for (const Bytes* data : {&t6, &noise}) {
+    FaxPage page;
+    page.width = 2048;
+    page.rows = 7;
+    page.coding = 6;
+    EXPECT_EQ(reader.describeByProbe(*data, Probe{0, 3288, data == &noise}, page), -1);
+    EXPECT_EQ(page.width, 2048);
+    EXPECT_EQ(page.rows, 7);
+    EXPECT_EQ(page.coding, 6);
+  }
+  FaxPage empty;
+  EXPECT_EQ(reader.describeByProbe({}, Probe{0, 3288, true}, empty), -1);
+}
+
+}  // namespace
+}  // namespace tarnwell

@@ -1,0 +1,433 @@
+// The raw fax reader end to end: bare streams cut out of libtiff-encoded TIFF strips and made by
+// pbmtog3 are analysed, written into the intermediate TIFF with writeAll and read back with
+// libtiff, then compared page by page and pixel by pixel with the source bitmaps.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "faxin/EngineSettings.h"
+#include "faxin/FaxPage.h"
+#include "faxin/RawFaxFiles.h"
+#include "faxin/RawFaxPages.h"
+#include "faxin/RawFaxReader.h"
+#include "raw_test_support.h"
+
+namespace tarnwell {
+namespace {
+
+using rawtest::Bitmap;
+using rawtest::Coding;
+
+// Everything one run of the raw path produces.
+struct RawRun {
+  int analysis = -99;
+  FaxPage header;
+  int pageCount = 0;
+  FaxPage first;
+  int writeResult = -99;
+  RawSegmentIndex index;
+  std::vector<rawtest::TiffPage> tiff;
+};
+
+EngineSettings settingsFor(const std::string& name) {
+  EngineSettings s;
+  s.workFilePath = rawtest::tempPath(name + ".work");
+  s.segmentFilePath = rawtest::tempPath(name + ".seg");
+  return s;
+}
+
+// Drives the reader the way the engine does.
+RawRun runRaw(const std::vector<uint8_t>& stream, const EngineSettings& s, const std::string& name) {
+  RawRun run;
+  const std::string source = rawtest::tempPath(name + ".raw");
+  rawtest::writeBytes(source, stream);
+  RawFaxReader reader;
+  if (reader.open(source) != 0) return run;
+  reader.configure(s);
+  run.analysis = reader.analyse(s.bitOrder, s.nonStandardWidth);
+  if (run.analysis < 0) return run;
+  EXPECT_EQ(reader.readWorkHeader(run.header), 0);
+  if (s.verticalResolution > 0) run.header.yResolution = s.verticalResolution;
+  reader.setPageLength(run.header.pageSize, run.header.yResolution);
+  run.pageCount = reader.countPages();
+  EXPECT_EQ(reader.describePage(0, run.first), 0);
+  const std::string tiff = rawtest::tempPath(name + ".tif");
+  run.writeResult = reader.writeAll(tiff, run.first);
+  loadSegmentIndex(s.segmentFilePath, run.index);
+  run.tiff = rawtest::readTiff(tiff);
+  return run;
+}
+
+std::vector<uint8_t> strip(const Bitmap& page, Coding coding, int fillOrder, const std::string& name) {
+  return rawtest::encodeStrip(page, coding, fillOrder, rawtest::tempPath(name + ".src.tif"));
+}
+
+// The bitmap with 1 bits white and the padding bits of every row clear, as decoded rows are kept.
+std::vector<uint8_t> whiteOnes(const Bitmap& b) {
+  std::vector<uint8_t> out(b.bits.size());
+  const std::size_t bpr = static_cast<std::size_t>(b.bytesPerRow());
+  const uint8_t lastMask = b.width % 8 ? static_cast<uint8_t>(0xFF00 >> (b.width % 8)) : 0xFF;
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    out[i] = static_cast<uint8_t>(~b.bits[i]) & (i % bpr + 1 == bpr ? lastMask : 0xFF);
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Two pages with a damaged row between them, junk in front, every coding, both bit orders and
+// several widths.
+
+struct StreamCase {
+  Coding coding;
+  int fillOrder;
+  int width;
+};
+
+std::string caseName(const ::testing::TestParamInfo<StreamCase>& info) {
+  const char* coding = info.param.coding == Coding::kG3OneD   ? "G3OneD"
+                       : info.param.coding == Coding::kG3TwoD ? "G3TwoD"
+                                                              : "G4";
+  return std::string(coding) + "_Order" + std::to_string(info.param.fillOrder) + "_W" +
+         std::to_string(info.param.width);
+}
+
+class RawStreamTest : public ::testing::TestWithParam<StreamCase> {};
+
+TEST_P(RawStreamTest, TwoPagesSurviveJunkAndADamagedRow) {
+  const StreamCase c = GetParam();
+  const std::string name = "stream_" + caseName({c, 0});
+  // Long enough that two pages never fit the page length of their paper class.
+  const int rows = static_cast<int>(rowsPerPageFor(static_cast<uint8_t>(c.width <= 1728 ? 1 : c.width <= 2048 ? 2 : 3), 100)) / 2 + 40;
+  const Bitmap page1 = rawtest::makePage(c.width, rows, 1);
+  const Bitmap page2 = rawtest::makePage(c.width, rows - 17, 2);
+
+  std::vector<uint8_t> stream = rawtest::junk(41, 3);
+  if (c.coding == Coding::kG4) {
+    const std::vector<uint8_t> flag = {0xFF, 0xFF, 0xFF};
+    rawtest::append(stream, flag);
+    rawtest::append(stream, strip(page1, c.coding, c.fillOrder, name + "1"));
+    rawtest::append(stream, flag);
+    rawtest::append(stream, {0x02, 0x02, 0x02});  // the extension code: a damaged row
+    rawtest::append(stream, flag);
+    rawtest::append(stream, strip(page2, c.coding, c.fillOrder, name + "2"));
+  } else {
+    const bool twoD = c.coding == Coding::kG3TwoD;
+    rawtest::append(stream, strip(page1, c.coding, c.fillOrder, name + "1"));
+    rawtest::append(stream, rawtest::rtc(twoD, c.fillOrder));
+    rawtest::append(stream, rawtest::corruptedRow(twoD, c.fillOrder));
+    rawtest::append(stream, strip(page2, c.coding, c.fillOrder, name + "2"));
+    rawtest::append(stream, rawtest::rtc(twoD, c.fillOrder));
+  }
+
+  EngineSettings s = settingsFor(name);
+  if (c.coding == Coding::kG4) s.minWidth = static_cast<uint16_t>(c.width);
+  const RawRun run = runRaw(stream, s, name);
+  ASSERT_GE(run.analysis, 0);
+  const uint8_t coding = c.coding == Coding::kG3OneD ? 5 : c.coding == Coding::kG3TwoD ? 6 : 7;
+  EXPECT_EQ(run.header.coding, coding);
+  EXPECT_EQ(run.header.fillOrder, c.fillOrder);
+  EXPECT_EQ(run.header.width, c.width);
+  EXPECT_EQ(run.header.rows, page1.rows + page2.rows);
+  EXPECT_EQ(run.index.segments.size(), 2u);
+  EXPECT_EQ(run.pageCount, 2);
+  EXPECT_EQ(run.writeResult, 0);
+  ASSERT_EQ(run.tiff.size(), 2u);
+  EXPECT_EQ(run.tiff[0].image, page1);
+  EXPECT_EQ(run.tiff[1].image, page2);
+  EXPECT_EQ(run.tiff[0].compression, c.coding == Coding::kG4 ? 4 : 3);
+  EXPECT_EQ(run.tiff[0].fillOrder, c.fillOrder);
+
+  // The first page's description is cut by the page length, not by segments: it holds the first
+  // rows of the stream, 1 bits white.
+  ASSERT_EQ(run.first.rows, std::min<int>(page1.rows + page2.rows,
+                                          static_cast<int>(rowsPerPageFor(run.header.pageSize, 100))));
+  ASSERT_GE(run.first.bitmap.size(), page1.bits.size());
+  const std::vector<uint8_t> described(run.first.bitmap.begin(),
+                                       run.first.bitmap.begin() + static_cast<std::ptrdiff_t>(page1.bits.size()));
+  EXPECT_EQ(described, whiteOnes(page1));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codings, RawStreamTest,
+    ::testing::Values(StreamCase{Coding::kG3OneD, 1, 1728}, StreamCase{Coding::kG3OneD, 2, 1728},
+                      StreamCase{Coding::kG3OneD, 2, 2048}, StreamCase{Coding::kG3OneD, 1, 2432},
+                      StreamCase{Coding::kG3OneD, 2, 1800}, StreamCase{Coding::kG3TwoD, 1, 1728},
+                      StreamCase{Coding::kG3TwoD, 2, 1728}, StreamCase{Coding::kG3TwoD, 1, 2048},
+                      StreamCase{Coding::kG3TwoD, 2, 2432}, StreamCase{Coding::kG3TwoD, 1, 1800},
+                      StreamCase{Coding::kG4, 1, 1728}, StreamCase{Coding::kG4, 2, 1728},
+                      StreamCase{Coding::kG4, 2, 2048}, StreamCase{Coding::kG4, 1, 2432},
+                      StreamCase{Coding::kG4, 2, 1800}),
+    caseName);
+
+// Two short runs of rows land on one page: Group 3 segments are joined as coded bytes (the zero
+// bits in front of each EOL are fill), Group 4 segments, which cannot be joined, as the decoded
+// rows.
+class RawJoinTest : public ::testing::TestWithParam<std::tuple<Coding, int>> {};
+
+TEST_P(RawJoinTest, SegmentsOfOnePageAreJoined) {
+  const auto [coding, order] = GetParam();
+  const std::string name = "join" + std::to_string(static_cast<int>(coding)) + std::to_string(order);
+  const Bitmap p1 = rawtest::makePage(2048, 300, 51);
+  const Bitmap p2 = rawtest::makePage(2048, 280, 52);
+  std::vector<uint8_t> stream;
+  if (coding == Coding::kG4) {
+    rawtest::append(stream, {0xFF, 0xFF, 0xFF});
+    rawtest::append(stream, strip(p1, coding, order, name + "1"));
+    rawtest::append(stream, {0xFF, 0xFF, 0xFF, 0x02, 0x02, 0xFF, 0xFF, 0xFF});
+    rawtest::append(stream, strip(p2, coding, order, name + "2"));
+  } else {
+    rawtest::append(stream, strip(p1, coding, order, name + "1"));
+    rawtest::append(stream, rawtest::corruptedRow(coding == Coding::kG3TwoD, order));
+    rawtest::append(stream, strip(p2, coding, order, name + "2"));
+  }
+  const RawRun run = runRaw(stream, settingsFor(name), name);
+  ASSERT_GE(run.analysis, 0);
+  EXPECT_EQ(run.index.segments.size(), 2u);
+  ASSERT_EQ(run.tiff.size(), 1u);
+  Bitmap both = p1;
+  both.rows += p2.rows;
+  both.bits.insert(both.bits.end(), p2.bits.begin(), p2.bits.end());
+  EXPECT_EQ(run.tiff[0].image, both);
+  EXPECT_EQ(run.tiff[0].compression, coding == Coding::kG4 ? 32773 : 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codings, RawJoinTest,
+                         ::testing::Combine(::testing::Values(Coding::kG3OneD, Coding::kG3TwoD, Coding::kG4),
+                                            ::testing::Values(1, 2)));
+
+// ---------------------------------------------------------------------------------------------
+// pbmtog3 as a second, independent encoder.
+
+class RawPbmtog3Test : public ::testing::TestWithParam<bool> {};
+
+TEST_P(RawPbmtog3Test, StreamDecodesToTheSourcePage) {
+  const bool reverse = GetParam();
+  const std::string name = std::string("pbmtog3_") + (reverse ? "lsb" : "msb");
+  const Bitmap page = rawtest::makePage(1728, 300, 5);
+  const std::vector<uint8_t> stream = rawtest::pbmtog3Stream(page, reverse, rawtest::tempPath(name));
+  if (stream.empty()) GTEST_SKIP() << "pbmtog3 not available";
+  const RawRun run = runRaw(stream, settingsFor(name), name);
+  ASSERT_GE(run.analysis, 0);
+  EXPECT_EQ(run.header.coding, 5);
+  EXPECT_EQ(run.header.fillOrder, reverse ? 2 : 1);
+  ASSERT_EQ(run.tiff.size(), 1u);
+  EXPECT_EQ(run.tiff[0].image, page);
+}
+
+INSTANTIATE_TEST_SUITE_P(BitOrders, RawPbmtog3Test, ::testing::Bool());
+
+// ---------------------------------------------------------------------------------------------
+// The documented behaviours of the analysis.
+
+std::vector<uint8_t> oneDStream(int width, int rows, int fillOrder, const std::string& name) {
+  return strip(rawtest::makePage(width, rows, 9), Coding::kG3OneD, fillOrder, name);
+}
+
+TEST(RawAnalysis, TwoHundredRowsLeastBitFirst) {
+  const RawRun run = runRaw(oneDStream(1728, 200, 2, "r200"), settingsFor("r200"), "r200");
+  ASSERT_GE(run.analysis, 0);
+  EXPECT_EQ(run.header.coding, 5);
+  EXPECT_EQ(run.header.fillOrder, 2);
+  EXPECT_EQ(run.header.width, 1728);
+  EXPECT_EQ(run.header.yResolution, 100);
+  ASSERT_EQ(run.index.segments.size(), 1u);
+  EXPECT_EQ(run.index.segments[0].rows, 200u);
+  EXPECT_EQ(run.index.header.longestSegment, 200u);
+  EXPECT_EQ(run.index.header.verticalResolution, 100);
+  EXPECT_EQ(run.index.header.pageTable[0], 1u);
+  EXPECT_EQ(run.pageCount, 1);
+  ASSERT_EQ(run.tiff.size(), 1u);
+  EXPECT_EQ(run.tiff[0].image.rows, 200);
+  EXPECT_FLOAT_EQ(run.tiff[0].xResolution, 200.0f);
+  EXPECT_FLOAT_EQ(run.tiff[0].yResolution, 100.0f);
+}
+
+TEST(RawAnalysis, BitOrderOptionRestrictsTheSearch) {
+  const std::vector<uint8_t> stream = oneDStream(1728, 200, 2, "order");
+  EngineSettings s = settingsFor("order");
+  s.bitOrder = 1;  // the stream is least significant bit first: nothing else decodes
+  EXPECT_LT(runRaw(stream, s, "order1").analysis, 0);
+  s.bitOrder = 2;
+  const RawRun run = runRaw(stream, s, "order2");
+  ASSERT_GE(run.analysis, 0);
+  EXPECT_EQ(run.header.fillOrder, 2);
+  // Highest bit first data is found by the automatic search after its first order failed.
+  s.bitOrder = 0;
+  const RawRun msb = runRaw(oneDStream(1728, 200, 1, "order0"), s, "order0");
+  ASSERT_GE(msb.analysis, 0);
+  EXPECT_EQ(msb.header.fillOrder, 1);
+}
+
+TEST(RawAnalysis, NonStandardWidthNeedsItsOption) {
+  const std::vector<uint8_t> stream = oneDStream(1800, 120, 2, "w1800");
+  EngineSettings s = settingsFor("w1800");
+  s.nonStandardWidth = 0;
+  EXPECT_LT(runRaw(stream, s, "w1800a").analysis, 0);
+  s.nonStandardWidth = 1;
+  s.minWidth = 1900;
+  EXPECT_LT(runRaw(stream, s, "w1800b").analysis, 0);
+  s.minWidth = 1728;
+  const RawRun run = runRaw(stream, s, "w1800c");
+  ASSERT_GE(run.analysis, 0);
+  EXPECT_EQ(run.header.width, 1800);
+  ASSERT_EQ(run.tiff.size(), 1u);
+  EXPECT_EQ(run.tiff[0].image.width, 1800);
+}
+
+TEST(RawAnalysis, FewerRowsThanThresholdAreRejected) {
+  const std::vector<uint8_t> stream = oneDStream(1728, 40, 2, "few");
+  EngineSettings s = settingsFor("few");
+  EXPECT_LT(runRaw(stream, s, "few50").analysis, 0);
+  s.threshold = 30;
+  EXPECT_GE(runRaw(stream, s, "few30").analysis, 0);
+}
+
+TEST(RawAnalysis, DamagedRowSplitsTwoPagesOf1100And1000Rows) {
+  const Bitmap p1 = rawtest::makePage(1728, 1100, 11);
+  const Bitmap p2 = rawtest::makePage(1728, 1000, 12);
+  std::vector<uint8_t> stream = strip(p1, Coding::kG3OneD, 2, "split1");
+  rawtest::append(stream, rawtest::corruptedRow(false, 2));
+  rawtest::append(stream, strip(p2, Coding::kG3OneD, 2, "split2"));
+  const RawRun run = runRaw(stream, settingsFor("split"), "split");
+  ASSERT_GE(run.analysis, 0);
+  ASSERT_EQ(run.index.segments.size(), 2u);
+  EXPECT_EQ(run.index.segments[0].rows, 1100u);
+  EXPECT_EQ(run.index.segments[1].rows, 1000u);
+  EXPECT_EQ(run.index.header.pageTable[0], 1u);
+  EXPECT_EQ(run.index.header.pageTable[1], 1u);
+  ASSERT_EQ(run.tiff.size(), 2u);
+  EXPECT_EQ(run.tiff[0].image, p1);
+  EXPECT_EQ(run.tiff[1].image, p2);
+}
+
+TEST(RawAnalysis, VerticalResolutionOptionSetsPageLength) {
+  const Bitmap p1 = rawtest::makePage(1728, 1100, 21);
+  const Bitmap p2 = rawtest::makePage(1728, 1000, 22);
+  std::vector<uint8_t> stream = strip(p1, Coding::kG3OneD, 1, "vres1");
+  rawtest::append(stream, rawtest::corruptedRow(false, 1));
+  rawtest::append(stream, strip(p2, Coding::kG3OneD, 1, "vres2"));
+  EngineSettings s = settingsFor("vres");
+  s.verticalResolution = 200;
+  const RawRun run = runRaw(stream, s, "vres");
+  ASSERT_GE(run.analysis, 0);
+  EXPECT_EQ(run.index.header.verticalResolution, 100);  // the estimate is kept in the index
+  EXPECT_EQ(run.first.yResolution, 200);
+  EXPECT_EQ(run.pageCount, 1);
+  // Both segments fit one page of 2288 rows.
+  ASSERT_EQ(run.tiff.size(), 1u);
+  EXPECT_EQ(run.tiff[0].image.rows, 2100);
+  EXPECT_FLOAT_EQ(run.tiff[0].yResolution, 200.0f);
+}
+
+TEST(RawAnalysis, GroupFourWithoutFlagsNeedsRawFax) {
+  const Bitmap page = rawtest::makePage(1728, 150, 31);
+  const std::vector<uint8_t> stream = strip(page, Coding::kG4, 1, "g4raw");
+  EngineSettings s = settingsFor("g4raw");
+  EXPECT_LT(runRaw(stream, s, "g4raw0").analysis, 0);
+  s.rawFax = 1;
+  const RawRun run = runRaw(stream, s, "g4raw1");
+  ASSERT_GE(run.analysis, 0);
+  EXPECT_EQ(run.header.coding, 7);
+  ASSERT_EQ(run.tiff.size(), 1u);
+  EXPECT_EQ(run.tiff[0].image, page);
+}
+
+TEST(RawAnalysis, WorkFilesThatCannotBeCreatedFailTheAnalysis) {
+  EngineSettings s = settingsFor("nodir");
+  s.workFilePath = rawtest::tempPath("no/such/dir/work.tmp");
+  EXPECT_LT(runRaw(oneDStream(1728, 100, 2, "nodir"), s, "nodir").analysis, 0);
+}
+
+TEST(RawAnalysis, StreamCutMidPageKeepsItsWholeRows) {
+  const Bitmap p1 = rawtest::makePage(1728, 800, 41);
+  const Bitmap p2 = rawtest::makePage(1728, 800, 42);
+  std::vector<uint8_t> stream = strip(p1, Coding::kG3OneD, 2, "cut1");
+  rawtest::append(stream, rawtest::rtc(false, 2));
+  const std::vector<uint8_t> second = strip(p2, Coding::kG3OneD, 2, "cut2");
+  stream.insert(stream.end(), second.begin(), second.begin() + static_cast<std::ptrdiff_t>(second.size() / 2));
+  const RawRun run = runRaw(stream, settingsFor("cut"), "cut");
+  ASSERT_GE(run.analysis, 0);
+  ASSERT_EQ(run.tiff.size(), 2u);
+  EXPECT_EQ(run.tiff[0].image, p1);
+  const int kept = run.tiff[1].image.rows;
+  EXPECT_GT(kept, 350);
+  EXPECT_LT(kept, 800);
+  EXPECT_EQ(run.tiff[1].image, rawtest::rowsOf(p2, 0, kept));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Real streams from the sample corpus, checked against the same data wrapped in a TIFF and
+// decoded by libtiff.
+
+struct CorpusCase {
+  const char* raw;
+  const char* tiff;
+  bool groupFour;
+};
+
+class RawCorpusTest : public ::testing::TestWithParam<CorpusCase> {};
+
+TEST_P(RawCorpusTest, MatchesLibtiffDecoding) {
+  const std::string dir = TARNWELL_SOURCE_DIR "/../shared/corpus/go-image/";
+  const std::vector<uint8_t> stream = rawtest::readBytes(dir + GetParam().raw);
+  const auto reference = rawtest::readTiff(dir + GetParam().tiff);
+  if (stream.empty() || reference.size() != 1) GTEST_SKIP() << "sample corpus not available";
+  const std::string name = std::string("corpus_") + (GetParam().groupFour ? "g4" : "g3");
+  EngineSettings s = settingsFor(name);
+  // 153 pixels wide: a non-standard width; Group 4 without flags.
+  s.minWidth = GetParam().groupFour ? 153 : 100;
+  s.rawFax = GetParam().groupFour ? 1 : 0;
+  const RawRun run = runRaw(stream, s, name);
+  ASSERT_GE(run.analysis, 0);
+  EXPECT_EQ(run.header.width, 153);
+  EXPECT_EQ(run.header.fillOrder, 1);
+  ASSERT_EQ(run.tiff.size(), 1u);
+  EXPECT_EQ(run.tiff[0].image, reference[0].image);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Gopher, RawCorpusTest,
+    ::testing::Values(CorpusCase{"bw-gopher.ccitt_group3", "bw-gopher_ccittGroup3.tiff", false},
+                      CorpusCase{"bw-gopher.ccitt_group4", "bw-gopher_ccittGroup4.tiff", true}));
+
+// ---------------------------------------------------------------------------------------------
+// Input that is no fax ends in a clean failure.
+
+class RawRejectTest : public ::testing::TestWithParam<int> {};
+
+std::vector<uint8_t> rejectInput(int kind) {
+  switch (kind) {
+    case 0: return {};
+    case 1: return {0x00, 0x01};
+    case 2: return rawtest::junk(200000, 1);
+    case 3: return std::vector<uint8_t>(100000, 0x00);
+    case 4: return std::vector<uint8_t>(100000, 0xFF);
+    default: {  // EOLs with nothing decodable between them
+      std::vector<uint8_t> v;
+      for (int i = 0; i < 5000; ++i) rawtest::append(v, {0x00, 0x10, 0x0F, 0xF0});
+      return v;
+    }
+  }
+}
+
+TEST_P(RawRejectTest, NoPages) {
+  const std::string name = "reject" + std::to_string(GetParam());
+  for (uint8_t order : {0, 1, 2}) {
+    EngineSettings s = settingsFor(name);
+    s.bitOrder = order;
+    const RawRun run = runRaw(rejectInput(GetParam()), s, name);
+    EXPECT_LT(run.analysis, 0) << "bit order " << int(order);
+    // Without flags, 0xFF bytes are valid Group 4 data (every 1 bit a white row).
+    if (GetParam() == 4) continue;
+    s.rawFax = 1;
+    EXPECT_LT(runRaw(rejectInput(GetParam()), s, name).analysis, 0);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, RawRejectTest, ::testing::Range(0, 6));
+
+}  // namespace
+}  // namespace tarnwell

@@ -1,0 +1,273 @@
+// The document skeleton: header, objects 1 to 3, cross-reference table, trailer, information
+// dictionary, and the entry's handling of failures.
+
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <cstdio>
+#include <regex>
+
+#include "pdf_test_util.h"
+#include "pdfout/t2p.h"
+#include "pdfout/t2p_sink.h"
+#include "platform/Platform.h"
+
+namespace tarnwell {
+namespace {
+
+using testutil::TempDir;
+using testutil::TiffImageSpec;
+
+TiffImageSpec faxPage(uint32_t width = 64, uint32_t length = 40) {
+  TiffImageSpec s;
+  s.width = width;
+  s.length = length;
+  s.compression = COMPRESSION_CCITTFAX4;
+  s.photometric = PHOTOMETRIC_MINISWHITE;
+  s.xres = 204;
+  s.yres = 196;
+  s.resolutionUnit = RESUNIT_INCH;
+  s.pixels = testutil::bilevelPattern(width, length);
+  return s;
+}
+
+class DocumentTest : public ::testing::Test {
+ protected:
+  // Writes the TIFF, converts it and checks the PDF with qpdf and its xref; returns its bytes.
+  std::string convert(const std::vector<TiffImageSpec>& images) {
+    const std::string tif = dir.file("in.tif"), pdf = dir.file("out.pdf");
+    EXPECT_TRUE(testutil::writeTiff(tif, images));
+    platform::resetThreadRand();
+    EXPECT_EQ(t2p_convert_file(tif, pdf, 0), 0);
+    EXPECT_EQ(testutil::pdfProblems(pdf), "");
+    return testutil::readFileBytes(pdf);
+  }
+  TempDir dir;
+  testutil::TiffMessages messages;
+};
+
+TEST_F(DocumentTest, OnePageFaxHasEightObjectsAndExactSkeleton) {
+  TiffImageSpec page = faxPage();
+  page.dateTime = "2008:03:14 09:05:07";
+  const std::string pdf = convert({page});
+  const std::string header = std::string("%PDF-1.1 ") + "\x0D\x25\xE2\xE3\xCF\xD3\x0D\x0A";
+  EXPECT_EQ(pdf.substr(0, header.size()), header);
+  EXPECT_EQ(pdf.substr(pdf.size() - 7), "\r%%EOF\r");
+  EXPECT_EQ(pdf.substr(header.size(), 60),
+            std::string("1 0 obj\r<< \r/Type /Catalog \r/Pages 3 0 R \r>>\rendobj\r2 0 obj\r")
+                .substr(0, 60));
+  EXPECT_NE(pdf.find("xref\r0 9 \r0000000000 65535 f\r\n"), std::string::npos);
+  EXPECT_NE(pdf.find("trailer\r<<\r/Size 9\r/Root 1 0 R \r/Info 2 0 R \r/ID[<"), std::string::npos);
+  EXPECT_NE(pdf.find("/Kids [ 4 0 R ] \r/Count 1 \r>> \r"), std::string::npos);
+  EXPECT_NE(pdf.find("/CreationDate (D:20080314090507)\r/ModDate (D:20080314090507)\r"
+                     "/Producer (Morvane Studio - 20050315 / d)\r>> \r"),
+            std::string::npos);
+  // The identifier comes from the per-thread generator, started afresh above.
+  platform::resetThreadRand();
+  std::string id;
+  for (int i = 0; i < 4; ++i) {
+    const int v = platform::threadRand();
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%.2X%.2X0000", v & 0xFF, (v >> 8) & 0xFF);
+    id += hex;
+  }
+  EXPECT_NE(pdf.find("/ID[<" + id + "><" + id + ">]\r>>\rstartxref\r"), std::string::npos);
+  const std::string page4 = testutil::objectText(pdf, 4);
+  EXPECT_EQ(page4,
+            "4 0 obj\r<<\r/Type /Page \r/Parent 3 0 R \r/MediaBox [0.0000 0.0000 22.5882 14.6939] \r"
+            "/Contents 5 0 R \r/Resources << \r/XObject <<\r/Im1 7 0 R >>\r"
+            "/ProcSet [ /ImageB ]\r>>\r>>\rendobj\r");
+  EXPECT_EQ(testutil::streamOf(pdf, 5),
+            "q  22.5882 0.0000 0.0000 14.6939 0.0000 0.0000 cm /Im1 Do Q\r");
+  EXPECT_EQ(testutil::objectText(pdf, 6), "6 0 obj\r60\rendobj\r");
+  const std::string image = testutil::objectText(pdf, 7);
+  EXPECT_EQ(image.substr(0, image.find("stream\r\n")),
+            "7 0 obj\r<< \r/Length 8 0 R \r/Type /XObject \r/Subtype /Image \r/Name /Im1\r"
+            "/Width 64\r/Height 40\r/BitsPerComponent 1\r/ColorSpace /DeviceGray \r"
+            "/Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns 64 /Rows 40>>\r >>\r");
+}
+
+TEST_F(DocumentTest, CurrentLocalTimeWhenDateTimeIsShortOrAbsent) {
+  TiffImageSpec page = faxPage();
+  page.dateTime = "2008:03:14 09:05:0";  // 18 characters
+  const std::string pdf = convert({page});
+  std::smatch match;
+  ASSERT_TRUE(std::regex_search(pdf, match, std::regex("/CreationDate \\(D:(\\d{14})\\)\r")));
+  EXPECT_NE(match[1].str(), "20080314090507");
+  const std::tm now = platform::localTimeNow();
+  EXPECT_EQ(match[1].str().substr(0, 4), std::to_string(now.tm_year + 1900));
+}
+
+TEST_F(DocumentTest, InformationTextsAreEscapedAndCut) {
+  TiffImageSpec page = faxPage();
+  page.software = std::string("a(b)c\\ \xE9\t");
+  page.copyright = "Rights Holder";
+  page.documentName = std::string(600, 'x');
+  page.description = "About";
+  const std::string pdf = convert({page});
+  EXPECT_NE(pdf.find("/Creator (a\\(b\\)c\\\\ \\351\\011)\r"), std::string::npos);
+  EXPECT_NE(pdf.find("/Author (Rights Holder)\r"), std::string::npos);
+  EXPECT_NE(pdf.find("/Title (" + std::string(512, 'x') + ")\r"), std::string::npos);
+  EXPECT_NE(pdf.find("/Subject (About)\r"), std::string::npos);
+  EXPECT_EQ(pdf.find("/Keywords"), std::string::npos);
+}
+
+TEST_F(DocumentTest, ArtistWinsOverRightsNotice) {
+  TiffImageSpec page = faxPage();
+  page.artist = "Artist";
+  page.copyright = "Rights";
+  const std::string pdf = convert({page});
+  EXPECT_NE(pdf.find("/Author (Artist)\r"), std::string::npos);
+}
+
+TEST_F(DocumentTest, NinePagesBreakKidsAfterEighthReference) {
+  std::vector<TiffImageSpec> pages(9, faxPage(32, 16));
+  const std::string pdf = convert(pages);
+  EXPECT_NE(pdf.find("/Kids [ 4 0 R 9 0 R 14 0 R 19 0 R 24 0 R 29 0 R 34 0 R 39 0 R \r44 0 R ] "
+                     "\r/Count 9 \r"),
+            std::string::npos);
+  EXPECT_NE(pdf.find("/Size 49\r"), std::string::npos);
+}
+
+TEST_F(DocumentTest, SubfileTypesChoosePagesAndPageNumbersDoNotReorder) {
+  std::vector<TiffImageSpec> pages;
+  for (int i = 0; i < 4; ++i) {
+    TiffImageSpec p = faxPage(32 + 8 * i, 16);
+    p.pageNumber = 3 - i;
+    pages.push_back(p);
+  }
+  pages[1].pageNumber = -1;
+  pages[1].subfileType = FILETYPE_REDUCEDIMAGE;  // skipped
+  pages[2].pageNumber = -1;
+  pages[2].subfileType = FILETYPE_REDUCEDIMAGE | FILETYPE_PAGE;  // a page
+  const std::string pdf = convert(pages);
+  EXPECT_NE(pdf.find("/Count 3 \r"), std::string::npos);
+  EXPECT_NE(testutil::objectText(pdf, 7).find("/Width 32\r"), std::string::npos);
+  EXPECT_NE(testutil::objectText(pdf, 12).find("/Width 48\r"), std::string::npos);
+  EXPECT_NE(testutil::objectText(pdf, 17).find("/Width 56\r"), std::string::npos);
+}
+
+TEST_F(DocumentTest, VersionRisesWithTransferFunctionAndIccProfile) {
+  TiffImageSpec gray;
+  gray.width = 16;
+  gray.length = 8;
+  gray.bitsPerSample = 8;
+  gray.photometric = PHOTOMETRIC_MINISBLACK;
+  gray.pixels = testutil::grayPattern(16, 8, 1);
+  TiffImageSpec withTransfer = gray;
+  for (int i = 0; i < 256; ++i) withTransfer.transfer.push_back(static_cast<uint16_t>(i * 257));
+  EXPECT_EQ(convert({withTransfer}).substr(0, 9), "%PDF-1.2 ");
+  TiffImageSpec withIcc = gray;
+  withIcc.iccProfile.assign(128, 7);
+  EXPECT_EQ(convert({withTransfer, withIcc}).substr(0, 9), "%PDF-1.3 ");
+}
+
+TEST_F(DocumentTest, MissingInputLeavesNoOutput) {
+  const std::string pdf = dir.file("out.pdf");
+  EXPECT_EQ(t2p_convert_file(dir.file("absent.tif"), pdf, 0), 1);
+  EXPECT_FALSE(testutil::fileExists(pdf));
+  EXPECT_TRUE(messages.hasError("trnw2pdf: Can't open input file "));
+  EXPECT_EQ(t2p_convert_file("", pdf, 0), 1);
+  EXPECT_FALSE(testutil::fileExists(pdf));
+  EXPECT_TRUE(messages.hasError("trnw2pdf: No input file specified"));
+}
+
+TEST_F(DocumentTest, UncreatableOutputFails) {
+  ASSERT_TRUE(testutil::writeTiff(dir.file("in.tif"), {faxPage()}));
+  EXPECT_EQ(t2p_convert_file(dir.file("in.tif"), dir.file("no/such/dir/out.pdf"), 0), 1);
+  EXPECT_TRUE(messages.hasError("trnw2pdf: Can't open output file "));
+}
+
+TEST_F(DocumentTest, DefaultOutputNameReplacesSuffix) {
+  ASSERT_TRUE(testutil::writeTiff(dir.file("fax.page.tif"), {faxPage()}));
+  EXPECT_EQ(t2p_convert_file(dir.file("fax.page.tif"), "", 0), 0);
+  EXPECT_TRUE(testutil::fileExists(dir.file("fax.page.pdf")));
+}
+
+TEST_F(DocumentTest, CompressionRequestsWarnAndUncompressedStillEncodesBilevel) {
+  ASSERT_TRUE(testutil::writeTiff(dir.file("in.tif"), {faxPage()}));
+  EXPECT_EQ(t2p_convert_file(dir.file("in.tif"), dir.file("a.pdf"), 1), 0);
+  EXPECT_TRUE(messages.hasWarning(
+      "trnw2pdf: JPEG support in libtiff required for JPEG compression, ignoring option"));
+  EXPECT_EQ(t2p_convert_file(dir.file("in.tif"), dir.file("b.pdf"), 2), 0);
+  EXPECT_TRUE(messages.hasWarning(
+      "trnw2pdf: Zip support in libtiff required for Zip compression, ignoring option"));
+  EXPECT_EQ(t2p_convert_file(dir.file("in.tif"), dir.file("c.pdf"), 3), 0);
+  EXPECT_EQ(testutil::pdfProblems(dir.file("c.pdf")), "");
+}
+
+// Fault built soundly: when the offsets table cannot be allocated the conversion fails
+// instead of reporting success for an empty file.
+TEST_F(DocumentTest, OffsetsTableAllocationFailureFails) {
+  TiffImageSpec rgb;
+  rgb.width = 4;
+  rgb.length = 4;
+  rgb.bitsPerSample = 8;
+  rgb.samplesPerPixel = 3;
+  rgb.photometric = PHOTOMETRIC_RGB;
+  rgb.pixels = testutil::grayPattern(4, 4, 3);
+  for (int i = 0; i < 3 * 256; ++i) rgb.transfer.push_back(static_cast<uint16_t>(i * 85));
+  ASSERT_TRUE(testutil::writeTiff(dir.file("in.tif"), {rgb}));
+  // 12 planned objects need 96 bytes of offsets; the page tables fit in 64.
+  T2pOptions options;
+  options.allocationLimit = 64;
+  const std::string pdf = dir.file("out.pdf");
+  EXPECT_EQ(t2p_convert_file(dir.file("in.tif"), pdf, 0, options), 1);
+  EXPECT_TRUE(messages.hasError("trnw2pdf: Can't allocate 48 bytes of memory for t2p_write_pdf"));
+  EXPECT_TRUE(messages.hasError("trnw2pdf: An error occurred in converting TIFF"));
+  EXPECT_FALSE(testutil::fileExists(pdf));
+}
+
+// A sink that creates the file but fails once `budget` bytes were written.
+class FailingSink : public PdfSink {
+ public:
+  FailingSink(const std::string& path, uint64_t budget)
+      : file_(std::fopen(path.c_str(), "wb")), budget_(budget) {}
+  ~FailingSink() override {
+    if (file_ != nullptr) std::fclose(file_);
+  }
+
+ protected:
+  bool put(const void* data, size_t size) override {
+    if (size > budget_) return false;
+    budget_ -= size;
+    return std::fwrite(data, 1, size, file_) == size;
+  }
+
+ private:
+  std::FILE* file_;
+  uint64_t budget_;
+};
+
+class WriteFailureTest : public DocumentTest, public ::testing::WithParamInterface<double> {};
+
+// Fault built soundly: a write error anywhere fails the conversion and removes the file.
+TEST_P(WriteFailureTest, FailedWriteFailsAndRemovesFile) {
+  ASSERT_TRUE(testutil::writeTiff(dir.file("in.tif"), {faxPage(), faxPage(48, 20)}));
+  const std::string pdf = dir.file("out.pdf");
+  ASSERT_EQ(t2p_convert_file(dir.file("in.tif"), pdf, 0), 0);
+  const auto size = static_cast<double>(testutil::readFileBytes(pdf).size());
+  const auto budget = static_cast<uint64_t>(size * GetParam());
+  T2pOptions options;
+  options.openSink = [&](const std::string& path) {
+    return std::unique_ptr<PdfSink>(new FailingSink(path, budget));
+  };
+  EXPECT_EQ(t2p_convert_file(dir.file("in.tif"), pdf, 0, options), 1);
+  EXPECT_FALSE(testutil::fileExists(pdf));
+  EXPECT_TRUE(messages.hasError("trnw2pdf: An error occurred in converting TIFF"));
+}
+
+// Budgets inside the header, the document objects, the first and second page, the
+// cross-reference table and the very last bytes of the trailer.
+INSTANTIATE_TEST_SUITE_P(Budgets, WriteFailureTest,
+                         ::testing::Values(0.0, 0.01, 0.2, 0.45, 0.6, 0.8, 0.999));
+
+TEST_F(DocumentTest, FullDeviceFailsAndIsLeftInPlace) {
+  if (!testutil::fileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  ASSERT_TRUE(testutil::writeTiff(dir.file("in.tif"), {faxPage()}));
+  EXPECT_EQ(t2p_convert_file(dir.file("in.tif"), "/dev/full", 0), 1);
+  EXPECT_TRUE(testutil::fileExists("/dev/full"));
+}
+
+}  // namespace
+}  // namespace tarnwell

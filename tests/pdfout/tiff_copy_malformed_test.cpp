@@ -1,0 +1,196 @@
+// Hostile sources: truncated and bit-flipped files, absurd sizes, directory loops, strips that
+// lie about their place. The copy must end with a result code, never crash, hang or allocate
+// on the word of a header (the sanitizer build checks the memory side).
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "pdfout/messages.h"
+#include "pdfout/tiff_copy.h"
+#include "tiff_copy_fixtures.h"
+
+namespace tarnwell {
+namespace {
+
+using copytest::RawEntry;
+
+constexpr uint16_t kShort = 3, kLong = 4;
+
+// Entries of a one-strip bilevel image whose data sits at `offset`.
+std::vector<RawEntry> faxEntries(uint32_t width, uint32_t length, uint16_t compression,
+                                 uint32_t offset, uint32_t bytes, uint32_t rowsPerStrip = 0) {
+  return {{256, kLong, 1, width}, {257, kLong, 1, length},
+          {258, kShort, 1, 1},    {259, kShort, 1, compression},
+          {262, kShort, 1, 0},    {273, kLong, 1, offset},
+          {277, kShort, 1, 1},    {278, kLong, 1, rowsPerStrip == 0 ? length : rowsPerStrip},
+          {279, kLong, 1, bytes}};
+}
+
+class TiffCopyMalformed : public ::testing::Test {
+ protected:
+  void SetUp() override { silenceTiffMessages(); }
+  int copyBytes(const std::string& bytes, int compression = 6) {
+    EXPECT_TRUE(copytest::writeBytes(in, bytes));
+    TiffCopyOptions options;
+    options.compression = compression;
+    return tiff_copy_file(in, out, options);
+  }
+  copytest::ScratchDir dir;
+  std::string in = dir.file("in.tif"), out = dir.file("out.tif");
+};
+
+// Every prefix of valid files, G4 in one strip and G3 2-D in several, copies or fails cleanly.
+TEST_F(TiffCopyMalformed, EveryTruncationEndsCleanly) {
+  copytest::TestImage g3 = copytest::bilevelImage(96, 40, COMPRESSION_CCITTFAX3, 3);
+  g3.group3Options = GROUP3OPT_2DENCODING;
+  g3.rowsPerStrip = 8;
+  const std::string sources[] = {"g4.tif", "g3.tif"};
+  ASSERT_TRUE(copytest::writeTestTiff(dir.file("g4.tif"),
+                                      {copytest::bilevelImage(96, 40, COMPRESSION_CCITTFAX4, 1),
+                                       copytest::bilevelImage(80, 10, COMPRESSION_CCITTFAX4, 2)}));
+  ASSERT_TRUE(copytest::writeTestTiff(dir.file("g3.tif"), {g3}));
+  for (const std::string& name : sources) {
+    const std::string whole = copytest::readBytes(dir.file(name));
+    for (size_t length = 0; length < whole.size(); ++length) {
+      const int result = copyBytes(whole.substr(0, length));
+      EXPECT_TRUE(result == 0 || result == 1 || result == -3) << name << " cut at " << length;
+    }
+  }
+}
+
+TEST_F(TiffCopyMalformed, FlippedBitsEndCleanly) {
+  ASSERT_TRUE(copytest::writeTestTiff(dir.file("src.tif"),
+                                      {copytest::bilevelImage(120, 30, COMPRESSION_CCITTFAX3, 5),
+                                       copytest::bilevelImage(64, 64, COMPRESSION_PACKBITS, 6)}));
+  const std::string whole = copytest::readBytes(dir.file("src.tif"));
+  std::mt19937 rng(42);
+  for (int round = 0; round < 300; ++round) {
+    std::string bytes = whole;
+    for (int flips = 0; flips < 1 + round % 4; ++flips)
+      bytes[rng() % bytes.size()] ^= static_cast<char>(1u << (rng() % 8));
+    const int result = copyBytes(bytes, round % 2 ? 6 : -1);
+    EXPECT_TRUE(result == 0 || result == 1 || result == -3) << "round " << round;
+  }
+}
+
+struct SizeCase {
+  const char* name;
+  uint32_t width, length, rowsPerStrip;
+  uint16_t compression;
+};
+
+class TiffCopyAbsurdSize : public TiffCopyMalformed,
+                           public ::testing::WithParamInterface<SizeCase> {};
+
+// Sizes whose buffers would exceed any sane page are refused before allocating.
+TEST_P(TiffCopyAbsurdSize, IsRefusedWithoutAllocating) {
+  const SizeCase c = GetParam();
+  const std::string data(64, '\0');
+  const auto entries = faxEntries(c.width, c.length, c.compression, 200, 64, c.rowsPerStrip);
+  const int result = copyBytes(copytest::rawTiff({entries}, data, 200));
+  EXPECT_NE(result, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, TiffCopyAbsurdSize,
+    ::testing::Values(SizeCase{"huge_square_g4", 0x7FFFFFF0u, 0x7FFFFFF0u, 0, 4},
+                      SizeCase{"huge_width_g3", 0xFFFFFFF0u, 2, 0, 3},
+                      SizeCase{"tall_single_strip", 64, 0x7FFFFFFFu, 0, 4},
+                      SizeCase{"wide_uncompressed", 0x40000000u, 64, 64, 1},
+                      SizeCase{"tall_many_strips", 1728, 0x7FFFFFFFu, 1, 4},
+                      SizeCase{"tall_many_uncompressed_strips", 8, 0x7FFFFFFFu, 1, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Directories that point back at themselves or at each other end the copy.
+TEST_F(TiffCopyMalformed, DirectoryLoopsEnd) {
+  copytest::TestImage page = copytest::bilevelImage(64, 8, COMPRESSION_NONE);
+  const std::string data(page.pixels.begin(), page.pixels.end());
+  const auto entries = faxEntries(64, 8, 1, 400, static_cast<uint32_t>(data.size()));
+  // One IFD whose next pointer is its own offset (8).
+  std::string self = copytest::rawTiff({entries}, data, 400);
+  const size_t next = 8 + 2 + 12 * entries.size();
+  self[next] = 8;
+  EXPECT_EQ(copyBytes(self), 0);
+  EXPECT_EQ(copytest::countDirectories(out), 1);
+  // Two IFDs pointing at each other.
+  std::string pair = copytest::rawTiff({entries, entries}, data, 400);
+  const size_t secondNext = next + 4 + 2 + 12 * entries.size();
+  pair[secondNext] = 8;
+  EXPECT_EQ(copyBytes(pair), 0);
+  EXPECT_EQ(copytest::countDirectories(out), 2);
+  // The same loop reached through an image list.
+  EXPECT_EQ(tiff_copy_file(in + ",1,0,5", out, TiffCopyOptions{}), 0);
+  EXPECT_EQ(copytest::countDirectories(out), 2);
+}
+
+struct StripCase {
+  const char* name;
+  uint16_t compression;
+  uint32_t offset, bytes;  // where the strip claims to be
+};
+
+class TiffCopyBadStrip : public TiffCopyMalformed,
+                         public ::testing::WithParamInterface<StripCase> {};
+
+// A strip that cannot be read or decoded does not stop the copy: the image keeps its size.
+TEST_P(TiffCopyBadStrip, CopyGoesOn) {
+  const StripCase c = GetParam();
+  std::string garbage(300, '\0');
+  std::mt19937 rng(7);
+  for (char& ch : garbage) ch = static_cast<char>(rng());
+  const auto bad = faxEntries(200, 50, c.compression, c.offset, c.bytes);
+  copytest::TestImage good = copytest::bilevelImage(64, 8, COMPRESSION_NONE);
+  const std::string goodData(good.pixels.begin(), good.pixels.end());
+  const auto second = faxEntries(64, 8, 1, 700, static_cast<uint32_t>(goodData.size()));
+  const std::string bytes = copytest::rawTiff(
+      {bad, second}, garbage + std::string(700 - 400 - garbage.size(), '\0') + goodData, 400);
+  EXPECT_EQ(copyBytes(bytes), 0);
+  ASSERT_EQ(copytest::countDirectories(out), 2);
+  copytest::DecodedImage first, last;
+  copytest::readTestImage(out, 0, first);
+  EXPECT_EQ(first.width, 200u);
+  EXPECT_EQ(first.length, 50u);
+  ASSERT_TRUE(copytest::readTestImage(out, 1, last));
+  EXPECT_TRUE(last.pixels == copytest::normalisedPixels(good));
+}
+
+INSTANTIATE_TEST_SUITE_P(Strips, TiffCopyBadStrip,
+                         ::testing::Values(StripCase{"g4_garbage", 4, 400, 300},
+                                           StripCase{"g3_garbage", 3, 400, 300},
+                                           StripCase{"mh_garbage", 2, 400, 300},
+                                           StripCase{"g4_past_end", 4, 400, 100000},
+                                           StripCase{"g4_offset_past_end", 4, 90000, 300},
+                                           StripCase{"uncompressed_short", 1, 400, 10},
+                                           StripCase{"g4_empty", 4, 400, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace tarnwell
+
+namespace tarnwell {
+namespace {
+
+// A strip that cannot be read is written as zeros, not with the previous strip's bytes.
+TEST_F(TiffCopyMalformed, UnreadableStripBecomesZeros) {
+  constexpr uint32_t kWidth = 64, kRows = 8, kRowBytes = kWidth / 8;
+  const std::string first(kRows * kRowBytes, '\x5A');
+  auto entries = faxEntries(kWidth, 2 * kRows, 1, 0, 0, kRows);
+  const uint32_t tables = 300, data = 400;
+  entries[5] = {273, kLong, 2, tables};      // StripOffsets: strip 0 at data, strip 1 past the end
+  entries[8] = {279, kLong, 2, tables + 8};  // StripByteCounts
+  std::string table(data - tables, '\0');
+  const uint32_t values[] = {data, 900000, kRows * kRowBytes, kRows * kRowBytes};
+  for (int v = 0; v < 4; ++v)
+    for (int b = 0; b < 4; ++b) table[v * 4 + b] = static_cast<char>(values[v] >> (8 * b));
+  ASSERT_EQ(copyBytes(copytest::rawTiff({entries}, table + first, tables), -1), 0);
+  copytest::DecodedImage copy;
+  copytest::readTestImage(out, 0, copy);
+  ASSERT_EQ(copy.pixels.size(), 2u * kRows * kRowBytes);
+  EXPECT_TRUE(std::equal(first.begin(), first.end(), copy.pixels.begin()));
+  EXPECT_TRUE(std::all_of(copy.pixels.begin() + first.size(), copy.pixels.end(),
+                          [](uint8_t b) { return b == 0; }));
+}
+
+}  // namespace
+}  // namespace tarnwell
