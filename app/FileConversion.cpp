@@ -67,6 +67,10 @@ bool runStages(ConversionJob& job, const std::string& source, const std::string&
     }
   } else {
     const EngineSettings engineCopy = settings;  // the engine works on its own copy
+    // The intermediate TIFF has a fixed name: remove what an earlier file left there, so a run
+    // that writes no intermediate TIFF (one file per page, or a failed write) can never turn
+    // another file's pages into this file's PDF.
+    (void)platform::removeFile(paths.intermediateTiffPath);
     switch (stages.runEngine(engineCopy, source, format, paths.intermediateTiffPath)) {
       case EngineOutcome::kNoPages:
         ending = failure(source, "Not Fax");

@@ -1,6 +1,5 @@
 #include "pdfout/tiff_copy.h"
 
-#include <new>
 #include <optional>
 
 #include "pdfout/tiff_copy_handle.h"
@@ -24,12 +23,6 @@ bool copyImage(TIFF* in, TIFF* out, const CopySettings& settings, bool tiledOutp
   return copyImageData(in, out, shape, sourceName);
 }
 
-// Throws away the fields set for an abandoned image so the next image starts clean.
-void discardOutputDirectory(TIFF* out) {
-  TIFFFreeDirectory(out);
-  TIFFCreateDirectory(out);
-}
-
 int copyFile(const std::string& sourceName, const std::string& outputPath,
              const TiffCopyOptions& options) {
   const CopySettings settings = copySettingsFor(options);
@@ -50,15 +43,12 @@ int copyFile(const std::string& sourceName, const std::string& outputPath,
       settings.tiling == -1 ? TIFFIsTiled(in.get()) != 0 : settings.tiling != 0;
   const char* fileName = source.fileName.c_str();
   for (;;) {
-    bool copied = false;
-    bool abandoned = false;
-    try {
-      copied = copyImage(in.get(), out.get(), settings, tiledOutput, fileName);
-    } catch (const std::bad_alloc&) {
-      abandoned = true;
-      discardOutputDirectory(out.get());
+    // An image that cannot be copied, for whatever reason (memory included), fails the whole
+    // copy: a PDF that silently lacks a page would be worse than a reported failure.
+    if (!copyImage(in.get(), out.get(), settings, tiledOutput, fileName) ||
+        !TIFFWriteDirectory(out.get())) {
+      return kImageFailed;
     }
-    if (!abandoned && (!copied || !TIFFWriteDirectory(out.get()))) return kImageFailed;
 
     if (list) {
       if (list->selectNext(in.get()) != ImageList::Step::Selected) break;

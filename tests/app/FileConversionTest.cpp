@@ -205,6 +205,24 @@ TEST_F(ConvertFile, HoldsTheWorkingFileLockWhileConverting) {
   EXPECT_TRUE(after.locked());
 }
 
+// An engine that leaves no intermediate TIFF (one file per page, a failed write) must not let
+// the copy step pick up what an earlier file left under the fixed name.
+TEST_F(ConvertFile, StaleIntermediateTiffIsRemovedBeforeTheEngineRuns) {
+  struct SeeingEngine : test::FakeStages {
+    mutable bool staleSeen = true;
+    EngineOutcome runEngine(const EngineSettings& s, const std::string& source, FaxFormat f,
+                            const std::string& intermediate) const override {
+      staleSeen = platform::pathExists(intermediate);
+      return FakeStages::runEngine(s, source, f, intermediate);
+    }
+  } engine;
+  tree.write("tmp/" + fs::path(paths.intermediateTiffPath).filename().string(), "old pages");
+  ASSERT_TRUE(platform::pathExists(paths.intermediateTiffPath));
+  EXPECT_TRUE(convertFile(job, tree.write("a.g3", "x"), tree.path("a.pdf"), settings, paths,
+                          engine));
+  EXPECT_FALSE(engine.staleSeen);
+}
+
 TEST_F(ConvertFile, AppendsToEarlierReport) {
   job.logText = "\r\n\r\n";
   const std::string src = tree.write("a.g3", "x");

@@ -111,9 +111,9 @@ class BadInputTest : public ::testing::Test {
     }
     return result;
   }
-  int convertSpec(const TiffImageSpec& spec) {
-    const std::string tif = dir.file("spec.tif");
-    EXPECT_TRUE(testutil::writeTiff(tif, {spec}));
+  int convertSpec(const TiffImageSpec& desc) {
+    const std::string tif = dir.file("desc.tif");
+    EXPECT_TRUE(testutil::writeTiff(tif, {desc}));
     return convertBytes(testutil::readFileBytes(tif));
   }
   testutil::TempDir dir;
@@ -181,13 +181,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, RefusalTest, ::testing::ValuesIn(kRefusals),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(BadInputTest, TruncatedStripsAreSkippedNotFatal) {
-  TiffImageSpec spec;
-  spec.width = 64;
-  spec.length = 64;
-  spec.compression = COMPRESSION_CCITTFAX4;
-  spec.rowsPerStrip = 16;
-  spec.pixels = testutil::bilevelPattern(64, 64);
-  ASSERT_TRUE(testutil::writeTiff(dir.file("good.tif"), {spec}));
+  TiffImageSpec desc;
+  desc.width = 64;
+  desc.length = 64;
+  desc.compression = COMPRESSION_CCITTFAX4;
+  desc.rowsPerStrip = 16;
+  desc.pixels = testutil::bilevelPattern(64, 64);
+  ASSERT_TRUE(testutil::writeTiff(dir.file("good.tif"), {desc}));
   std::string bytes = testutil::readFileBytes(dir.file("good.tif"));
   // Break the data of the second strip: the page is still written.
   std::unique_ptr<TIFF, void (*)(TIFF*)> in(TIFFOpen(dir.file("good.tif").c_str(), "r"),
@@ -199,12 +199,12 @@ TEST_F(BadInputTest, TruncatedStripsAreSkippedNotFatal) {
 }
 
 TEST_F(BadInputTest, TruncatedSingleGroup4StripIsDecodedInstead) {
-  TiffImageSpec spec;
-  spec.width = 64;
-  spec.length = 64;
-  spec.compression = COMPRESSION_CCITTFAX4;
-  spec.pixels = testutil::bilevelPattern(64, 64);
-  ASSERT_TRUE(testutil::writeTiff(dir.file("good.tif"), {spec}));
+  TiffImageSpec desc;
+  desc.width = 64;
+  desc.length = 64;
+  desc.compression = COMPRESSION_CCITTFAX4;
+  desc.pixels = testutil::bilevelPattern(64, 64);
+  ASSERT_TRUE(testutil::writeTiff(dir.file("good.tif"), {desc}));
   std::string bytes = testutil::readFileBytes(dir.file("good.tif"));
   TiffBytes t;
   // The strip claims more bytes than the file holds.
@@ -226,12 +226,12 @@ TEST_F(BadInputTest, DirectoryLoopEnds) {
 }
 
 TEST_F(BadInputTest, NoPagesAtAllIsAFailure) {
-  TiffImageSpec spec;
-  spec.width = 16;
-  spec.length = 4;
-  spec.subfileType = FILETYPE_REDUCEDIMAGE;
-  spec.pixels.assign(8, 0x0F);
-  EXPECT_EQ(convertSpec(spec), 1);
+  TiffImageSpec desc;
+  desc.width = 16;
+  desc.length = 4;
+  desc.subfileType = FILETYPE_REDUCEDIMAGE;
+  desc.pixels.assign(8, 0x0F);
+  EXPECT_EQ(convertSpec(desc), 1);
 }
 
 TEST_F(BadInputTest, EveryTruncationEitherFailsCleanlyOrGivesValidPdf) {

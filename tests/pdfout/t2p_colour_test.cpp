@@ -54,7 +54,7 @@ class ColourTest : public ::testing::Test {
 
 TEST_F(ColourTest, DeviceSpacesAndDecodeArrays) {
   struct Case {
-    TiffImageSpec spec;
+    TiffImageSpec desc;
     const char* colourSpace;
     const char* procSet;
   };
@@ -64,20 +64,20 @@ TEST_F(ColourTest, DeviceSpacesAndDecodeArrays) {
   for (const Case& c : {Case{cmyk, "/ColorSpace /DeviceCMYK \r >>\r", "/ImageC ]"},
                         Case{rgb, "/ColorSpace /DeviceRGB \r >>\r", "/ImageC ]"},
                         Case{gray, "/ColorSpace /DeviceGray \r >>\r", "/ImageB ]"}}) {
-    const std::string pdf = convert({c.spec});
+    const std::string pdf = convert({c.desc});
     EXPECT_NE(dictOf(testutil::objectText(pdf, 7)).find(c.colourSpace), std::string::npos);
     EXPECT_NE(testutil::objectText(pdf, 4).find(c.procSet), std::string::npos);
     // Uncompressed samples pass unchanged.
     EXPECT_EQ(testutil::streamOf(pdf, 7),
-              std::string(c.spec.pixels.begin(), c.spec.pixels.end()));
+              std::string(c.desc.pixels.begin(), c.desc.pixels.end()));
   }
 }
 
 TEST_F(ColourTest, PalettesOfEightAndFourBits) {
   for (uint16_t bits : {uint16_t{8}, uint16_t{4}}) {
-    TiffImageSpec spec = image(PHOTOMETRIC_PALETTE, bits, 1);
-    spec.colorMap = rampMap(bits);
-    const std::string pdf = convert({spec});
+    TiffImageSpec desc = image(PHOTOMETRIC_PALETTE, bits, 1);
+    desc.colorMap = rampMap(bits);
+    const std::string pdf = convert({desc});
     const size_t entries = size_t{1} << bits;
     EXPECT_NE(dictOf(testutil::objectText(pdf, 8))
                   .find("/ColorSpace [ /Indexed /DeviceRGB \r" + std::to_string(entries - 1) +
@@ -86,8 +86,8 @@ TEST_F(ColourTest, PalettesOfEightAndFourBits) {
     const std::string palette = testutil::streamOf(pdf, 7);
     ASSERT_EQ(palette.size(), 3 * entries);
     for (size_t i = 0; i < entries; ++i) {
-      EXPECT_EQ(static_cast<uint8_t>(palette[3 * i]), spec.colorMap[i] >> 8);
-      EXPECT_EQ(static_cast<uint8_t>(palette[3 * i + 1]), spec.colorMap[entries + i] >> 8);
+      EXPECT_EQ(static_cast<uint8_t>(palette[3 * i]), desc.colorMap[i] >> 8);
+      EXPECT_EQ(static_cast<uint8_t>(palette[3 * i + 1]), desc.colorMap[entries + i] >> 8);
       EXPECT_EQ(static_cast<uint8_t>(palette[3 * i + 2]), 0x12);
     }
     EXPECT_NE(testutil::objectText(pdf, 7).find("<< \r/Length " + std::to_string(3 * entries) +
@@ -98,10 +98,10 @@ TEST_F(ColourTest, PalettesOfEightAndFourBits) {
 }
 
 TEST_F(ColourTest, IndexedSeparatedGetsFourBytePalette) {
-  TiffImageSpec spec = image(PHOTOMETRIC_SEPARATED, 8, 1);
-  spec.colorMap = rampMap(8);
-  spec.extraTags = [](TIFF* tif) { TIFFSetField(tif, TIFFTAG_INDEXED, uint16_t{1}); };
-  const std::string pdf = convert({spec});
+  TiffImageSpec desc = image(PHOTOMETRIC_SEPARATED, 8, 1);
+  desc.colorMap = rampMap(8);
+  desc.extraTags = [](TIFF* tif) { TIFFSetField(tif, TIFFTAG_INDEXED, uint16_t{1}); };
+  const std::string pdf = convert({desc});
   EXPECT_NE(testutil::objectText(pdf, 8).find("[ /Indexed /DeviceCMYK \r255 7 0 R ]\r"),
             std::string::npos);
   const std::string palette = testutil::streamOf(pdf, 7);
@@ -110,14 +110,14 @@ TEST_F(ColourTest, IndexedSeparatedGetsFourBytePalette) {
 }
 
 TEST_F(ColourTest, IccProfileObjectAndReference) {
-  TiffImageSpec spec = image(PHOTOMETRIC_RGB, 8, 3);
-  for (int i = 0; i < 200; ++i) spec.iccProfile.push_back(static_cast<uint8_t>(i));
-  const std::string pdf = convert({spec});
+  TiffImageSpec desc = image(PHOTOMETRIC_RGB, 8, 3);
+  for (int i = 0; i < 200; ++i) desc.iccProfile.push_back(static_cast<uint8_t>(i));
+  const std::string pdf = convert({desc});
   EXPECT_EQ(pdf.substr(0, 9), "%PDF-1.3 ");
   EXPECT_NE(testutil::objectText(pdf, 8).find("/ColorSpace [/ICCBased 7 0 R] \r"), std::string::npos);
   EXPECT_EQ(dictOf(testutil::objectText(pdf, 7)),
             "7 0 obj\r<< \r/N 3 \r/Alternate /DeviceRGB \r/Length 200\r >>\r");
-  EXPECT_EQ(testutil::streamOf(pdf, 7), std::string(spec.iccProfile.begin(), spec.iccProfile.end()));
+  EXPECT_EQ(testutil::streamOf(pdf, 7), std::string(desc.iccProfile.begin(), desc.iccProfile.end()));
 }
 
 // Fault built soundly: a profile on a min-is-white Group 4 page must not invert it twice

@@ -27,7 +27,7 @@ TiffImageSpec fax(uint32_t width, uint32_t length, float xres, float yres, uint1
 
 struct GeometryCase {
   const char* name;
-  TiffImageSpec spec;
+  TiffImageSpec desc;
   const char* mediaBox;
   const char* content;
 };
@@ -40,7 +40,7 @@ class GeometryTest : public ::testing::TestWithParam<GeometryCase> {
 
 TEST_P(GeometryTest, MediaBoxAndPlacement) {
   const std::string tif = dir.file("in.tif"), pdf = dir.file("out.pdf");
-  ASSERT_TRUE(testutil::writeTiff(tif, {GetParam().spec}));
+  ASSERT_TRUE(testutil::writeTiff(tif, {GetParam().desc}));
   ASSERT_EQ(t2p_convert_file(tif, pdf, 0), 0);
   ASSERT_EQ(testutil::pdfProblems(pdf), "");
   const std::string bytes = testutil::readFileBytes(pdf);
@@ -86,9 +86,9 @@ INSTANTIATE_TEST_SUITE_P(Pages, GeometryTest, ::testing::ValuesIn(kGeometry),
 TEST(TileTest, EdgeTilesAreNarrowedAndReencodedInnerTilesCopied) {
   testutil::TempDir dir;
   testutil::TiffMessages messages;
-  const TiffImageSpec spec = tiled(300, 256, 256);
+  const TiffImageSpec desc = tiled(300, 256, 256);
   const std::string tif = dir.file("in.tif"), pdf = dir.file("out.pdf");
-  ASSERT_TRUE(testutil::writeTiff(tif, {spec}));
+  ASSERT_TRUE(testutil::writeTiff(tif, {desc}));
   ASSERT_EQ(t2p_convert_file(tif, pdf, 0), 0);
   ASSERT_EQ(testutil::pdfProblems(pdf), "");
   const std::string bytes = testutil::readFileBytes(pdf);

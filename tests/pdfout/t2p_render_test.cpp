@@ -152,15 +152,15 @@ class RenderTest : public ::testing::TestWithParam<RenderCase> {
 };
 
 TEST_P(RenderTest, RenderedPageMatchesDecodedTiff) {
-  const TiffImageSpec spec = GetParam().build();
+  const TiffImageSpec desc = GetParam().build();
   const std::string tif = dir.file("in.tif"), pdf = dir.file("out.pdf");
-  ASSERT_TRUE(testutil::writeTiff(tif, {spec}));
+  ASSERT_TRUE(testutil::writeTiff(tif, {desc}));
   ASSERT_EQ(t2p_convert_file(tif, pdf, 0), 0);
   ASSERT_EQ(testutil::pdfProblems(pdf), "");
 
   const std::string bytes = testutil::readFileBytes(pdf);
   const std::string image = testutil::objectText(bytes, 7);
-  const bool bilevelImage = spec.bitsPerSample == 1;
+  const bool bilevelImage = desc.bitsPerSample == 1;
   switch (GetParam().stream) {
     case Stream::RawStrip: {
       // The stream is the TIFF's strip, bit-reversed when stored least significant bit first.
@@ -169,7 +169,7 @@ TEST_P(RenderTest, RenderedPageMatchesDecodedTiff) {
       std::vector<uint8_t> raw(static_cast<size_t>(TIFFRawStripSize(in.get(), 0)));
       ASSERT_EQ(TIFFReadRawStrip(in.get(), 0, raw.data(), static_cast<tmsize_t>(raw.size())),
                 static_cast<tmsize_t>(raw.size()));
-      if (spec.fillOrder == FILLORDER_LSB2MSB) TIFFReverseBits(raw.data(), static_cast<tmsize_t>(raw.size()));
+      if (desc.fillOrder == FILLORDER_LSB2MSB) TIFFReverseBits(raw.data(), static_cast<tmsize_t>(raw.size()));
       EXPECT_EQ(testutil::streamOf(bytes, 7), std::string(raw.begin(), raw.end()));
       EXPECT_EQ(testutil::objectText(bytes, 8), "8 0 obj\r" + std::to_string(raw.size()) + "\rendobj\r");
       break;
@@ -183,17 +183,17 @@ TEST_P(RenderTest, RenderedPageMatchesDecodedTiff) {
   }
   if (bilevelImage) {
     EXPECT_EQ(image.find("/Decode ["), std::string::npos);
-    const bool blackIs1 = spec.photometric == PHOTOMETRIC_MINISBLACK;
+    const bool blackIs1 = desc.photometric == PHOTOMETRIC_MINISBLACK;
     EXPECT_EQ(image.find(" /BlackIs1 true >>\r") != std::string::npos, blackIs1);
   } else {
-    const bool inverted = spec.photometric == PHOTOMETRIC_MINISWHITE;
+    const bool inverted = desc.photometric == PHOTOMETRIC_MINISWHITE;
     EXPECT_EQ(image.find("/Decode [ 1 0 ]\r") != std::string::npos, inverted);
   }
 
   testutil::Raster expected, rendered;
   ASSERT_TRUE(testutil::decodeTiffDirectory(tif, 0, expected));
-  const float xdpi = spec.resolutionUnit == RESUNIT_CENTIMETER ? spec.xres * 2.54f : spec.xres;
-  const float ydpi = spec.resolutionUnit == RESUNIT_CENTIMETER ? spec.yres * 2.54f : spec.yres;
+  const float xdpi = desc.resolutionUnit == RESUNIT_CENTIMETER ? desc.xres * 2.54f : desc.xres;
+  const float ydpi = desc.resolutionUnit == RESUNIT_CENTIMETER ? desc.yres * 2.54f : desc.yres;
   ASSERT_TRUE(testutil::renderPdfPage(pdf, 1, xdpi, ydpi, rendered));
   EXPECT_EQ(testutil::countDifferences(expected, rendered), 0)
       << "expected " << expected.width << "x" << expected.height << ", rendered "
