@@ -2,30 +2,11 @@
 
 #include <exception>
 
+#include "faxin/FaxTiffWriter.h"
 #include "faxin/TiffFaxReader.h"
+#include "faxin/readers/FaxReader.h"
 
 namespace tarnwell {
-
-bool writeCodedPage(FaxTiffWriter& writer, const PageToWrite& page, uint16_t index,
-                    uint16_t count) {
-  writer.setCompression(page.compression, page.t4Options, page.t6Options);
-  writer.setPhotometric(page.photometric);
-  writer.setFillOrder(page.fillOrder);
-  writer.setSize(page.width, page.rows);
-  writer.setPageNumber(index, count);
-  int64_t directory = -1;
-  const std::size_t strips = page.stripStarts.size();
-  if (strips > 1 && page.stripByteCounts.size() == strips &&
-      writer.setStrips(static_cast<uint16_t>(strips), page.rowsPerStrip, page.stripStarts,
-                       page.stripByteCounts) == 0) {
-    directory = writer.writeStrippedPage(page.data, page.xResolution, page.yResolution,
-                                         page.resolutionUnit);
-  } else {
-    directory = writer.writePage(page.data, page.xResolution, page.yResolution,
-                                 page.resolutionUnit);
-  }
-  return writer.writeDirectory(directory) == 0;
-}
 
 int repackTiff(const std::string& sourcePath, const std::string& outputPath, bool append) {
   try {
@@ -51,7 +32,7 @@ int repackTiff(const std::string& sourcePath, const std::string& outputPath, boo
       }
       PageToWrite page;
       source.pageForWriting(info, page);
-      if (!writeCodedPage(writer, page, i, count)) break;
+      if (writePreparedPage(writer, page, FaxPage{}, i, count) != 0) break;
     }
     return writer.close() == 0 ? 0 : -4;
   } catch (const std::exception&) {

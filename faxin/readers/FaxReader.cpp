@@ -21,10 +21,12 @@ void freeBitmap(FaxPage& page) {
   page.bitmap.shrink_to_fit();
 }
 
+}  // namespace
+
 // Writes one prepared page through the writer: its page calls in the fixed order, then the
 // directory. 0, or kOutputFailed when the writer reports a failure.
-int emitPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPage& page, int index,
-             int count) {
+int writePreparedPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPage& page,
+                      int index, int count) {
   const auto pageIndex = static_cast<uint16_t>(index);
   const auto pageCount = static_cast<uint16_t>(count);
   int64_t position = -1;
@@ -86,7 +88,6 @@ int emitPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPage& page,
   return writer.writeDirectory(position) == 0 ? 0 : kOutputFailed;
 }
 
-}  // namespace
 
 void FaxReader::FileCloser::operator()(std::FILE* f) const {
   if (f != nullptr) std::fclose(f);
@@ -259,10 +260,10 @@ int FaxReader::writePages(const std::string& outputPath, int count, bool recount
           FaxTiffWriter single(pageFileName(outputPath, kFirstPageFileNumber + i));
           if (single.writeHeader() != 0) return kOutputFailed;
           single.initDirectory();
-          result = emitPage(single, out, page, i, count);
+          result = writePreparedPage(single, out, page, i, count);
           if (single.close() != 0) result = kOutputFailed;
         } else {
-          result = emitPage(*writer, out, page, i, count);
+          result = writePreparedPage(*writer, out, page, i, count);
         }
         if (result == 0) ++written;
       }

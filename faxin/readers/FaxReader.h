@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "faxin/FaxPage.h"
+#include "faxin/FaxTiffWriter.h"
 
 namespace tarnwell {
 
@@ -46,6 +47,11 @@ struct PageToWrite {
   // kBitmap uses the page record handed to preparePage: its bitmap, bytesPerRow, rows and
   // resolutions; coding, fill order, width and photometric are fixed by the bitmap pattern.
 };
+
+// Writes one prepared page through the writer: its page calls in the fixed order, then the
+// directory. `page` supplies the bitmap of a kBitmap page. 0, or -2 when the writer fails.
+int writePreparedPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPage& page,
+                      int index, int count);
 
 // Common base of the fax container readers.
 //

@@ -225,8 +225,9 @@ TEST_F(ProgramRun, ExitRemovesThreeWorkingFilesAndKeepsTwo) {
   for (const char* f : {"bin/trwtmp.tmp", "bin/trwseg.tmp", "tmp/trwtif.tmp", "tmp/trwintif.tmp",
                         "tmp/trwcptif.tmp"})
     tree.write(f, "old");
-  tree.write("a.g3", "");
-  run("/q /f a.g3 a.pdf");
+  // A TIFF source leaves the intermediate TIFF alone (a fax source replaces it).
+  tree.write("a.tif", "");
+  run("/q /f a.tif a.pdf");
   EXPECT_FALSE(fs::exists(tree.path("bin/trwtmp.tmp")));
   EXPECT_FALSE(fs::exists(tree.path("bin/trwseg.tmp")));
   EXPECT_FALSE(fs::exists(tree.path("tmp/trwtif.tmp")));
