@@ -13,14 +13,6 @@ namespace {
 
 using namespace tarnwell::testing;
 
-EngineSettings settingsIn(const ScratchDir& dir) {
-  EngineSettings s;
-  s.workFilePath = dir.file("trwtmp.tmp");
-  s.segmentFilePath = dir.file("trwseg.tmp");
-  s.scratchTiffPath = dir.file("trwtif.tmp");
-  return s;
-}
-
 // Opens and, when it is a fax, converts; returns the convert result or 1 for "not a fax".
 int runEngine(const ScratchDir& dir, const std::string& source, FaxFormat format,
               int* pages = nullptr) {

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "faxin/EngineSettings.h"
+
 namespace tarnwell::testing {
 
 // One page, rows of (width + 7) / 8 bytes, highest bit first, 1 = black (MinIsWhite sense).
@@ -206,5 +208,14 @@ class ScratchDir {
  private:
   std::string path_;
 };
+
+// Engine settings whose working files all live in the scratch directory.
+inline EngineSettings settingsIn(const ScratchDir& dir) {
+  EngineSettings s;
+  s.workFilePath = dir.file("trwtmp.tmp");
+  s.segmentFilePath = dir.file("trwseg.tmp");
+  s.scratchTiffPath = dir.file("trwtif.tmp");
+  return s;
+}
 
 }  // namespace tarnwell::testing

@@ -15,14 +15,6 @@ namespace {
 
 using namespace tarnwell::testing;
 
-EngineSettings settingsIn(const ScratchDir& dir) {
-  EngineSettings s;
-  s.workFilePath = dir.file("trwtmp.tmp");
-  s.segmentFilePath = dir.file("trwseg.tmp");
-  s.scratchTiffPath = dir.file("trwtif.tmp");
-  return s;
-}
-
 struct EngineCase {
   FaxFormat format;
   uint16_t compression;
