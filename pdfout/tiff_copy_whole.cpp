@@ -68,38 +68,39 @@ uint32_t rowsPerStripOf(TIFF* tiff, uint32_t length) {
   return std::min(rows, length);
 }
 
-bool readStrips(TIFF* in, PlaneImage& image) {
-  const uint32_t rowsPerStrip = rowsPerStripOf(in, image.length);
-  if (rowsPerStrip == 0 || TIFFScanlineSize(in) != static_cast<tmsize_t>(image.rowBytes))
+// Calls strip(number, rows of the plane image, byte count) for every strip of the image, plane
+// by plane, stopping at the first false. False also when the strip layout does not fit the image.
+template <typename StripFn>
+bool forEachStrip(TIFF* tiff, PlaneImage& image, StripFn strip) {
+  const uint32_t rowsPerStrip = rowsPerStripOf(tiff, image.length);
+  if (rowsPerStrip == 0 || TIFFScanlineSize(tiff) != static_cast<tmsize_t>(image.rowBytes))
     return false;
   const uint32_t stripsPerPlane = (image.length + rowsPerStrip - 1) / rowsPerStrip;
   for (uint32_t plane = 0; plane < image.planes; ++plane) {
     for (uint32_t k = 0; k < stripsPerPlane; ++k) {
       const uint32_t y = k * rowsPerStrip;
       const uint32_t rows = std::min(rowsPerStrip, image.length - y);
-      (void)TIFFReadEncodedStrip(in, plane * stripsPerPlane + k, image.row(plane, y),
-                                 static_cast<tmsize_t>(rows * image.rowBytes));
-    }
-  }
-  return true;
-}
-
-bool writeStrips(TIFF* out, PlaneImage& image) {
-  const uint32_t rowsPerStrip = rowsPerStripOf(out, image.length);
-  if (rowsPerStrip == 0 || TIFFScanlineSize(out) != static_cast<tmsize_t>(image.rowBytes))
-    return false;
-  const uint32_t stripsPerPlane = (image.length + rowsPerStrip - 1) / rowsPerStrip;
-  for (uint32_t plane = 0; plane < image.planes; ++plane) {
-    for (uint32_t k = 0; k < stripsPerPlane; ++k) {
-      const uint32_t y = k * rowsPerStrip;
-      const uint32_t rows = std::min(rowsPerStrip, image.length - y);
-      if (TIFFWriteEncodedStrip(out, plane * stripsPerPlane + k, image.row(plane, y),
-                                static_cast<tmsize_t>(rows * image.rowBytes)) < 0) {
+      if (!strip(plane * stripsPerPlane + k, image.row(plane, y),
+                 static_cast<tmsize_t>(rows * image.rowBytes))) {
         return false;
       }
     }
   }
   return true;
+}
+
+// Read errors leave the buffer's zeros in place and the copy goes on.
+bool readStrips(TIFF* in, PlaneImage& image) {
+  return forEachStrip(in, image, [in](uint32_t number, uint8_t* data, tmsize_t size) {
+    (void)TIFFReadEncodedStrip(in, number, data, size);
+    return true;
+  });
+}
+
+bool writeStrips(TIFF* out, PlaneImage& image) {
+  return forEachStrip(out, image, [out](uint32_t number, uint8_t* data, tmsize_t size) {
+    return TIFFWriteEncodedStrip(out, number, data, size) >= 0;
+  });
 }
 
 // The tile grid of one side, with its buffer.
