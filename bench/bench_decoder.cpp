@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "faxin/FaxBitReader.h"
-#include "faxin/FaxDecoder.h"
-#include "faxin/FaxProbe.h"
+#include "faxin/decode/FaxBitReader.h"
+#include "faxin/decode/FaxDecoder.h"
+#include "faxin/decode/FaxProbe.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <random>
 #include <vector>
 
-#include "faxin/FaxTiffWriter.h"
-#include "faxin/PackBits.h"
+#include "faxin/tiff/FaxTiffWriter.h"
+#include "faxin/readers/PackBits.h"
 
 namespace {
 

@@ -15,9 +15,9 @@
 #define TARNWELL_BINARY_DIR "/tmp"
 #endif
 #include "faxin/EngineSettings.h"
-#include "faxin/FaxDecoder.h"
+#include "faxin/decode/FaxDecoder.h"
 #include "faxin/FaxPage.h"
-#include "faxin/RawFaxReader.h"
+#include "faxin/raw/RawFaxReader.h"
 #include "tests/faxin/raw_test_support.h"
 
 namespace {

@@ -2,10 +2,10 @@
 
 #include <exception>
 
-#include "faxin/ContainerReaders.h"
-#include "faxin/RawFaxReader.h"
-#include "faxin/RepackTiff.h"
-#include "faxin/TiffFaxReader.h"
+#include "faxin/readers/ReaderFactory.h"
+#include "faxin/raw/RawFaxReader.h"
+#include "faxin/tiff/RepackTiff.h"
+#include "faxin/readers/TiffFaxReader.h"
 #include "platform/Platform.h"
 
 namespace tarnwell {

@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "faxin/PackBits.h"
+#include "faxin/readers/PackBits.h"
 
 namespace {
 

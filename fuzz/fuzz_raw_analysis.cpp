@@ -10,7 +10,7 @@
 
 #include "faxin/EngineSettings.h"
 #include "faxin/FaxPage.h"
-#include "faxin/RawFaxReader.h"
+#include "faxin/raw/RawFaxReader.h"
 
 namespace {
 

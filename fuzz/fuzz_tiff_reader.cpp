@@ -9,9 +9,9 @@
 #include <string>
 
 #include "faxin/FaxPage.h"
-#include "faxin/TiffDirectory.h"
-#include "faxin/TiffFaxReader.h"
-#include "faxin/TiffPageDescriber.h"
+#include "faxin/tiff/TiffDirectory.h"
+#include "faxin/readers/TiffFaxReader.h"
+#include "faxin/tiff/TiffPageDescriber.h"
 
 namespace {
 

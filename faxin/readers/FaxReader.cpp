@@ -4,8 +4,8 @@
 #include <climits>
 #include <exception>
 
-#include "faxin/FaxTiffWriter.h"
-#include "faxin/PackBits.h"
+#include "faxin/tiff/FaxTiffWriter.h"
+#include "faxin/readers/PackBits.h"
 #include "platform/Platform.h"
 
 namespace tarnwell {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "faxin/FaxPage.h"
-#include "faxin/FaxTiffWriter.h"
+#include "faxin/tiff/FaxTiffWriter.h"
 
 namespace tarnwell {
 

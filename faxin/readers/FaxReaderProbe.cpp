@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "faxin/FaxDecoder.h"
-#include "faxin/FaxProbe.h"
+#include "faxin/decode/FaxDecoder.h"
+#include "faxin/decode/FaxProbe.h"
 
 namespace tarnwell {
 

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "faxin/FaxBitReader.h"
-#include "faxin/FaxRowWriter.h"
+#include "faxin/decode/FaxBitReader.h"
+#include "faxin/decode/FaxRowWriter.h"
 
 namespace tarnwell {
 namespace {

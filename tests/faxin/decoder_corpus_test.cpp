@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "decoder_support.h"
-#include "faxin/FaxDecoder.h"
+#include "faxin/decode/FaxDecoder.h"
 
 namespace tarnwell {
 namespace {

@@ -6,8 +6,8 @@
 #include <random>
 
 #include "decoder_support.h"
-#include "faxin/FaxDecoder.h"
-#include "faxin/FaxProbe.h"
+#include "faxin/decode/FaxDecoder.h"
+#include "faxin/decode/FaxProbe.h"
 
 namespace tarnwell {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "engine_test_util.h"
 #include "faxin/FaxConverter.h"
-#include "faxin/TiffFaxReader.h"
+#include "faxin/readers/TiffFaxReader.h"
 #include "tiffreader_bytes.h"
 
 namespace tarnwell {

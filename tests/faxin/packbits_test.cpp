@@ -1,4 +1,4 @@
-#include "faxin/PackBits.h"
+#include "faxin/readers/PackBits.h"
 
 #include <gtest/gtest.h>
 

@@ -7,8 +7,8 @@
 #include <tuple>
 
 #include "decoder_support.h"
-#include "faxin/FaxDecoder.h"
-#include "faxin/FaxProbe.h"
+#include "faxin/decode/FaxDecoder.h"
+#include "faxin/decode/FaxProbe.h"
 
 namespace tarnwell {
 namespace {

@@ -9,8 +9,8 @@
 
 #include "faxin/EngineSettings.h"
 #include "faxin/FaxPage.h"
-#include "faxin/RawFaxFiles.h"
-#include "faxin/RawFaxReader.h"
+#include "faxin/raw/RawFaxFiles.h"
+#include "faxin/raw/RawFaxReader.h"
 #include "raw_test_support.h"
 
 namespace tarnwell {

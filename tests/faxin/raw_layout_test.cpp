@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "faxin/RawFaxFiles.h"
-#include "faxin/RawFaxPages.h"
+#include "faxin/raw/RawFaxFiles.h"
+#include "faxin/raw/RawFaxPages.h"
 #include "raw_test_support.h"
 
 namespace tarnwell {

@@ -10,9 +10,9 @@
 
 #include "faxin/EngineSettings.h"
 #include "faxin/FaxPage.h"
-#include "faxin/RawFaxFiles.h"
-#include "faxin/RawFaxPages.h"
-#include "faxin/RawFaxReader.h"
+#include "faxin/raw/RawFaxFiles.h"
+#include "faxin/raw/RawFaxPages.h"
+#include "faxin/raw/RawFaxReader.h"
 #include "raw_test_support.h"
 
 namespace tarnwell {

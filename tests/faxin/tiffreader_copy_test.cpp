@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "engine_test_util.h"
-#include "faxin/RepackTiff.h"
-#include "faxin/TiffFaxReader.h"
+#include "faxin/tiff/RepackTiff.h"
+#include "faxin/readers/TiffFaxReader.h"
 
 namespace tarnwell {
 namespace {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "engine_test_util.h"
-#include "faxin/TiffFaxReader.h"
+#include "faxin/readers/TiffFaxReader.h"
 #include "tiffreader_bytes.h"
 
 namespace tarnwell {

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "faxin/TiffDirectory.h"
+#include "faxin/tiff/TiffDirectory.h"
 #include "tiffreader_bytes.h"
 
 namespace tarnwell {

@@ -1,6 +1,6 @@
 // Byte layout of the fax TIFF writer's files: header, per-page data, out-of-line values and the
 // twenty-entry directory at the positions the format of the intermediate TIFF fixes.
-#include "faxin/FaxTiffWriter.h"
+#include "faxin/tiff/FaxTiffWriter.h"
 
 #include <gtest/gtest.h>
 

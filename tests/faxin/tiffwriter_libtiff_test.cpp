@@ -1,6 +1,6 @@
 // Files of the fax TIFF writer read back with libtiff: tags, strips and decoded pixels, append
 // mode, and reported write failures.
-#include "faxin/FaxTiffWriter.h"
+#include "faxin/tiff/FaxTiffWriter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "faxin/RawFaxFiles.h"
+#include "faxin/raw/RawFaxFiles.h"
 
 #include <algorithm>
 #include <limits>

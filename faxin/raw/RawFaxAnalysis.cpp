@@ -1,12 +1,12 @@
-#include "faxin/RawFaxAnalysis.h"
+#include "faxin/raw/RawFaxAnalysis.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "faxin/FaxBitReader.h"
-#include "faxin/FaxDecoder.h"
-#include "faxin/FaxProbe.h"
-#include "faxin/RawFaxRecorder.h"
+#include "faxin/decode/FaxBitReader.h"
+#include "faxin/decode/FaxDecoder.h"
+#include "faxin/decode/FaxProbe.h"
+#include "faxin/raw/RawFaxRecorder.h"
 
 namespace tarnwell {
 

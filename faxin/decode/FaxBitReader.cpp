@@ -1,4 +1,4 @@
-#include "faxin/FaxBitReader.h"
+#include "faxin/decode/FaxBitReader.h"
 
 #include <array>
 

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <span>
 
-#include "faxin/FaxBitReader.h"
+#include "faxin/decode/FaxBitReader.h"
 #include "faxin/FaxPage.h"
-#include "faxin/FaxRowWriter.h"
+#include "faxin/decode/FaxRowWriter.h"
 
 namespace tarnwell {
 

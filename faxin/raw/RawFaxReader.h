@@ -32,7 +32,7 @@
 
 #include "faxin/EngineSettings.h"
 #include "faxin/FaxPage.h"
-#include "faxin/RawFaxPages.h"
+#include "faxin/raw/RawFaxPages.h"
 #include "faxin/readers/FaxReader.h"
 
 namespace tarnwell {

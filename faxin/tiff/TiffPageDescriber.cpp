@@ -1,11 +1,11 @@
-#include "faxin/TiffPageDescriber.h"
+#include "faxin/tiff/TiffPageDescriber.h"
 
 #include <algorithm>
 #include <limits>
 #include <new>
 
-#include "faxin/FaxDecoder.h"
-#include "faxin/FaxProbe.h"
+#include "faxin/decode/FaxDecoder.h"
+#include "faxin/decode/FaxProbe.h"
 
 namespace tarnwell {
 

@@ -1,9 +1,9 @@
-#include "faxin/RepackTiff.h"
+#include "faxin/tiff/RepackTiff.h"
 
 #include <exception>
 
-#include "faxin/FaxTiffWriter.h"
-#include "faxin/TiffFaxReader.h"
+#include "faxin/tiff/FaxTiffWriter.h"
+#include "faxin/readers/TiffFaxReader.h"
 #include "faxin/readers/FaxReader.h"
 
 namespace tarnwell {

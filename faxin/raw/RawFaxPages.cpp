@@ -1,4 +1,4 @@
-#include "faxin/RawFaxPages.h"
+#include "faxin/raw/RawFaxPages.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "faxin/ContainerReaders.h"
+#include "faxin/readers/ReaderFactory.h"
 
 namespace tarnwell {
 

@@ -1,10 +1,10 @@
-#include "faxin/TiffFaxReader.h"
+#include "faxin/readers/TiffFaxReader.h"
 
 #include <array>
 #include <limits>
 #include <new>
 
-#include "faxin/TiffPageDescriber.h"
+#include "faxin/tiff/TiffPageDescriber.h"
 
 namespace tarnwell {
 

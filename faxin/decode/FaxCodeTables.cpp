@@ -1,4 +1,4 @@
-#include "faxin/FaxCodeTables.h"
+#include "faxin/decode/FaxCodeTables.h"
 
 #include <cstddef>
 

@@ -1,10 +1,10 @@
-#include "faxin/RawFaxRecorder.h"
+#include "faxin/raw/RawFaxRecorder.h"
 
 #include <algorithm>
 #include <limits>
 
-#include "faxin/FaxProbe.h"
-#include "faxin/RawFaxPages.h"
+#include "faxin/decode/FaxProbe.h"
+#include "faxin/raw/RawFaxPages.h"
 
 namespace tarnwell {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "faxin/TiffDirectory.h"
-#include "faxin/TiffPageDescriber.h"
+#include "faxin/tiff/TiffDirectory.h"
+#include "faxin/tiff/TiffPageDescriber.h"
 #include "faxin/readers/FaxReader.h"
 
 namespace tarnwell {

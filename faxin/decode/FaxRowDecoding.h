@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "faxin/FaxBitReader.h"
-#include "faxin/FaxCodeTables.h"
-#include "faxin/FaxDecoder.h"
+#include "faxin/decode/FaxBitReader.h"
+#include "faxin/decode/FaxCodeTables.h"
+#include "faxin/decode/FaxDecoder.h"
 
 namespace tarnwell::faxrow {
 

@@ -1,4 +1,4 @@
-#include "faxin/FaxRowWriter.h"
+#include "faxin/decode/FaxRowWriter.h"
 
 #include <algorithm>
 #include <cstring>

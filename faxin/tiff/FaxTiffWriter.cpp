@@ -1,4 +1,4 @@
-#include "faxin/FaxTiffWriter.h"
+#include "faxin/tiff/FaxTiffWriter.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "faxin/PackBits.h"
+#include "faxin/readers/PackBits.h"
 
 namespace tarnwell {
 

@@ -1,10 +1,10 @@
-#include "faxin/FaxDecoder.h"
+#include "faxin/decode/FaxDecoder.h"
 
 #include <algorithm>
 #include <limits>
 #include <new>
 
-#include "faxin/FaxProbe.h"
+#include "faxin/decode/FaxProbe.h"
 
 namespace tarnwell {
 namespace {

@@ -1,8 +1,8 @@
-#include "faxin/FaxProbe.h"
+#include "faxin/decode/FaxProbe.h"
 
 #include <algorithm>
 
-#include "faxin/FaxDecoder.h"
+#include "faxin/decode/FaxDecoder.h"
 
 namespace tarnwell {
 namespace {

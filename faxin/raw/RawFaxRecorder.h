@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "faxin/FaxPage.h"
-#include "faxin/RawFaxFiles.h"
+#include "faxin/raw/RawFaxFiles.h"
 
 namespace tarnwell {
 

@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "faxin/RawFaxFiles.h"
+#include "faxin/raw/RawFaxFiles.h"
 
 namespace tarnwell {
 

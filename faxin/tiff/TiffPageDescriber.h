@@ -5,7 +5,7 @@
 #include <span>
 
 #include "faxin/FaxPage.h"
-#include "faxin/TiffDirectory.h"
+#include "faxin/tiff/TiffDirectory.h"
 
 namespace tarnwell {
 

@@ -1,11 +1,11 @@
-#include "faxin/RawFaxReader.h"
+#include "faxin/raw/RawFaxReader.h"
 
 #include <algorithm>
 #include <limits>
 #include <new>
 
-#include "faxin/RawFaxAnalysis.h"
-#include "faxin/RawFaxFiles.h"
+#include "faxin/raw/RawFaxAnalysis.h"
+#include "faxin/raw/RawFaxFiles.h"
 
 namespace tarnwell {
 

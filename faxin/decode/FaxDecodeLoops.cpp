@@ -2,12 +2,12 @@
 // FaxRowDecoding.h, hands every row outcome to its sink and applies the coding's rules for
 // counting errors and resynchronising. Every iteration consumes bits or ends the loop.
 
-#include "faxin/FaxDecoder.h"
+#include "faxin/decode/FaxDecoder.h"
 
 #include <cstdint>
 #include <new>
 
-#include "faxin/FaxRowDecoding.h"
+#include "faxin/decode/FaxRowDecoding.h"
 
 namespace tarnwell {
 

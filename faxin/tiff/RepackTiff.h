@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "faxin/FaxTiffWriter.h"
+#include "faxin/tiff/FaxTiffWriter.h"
 #include "faxin/readers/FaxReader.h"
 
 namespace tarnwell {

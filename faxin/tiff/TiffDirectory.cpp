@@ -1,4 +1,4 @@
-#include "faxin/TiffDirectory.h"
+#include "faxin/tiff/TiffDirectory.h"
 
 #include <algorithm>
 #include <new>

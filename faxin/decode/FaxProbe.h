@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "faxin/FaxBitReader.h"
+#include "faxin/decode/FaxBitReader.h"
 #include "faxin/FaxPage.h"
 
 namespace tarnwell {
