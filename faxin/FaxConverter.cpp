@@ -22,11 +22,6 @@ bool isTiffCode(FaxFormat format) {
          format == kTiffFax;
 }
 
-// Readers that take the analysis settings before describing a page.
-bool takesProbeSettings(FaxFormat format) {
-  return format == kBfx || format == kFx || format == kPcResearch || format == kQfx;
-}
-
 }  // namespace
 
 // Only the readers a file needs exist: the TIFF reader and the raw reader are small until used,
@@ -118,10 +113,9 @@ int FaxConverter::openContainer(const std::string& path, FaxFormat format) {
   auto& reader = readers_->container;
   reader = makeContainerReader(format);
   if (!reader || !reader->open(path)) return -1;
-  if (reader->checkHeader() == 0) {
+  if (!reader->hasHeaderCheck() || reader->checkHeader() == 0) {
     settings_.pageCount = reader->countPages();
-    const bool needsPages = format == kBfx || format == kBmp || format == kDcx;
-    valid_ = !needsPages || settings_.pageCount > 0;
+    valid_ = !reader->needsPages() || settings_.pageCount > 0;
   }
   return 0;
 }
@@ -133,7 +127,7 @@ int FaxConverter::readPageInfo(FaxFormat format, int pageIndex) {
     } else if (isTiffCode(format)) {
       (void)readers_->tiff.describePage(pageIndex, page_);
     } else if (FaxReader* reader = readers_->container.get()) {
-      if (takesProbeSettings(format)) reader->setProbeSettings(settings_.threshold, settings_.flagNum);
+      if (reader->takesProbeSettings()) reader->setProbeSettings(settings_.threshold, settings_.flagNum);
       (void)reader->describePage(pageIndex, page_);
     }
   } catch (const std::exception&) {
@@ -160,17 +154,17 @@ int FaxConverter::convert(const std::string& outputPath, FaxFormat format) {
         if (!readers_->tiff.isOpen()) return -1;
         return readers_->tiff.writeAll(outputPath, settings_.pageCount);
       default:
-        return convertContainer(outputPath, format);
+        return convertContainer(outputPath);
     }
   } catch (const std::exception&) {
     return -1;
   }
 }
 
-int FaxConverter::convertContainer(const std::string& outputPath, FaxFormat format) {
+int FaxConverter::convertContainer(const std::string& outputPath) {
   FaxReader* reader = readers_->container.get();
   if (!reader || !reader->isOpen()) return -1;
-  const bool recount = (format == kFx || format == kMrv) && settings_.recountLines != 0;
+  const bool recount = reader->takesRecountLines() && settings_.recountLines != 0;
   if (settings_.splitPages == 1 && reader->canWriteEachPage()) {
     return reader->writeEachPage(outputPath, settings_.pageCount, recount);
   }

@@ -37,7 +37,7 @@ class FaxConverter {
   int openContainer(const std::string& path, FaxFormat format);
   int openDs(const std::string& path);
   void openRaw();
-  int convertContainer(const std::string& outputPath, FaxFormat format);
+  int convertContainer(const std::string& outputPath);
 
   std::unique_ptr<Readers> readers_;
   bool valid_ = false;

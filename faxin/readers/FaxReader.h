@@ -113,8 +113,18 @@ class FaxReader {
   // PageNumber (i, count). A page that is left out gets no file (never a TIFF without a page);
   // a count of 0 writes nothing (-4). Results as writeAll.
   int writeEachPage(const std::string& outputPath, int count, bool recountLines = false);
+  // What the engine needs to know of a reader, so that it never asks for a format code.
   // Whether this reader has the one-file-per-page variant.
   virtual bool canWriteEachPage() const { return false; }
+  // False for readers without a separate header check (FX, MRV-FAX): the engine counts their
+  // pages at once and takes the file as valid.
+  virtual bool hasHeaderCheck() const { return true; }
+  // True for readers whose file is valid only when at least one page was counted.
+  virtual bool needsPages() const { return false; }
+  // True for readers whose writers take the engine's recountLines setting (FX, MRV-FAX).
+  virtual bool takesRecountLines() const { return false; }
+  // True for readers that take the engine's threshold and flagNum before describing a page.
+  virtual bool takesProbeSettings() const { return false; }
 
   // File name of the per-page file numbered `number`: the output path without the extension of
   // its last component (a "." in a directory name is not an extension), then the number and
