@@ -49,7 +49,8 @@ void HyperLink::contextMenuEvent(QContextMenuEvent* event) {
   menu.setTitle(tr("Hyper Link"));
   QAction* copy = menu.addAction(tr("Copy Shortcuts"));
   copy->setObjectName(QStringLiteral("copyShortcuts"));
-  if (menu.exec(event->globalPos()) == copy) copyTarget();
+  connect(copy, &QAction::triggered, this, &HyperLink::copyTarget);
+  menu.exec(event->globalPos());
 }
 
 void HyperLink::updateLook() {
