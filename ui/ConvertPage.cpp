@@ -69,7 +69,6 @@ ConvertPage::ConvertPage(SharedSettings& settings, const WorkingPaths& paths,
   results_->setUniformRowHeights(true);
   results_->setHeaderLabels(
       {tr("Source Fax Files"), tr("Destination PDF Files"), tr("Results")});
-  results_->setPalette(QApplication::palette());  // the list keeps the desktop's colours
   results_->header()->setStretchLastSection(false);
   results_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
   results_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
