@@ -65,10 +65,10 @@ MainWindow::MainWindow(const ConversionSettings& settings, const WorkingPaths& p
   connect(help, &QPushButton::clicked, this, &MainWindow::showHelp);
   connect(about, &QPushButton::clicked, this, &MainWindow::showAbout);
 
-  // The window opens at a size of the same proportions as the original dialog and never
-  // shrinks below what its pages need.
+  // The window opens at a size of the original dialog's proportions, which is also the smallest
+  // it can be made.
   resize(QSize(760, 480).expandedTo(sizeHint()));
-  setMinimumSize(sizeHint());
+  setMinimumSize(size());
 }
 
 void MainWindow::tabChanged(int index) {

@@ -17,12 +17,12 @@ namespace {
 
 // The application object, made on first use. Without a platform asked for, the desktop's own
 // is tried and the invisible one is the fallback, so an unreachable display never aborts the
-// program; that fallback then counts as no display.
+// program. An invisible platform counts as no display: a window or box there could never be
+// closed.
 class Application {
  public:
   Application() {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-      chosenHere_ = true;
       qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
                                      ? QByteArray("xcb;offscreen")
                                      : QByteArray("wayland;xcb;offscreen"));
@@ -30,14 +30,14 @@ class Application {
     if (QApplication::instance() == nullptr) app_ = std::make_unique<QApplication>(argc_, argv_);
   }
   bool displayReached() const {
-    return !(chosenHere_ && QGuiApplication::platformName() == QLatin1String("offscreen"));
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
   }
 
  private:
   int argc_ = 1;
   char name_[9] = "tarnwell";
   char* argv_[2] = {name_, nullptr};
-  bool chosenHere_ = false;
   std::unique_ptr<QApplication> app_;
 };
 
