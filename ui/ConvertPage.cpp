@@ -126,6 +126,9 @@ ConvertPage::ConvertPage(SharedSettings& settings, const WorkingPaths& paths,
 }
 
 ConvertPage::~ConvertPage() {
+  // A conversion still running finishes its file and stops; its reports are no longer wanted.
+  worker_->disconnect(this);
+  delete worker_;
   if (waitCursor_) QApplication::restoreOverrideCursor();
 }
 

@@ -71,6 +71,8 @@ MainWindow::MainWindow(const ConversionSettings& settings, const WorkingPaths& p
   setMinimumSize(size());
 }
 
+MainWindow::~MainWindow() { delete tabs_; }
+
 void MainWindow::tabChanged(int index) {
   if (index != 0) return;
   convert_->setOptions(options_->apply());

@@ -23,6 +23,8 @@ class MainWindow : public QWidget {
  public:
   MainWindow(const ConversionSettings& settings, const WorkingPaths& paths,
              const ConversionStages& stages, Dialogs& dialogs, QWidget* parent = nullptr);
+  // The pages go first: the Convert page's worker reads the settings until it has ended.
+  ~MainWindow() override;
 
   // The window's settings as they are now.
   ConversionSettings settings() const { return settings_.snapshot(); }

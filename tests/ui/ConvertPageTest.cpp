@@ -199,6 +199,25 @@ INSTANTIATE_TEST_SUITE_P(Timing, CancelTest, testing::Values(200, 2600),
                                                     : std::string("FileEndsWithinTheWait");
                          });
 
+// Closing the window in the middle of a file lets that file finish and begins no other; the
+// worker has ended before the window's settings go.
+TEST(ConvertPageRunTest, ClosingTheWindowDuringARunEndsTheWorkerFirst) {
+  GatedStages stages;
+  auto f = std::make_unique<WindowFixture>(stages);
+  for (const char* name : {"a.g3", "b.g3", "c.g3"}) f->tree().write(std::string("src/") + name, "x");
+  f->chooseSourceDirectory(f->tree().path("src"));
+  f->chooseDestination(f->tree().path("out"));
+  f->click("go");
+  while (stages.engineCalls == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  std::thread releaser([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    stages.release.set_value();
+  });
+  f.reset();
+  releaser.join();
+  EXPECT_EQ(stages.engineCalls, 1);
+}
+
 TEST(ConvertPageRunTest, UnmakeableDestinationShowsTheErrorAndFailsEveryFile) {
   FakeStages stages;
   WindowFixture f(stages);
