@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/ConversionSettings.h"
-#include "app/TempTree.h"
+#include "support/TempTree.h"
 #include "ui/ConvertPage.h"
 #include "ui/Dialogs.h"
 #include "ui/MainWindow.h"
