@@ -322,6 +322,33 @@ TEST(RawAnalysis, VerticalResolutionOptionSetsPageLength) {
   EXPECT_FLOAT_EQ(run.tiff[0].yResolution, 200.0f);
 }
 
+// A resolution chosen by the user is the resolution of every page, at A4, B4 and A3 widths alike,
+// whatever the estimate from the stream says.
+class RawVerticalOptionTest : public ::testing::TestWithParam<std::tuple<int, int>> {};
+
+TEST_P(RawVerticalOptionTest, ChosenResolutionHoldsAtEveryWidth) {
+  const auto [width, resolution] = GetParam();
+  const std::string name = "vopt" + std::to_string(width) + "_" + std::to_string(resolution);
+  const Bitmap page = rawtest::makePage(width, 120, 23);
+  EngineSettings s = settingsFor(name);
+  s.verticalResolution = static_cast<uint16_t>(resolution);
+  const RawRun run = runRaw(strip(page, Coding::kG3OneD, 2, name), s, name);
+  ASSERT_GE(run.analysis, 0);
+  EXPECT_EQ(run.header.width, width);
+  EXPECT_EQ(run.first.yResolution, resolution);
+  ASSERT_EQ(run.tiff.size(), 1u);
+  EXPECT_FLOAT_EQ(run.tiff[0].yResolution, static_cast<float>(resolution));
+  EXPECT_EQ(run.tiff[0].image, page);
+}
+
+INSTANTIATE_TEST_SUITE_P(WidthsAndResolutions, RawVerticalOptionTest,
+                         ::testing::Combine(::testing::Values(1728, 2048, 2432),
+                                            ::testing::Values(100, 200, 300, 400)),
+                         [](const auto& info) {
+                           return "W" + std::to_string(std::get<0>(info.param)) + "_V" +
+                                  std::to_string(std::get<1>(info.param));
+                         });
+
 TEST(RawAnalysis, GroupFourWithoutFlagsNeedsRawFax) {
   const Bitmap page = rawtest::makePage(1728, 150, 31);
   const std::vector<uint8_t> stream = strip(page, Coding::kG4, 1, "g4raw");
