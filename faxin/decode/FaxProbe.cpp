@@ -210,6 +210,7 @@ int probeT6Width(FaxBitReader& reader, int32_t width, int required, int markerCo
   options.width = width;
   options.markerCount = markerCount;
   options.findFirstMarker = findFirstMarker && markerCount > 0;
+  options.skipBlankCopies = true;
   const int result = runT6(reader, options, sink);
   reader.seekBit(0);
   if (markerBit != nullptr) *markerBit = sink.markerBit();
