@@ -283,6 +283,41 @@ INSTANTIATE_TEST_SUITE_P(
                       BlankMarginCase{"A3LowBitFirstFlagless", 2432, FILLORDER_LSB2MSB, "/raw"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A bilevel CCITT page without a PhotometricInterpretation tag is fax data in the TIFF convention,
+// 0 bits white: on the PDF road (a TIFF source) and through the engine's TIFF reader (FMF).
+struct NoPhotometricCase {
+  const char* name;
+  const char* suffix;
+  uint16_t compression;
+};
+
+class NoPhotometricEndToEndTest : public FaxEndToEndTest,
+                                  public ::testing::WithParamInterface<NoPhotometricCase> {};
+
+TEST_P(NoPhotometricEndToEndTest, PagesAreReadMinIsWhite) {
+  const NoPhotometricCase& c = GetParam();
+  std::vector<Bitmap> pages = {makeBitmap(1728, 110, 21), makeBitmap(1728, 70, 22)};
+  FaxTiffOptions o;
+  o.compression = c.compression;
+  o.xResolution = 200;
+  o.yResolution = 200;
+  const std::string source = dir_.file(std::string("nophotometric.") + c.suffix);
+  ASSERT_TRUE(writeFaxTiff(source, pages, o));
+  std::vector<uint8_t> bytes = readFile(source);
+  ASSERT_TRUE(dropPhotometric(bytes));
+  writeFile(source, bytes);
+  expectPdf(source, pages, 200, 200);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Roads, NoPhotometricEndToEndTest,
+    ::testing::Values(NoPhotometricCase{"TiffG4", "tif", COMPRESSION_CCITTFAX4},
+                      NoPhotometricCase{"TiffG3", "tif", COMPRESSION_CCITTFAX3},
+                      NoPhotometricCase{"TiffModifiedHuffman", "tif", COMPRESSION_CCITTRLE},
+                      NoPhotometricCase{"FmfG4", "FMF", COMPRESSION_CCITTFAX4},
+                      NoPhotometricCase{"FmfG3", "FMF", COMPRESSION_CCITTFAX3}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(FaxEndToEndTest, BadInputsEndAsNotFaxOrErrorFax) {
   std::vector<Bitmap> pages = {makeBitmap(1728, 120, 3), makeBitmap(1728, 90, 4)};
   const std::string good = dir_.file("good.tif");
