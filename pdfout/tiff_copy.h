@@ -18,4 +18,9 @@ struct TiffCopyOptions {
 [[nodiscard]] int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
                                  const TiffCopyOptions& options);
 
+// The same with the compression choice given apart from the other options (it replaces
+// options.compression): the driver keeps one set of options and picks the compression per file.
+[[nodiscard]] int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
+                                 const TiffCopyOptions& options, int32_t compression);
+
 }  // namespace tarnwell

@@ -23,13 +23,21 @@ bool plausibleHeader(const FaxPage& page) {
 }  // namespace
 
 void RawFaxReader::configure(const EngineSettings& settings) {
-  workFilePath_ = settings.workFilePath;
-  segmentFilePath_ = settings.segmentFilePath;
-  setProbeSettings(settings.threshold, settings.flagNum);
-  minWidth_ = settings.minWidth;
-  rawFax_ = settings.rawFax;
+  applySettings(settings);
   totalRows_ = 0;
   rowsPerPage_ = 0;
+}
+
+int RawFaxReader::readHeader() {
+  // Nothing in a raw stream tells how it is coded: the analysis stands in for a header check.
+  if (analyse(settings().bitOrder, settings().nonStandardWidth) < 0) return -1;
+  FaxPage header;  // stays empty when the work file cannot be read
+  (void)readWorkHeader(header);
+  // A vertical resolution chosen by the user replaces the one found; it sets the page length.
+  const uint16_t yResolution =
+      settings().verticalResolution > 0 ? settings().verticalResolution : header.yResolution;
+  setPageLength(header.pageSize, yResolution);
+  return 0;
 }
 
 int RawFaxReader::analyse(uint8_t bitOrder, uint8_t nonStandardWidth) {
@@ -41,12 +49,12 @@ int RawFaxReader::analyse(uint8_t bitOrder, uint8_t nonStandardWidth) {
 
     RawAnalysisInput input;
     input.source = source_;
-    input.workPath = workFilePath_;
-    input.indexPath = segmentFilePath_;
+    input.workPath = settings().workFilePath;
+    input.indexPath = settings().segmentFilePath;
     input.threshold = threshold();
     input.flagNum = flagNum();
-    input.minWidth = minWidth_;
-    input.rawFax = rawFax_ == 1;
+    input.minWidth = settings().minWidth;
+    input.rawFax = settings().rawFax == 1;
     input.nonStandardWidth = nonStandardWidth != 0;
 
     // Least significant bit first is the common order of fax boards, so it is tried first.
@@ -69,7 +77,7 @@ int RawFaxReader::analyse(uint8_t bitOrder, uint8_t nonStandardWidth) {
 }
 
 int RawFaxReader::readWorkHeader(FaxPage& page) const {
-  FileHandle work = openFile(workFilePath_, "rb");
+  FileHandle work = openFile(settings().workFilePath, "rb");
   if (!work) return -13;
   std::array<uint8_t, kRawWorkHeaderSize> bytes{};
   const std::size_t got = readFileAt(work.get(), 0, bytes);
@@ -112,7 +120,7 @@ int RawFaxReader::fillBitmapFromWork(uint64_t firstRow, uint64_t rows, FaxPage& 
     page.bitmap.clear();
     return -12;
   }
-  FileHandle work = openFile(workFilePath_, "rb");
+  FileHandle work = openFile(settings().workFilePath, "rb");
   if (!work) return -13;
   // Rows the work file does not hold stay white.
   readFileAt(work.get(), kRawWorkHeaderSize + firstRow * bytesPerRow, page.bitmap);
@@ -140,6 +148,8 @@ int RawFaxReader::readPage(int index, FaxPage& page) {
     case 4576: page.yResolution = 400; break;
     default: break;
   }
+  describedXResolution_ = page.xResolution;
+  describedYResolution_ = page.yResolution;
   const int filled = fillBitmapFromWork(static_cast<uint64_t>(before), rowsPerPage_, page);
   if (filled != 0) return filled;
   // Rows behind the last good row (a short last page) are white, not whatever follows in the file.
@@ -154,7 +164,7 @@ int RawFaxReader::writeAll(const std::string& outputPath, const FaxPage& page) {
     if (!isOpen()) return -1;
     index_ = RawSegmentIndex{};
     cut_.clear();
-    const int loaded = loadSegmentIndex(segmentFilePath_, index_);
+    const int loaded = loadSegmentIndex(settings().segmentFilePath, index_);
     if (loaded != 0) return loaded;
     if (index_.header.width == 0 || index_.header.width > static_cast<uint32_t>(kMaxWidth)) return -1;
 
@@ -166,7 +176,7 @@ int RawFaxReader::writeAll(const std::string& outputPath, const FaxPage& page) {
     for (std::size_t i = 0; i < cut_.size() && i < kRawPageTableEntries; ++i) {
       index_.header.pageTable[i] = static_cast<uint32_t>(cut_[i].segmentCount);
     }
-    if (FileHandle file = openFile(segmentFilePath_, "r+b")) {
+    if (FileHandle file = openFile(settings().segmentFilePath, "r+b")) {
       writeFileAt(file.get(), 0, encodeIndexHeader(index_.header));
     }
     if (cut_.size() > kMaxPages) cut_.resize(kMaxPages);
@@ -180,6 +190,13 @@ int RawFaxReader::writeAll(const std::string& outputPath, const FaxPage& page) {
   } catch (const std::bad_alloc&) {
     return -1;
   }
+}
+
+int RawFaxReader::writeConverted(const std::string& outputPath, uint16_t) {
+  FaxPage described;
+  described.xResolution = describedXResolution_;
+  described.yResolution = describedYResolution_;
+  return writeAll(outputPath, described);
 }
 
 int RawFaxReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) {

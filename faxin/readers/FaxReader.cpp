@@ -218,6 +218,18 @@ int FaxReader::writeEachPage(const std::string& outputPath, int count, bool reco
   return writePages(outputPath, count, recountLines, true);
 }
 
+FaxReader::ScratchResult FaxReader::makeScratchTiff(const std::string&) {
+  return ScratchResult::kCannotOpen;
+}
+
+int FaxReader::writeConverted(const std::string& outputPath, uint16_t count) {
+  const bool recount = takesRecountLines() && settings_.recountLines != 0;
+  if (settings_.splitPages == 1 && canWriteEachPage()) {
+    return writeEachPage(outputPath, count, recount);
+  }
+  return writeAll(outputPath, count, recount);
+}
+
 std::string FaxReader::pageFileName(const std::string& outputPath, int number) {
   // Only the last path component can carry the extension that is replaced.
   const std::size_t separator = outputPath.find_last_of(
