@@ -16,19 +16,19 @@ int FaxConverter::open(const std::string& sourcePath, FaxFormat format) {
   try {
     scratch_.reset();
     reader_ = makeFaxReader(format, settings_);
-    if (!reader_) return -1;
+    if (!reader_) return kCannotOpen;
     if (reader_->needsScratchTiff()) {
       switch (reader_->makeScratchTiff(sourcePath)) {
         case FaxReader::ScratchResult::kMade:
-          if (openScratchTiff() != 0) return -1;
+          if (openScratchTiff() != 0) return kCannotOpen;
           break;
         case FaxReader::ScratchResult::kNone:
           break;
         case FaxReader::ScratchResult::kCannotOpen:
-          return -1;
+          return kCannotOpen;
       }
     } else {
-      if (!reader_->open(sourcePath)) return -1;
+      if (!reader_->open(sourcePath)) return kCannotOpen;
       if (!reader_->hasHeaderCheck() || reader_->checkHeader() == 0) {
         settings_.pageCount = reader_->countPages();
         valid_ = !reader_->needsPages() || settings_.pageCount > 0;
@@ -38,14 +38,14 @@ int FaxConverter::open(const std::string& sourcePath, FaxFormat format) {
   } catch (const std::exception&) {
     page_ = FaxPage{};
     valid_ = false;
-    return -1;
+    return kCannotOpen;
   }
 }
 
 int FaxConverter::openScratchTiff() {
   scratch_ = std::make_unique<TiffFaxReader>();
   scratch_->applySettings(settings_);
-  if (!scratch_->open(settings_.scratchTiffPath)) return -1;
+  if (!scratch_->open(settings_.scratchTiffPath)) return kCannotOpen;
   if (scratch_->checkHeader() == 0) {
     settings_.pageCount = scratch_->countPages();
     valid_ = true;
@@ -68,13 +68,13 @@ int FaxConverter::convert(const std::string& outputPath, FaxFormat) {
   try {
     if (scratch_) {
       // The scratch TIFF's pages keep their own coded bytes and coding.
-      if (!scratch_->isOpen()) return -1;
+      if (!scratch_->isOpen()) return kCannotOpen;
       return repackTiff(settings_.scratchTiffPath, outputPath, false);
     }
-    if (!reader_ || !reader_->isOpen()) return -1;
+    if (!reader_ || !reader_->isOpen()) return kCannotOpen;
     return reader_->writeConverted(outputPath, settings_.pageCount);
   } catch (const std::exception&) {
-    return -1;
+    return kCannotOpen;
   }
 }
 

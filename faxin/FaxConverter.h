@@ -17,6 +17,10 @@ class TiffFaxReader;
 // hasPages, convert.
 class FaxConverter {
  public:
+  // Result of open when the file cannot be opened, and of convert when there is nothing open
+  // to write from or the write failed before the reader could say why.
+  static constexpr int kCannotOpen = -1;
+
   explicit FaxConverter(const EngineSettings& settings);
   ~FaxConverter();
   FaxConverter(const FaxConverter&) = delete;

@@ -78,14 +78,14 @@ int RawFaxReader::analyse(uint8_t bitOrder, uint8_t nonStandardWidth) {
 
 int RawFaxReader::readWorkHeader(FaxPage& page) const {
   FileHandle work = openFile(settings().workFilePath, "rb");
-  if (!work) return -13;
+  if (!work) return kWorkFileUnreadable;
   std::array<uint8_t, kRawWorkHeaderSize> bytes{};
   const std::size_t got = readFileAt(work.get(), 0, bytes);
   page.bitmap.clear();
   page.bitmap.shrink_to_fit();
-  if (got < bytes.size()) return -11;
+  if (got < bytes.size()) return kWorkFileBad;
   FaxPage header;
-  if (!decodeWorkHeader(bytes, header) || !plausibleHeader(header)) return -11;
+  if (!decodeWorkHeader(bytes, header) || !plausibleHeader(header)) return kWorkFileBad;
   page = std::move(header);
   return 0;
 }
@@ -98,7 +98,7 @@ int RawFaxReader::countPages() {
   if (totalRows_ == 0) {
     FaxPage header;
     const int result = readWorkHeader(header);
-    if (result == -13) return -13;
+    if (result == kWorkFileUnreadable) return kWorkFileUnreadable;
     if (result == 0) totalRows_ = static_cast<uint32_t>(header.rows);
   }
   if (rowsPerPage_ == 0) return 0;
@@ -113,15 +113,15 @@ uint16_t RawFaxReader::indexPages() {
 int RawFaxReader::fillBitmapFromWork(uint64_t firstRow, uint64_t rows, FaxPage& page) const {
   const uint64_t bytesPerRow = static_cast<uint64_t>(page.bytesPerRow);
   const uint64_t size = rows * bytesPerRow;
-  if (size > (uint64_t{1} << 31)) return -12;
+  if (size > (uint64_t{1} << 31)) return kWorkFileNoMemory;
   try {
     page.bitmap.assign(static_cast<std::size_t>(size), 0xFF);
   } catch (const std::bad_alloc&) {
     page.bitmap.clear();
-    return -12;
+    return kWorkFileNoMemory;
   }
   FileHandle work = openFile(settings().workFilePath, "rb");
-  if (!work) return -13;
+  if (!work) return kWorkFileUnreadable;
   // Rows the work file does not hold stay white.
   readFileAt(work.get(), kRawWorkHeaderSize + firstRow * bytesPerRow, page.bitmap);
   return 0;
@@ -203,7 +203,7 @@ int RawFaxReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) 
   if (index < 0 || static_cast<std::size_t>(index) >= cut_.size()) return kSkipPage;
   const RawPageCut& cut = cut_[static_cast<std::size_t>(index)];
   const RawIndexHeader& header = index_.header;
-  const bool groupFour = header.coding == 7;
+  const bool groupFour = header.coding == static_cast<uint8_t>(FaxCoding::kT6);
 
   out = PageToWrite{};
   out.width = header.width;

@@ -33,6 +33,11 @@ namespace tarnwell {
 
 class RawFaxReader : public FaxReader {
  public:
+  // Results of the work-file operations.
+  static constexpr int kWorkFileBad = -11;         // empty, short or inconsistent
+  static constexpr int kWorkFileNoMemory = -12;
+  static constexpr int kWorkFileUnreadable = -13;  // cannot be opened
+
   RawFaxReader() = default;
 
   // Opens the source for reading (FaxReader::open). 0, or -1 when it cannot be opened.

@@ -69,6 +69,13 @@ class FaxReader {
   static constexpr std::size_t kMaxPages = 1024;
   static constexpr int kFirstPageFileNumber = 1001;
 
+  // Results of the write operations (writeAll, writeEachPage, writeConverted) other than a
+  // reader's own codes.
+  static constexpr int kWriteNotOpen = -1;
+  static constexpr int kWriteOutputFailed = -2;
+  static constexpr int kWriteNoMemory = -3;
+  static constexpr int kWriteNoPage = -4;
+
   FaxReader();
   virtual ~FaxReader();
   FaxReader(const FaxReader&) = delete;
