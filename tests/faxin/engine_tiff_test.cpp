@@ -197,6 +197,35 @@ INSTANTIATE_TEST_SUITE_P(Codes, EngineRawTest, ::testing::Values(0, -2, 18, -7),
                                   std::to_string(std::abs(info.param));
                          });
 
+// The vertical resolution the user chose reaches the raw reader through the engine's settings:
+// it sets the page length and the resolution written.
+TEST(EngineRawSettingsTest, ChosenVerticalResolutionIsWritten) {
+  ScratchDir dir;
+  std::vector<Bitmap> pages = {makeBitmap(1728, 120, 32)};
+  FaxTiffOptions o;
+  o.compression = COMPRESSION_CCITTFAX3;
+  const std::string tif = dir.file("src.tif");
+  ASSERT_TRUE(writeFaxTiff(tif, pages, o));
+  const std::string raw = dir.file("fax.g3");
+  writeFile(raw, rawStripBytes(tif));
+  for (uint16_t resolution : {100, 200, 300, 400}) {
+    SCOPED_TRACE(resolution);
+    EngineSettings s = settingsIn(dir);
+    s.verticalResolution = resolution;
+    FaxConverter engine(s);
+    EXPECT_EQ(engine.open(raw, FaxFormat::kRaw), 0);
+    ASSERT_TRUE(engine.hasPages());
+    EXPECT_EQ(engine.page().yResolution, resolution);
+    const std::string out = dir.file("trwintif.tmp");
+    ASSERT_EQ(engine.convert(out, FaxFormat::kRaw), 0);
+    std::vector<ReadPage> got;
+    ASSERT_TRUE(readTiffPages(out, got));
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].yResolution, resolution);
+    EXPECT_EQ(got[0].bitmap, pages[0]);
+  }
+}
+
 // Puts a directory first on PATH for one test and restores PATH afterwards.
 class PathGuard {
  public:
