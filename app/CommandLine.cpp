@@ -123,4 +123,12 @@ int parseCommandLine(ConversionJob& job, ConversionSettings& settings,
   return parseCommandLine(job, settings, text, std::cout);
 }
 
+int buildRequest(ConversionRequest& request, const WorkingPaths& paths,
+                 std::optional<std::string_view> text, std::ostream& out) {
+  request.paths = paths;
+  request.settings = defaultSettings(paths);
+  request.settings.splitPages = 0;
+  return parseCommandLine(request.job, request.settings, text, out);
+}
+
 }  // namespace tarnwell

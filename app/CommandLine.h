@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "app/ConversionJob.h"
+#include "app/ConversionRequest.h"
 #include "app/ConversionSettings.h"
 
 namespace tarnwell {
@@ -22,5 +23,10 @@ inline constexpr int kIncompleteRequest = 126;
 // The same, printing to standard output.
 [[nodiscard]] int parseCommandLine(ConversionJob& job, ConversionSettings& settings,
                                    std::optional<std::string_view> text);
+
+// Builds the request of a run: the given working paths, the default settings (one intermediate
+// TIFF for all pages) and what the argument text sets. Returns parseCommandLine's result.
+[[nodiscard]] int buildRequest(ConversionRequest& request, const WorkingPaths& paths,
+                               std::optional<std::string_view> text, std::ostream& out);
 
 }  // namespace tarnwell

@@ -40,21 +40,10 @@ ConversionSettings defaultSettings(const WorkingPaths& paths) {
   return s;
 }
 
-ConversionSettings& processSettings() {
-  static ConversionSettings settings;
-  return settings;
-}
-
-WorkingPaths& processPaths() {
-  static WorkingPaths paths;
-  return paths;
-}
-
-void initialiseProcessState() {
+WorkingPaths programWorkingPaths() {
   const std::string program = platform::programPath();
-  processPaths() = makeWorkingPaths(program, platform::tempDirectory(),
-                                    platform::isWritableDirectory(cutAtLastSeparator(program)));
-  processSettings() = defaultSettings(processPaths());
+  return makeWorkingPaths(program, platform::tempDirectory(),
+                          platform::isWritableDirectory(cutAtLastSeparator(program)));
 }
 
 void removeWorkingFiles(const WorkingPaths& paths) {

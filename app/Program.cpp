@@ -6,6 +6,7 @@
 
 #include "app/CommandLine.h"
 #include "app/ConversionLog.h"
+#include "app/ConversionRequest.h"
 #include "app/ConversionSettings.h"
 #include "app/DirectoryBatch.h"
 #include "app/FileConversion.h"
@@ -19,31 +20,37 @@ namespace {
 // Removes the per-process working files however runProgram is left.
 class WorkingFileCleanup {
  public:
-  ~WorkingFileCleanup() { removeWorkingFiles(processPaths()); }
+  explicit WorkingFileCleanup(const WorkingPaths& paths) : paths_(paths) {}
+  ~WorkingFileCleanup() { removeWorkingFiles(paths_); }
+  WorkingFileCleanup(const WorkingFileCleanup&) = delete;
+  WorkingFileCleanup& operator=(const WorkingFileCleanup&) = delete;
+
+ private:
+  const WorkingPaths& paths_;
 };
 
-int windowRoad(ConversionJob& job, const ProgramHooks& hooks) {
+int windowRoad(const ConversionRequest& request, const ProgramHooks& hooks) {
   const bool display = platform::hasDisplay();
-  if (hooks.runWindow && display)
-    return hooks.runWindow(job, processSettings(), processPaths());
+  if (hooks.runWindow && display) return hooks.runWindow(request);
   std::cerr << (display ? "tarnwell: built without its window, the window cannot be created\n"
                         : "tarnwell: no display available, the window cannot be created\n");
   return 0;
 }
 
-void commandLineRoad(ConversionJob& job, const ProgramHooks& hooks) {
+void commandLineRoad(const ConversionRequest& request, const ProgramHooks& hooks) {
+  ConversionJob job = request.job;  // this run's file list and report
   std::string logName;
   if (job.mode == kModeDirectory) {
     std::cout << "Please Wait...\n" << std::flush;
     job.fileList.clear();
     collectFiles(job, job.sourcePath, job.includeSubdirectories != 0);
-    (void)convertFileList(job);
+    (void)convertFileList(job, request.settings, request.paths);
   } else {
     job.logText = "\r\n\r\n";
-    (void)convertFile(job, job.sourcePath, job.destinationPath);
+    (void)convertFile(job, job.sourcePath, job.destinationPath, request.settings, request.paths);
     logName = kSingleFileLogName;
   }
-  (void)writeLog(logName, job.logText);
+  (void)writeLog(request.paths.logDirectory, logName, job.logText, platform::localTimeNow());
   if (job.quiet) return;
   if (platform::hasDisplay() && hooks.showResultsBox && hooks.showResultsBox(job.logText)) return;
   showResults(job.logText, std::cout);
@@ -54,12 +61,11 @@ void commandLineRoad(ConversionJob& job, const ProgramHooks& hooks) {
 int runProgram(const std::string& commandLine, const ProgramHooks& hooks) {
   try {
     silenceTiffMessages();
-    initialiseProcessState();
-    WorkingFileCleanup cleanup;
-    ConversionJob job;
-    processSettings().splitPages = 0;
-    if (parseCommandLine(job, processSettings(), commandLine) != 0) return windowRoad(job, hooks);
-    commandLineRoad(job, hooks);
+    ConversionRequest request;
+    const int parsed = buildRequest(request, programWorkingPaths(), commandLine, std::cout);
+    WorkingFileCleanup cleanup(request.paths);
+    if (parsed != 0) return windowRoad(request, hooks);
+    commandLineRoad(request, hooks);
     return 0;
   } catch (const std::bad_alloc&) {
     std::cerr << "tarnwell: out of memory\n";

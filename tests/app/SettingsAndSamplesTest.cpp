@@ -66,8 +66,8 @@ TEST(Samples, MatchTheGenerator) {
     EXPECT_FALSE(committed.empty()) << name;
     EXPECT_EQ(committed, test::readText(tree.path(name))) << name;
   }
-  EXPECT_EQ(classifyFile(TARNWELL_SOURCE_DIR "/samples/letter.tif"), fax_format::kTiff);
-  EXPECT_EQ(classifyFile(TARNWELL_SOURCE_DIR "/samples/memo.g3"), fax_format::kRaw);
+  EXPECT_EQ(classifyFile(TARNWELL_SOURCE_DIR "/samples/letter.tif"), FaxFormat::kTiff);
+  EXPECT_EQ(classifyFile(TARNWELL_SOURCE_DIR "/samples/memo.g3"), FaxFormat::kRaw);
 }
 
 }  // namespace
