@@ -1,6 +1,7 @@
 #include "faxin/readers/MrvFaxReader.h"
 
 #include <array>
+#include <string_view>
 
 #include "faxin/readers/ByteFields.h"
 

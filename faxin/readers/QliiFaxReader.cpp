@@ -1,5 +1,8 @@
 #include "faxin/readers/QliiFaxReader.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "faxin/readers/ByteFields.h"
 #include "faxin/readers/PassThroughPage.h"
 
