@@ -7,13 +7,35 @@
 
 #include <filesystem>
 
-#include "app/end_to_end_support.h"
 #include "faxin/container_builders.h"
+#include "support/Ghostscript.h"
+#include "support/PdfCheck.h"
+#include "support/Process.h"
+#include "support/Raster.h"
 
 namespace tarnwell {
 namespace {
 
 using namespace tarnwell::testing;
+namespace kit = tarnwell::test;
+
+// The program on one file, its working files in the scratch directory; its report.
+std::string convert(const ScratchDir& dir, const std::string& source, const std::string& pdf,
+                    const std::string& options = "") {
+  std::vector<std::string> arguments = {"/f"};
+  if (!options.empty()) arguments.push_back(options);
+  arguments.push_back(source);
+  arguments.push_back(pdf);
+  return kit::runProgram({"", "", dir.path()}, arguments).out;
+}
+
+// Pixels of page `page` (from 1), rendered at 200 dpi, that differ from the source bitmap.
+std::size_t differingPixels(const std::string& pdf, int page, const Bitmap& source) {
+  kit::Raster raster;
+  if (!kit::renderPdfPage(pdf, page, 200, 200, raster)) return SIZE_MAX;
+  return kit::differingPixels(kit::toBitmap(raster),
+                              kit::Bitmap(source.width, source.rows, source.bits));
+}
 
 enum class Kind { kPcResearch, kQlii, kBitFax, kMrv, kFx };
 
@@ -40,7 +62,7 @@ std::vector<uint8_t> build(Kind kind, const std::vector<CodedPage>& pages, bool 
 class ContainerEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!haveTool("qpdf") || !haveTool("gs")) GTEST_SKIP() << "qpdf or Ghostscript missing";
+    if (!kit::haveTool("qpdf") || !kit::haveTool("gs")) GTEST_SKIP() << "qpdf or Ghostscript missing";
   }
 
   std::vector<CodedPage> codedPages(uint8_t coding, uint8_t fillOrder, uint32_t width) {
@@ -58,14 +80,11 @@ class ContainerEndToEnd : public ::testing::Test {
     std::filesystem::remove(pdf);
     const std::string report = convert(dir_, source, pdf, options);
     EXPECT_NE(report.find("Success !"), std::string::npos) << report;
-    ASSERT_EQ(run("qpdf --check " + quote(pdf), dir_), 0);
-    ASSERT_EQ(pageCount(dir_, pdf), static_cast<int>(pages.size()));
+    ASSERT_TRUE(kit::qpdfCheck(pdf));
+    ASSERT_EQ(kit::qpdfPageCount(pdf), static_cast<int>(pages.size()));
     for (std::size_t i = 0; i < pages.size(); ++i) {
       SCOPED_TRACE("page " + std::to_string(i + 1));
-      Bitmap rendered;
-      ASSERT_TRUE(render(dir_, pdf, static_cast<int>(i + 1), 200, 200, rendered));
-      EXPECT_EQ(differingPixels(rendered, pages[i].bitmap), 0u)
-          << rendered.width << "x" << rendered.rows;
+      EXPECT_EQ(differingPixels(pdf, static_cast<int>(i + 1), pages[i].bitmap), 0u);
     }
   }
 
@@ -163,14 +182,11 @@ TEST_F(ContainerEndToEnd, DirectoryOfContainers) {
   writeFile(in + "/b.mrv", buildMrv(codedPages(7, 2, 2048)));
   writeFile(in + "/c.fxr", buildFx(codedPages(5, 2, 1728)));
   writeFile(in + "/d.bfx", std::vector<uint8_t>{'B', 'I', 'T', ' ', ' ', 'F', 'A', 'X'});
-  std::string report;
-  run("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM TMPDIR=" + quote(dir_.path()) + " " +
-          quote(TARNWELL_PROGRAM) + " /d " + quote(in) + " " + quote(out),
-      dir_, &report);
+  const std::string report = kit::runProgram({"", "", dir_.path()}, {"/d", in, out}).out;
   for (const char* name : {"a.pdf", "b.pdf", "c.pdf"}) {
     SCOPED_TRACE(name);
-    EXPECT_EQ(run("qpdf --check " + quote(out + "/" + name), dir_), 0) << report;
-    EXPECT_EQ(pageCount(dir_, out + "/" + name), 2);
+    EXPECT_TRUE(kit::qpdfCheck(out + "/" + name)) << report;
+    EXPECT_EQ(kit::qpdfPageCount(out + "/" + name), 2);
   }
   // A BIT FAX file cut inside its header is not a fax.
   EXPECT_NE(report.find("d.bfx - Not Fax"), std::string::npos) << report;
