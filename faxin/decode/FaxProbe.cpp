@@ -226,11 +226,12 @@ int probeCoding(std::span<const uint8_t> data, int rowsRequired, FaxProbeResult&
   return kFaxProbeFailed;
 }
 
-int probeT6Widths(std::span<const uint8_t> data, int rowsRequired, FaxProbeResult& result) {
+int probeT6Widths(std::span<const uint8_t> data, int rowsRequired, FaxProbeResult& result,
+                  int markerCount) {
   for (int32_t width : kFaxT6ProbeWidths) {
     for (int bitOrder : {1, 2}) {
       FaxBitReader reader(data, bitOrder);
-      if (probeT6Width(reader, width, rowsRequired, 0, false) == 0) {
+      if (probeT6Width(reader, width, rowsRequired, markerCount, false) == 0) {
         result.coding = static_cast<uint8_t>(FaxCoding::kT6);
         result.bitOrder = bitOrder;
         result.width = width;

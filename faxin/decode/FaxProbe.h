@@ -66,10 +66,11 @@ struct FaxProbeResult {
 [[nodiscard]] int probeCoding(std::span<const uint8_t> data, int rowsRequired,
                               FaxProbeResult& result);
 // T.6 data of a container page: kFaxT6ProbeWidths in order, each with bit order 1 then 2, from
-// the start of the data without markers. The first success fills `result` (coding 7) and returns
-// 0; kFaxProbeFailed when all eighteen fail.
+// the start of the data. With markerCount above 0 a bad row resynchronises on the next marker of
+// that many 0xFF bytes; with 0 it fails the width. The first success fills `result` (coding 7)
+// and returns 0; kFaxProbeFailed when all eighteen fail.
 [[nodiscard]] int probeT6Widths(std::span<const uint8_t> data, int rowsRequired,
-                                FaxProbeResult& result);
+                                FaxProbeResult& result, int markerCount = 0);
 
 // Reverses the order of the page's rows (bottom-up images).
 void flipRows(FaxPage& page);

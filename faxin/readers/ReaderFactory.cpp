@@ -2,6 +2,11 @@
 
 #include "faxin/raw/RawFaxReader.h"
 #include "faxin/readers/AwdReader.h"
+#include "faxin/readers/BitFaxReader.h"
+#include "faxin/readers/FxReader.h"
+#include "faxin/readers/MrvFaxReader.h"
+#include "faxin/readers/PcResearchReader.h"
+#include "faxin/readers/QliiFaxReader.h"
 #include "faxin/readers/TiffFaxReader.h"
 
 namespace tarnwell {
@@ -12,6 +17,11 @@ std::unique_ptr<FaxReader> makeFaxReader(FaxFormat format) {
     case FaxFormat::kFmf: return std::make_unique<TiffFaxReader>();
     case FaxFormat::kTiff: return std::make_unique<TiffFaxReader>();
     case FaxFormat::kTiffFax: return std::make_unique<TiffFaxReader>();
+    case FaxFormat::kBfx: return std::make_unique<BitFaxReader>();
+    case FaxFormat::kFx: return std::make_unique<FxReader>();
+    case FaxFormat::kPcResearch: return std::make_unique<PcResearchReader>();
+    case FaxFormat::kQfx: return std::make_unique<QliiFaxReader>();
+    case FaxFormat::kMrv: return std::make_unique<MrvFaxReader>();
     // Each container reader joins here with one line:
     // case FaxFormat::kXxx: return std::make_unique<XxxReader>();
     default: return isContainerCode(format) ? nullptr : std::make_unique<RawFaxReader>();
