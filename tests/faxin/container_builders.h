@@ -5,9 +5,11 @@
 // PCX run-length encoder of the tests' own.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "faxin/FaxFormat.h"
 #include "faxin/engine_test_util.h"
 
 namespace tarnwell::testing {
@@ -243,6 +245,91 @@ inline std::vector<uint8_t> buildBmp(const Bitmap& b, const BmpOptions& o = {}) 
     }
   }
   return file;
+}
+
+// ---- one sample file of every container, with the pages it must give ----
+struct ContainerSample {
+  const char* name;
+  FaxFormat format;
+  // Builds the file and the pages (1 = black) that must come out, with their resolution.
+  std::function<std::vector<uint8_t>(const ScratchDir&, std::vector<Bitmap>&)> build;
+  float xResolution;  // as written into the TIFF, in the unit below
+  float yResolution;
+  const char* fileName;  // a name the program classifies as this container
+  bool centimetres = false;
+};
+
+inline std::vector<ContainerSample> containerSamples() {
+  return {
+      {"ApfNormalAndFine", fax_format::kApf,
+       [](const ScratchDir& d, std::vector<Bitmap>& pages) {
+         pages = {makeBitmap(1728, 90, 1), makeBitmap(1728, 60, 2)};
+         return buildApf({{apfData(d, pages[0], false), 0x00}, {apfData(d, pages[1], false), 0x01}}, 2);
+       },
+       200, 100, "fax.apf"},
+      {"ApfWideFine", fax_format::kApf,
+       [](const ScratchDir& d, std::vector<Bitmap>& pages) {
+         pages = {makeBitmap(2048, 70, 3)};
+         return buildApf({{apfData(d, pages[0], false), 0x03}}, 1);
+       },
+       200, 200, "fax.APF"},
+      {"ApfRowWords", fax_format::kApf,
+       [](const ScratchDir& d, std::vector<Bitmap>& pages) {
+         pages = {makeBitmap(1728, 50, 4)};
+         return buildApf({{apfData(d, pages[0], true), 0x04}}, 1);
+       },
+       200, 100, "rows.apf"},
+      {"DcxThreePages", fax_format::kDcx,
+       [](const ScratchDir&, std::vector<Bitmap>& pages) {
+         pages = {makeBitmap(1728, 40, 5), makeBitmap(1728, 30, 6), makeBitmap(2048, 20, 7)};
+         return buildDcx({buildPcx(pages[0]), buildPcx(pages[1]), buildPcx(pages[2])});
+       },
+       200, 200, "fax.dcx"},
+      {"DcxUnterminatedList", fax_format::kDcx,
+       [](const ScratchDir&, std::vector<Bitmap>& pages) {
+         pages = {makeBitmap(1728, 25, 8)};
+         return buildDcx({buildPcx(pages[0])}, false);
+       },
+       200, 200, "short.DCX"},
+      {"CalsG4", fax_format::kCals,
+       [](const ScratchDir& d, std::vector<Bitmap>& pages) {
+         pages = {makeBitmap(1728, 80, 9)};
+         return buildCals(joined(codePage(d, pages[0], COMPRESSION_CCITTFAX4, FILLORDER_MSB2LSB)),
+                          "001728,000080", "0300");
+       },
+       300, 300, "page.cal"},
+      {"EdG4", fax_format::kEd,
+       [](const ScratchDir& d, std::vector<Bitmap>& pages) {
+         pages = {makeBitmap(2592, 60, 10)};
+         return buildEd(joined(codePage(d, pages[0], COMPRESSION_CCITTFAX4, FILLORDER_LSB2MSB)),
+                        2592, 60, 300);
+       },
+       300, 300, "scan.ed"},
+      {"BmpBottomUpBlackFirst", fax_format::kBmp,
+       [](const ScratchDir&, std::vector<Bitmap>& pages) {
+         pages = {makeBitmap(1700, 33, 11)};
+         return buildBmp(pages[0]);
+       },
+       200, 200, "page.bmp"},
+      {"BmpTopDownWhiteFirst", fax_format::kBmp,
+       [](const ScratchDir&, std::vector<Bitmap>& pages) {
+         pages = {makeBitmap(1000, 21, 12)};
+         return buildBmp(pages[0], {.topDown = true, .whiteFirst = true});
+       },
+       200, 200, "top.BMP"},
+      {"BmpOs2Header", fax_format::kBmp,
+       [](const ScratchDir&, std::vector<Bitmap>& pages) {
+         pages = {makeBitmap(435, 17, 13)};
+         return buildBmp(pages[0], {.whiteFirst = true, .coreHeader = true});
+       },
+       200, 200, "os2.bmp"},
+      {"BmpCentimetres", fax_format::kBmp,
+       [](const ScratchDir&, std::vector<Bitmap>& pages) {
+         pages = {makeBitmap(1701, 40, 14)};
+         return buildBmp(pages[0], {.pixelsPerMetre = 7874});
+       },
+       78, 78, "cm.bmp", true},
+  };
 }
 
 }  // namespace tarnwell::testing

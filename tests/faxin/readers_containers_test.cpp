@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <functional>
 
 #include "faxin/FaxFormat.h"
 #include "faxin/container_builders.h"
@@ -51,92 +50,10 @@ ReaderRun runReader(const ScratchDir& dir, FaxFormat format, const std::vector<u
 
 // ---- every format, pages through writeAll, pixel for pixel ----
 
-struct RoundTripCase {
-  const char* name;
-  FaxFormat format;
-  // Builds the file and the pages (1 = black) that must come out, with their resolution.
-  std::function<std::vector<uint8_t>(const ScratchDir&, std::vector<Bitmap>&)> build;
-  float xResolution;
-  float yResolution;
-};
-
-std::vector<RoundTripCase> roundTripCases() {
-  return {
-      {"ApfNormalAndFine", fax_format::kApf,
-       [](const ScratchDir& d, std::vector<Bitmap>& pages) {
-         pages = {makeBitmap(1728, 90, 1), makeBitmap(1728, 60, 2)};
-         return buildApf({{apfData(d, pages[0], false), 0x00}, {apfData(d, pages[1], false), 0x01}}, 2);
-       },
-       200, 100},
-      {"ApfWideFine", fax_format::kApf,
-       [](const ScratchDir& d, std::vector<Bitmap>& pages) {
-         pages = {makeBitmap(2048, 70, 3)};
-         return buildApf({{apfData(d, pages[0], false), 0x03}}, 1);
-       },
-       200, 200},
-      {"ApfRowWords", fax_format::kApf,
-       [](const ScratchDir& d, std::vector<Bitmap>& pages) {
-         pages = {makeBitmap(1728, 50, 4)};
-         return buildApf({{apfData(d, pages[0], true), 0x04}}, 1);
-       },
-       200, 100},
-      {"DcxThreePages", fax_format::kDcx,
-       [](const ScratchDir&, std::vector<Bitmap>& pages) {
-         pages = {makeBitmap(1728, 40, 5), makeBitmap(1728, 30, 6), makeBitmap(2048, 20, 7)};
-         return buildDcx({buildPcx(pages[0]), buildPcx(pages[1]), buildPcx(pages[2])});
-       },
-       200, 200},
-      {"DcxUnterminatedList", fax_format::kDcx,
-       [](const ScratchDir&, std::vector<Bitmap>& pages) {
-         pages = {makeBitmap(1728, 25, 8)};
-         return buildDcx({buildPcx(pages[0])}, false);
-       },
-       200, 200},
-      {"CalsG4", fax_format::kCals,
-       [](const ScratchDir& d, std::vector<Bitmap>& pages) {
-         pages = {makeBitmap(1728, 80, 9)};
-         return buildCals(joined(codePage(d, pages[0], COMPRESSION_CCITTFAX4, FILLORDER_MSB2LSB)),
-                          "001728,000080", "0300");
-       },
-       300, 300},
-      {"EdG4", fax_format::kEd,
-       [](const ScratchDir& d, std::vector<Bitmap>& pages) {
-         pages = {makeBitmap(2592, 60, 10)};
-         return buildEd(joined(codePage(d, pages[0], COMPRESSION_CCITTFAX4, FILLORDER_LSB2MSB)),
-                        2592, 60, 300);
-       },
-       300, 300},
-      {"BmpBottomUpBlackFirst", fax_format::kBmp,
-       [](const ScratchDir&, std::vector<Bitmap>& pages) {
-         pages = {makeBitmap(1700, 33, 11)};
-         return buildBmp(pages[0]);
-       },
-       200, 200},
-      {"BmpTopDownWhiteFirst", fax_format::kBmp,
-       [](const ScratchDir&, std::vector<Bitmap>& pages) {
-         pages = {makeBitmap(1000, 21, 12)};
-         return buildBmp(pages[0], {.topDown = true, .whiteFirst = true});
-       },
-       200, 200},
-      {"BmpOs2Header", fax_format::kBmp,
-       [](const ScratchDir&, std::vector<Bitmap>& pages) {
-         pages = {makeBitmap(435, 17, 13)};
-         return buildBmp(pages[0], {.whiteFirst = true, .coreHeader = true});
-       },
-       200, 200},
-      {"BmpCentimetres", fax_format::kBmp,
-       [](const ScratchDir&, std::vector<Bitmap>& pages) {
-         pages = {makeBitmap(77, 9, 14)};
-         return buildBmp(pages[0], {.pixelsPerMetre = 3937});
-       },
-       39, 39},
-  };
-}
-
-class ReaderRoundTripTest : public ::testing::TestWithParam<RoundTripCase> {};
+class ReaderRoundTripTest : public ::testing::TestWithParam<ContainerSample> {};
 
 TEST_P(ReaderRoundTripTest, PagesArriveAsCoded) {
-  const RoundTripCase& c = GetParam();
+  const ContainerSample& c = GetParam();
   ScratchDir dir;
   std::vector<Bitmap> pages;
   const std::vector<uint8_t> file = c.build(dir, pages);
@@ -160,7 +77,7 @@ TEST_P(ReaderRoundTripTest, PagesArriveAsCoded) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Containers, ReaderRoundTripTest, ::testing::ValuesIn(roundTripCases()),
+INSTANTIATE_TEST_SUITE_P(Containers, ReaderRoundTripTest, ::testing::ValuesIn(containerSamples()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---- APF ----
@@ -402,7 +319,7 @@ TEST(BmpReaderTest, ResolutionInCentimetresOrTheDefault) {
 
 TEST(ContainerReadersTest, EveryTruncationAndFlippedByteEndsCleanly) {
   ScratchDir dir;
-  for (const RoundTripCase& c : roundTripCases()) {
+  for (const ContainerSample& c : containerSamples()) {
     SCOPED_TRACE(c.name);
     std::vector<Bitmap> pages;
     const std::vector<uint8_t> file = c.build(dir, pages);
