@@ -74,6 +74,32 @@ TEST_F(FaxEndToEndTest, OneFilePerPageForApfAndDcx) {
   }
 }
 
+// A directory holding one sample of every container, converted with "/d".
+TEST_F(FaxEndToEndTest, DirectoryOfContainers) {
+  const std::string source = dir_.file("in");
+  const std::string destination = dir_.file("out");
+  std::filesystem::create_directories(source);
+  std::vector<std::pair<std::string, std::size_t>> expected;
+  for (const ContainerSample& c : containerSamples()) {
+    std::vector<Bitmap> pages;
+    writeFile(source + "/" + c.fileName, c.build(dir_, pages));
+    std::string stem = std::filesystem::path(c.fileName).stem().string();
+    expected.push_back({destination + "/" + stem + ".pdf", pages.size()});
+  }
+  std::string report;
+  run("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM TMPDIR=" + quote(dir_.path()) + " " +
+          quote(TARNWELL_PROGRAM) + " /d " + quote(source) + " " + quote(destination),
+      dir_, &report);
+  EXPECT_NE(report.find("Total converted FAX files: " + std::to_string(expected.size())),
+            std::string::npos)
+      << report;
+  for (const auto& [pdf, pages] : expected) {
+    SCOPED_TRACE(pdf);
+    ASSERT_EQ(run("qpdf --check " + quote(pdf), dir_), 0);
+    EXPECT_EQ(pageCount(dir_, pdf), static_cast<int>(pages));
+  }
+}
+
 // Every cut of every sample, random bytes behind each signature, absurd sizes: " - Not Fax",
 // " - Error Fax" or a PDF that qpdf accepts.
 TEST_F(FaxEndToEndTest, BadContainersEndCleanly) {

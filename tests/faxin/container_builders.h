@@ -272,7 +272,7 @@ inline std::vector<ContainerSample> containerSamples() {
          pages = {makeBitmap(2048, 70, 3)};
          return buildApf({{apfData(d, pages[0], false), 0x03}}, 1);
        },
-       200, 200, "fax.APF"},
+       200, 200, "wide.APF"},
       {"ApfRowWords", fax_format::kApf,
        [](const ScratchDir& d, std::vector<Bitmap>& pages) {
          pages = {makeBitmap(1728, 50, 4)};
@@ -284,7 +284,7 @@ inline std::vector<ContainerSample> containerSamples() {
          pages = {makeBitmap(1728, 40, 5), makeBitmap(1728, 30, 6), makeBitmap(2048, 20, 7)};
          return buildDcx({buildPcx(pages[0]), buildPcx(pages[1]), buildPcx(pages[2])});
        },
-       200, 200, "fax.dcx"},
+       200, 200, "pages.dcx"},
       {"DcxUnterminatedList", fax_format::kDcx,
        [](const ScratchDir&, std::vector<Bitmap>& pages) {
          pages = {makeBitmap(1728, 25, 8)};
@@ -310,7 +310,7 @@ inline std::vector<ContainerSample> containerSamples() {
          pages = {makeBitmap(1700, 33, 11)};
          return buildBmp(pages[0]);
        },
-       200, 200, "page.bmp"},
+       200, 200, "bottom.bmp"},
       {"BmpTopDownWhiteFirst", fax_format::kBmp,
        [](const ScratchDir&, std::vector<Bitmap>& pages) {
          pages = {makeBitmap(1000, 21, 12)};
