@@ -91,7 +91,7 @@ uint16_t DcxReader::indexPages() {
     if (position == 0) break;
     listed.push_back(position);
   }
-  for (std::size_t i = 0; i < listed.size(); ++i) {
+  for (std::size_t i = 0; i < listed.size() && pageCount() < kMaxPages; ++i) {
     // A page runs to the next listed one; the last one, or one listed behind a later page, runs
     // to the end of the file.
     uint64_t end = fileSize();
@@ -102,8 +102,8 @@ uint16_t DcxReader::indexPages() {
     if (end <= listed[i] || !readAt(listed[i], header) || !readPcxLayout(header, layout)) {
       continue;
     }
-    pageEnds_[pageCount()] = static_cast<uint32_t>(std::min<uint64_t>(end, UINT32_MAX));
-    if (addPage(listed[i]) != 0) break;
+    pageEnds_[pageCount()] = static_cast<uint32_t>(end);
+    (void)addPage(listed[i]);
   }
   return pageCount();
 }
