@@ -107,29 +107,6 @@ TEST(ApfReaderTest, DataSizePastTheEndIsCutAndTheChainEnds) {
   EXPECT_EQ(run.pages[0].bitmap, page);
 }
 
-TEST(ApfReaderTest, EachPageFileHoldsItsPage) {
-  ScratchDir dir;
-  const std::vector<Bitmap> pages = {makeBitmap(1728, 20, 23), makeBitmap(1728, 25, 24),
-                                     makeBitmap(1728, 15, 25)};
-  std::vector<ApfPage> apf;
-  for (const Bitmap& p : pages) apf.push_back({apfData(dir, p, false), 0x01});
-  writeFile(dir.file("in.apf"), buildApf(apf, 3));
-  auto reader = makeContainerReader(fax_format::kApf);
-  ASSERT_TRUE(reader->open(dir.file("in.apf")));
-  ASSERT_EQ(reader->checkHeader(), 0);
-  ASSERT_EQ(reader->countPages(), 3);
-  ASSERT_TRUE(reader->canWriteEachPage());
-  ASSERT_EQ(reader->writeEachPage(dir.file("trwintif.tmp"), 3), 0);
-  for (int i = 0; i < 3; ++i) {
-    std::vector<ReadPage> read;
-    ASSERT_TRUE(readTiffPages(dir.file("trwintif" + std::to_string(1001 + i) + ".tif"), read));
-    ASSERT_EQ(read.size(), 1u);
-    EXPECT_EQ(read[0].bitmap, pages[static_cast<std::size_t>(i)]);
-    EXPECT_EQ(read[0].pageIndex, i);
-    EXPECT_EQ(read[0].pageCount, 3);
-  }
-}
-
 // ---- DCX ----
 
 TEST(DcxReaderTest, PagesThatAreNoFaxPagesAreLeftOut) {
