@@ -4,17 +4,86 @@
 
 #include <gtest/gtest.h>
 
-#include "app/end_to_end_support.h"
+#include <cstdio>
+
 #include "faxin/container_builders.h"
+#include "support/Ghostscript.h"
+#include "support/PdfCheck.h"
+#include "support/Process.h"
+#include "support/Raster.h"
 
 namespace tarnwell {
 namespace {
 
 using namespace tarnwell::testing;
+using test::haveTool;
+using test::shellQuote;
+
+// Converts with the program, its working files in the scratch directory; returns its report.
+std::string convert(const ScratchDir& dir, const std::vector<std::string>& arguments) {
+  test::ProgramRun how;
+  how.tmpDir = dir.path();
+  return test::runProgram(how, arguments).out;
+}
+std::string convert(const ScratchDir& dir, const std::string& source, const std::string& pdf,
+                    const std::string& option = "") {
+  std::vector<std::string> arguments{"/f", source, pdf};
+  if (!option.empty()) arguments.insert(arguments.begin(), option);
+  return convert(dir, arguments);
+}
+
+// Page `page` (from 1) rendered at the given resolution, as a bilevel page.
+bool render(const std::string& pdf, int page, double xdpi, double ydpi, test::Bitmap& out) {
+  test::Raster raster;
+  if (!test::renderPdfPage(pdf, page, static_cast<float>(xdpi), static_cast<float>(ydpi), raster)) {
+    return false;
+  }
+  out = test::toBitmap(raster);
+  return true;
+}
+
+std::size_t differingPixels(const test::Bitmap& rendered, const Bitmap& source) {
+  return test::differingPixels(rendered, test::Bitmap(source.width, source.rows, source.bits));
+}
+
+// The first page's size in points, from pdfinfo; false when it cannot be read.
+bool pageSize(const std::string& pdf, double& width, double& height) {
+  const test::CommandResult r = test::runCommand("pdfinfo " + shellQuote(pdf));
+  const std::size_t at = r.out.find("Page size:");
+  if (r.exitCode != 0 || at == std::string::npos) return false;
+  return std::sscanf(r.out.c_str() + at, "Page size: %lf x %lf", &width, &height) == 2;
+}
+
+// Converts sample files with the program and judges the PDFs; skipped without the tools.
+class ContainerFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!haveTool("qpdf") || !haveTool("gs")) GTEST_SKIP() << "qpdf or Ghostscript missing";
+  }
+
+  // Converts and checks report, qpdf, page count and every page's pixels.
+  void expectPdf(const std::string& source, const std::vector<Bitmap>& pages, double xdpi,
+                 double ydpi) {
+    const std::string pdf = dir_.file("out.pdf");
+    std::filesystem::remove(pdf);
+    const std::string report = convert(dir_, source, pdf);
+    EXPECT_NE(report.find("Success !"), std::string::npos) << report;
+    ASSERT_TRUE(test::qpdfCheck(pdf));
+    ASSERT_EQ(test::qpdfPageCount(pdf), static_cast<int>(pages.size()));
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+      SCOPED_TRACE("page " + std::to_string(i + 1));
+      test::Bitmap rendered;
+      ASSERT_TRUE(render(pdf, static_cast<int>(i + 1), xdpi, ydpi, rendered));
+      EXPECT_EQ(differingPixels(rendered, pages[i]), 0u) << rendered.width << "x" << rendered.rows;
+    }
+  }
+
+  ScratchDir dir_;
+};
 
 constexpr double kCentimetresPerInch = 2.54;
 
-class ContainerEndToEndTest : public FaxEndToEndTest,
+class ContainerEndToEndTest : public ContainerFilesTest,
                               public ::testing::WithParamInterface<ContainerSample> {};
 
 TEST_P(ContainerEndToEndTest, EveryPageArrivesPixelForPixel) {
@@ -29,11 +98,11 @@ TEST_P(ContainerEndToEndTest, EveryPageArrivesPixelForPixel) {
     // Pages of different vertical resolution: each one rendered at its own.
     const std::string pdf = dir_.file("out.pdf");
     EXPECT_NE(convert(dir_, source, pdf).find("Success !"), std::string::npos);
-    ASSERT_EQ(run("qpdf --check " + quote(pdf), dir_), 0);
-    ASSERT_EQ(pageCount(dir_, pdf), 2);
+    ASSERT_TRUE(test::qpdfCheck(pdf));
+    ASSERT_EQ(test::qpdfPageCount(pdf), 2);
     for (int i = 0; i < 2; ++i) {
-      Bitmap rendered;
-      ASSERT_TRUE(render(dir_, pdf, i + 1, 200, i == 0 ? 100 : 200, rendered));
+      test::Bitmap rendered;
+      ASSERT_TRUE(render(pdf, i + 1, 200, i == 0 ? 100 : 200, rendered));
       EXPECT_EQ(differingPixels(rendered, pages[static_cast<std::size_t>(i)]), 0u) << i;
     }
     return;
@@ -51,7 +120,7 @@ INSTANTIATE_TEST_SUITE_P(Containers, ContainerEndToEndTest,
                          [](const auto& info) { return std::string(info.param.name); });
 
 // With "/m=1" the APF and DCX readers write one TIFF per page beside the intermediate TIFF.
-TEST_F(FaxEndToEndTest, OneFilePerPageForApfAndDcx) {
+TEST_F(ContainerFilesTest, OneFilePerPageForApfAndDcx) {
   for (const ContainerSample& c : containerSamples()) {
     if (std::string(c.name) != "ApfNormalAndFine" && std::string(c.name) != "DcxThreePages") {
       continue;
@@ -75,7 +144,7 @@ TEST_F(FaxEndToEndTest, OneFilePerPageForApfAndDcx) {
 }
 
 // A directory holding one sample of every container, converted with "/d".
-TEST_F(FaxEndToEndTest, DirectoryOfContainers) {
+TEST_F(ContainerFilesTest, DirectoryOfContainers) {
   const std::string source = dir_.file("in");
   const std::string destination = dir_.file("out");
   std::filesystem::create_directories(source);
@@ -86,23 +155,20 @@ TEST_F(FaxEndToEndTest, DirectoryOfContainers) {
     std::string stem = std::filesystem::path(c.fileName).stem().string();
     expected.push_back({destination + "/" + stem + ".pdf", pages.size()});
   }
-  std::string report;
-  run("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM TMPDIR=" + quote(dir_.path()) + " " +
-          quote(TARNWELL_PROGRAM) + " /d " + quote(source) + " " + quote(destination),
-      dir_, &report);
+  const std::string report = convert(dir_, {"/d", source, destination});
   EXPECT_NE(report.find("Total converted FAX files: " + std::to_string(expected.size())),
             std::string::npos)
       << report;
   for (const auto& [pdf, pages] : expected) {
     SCOPED_TRACE(pdf);
-    ASSERT_EQ(run("qpdf --check " + quote(pdf), dir_), 0);
-    EXPECT_EQ(pageCount(dir_, pdf), static_cast<int>(pages));
+    ASSERT_TRUE(test::qpdfCheck(pdf));
+    EXPECT_EQ(test::qpdfPageCount(pdf), static_cast<int>(pages));
   }
 }
 
 // Every cut of every sample, random bytes behind each signature, absurd sizes: " - Not Fax",
 // " - Error Fax" or a PDF that qpdf accepts.
-TEST_F(FaxEndToEndTest, BadContainersEndCleanly) {
+TEST_F(ContainerFilesTest, BadContainersEndCleanly) {
   std::vector<std::pair<std::string, std::vector<uint8_t>>> inputs;
   for (const ContainerSample& c : containerSamples()) {
     std::vector<Bitmap> pages;
@@ -136,7 +202,7 @@ TEST_F(FaxEndToEndTest, BadContainersEndCleanly) {
                         report.find(" - Error Fax") != std::string::npos;
     if (!failed) {
       EXPECT_NE(report.find("Success !"), std::string::npos) << report;
-      EXPECT_EQ(run("qpdf --check " + quote(pdf), dir_), 0);
+      EXPECT_TRUE(test::qpdfCheck(pdf));
     }
   }
 }
@@ -196,7 +262,7 @@ struct CorpusCase {
 
 void PrintTo(const CorpusCase& c, std::ostream* os) { *os << c.path; }
 
-class CorpusContainerTest : public FaxEndToEndTest,
+class CorpusContainerTest : public ContainerFilesTest,
                             public ::testing::WithParamInterface<CorpusCase> {};
 
 TEST_P(CorpusContainerTest, ConvertsToTheRightPictureOrIsNotFax) {
@@ -212,7 +278,10 @@ TEST_P(CorpusContainerTest, ConvertsToTheRightPictureOrIsNotFax) {
   }
   if (!haveTool("bmptopnm")) GTEST_SKIP() << "netpbm missing";
   const std::string pnm = dir_.file("expected.pnm");
-  ASSERT_EQ(run("(bmptopnm " + quote(kCorpus + c.picture) + " >" + quote(pnm) + ")", dir_), 0);
+  ASSERT_EQ(test::runCommand("(bmptopnm " + shellQuote(kCorpus + c.picture) + " >" + shellQuote(pnm) +
+                             " 2>/dev/null)")
+                .exitCode,
+            0);
   Bitmap expected;
   ASSERT_TRUE(readPnm(pnm, expected));
   if (c.heldBytes > 0) {
@@ -228,9 +297,9 @@ TEST_P(CorpusContainerTest, ConvertsToTheRightPictureOrIsNotFax) {
     }
   }
   EXPECT_NE(report.find("Success !"), std::string::npos) << report;
-  ASSERT_EQ(run("qpdf --check " + quote(pdf), dir_), 0);
-  Bitmap rendered;
-  ASSERT_TRUE(render(dir_, pdf, 1, c.dpi, c.dpi, rendered));
+  ASSERT_TRUE(test::qpdfCheck(pdf));
+  test::Bitmap rendered;
+  ASSERT_TRUE(render(pdf, 1, c.dpi, c.dpi, rendered));
   EXPECT_EQ(differingPixels(rendered, expected), 0u) << rendered.width << "x" << rendered.rows;
 }
 

@@ -16,11 +16,6 @@ namespace {
 
 using namespace tarnwell::testing;
 
-Bitmap inverted(Bitmap b) {
-  for (auto& v : b.bits) v = static_cast<uint8_t>(~v);
-  return b;
-}
-
 // Drives a reader as the engine does; the pages written by writeAll, read back by libtiff.
 struct ReaderRun {
   int header = INT_MIN;
@@ -44,7 +39,9 @@ ReaderRun runReader(const ScratchDir& dir, FaxFormat format, const std::vector<u
   if (run.count == 0) return run;
   (void)reader->describePage(0, run.first);
   run.written = reader->writeAll(output, run.count);
-  if (run.written == 0) EXPECT_TRUE(readTiffPages(output, run.pages));
+  if (run.written == 0) {
+    EXPECT_TRUE(readTiffPages(output, run.pages));
+  }
   return run;
 }
 
@@ -305,7 +302,9 @@ TEST(ContainerReadersTest, EveryTruncationAndFlippedByteEndsCleanly) {
       std::vector<uint8_t> cut(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(n));
       const ReaderRun run = runReader(dir, c.format, cut);
       // Whatever is written must be a TIFF libtiff reads, and no page claims more than it holds.
-      if (run.written == 0) EXPECT_FALSE(run.pages.empty());
+      if (run.written == 0) {
+        EXPECT_FALSE(run.pages.empty());
+      }
       EXPECT_GE(run.first.rows, 0);
       EXPECT_LE(run.first.bitmap.size() / std::max(run.first.bytesPerRow, 1), 1u << 27);
     }
