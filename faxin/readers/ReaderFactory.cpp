@@ -1,8 +1,13 @@
 #include "faxin/readers/ReaderFactory.h"
 
 #include "faxin/raw/RawFaxReader.h"
+#include "faxin/readers/ApfReader.h"
 #include "faxin/readers/AwdReader.h"
 #include "faxin/readers/BitFaxReader.h"
+#include "faxin/readers/BmpReader.h"
+#include "faxin/readers/CalsReader.h"
+#include "faxin/readers/DcxReader.h"
+#include "faxin/readers/EdReader.h"
 #include "faxin/readers/FxReader.h"
 #include "faxin/readers/MrvFaxReader.h"
 #include "faxin/readers/PcResearchReader.h"
@@ -13,6 +18,11 @@ namespace tarnwell {
 
 std::unique_ptr<FaxReader> makeFaxReader(FaxFormat format) {
   switch (format) {
+    case FaxFormat::kApf: return std::make_unique<ApfReader>();
+    case FaxFormat::kBmp: return std::make_unique<BmpReader>();
+    case FaxFormat::kCals: return std::make_unique<CalsReader>();
+    case FaxFormat::kDcx: return std::make_unique<DcxReader>();
+    case FaxFormat::kEd: return std::make_unique<EdReader>();
     case FaxFormat::kAwd: return std::make_unique<AwdReader>();
     case FaxFormat::kFmf: return std::make_unique<TiffFaxReader>();
     case FaxFormat::kTiff: return std::make_unique<TiffFaxReader>();

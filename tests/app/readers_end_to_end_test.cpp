@@ -36,8 +36,7 @@ std::string convert(const TempTree& dir, const std::string& source, const std::s
 std::size_t differingPixels(const std::string& pdf, int page, const Bitmap& source) {
   kit::Raster raster;
   if (!kit::renderPdfPage(pdf, page, 200, 200, raster)) return SIZE_MAX;
-  return kit::differingPixels(kit::toBitmap(raster),
-                              kit::Bitmap(source.width, source.rows, source.bits));
+  return kit::differingPixels(kit::toBitmap(raster), source);
 }
 
 enum class Kind { kPcResearch, kQlii, kBitFax, kMrv, kFx };

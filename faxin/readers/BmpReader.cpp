@@ -1,0 +1,159 @@
+#include "faxin/readers/BmpReader.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <vector>
+
+#include "faxin/readers/ByteFields.h"
+#include "faxin/tiff/TiffPageDescriber.h"
+
+namespace tarnwell {
+
+namespace {
+
+// Lightness of a colour table entry (blue, green, red), weighted as the eye sees it.
+uint32_t lightness(std::span<const uint8_t> entry) {
+  return 114u * entry[0] + 587u * entry[1] + 299u * entry[2];
+}
+
+// Pixels per metre to pixels per centimetre; 0 when the value cannot serve as a resolution.
+uint16_t perCentimetre(int32_t perMetre) {
+  const int32_t value = perMetre / 100;
+  return value > 0 && value <= UINT16_MAX ? static_cast<uint16_t>(value) : 0;
+}
+
+}  // namespace
+
+int BmpReader::readHeader() {
+  std::array<uint8_t, kFileHeaderSize> header{};
+  if (!readAt(0, header)) return -2;
+  const ByteFields fields(header);
+  if (!fields.matches(0, "BM")) return -3;
+  fields.u32le(10, pixelOffset_);
+  return 0;
+}
+
+bool BmpReader::readLayout(Layout& layout) {
+  std::array<uint8_t, kInfoHeaderSize> info{};
+  uint32_t headerSize = 0;
+  if (readSome(kFileHeaderSize, info) < 4 || !ByteFields(info).u32le(0, headerSize)) return false;
+  const ByteFields fields(info);
+  if (headerSize == kCoreHeaderSize) {
+    // OS/2: 16-bit width and height (always bottom row first), 3-byte colour table entries.
+    uint16_t width = 0, height = 0;
+    if (!readAt(kFileHeaderSize, std::span(info).first(kCoreHeaderSize))) return false;
+    fields.u16le(4, width);
+    fields.u16le(6, height);
+    fields.u16le(10, layout.bitsPerPixel);
+    layout.width = width;
+    layout.height = height;
+    layout.entrySize = 3;
+    layout.tableEntries = 2;
+  } else if (headerSize >= kInfoHeaderSize) {
+    if (!readAt(kFileHeaderSize, info)) return false;
+    int32_t width = 0, height = 0;
+    uint32_t coloursUsed = 0;
+    fields.i32le(4, width);
+    fields.i32le(8, height);
+    fields.u16le(14, layout.bitsPerPixel);
+    fields.u32le(16, layout.compression);
+    fields.i32le(24, layout.xPixelsPerMetre);
+    fields.i32le(28, layout.yPixelsPerMetre);
+    fields.u32le(32, coloursUsed);
+    layout.width = width;
+    layout.height = height;
+    layout.entrySize = 4;
+    layout.tableEntries = coloursUsed == 0 ? 2 : std::min<uint32_t>(coloursUsed, 2);
+  } else {
+    return false;
+  }
+  layout.tableStart = uint64_t{kFileHeaderSize} + headerSize;
+  return true;
+}
+
+uint16_t BmpReader::photometricFromTable(const Layout& layout) {
+  // The table ends where the pixel rows begin, when they begin behind it.
+  uint64_t tableEnd = fileSize();
+  if (pixelOffset_ > layout.tableStart) tableEnd = std::min<uint64_t>(tableEnd, pixelOffset_);
+  const uint64_t room = tableEnd > layout.tableStart ? tableEnd - layout.tableStart : 0;
+  if (layout.tableEntries < 2 || room < 2 * uint64_t{layout.entrySize}) return 1;
+  std::array<uint8_t, 8> table{};
+  if (!readAt(layout.tableStart, std::span(table).first(2 * layout.entrySize))) return 1;
+  const uint32_t first = lightness(std::span(table).subspan(0, 3));
+  const uint32_t second = lightness(std::span(table).subspan(layout.entrySize, 3));
+  return first > second ? 0 : 1;
+}
+
+int BmpReader::readPage(int index, FaxPage& page) {
+  if (index != 0) return -1;
+  page = FaxPage{};
+  Layout layout;
+  if (!readLayout(layout)) return -2;
+  // Colour and compressed bitmaps are no fax; so are pages of no pixels or past the engine's
+  // bitmap limit (the height's magnitude is taken in 64 bits, so the most negative one is safe).
+  const int64_t rows = std::llabs(layout.height);
+  const DescribeLimits limits;
+  if (layout.bitsPerPixel != 1 || layout.compression != 0 || layout.width <= 0 || rows == 0 ||
+      layout.width > limits.maxWidth) {
+    return -2;
+  }
+  const uint64_t bytesPerRow = (static_cast<uint64_t>(layout.width) + 7) / 8;
+  if (bytesPerRow * static_cast<uint64_t>(rows) > limits.maxBitmapBytes) return -2;
+  const uint64_t stride = (static_cast<uint64_t>(layout.width) + 31) / 32 * 4;
+  const uint16_t photometric = photometricFromTable(layout);
+
+  // Rows the file does not hold stay white.
+  std::vector<uint8_t> bitmap(bytesPerRow * static_cast<uint64_t>(rows),
+                              photometric == 1 ? 0xFF : 0x00);
+  const int loaded = loadPageData(pixelOffset_, stride * static_cast<uint64_t>(rows));
+  if (loaded != 0 && loaded != -1) return loaded;
+  const std::span<const uint8_t> stored = pageData();
+  const bool bottomUp = layout.height > 0;
+  for (int64_t r = 0; r < rows; ++r) {
+    const uint64_t from = static_cast<uint64_t>(r) * stride;
+    if (from >= stored.size()) break;
+    const uint64_t length = std::min<uint64_t>(bytesPerRow, stored.size() - from);
+    const uint64_t to = static_cast<uint64_t>(bottomUp ? rows - 1 - r : r) * bytesPerRow;
+    std::copy_n(stored.begin() + static_cast<std::ptrdiff_t>(from), length,
+                bitmap.begin() + static_cast<std::ptrdiff_t>(to));
+  }
+
+  page.width = static_cast<int32_t>(layout.width);
+  page.rows = static_cast<int32_t>(rows);
+  page.bytesPerRow = static_cast<int32_t>(bytesPerRow);
+  page.bitsPerSample = 1;
+  page.samplesPerPixel = 1;
+  page.fillOrder = 1;
+  page.coding = static_cast<uint8_t>(FaxCoding::kUncompressed);
+  page.photometric = static_cast<uint8_t>(photometric);
+  page.codedSize = static_cast<uint32_t>(bitmap.size());
+  page.xResolution = perCentimetre(layout.xPixelsPerMetre);
+  page.yResolution = perCentimetre(layout.yPixelsPerMetre);
+  page.resolutionUnit = 3;
+  if (page.xResolution == 0 || page.yResolution == 0) {
+    page.xResolution = 200;
+    page.yResolution = 200;
+    page.resolutionUnit = 2;
+  }
+  page.bitmap = bitmap;
+  // The bitmap is also the page's data, written as it is.
+  setPageData(std::move(bitmap));
+  return 0;
+}
+
+int BmpReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) {
+  if (readPage(index, page) != 0 || page.rows <= 0) return kSkipPage;
+  out.data = pageData();
+  out.coding = static_cast<uint8_t>(FaxCoding::kUncompressed);
+  out.photometric = page.photometric;
+  out.fillOrder = 1;
+  out.width = static_cast<uint32_t>(page.width);
+  out.rows = static_cast<uint32_t>(page.rows);
+  out.xResolution = page.xResolution;
+  out.yResolution = page.yResolution;
+  out.resolutionUnit = page.resolutionUnit;
+  return 0;
+}
+
+}  // namespace tarnwell

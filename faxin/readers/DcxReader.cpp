@@ -1,0 +1,146 @@
+#include "faxin/readers/DcxReader.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "faxin/readers/ByteFields.h"
+#include "faxin/tiff/TiffPageDescriber.h"
+
+namespace tarnwell {
+
+bool readPcxLayout(std::span<const uint8_t> header, PcxPageLayout& layout) {
+  if (header.size() < DcxReader::kPcxHeaderSize) return false;
+  const ByteFields fields(header);
+  uint8_t bitsPerPixel = 0;
+  uint8_t planes = 0;
+  int16_t xmin = 0, ymin = 0, xmax = 0, ymax = 0, planeRowBytes = 0;
+  fields.u8(3, bitsPerPixel);
+  fields.i16le(4, xmin);
+  fields.i16le(6, ymin);
+  fields.i16le(8, xmax);
+  fields.i16le(10, ymax);
+  fields.i16le(12, layout.xResolution);
+  fields.i16le(14, layout.yResolution);
+  fields.u8(65, planes);
+  fields.i16le(66, planeRowBytes);
+  // A colour or grey image is no fax page.
+  if (bitsPerPixel != 1 || planes != 1) return false;
+  const int32_t width = int32_t{xmax} - xmin + 1;
+  const int32_t rows = int32_t{ymax} - ymin + 1;
+  if (width <= 0 || rows <= 0 || planeRowBytes <= 0) return false;
+  const uint32_t rowSize = (static_cast<uint32_t>(planeRowBytes) + 1) & ~1u;
+  const DescribeLimits limits;
+  if (uint64_t{rowSize} * 8 > limits.maxWidth ||
+      uint64_t{rowSize} * static_cast<uint64_t>(rows) > limits.maxBitmapBytes) {
+    return false;
+  }
+  layout.width = width;
+  layout.rows = rows;
+  layout.planeRowBytes = static_cast<uint32_t>(planeRowBytes);
+  layout.rowSize = rowSize;
+  return true;
+}
+
+void expandPcxRows(std::span<const uint8_t> data, const PcxPageLayout& layout,
+                   std::span<uint8_t> bitmap) {
+  std::size_t in = 0;
+  std::size_t out = 0;
+  auto append = [&](uint8_t value, std::size_t count) {
+    // Bytes past the end of the bitmap are dropped.
+    const std::size_t room = bitmap.size() - std::min(out, bitmap.size());
+    const std::size_t n = std::min(count, room);
+    std::fill_n(bitmap.begin() + static_cast<std::ptrdiff_t>(out), n, value);
+    out += count;
+  };
+  for (int32_t row = 0; row < layout.rows && out < bitmap.size(); ++row) {
+    std::size_t count = 0;
+    while (count < layout.planeRowBytes && in < data.size()) {
+      const uint8_t c = data[in++];
+      if (c > 0xC0) {
+        if (in >= data.size()) break;
+        const std::size_t run = c - 0xC0u;
+        append(data[in++], run);
+        count += run;
+      } else {
+        append(c, 1);
+        ++count;
+      }
+    }
+    // A short row is padded with zero bytes (the bitmap is zero already). A run that passed the
+    // row's end is kept whole, so the next row starts behind it.
+    if (count < layout.rowSize) out += layout.rowSize - count;
+  }
+}
+
+int DcxReader::readHeader() {
+  std::array<uint8_t, 4> magic{};
+  if (!readAt(0, magic)) return -2;
+  uint32_t value = 0;
+  ByteFields(magic).u32le(0, value);
+  return value == kMagic ? 0 : -3;
+}
+
+uint16_t DcxReader::indexPages() {
+  // The listed positions, in order, up to the 0 entry or the end of the file.
+  std::vector<uint32_t> listed;
+  for (uint64_t offset = 4; listed.size() < kMaxPages; offset += 4) {
+    std::array<uint8_t, 4> entry{};
+    if (!readAt(offset, entry)) break;
+    uint32_t position = 0;
+    ByteFields(entry).u32le(0, position);
+    if (position == 0) break;
+    listed.push_back(position);
+  }
+  for (std::size_t i = 0; i < listed.size() && pageCount() < kMaxPages; ++i) {
+    // A page runs to the next listed one; the last one, or one listed behind a later page, runs
+    // to the end of the file.
+    uint64_t end = fileSize();
+    if (i + 1 < listed.size() && listed[i + 1] > listed[i]) end = std::min(end, uint64_t{listed[i + 1]});
+    std::array<uint8_t, kPcxHeaderSize> header{};
+    PcxPageLayout layout;
+    // Pages that are no fax page (colour, empty, too large, unreadable) are not indexed.
+    if (end <= listed[i] || !readAt(listed[i], header) || !readPcxLayout(header, layout)) {
+      continue;
+    }
+    pageEnds_[pageCount()] = static_cast<uint32_t>(end);
+    (void)addPage(listed[i]);
+  }
+  return pageCount();
+}
+
+int DcxReader::readPage(int index, FaxPage& page) {
+  const uint32_t start = pagePosition(static_cast<std::size_t>(index));
+  if (start == 0) return -1;
+  const uint32_t end = pageEnds_[static_cast<std::size_t>(index)];
+  const int loaded = loadPageData(start, end - start);
+  if (loaded != 0) return loaded;
+  const std::span<const uint8_t> data = pageData();
+  PcxPageLayout layout;
+  if (!readPcxLayout(data.first(std::min<std::size_t>(data.size(), kPcxHeaderSize)), layout)) {
+    return -2;
+  }
+  page = FaxPage{};
+  page.bitmap.assign(static_cast<std::size_t>(layout.rows) * layout.rowSize, 0);
+  expandPcxRows(data.subspan(kPcxHeaderSize), layout, page.bitmap);
+  page.width = layout.width;
+  page.rows = layout.rows;
+  page.bytesPerRow = static_cast<int32_t>(layout.rowSize);
+  page.bitsPerSample = 1;
+  page.samplesPerPixel = 1;
+  page.codedSize = static_cast<uint32_t>(data.size());
+  // A negative resolution counts as none (0), which the PDF stage replaces by its default.
+  page.xResolution = static_cast<uint16_t>(std::max<int16_t>(layout.xResolution, 0));
+  page.yResolution = static_cast<uint16_t>(std::max<int16_t>(layout.yResolution, 0));
+  page.resolutionUnit = 2;
+  page.fillOrder = 1;
+  page.photometric = 1;
+  return 0;
+}
+
+int DcxReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) {
+  if (readPage(index, page) != 0) return kSkipPage;
+  out.form = PageToWrite::Form::kBitmap;
+  return 0;
+}
+
+}  // namespace tarnwell

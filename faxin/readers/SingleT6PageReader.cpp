@@ -1,0 +1,53 @@
+#include "faxin/readers/SingleT6PageReader.h"
+
+#include "faxin/decode/FaxDecoder.h"
+#include "faxin/tiff/TiffPageDescriber.h"
+
+namespace tarnwell {
+
+int SingleT6PageReader::declare(const Declared& declared) {
+  const DescribeLimits limits;
+  const uint64_t bitmapBytes = (uint64_t{declared.width} + 7) / 8 * declared.rows;
+  if (declared.width == 0 || declared.rows == 0 ||
+      declared.width > limits.maxWidth || declared.rows > INT32_MAX ||
+      bitmapBytes > limits.maxBitmapBytes) {
+    return -2;
+  }
+  declared_ = declared;
+  return 0;
+}
+
+int SingleT6PageReader::readPage(int index, FaxPage& page) {
+  if (index != 0 || declared_.width == 0) return -1;
+  const int loaded = loadPageData(declared_.dataOffset, fileSize());
+  if (loaded != 0) return loaded;
+  FaxDecodeParams params;
+  params.bitOrder = declared_.fillOrder;
+  params.coding = static_cast<uint8_t>(FaxCoding::kT6);
+  params.width = static_cast<int32_t>(declared_.width);
+  params.rowLimit = static_cast<int32_t>(declared_.rows);
+  (void)decodePageT6(pageData(), params, page);
+  page.resolutionUnit = 2;
+  page.xResolution = declared_.resolution;
+  page.yResolution = declared_.resolution;
+  return 0;
+}
+
+int SingleT6PageReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) {
+  (void)page;
+  if (index != 0 || declared_.width == 0) return kSkipPage;
+  if (loadPageData(declared_.dataOffset, fileSize()) != 0 || pageData().empty()) return kSkipPage;
+  // The coded bytes as they are, with the declared size, whatever they decode to.
+  out.data = pageData();
+  out.coding = static_cast<uint8_t>(FaxCoding::kT6);
+  out.photometric = 0;
+  out.fillOrder = declared_.fillOrder;
+  out.width = declared_.width;
+  out.rows = declared_.rows;
+  out.xResolution = declared_.resolution;
+  out.yResolution = declared_.resolution;
+  out.resolutionUnit = 2;
+  return 0;
+}
+
+}  // namespace tarnwell
