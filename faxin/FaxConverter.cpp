@@ -35,6 +35,36 @@ struct FaxConverter::Readers {
 FaxConverter::FaxConverter() : readers_(std::make_unique<Readers>()) {}
 FaxConverter::~FaxConverter() = default;
 
+int writeEachPageGathered(FaxReader& reader, const std::string& outputPath, uint16_t count,
+                          bool recountLines, const std::string& scratchTiffPath) {
+  auto pageFile = [&outputPath](int i) {
+    return FaxReader::pageFileName(outputPath, FaxReader::kFirstPageFileNumber + i);
+  };
+  // A page left out writes no file: a file of the same name from an earlier source must not
+  // take its place.
+  for (int i = 0; i < count; ++i) (void)platform::removeFile(pageFile(i));
+  const int written = reader.writeEachPage(outputPath, count, recountLines);
+
+  // Without a scratch TIFF the pages are gathered straight into the output.
+  const std::string& gathered = scratchTiffPath.empty() ? outputPath : scratchTiffPath;
+  (void)platform::removeFile(gathered);
+  bool anyPage = false;
+  for (int i = 0; i < count; ++i) {
+    const std::string name = pageFile(i);
+    if (!platform::isRegularFile(name)) continue;
+    if (!anyPage) (void)platform::removeFile(gathered);  // begun again until it holds a page
+    if (repackTiff(name, gathered, true) == 0) anyPage = true;
+    (void)platform::removeFile(name);
+  }
+  int result = written != 0 ? written : anyPage ? 0 : -4;
+  if (result == 0 && gathered != outputPath) {
+    // Copying the gathered pages numbers them (index, count) within the whole file.
+    result = repackTiff(gathered, outputPath, false);
+  }
+  if (gathered != outputPath) (void)platform::removeFile(gathered);
+  return result;
+}
+
 bool runAwdStub(const std::string& sourcePath, const std::string& scratchTiffPath) {
   // A scratch TIFF left by an earlier file must never be taken for this file's pages.
   platform::removeFile(scratchTiffPath);
@@ -166,7 +196,8 @@ int FaxConverter::convertContainer(const std::string& outputPath) {
   if (!reader || !reader->isOpen()) return -1;
   const bool recount = reader->takesRecountLines() && settings_.recountLines != 0;
   if (settings_.splitPages == 1 && reader->canWriteEachPage()) {
-    return reader->writeEachPage(outputPath, settings_.pageCount, recount);
+    return writeEachPageGathered(*reader, outputPath, settings_.pageCount, recount,
+                                 settings_.scratchTiffPath);
   }
   return reader->writeAll(outputPath, settings_.pageCount, recount);
 }

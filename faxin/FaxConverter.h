@@ -9,6 +9,8 @@
 
 namespace tarnwell {
 
+class FaxReader;
+
 // The fax conversion engine: turns one fax file into the intermediate multi-page fax TIFF.
 // One object serves one source file. Calling order: setSettings, open, hasPages, convert.
 class FaxConverter {
@@ -44,6 +46,16 @@ class FaxConverter {
   EngineSettings settings_;
   FaxPage page_;
 };
+
+// The one-file-per-page road: the reader writes each page into a numbered page file of its own
+// beside outputPath (writeEachPage), then the page files are gathered in page order into one TIFF
+// at outputPath, so that the rest of the pipeline sees every page, and removed. The pages are
+// gathered through scratchTiffPath, so that the gathered pages are numbered within the whole
+// file. Page files an earlier file left under the same names are removed first. 0; the reader's
+// negative result when its write failed; -4 when no page file could be gathered; otherwise the
+// result of copying the gathered pages.
+int writeEachPageGathered(FaxReader& reader, const std::string& outputPath, uint16_t count,
+                          bool recountLines, const std::string& scratchTiffPath);
 
 // Runs the external AWD converter ("AWDVSTUB.EXE /c source scratch") after deleting the scratch
 // TIFF, and waits for it. True when it started and the wait succeeded; the exit code is not

@@ -184,7 +184,7 @@ int FaxReader::checkHeader() {
   } catch (const std::exception&) {
     result = kNoMemory;
   }
-  if (result != 0) close();
+  if (result != 0 && closesRejectedFile()) close();
   return result;
 }
 

@@ -96,7 +96,7 @@ class FaxReader {
 
   // Format operations.
   // 0 when the file is accepted; -1 when no file is open; else the reader's negative code (the
-  // file is then closed).
+  // file is then closed, unless closesRejectedFile says otherwise).
   [[nodiscard]] int checkHeader();
   // Number of pages; 0 (and the file closed) when none is found or no file is open.
   uint16_t countPages();
@@ -125,6 +125,8 @@ class FaxReader {
   virtual bool takesRecountLines() const { return false; }
   // True for readers that take the engine's threshold and flagNum before describing a page.
   virtual bool takesProbeSettings() const { return false; }
+  // False for readers whose file stays open when its header check rejects it (DS).
+  virtual bool closesRejectedFile() const { return true; }
 
   // File name of the per-page file numbered `number`: the output path without the extension of
   // its last component (a "." in a directory name is not an extension), then the number and
