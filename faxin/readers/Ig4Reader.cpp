@@ -154,13 +154,13 @@ int Ig4Reader::preparePage(int index, bool /*recountLines*/, FaxPage& page, Page
     return kSkipPage;
   }
 
-  uint32_t rows = imageRows_;
-  if (strips < declaredStrips_) {
-    // The strips ended early: only the rows that exist, never more than the strips can hold.
-    rows = static_cast<uint32_t>(std::max(describedRows_, 0));
-    rows = rowsPerStrip_ > 0 ? std::min<uint32_t>(rows, uint32_t{rowsPerStrip_} * strips)
-                             : std::min<uint32_t>(rows, imageRows_);
-  }
+  // The strips ended early: only the rows that were decoded exist.
+  uint32_t rows = strips < declaredStrips_
+                      ? std::min<uint32_t>(static_cast<uint32_t>(std::max(describedRows_, 0)),
+                                           imageRows_ * uint32_t{kMaxStrips})
+                      : imageRows_;
+  // Never more rows than the written strips can hold.
+  if (rowsPerStrip_ > 0) rows = std::min<uint32_t>(rows, uint32_t{rowsPerStrip_} * strips);
   if (rows == 0) return kSkipPage;
 
   out.form = PageToWrite::Form::kCoded;
@@ -177,7 +177,8 @@ int Ig4Reader::preparePage(int index, bool /*recountLines*/, FaxPage& page, Page
   out.stripStarts.assign(stripStarts_.begin(),
                          stripStarts_.begin() + static_cast<std::ptrdiff_t>(strips));
   out.stripByteCounts = loadedSizes_;
-  out.rowsPerStrip = rowsPerStrip_ > 0 ? rowsPerStrip_ : static_cast<uint16_t>(rows);
+  out.rowsPerStrip = rowsPerStrip_ > 0 ? rowsPerStrip_
+                                        : static_cast<uint16_t>(std::min<uint32_t>(rows, UINT16_MAX));
   return 0;
 }
 
