@@ -39,6 +39,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (reader->hasHeaderCheck() && reader->checkHeader() != 0) return 0;
   const uint16_t count = reader->countPages();
   if (count == 0) return 0;
+  if (auto* extractor = dynamic_cast<TiffExtractingReader*>(reader.get())) {
+    // DS: pages are cut out into a page file and gathered in a scratch TIFF of this process.
+    static const std::string scratch = scratchPath("scratch.tif");
+    (void)extractor->extractPages(scratch, scratch + ".tiff", count);
+    std::remove(scratch.c_str());
+    std::remove((scratch + ".tiff").c_str());
+  }
   FaxPage page;
   (void)reader->describePage(0, page);
   if (page.rows > 0 && page.bytesPerRow > 0 &&
