@@ -56,7 +56,8 @@ uint16_t DsReader::indexPages() {
   // file at the latest; a record whose header cannot be read completely ends the list.
   uint64_t position = kHeaderSize;
   std::array<uint8_t, kRecordHeaderSize> record{};
-  while (readAt(position, record)) {
+  // Page positions are 32-bit: a record beyond that ends the list.
+  while (position <= UINT32_MAX && readAt(position, record)) {
     if (textAt(record, 0) == documentName_) break;
     uint64_t start = 0, size = 0;
     // A record without a TIFF to give is no page.

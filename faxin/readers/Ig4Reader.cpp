@@ -74,8 +74,9 @@ void Ig4Reader::locateStrips(uint16_t declaredCount, const uint8_t* positions) {
       // the file) leaves the strip running to the end of the file.
       const bool blockFollows =
           descriptionPosition_ > stripStarts_[i] && descriptionPosition_ <= fileSize();
-      stripEnds_.push_back(blockFollows ? descriptionPosition_
-                                        : static_cast<uint32_t>(fileSize()));
+      stripEnds_.push_back(blockFollows
+                               ? descriptionPosition_
+                               : static_cast<uint32_t>(std::min<uint64_t>(fileSize(), UINT32_MAX)));
     }
   }
 }
@@ -100,8 +101,6 @@ int Ig4Reader::readPage(int index, FaxPage& page) {
   const uint64_t capacity = std::min<uint64_t>(uint64_t{stripStarts_.size()} * imageRows_,
                                                limits.maxBitmapBytes / bytesPerRow);
   std::vector<uint8_t> bitmap;
-  bitmap.reserve(static_cast<std::size_t>(
-      std::min<uint64_t>(capacity, imageRows_) * bytesPerRow));
 
   uint64_t rows = 0;
   for (std::size_t s = 0; s < stripStarts_.size(); ++s) {
