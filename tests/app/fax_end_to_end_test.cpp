@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "faxin/container_builders.h"
+#include "faxin/engine_test_util.h"
 
 namespace tarnwell {
 namespace {
@@ -243,49 +243,6 @@ TEST_F(FaxEndToEndTest, BadInputsEndAsNotFaxOrErrorFax) {
     } else {
       EXPECT_NE(report.find(" - Not Fax"), std::string::npos) << report;
     }
-  }
-}
-
-// IG4: the strips hold the page bottom row first, marked with Orientation 7; the PDF page shows
-// the page upright.
-TEST_F(FaxEndToEndTest, Ig4ThreeStripsShowThePageUpright) {
-  const Bitmap page = makeBitmap(1728, 3 * 50, 11);
-  const Ig4File ig4 = buildIg4(t6Strips(dir_, flippedRows(page), 3), 1728, 150, 50);
-  const std::string source = dir_.file("page.ig4");
-  writeFile(source, ig4.bytes);
-  expectPdf(source, {page}, 300, 300);
-}
-
-TEST_F(FaxEndToEndTest, DsRecordsBecomeOnePdfInRecordOrder) {
-  const std::vector<Bitmap> pages = {makeBitmap(1728, 90, 12), makeBitmap(1728, 70, 13),
-                                     makeBitmap(1728, 80, 14)};
-  FaxTiffOptions o;
-  o.xResolution = 200;
-  o.yResolution = 200;
-  ASSERT_TRUE(writeFaxTiff(dir_.file("a.tif"), {pages[0], pages[1]}, o));
-  ASSERT_TRUE(writeFaxTiff(dir_.file("b.tif"), {pages[2]}, o));
-  const std::string source = dir_.file("fax.xds");
-  writeFile(source, buildDs("DOC", {dsPage("P1", dir_.file("a.tif"), 20),
-                                    DsRecord{"NOTE", std::vector<uint8_t>(64, 0x20)},
-                                    dsPage("P2", dir_.file("b.tif"), 0)}));
-  expectPdf(source, pages, 200, 200);
-}
-
-TEST_F(FaxEndToEndTest, DirectoryRunConvertsIg4AndDsFiles) {
-  const std::string in = dir_.file("in"), out = dir_.file("out");
-  std::filesystem::create_directories(in);
-  const Bitmap page = makeBitmap(1728, 60, 15);
-  writeFile(in + "/scan.ig4", buildIg4(t6Strips(dir_, flippedRows(page), 2), 1728, 60, 30).bytes);
-  ASSERT_TRUE(writeFaxTiff(dir_.file("p.tif"), {page}, FaxTiffOptions{}));
-  writeFile(in + "/fax.ds", buildDs("DOC", {dsPage("P1", dir_.file("p.tif"), 0)}));
-  std::string report;
-  run("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM TMPDIR=" + quote(dir_.path()) + " " +
-          quote(TARNWELL_PROGRAM) + " /q /d " + quote(in) + " " + quote(out),
-      dir_, &report);
-  for (const char* pdf : {"/scan.pdf", "/fax.pdf"}) {
-    SCOPED_TRACE(pdf);
-    EXPECT_EQ(run("qpdf --check " + quote(out + pdf), dir_), 0) << report;
-    EXPECT_EQ(pageCount(dir_, out + pdf), 1);
   }
 }
 

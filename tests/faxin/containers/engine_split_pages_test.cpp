@@ -4,13 +4,15 @@
 #include <gtest/gtest.h>
 
 #include "faxin/FaxConverter.h"
-#include "faxin/container_builders.h"
 #include "faxin/faxreader_support.h"
+#include "support/LibtiffReader.h"
+#include "support/LibtiffWriter.h"
+#include "support/TempTree.h"
 
 namespace tarnwell {
 namespace {
 
-using namespace tarnwell::testing;
+using namespace tarnwell::test;
 using writertest::ChainPage;
 using writertest::ChainReader;
 
@@ -18,15 +20,15 @@ class SplitPagesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     for (uint32_t i = 0; i < 3; ++i) {
-      pages_.push_back(makeBitmap(1728, 40 + 10 * i, 20 + i));
-      chain_.push_back(ChainPage{codedStrip(dir_, pages_.back(), FaxTiffOptions{}), 1728,
+      pages_.push_back(makePage(Pattern::kText, 1728, 40 + 10 * i, 20 + i));
+      chain_.push_back(ChainPage{encodeStrip(pages_.back(), Codec::kG4), 1728,
                                  static_cast<uint16_t>(pages_.back().rows), 7, 1, 0});
     }
   }
 
   // Opens the chain file and runs the one-file-per-page road into output_.
   int run(const std::vector<ChainPage>& chain) {
-    writeFile(source_, writertest::buildChain(chain));
+    EXPECT_TRUE(writeBytes(source_, writertest::buildChain(chain)));
     EXPECT_TRUE(reader_.open(source_));
     EXPECT_EQ(reader_.checkHeader(), 0);
     const uint16_t count = reader_.countPages();
@@ -37,7 +39,7 @@ class SplitPagesTest : public ::testing::Test {
     return FaxReader::pageFileName(output_, FaxReader::kFirstPageFileNumber + i);
   }
 
-  ScratchDir dir_;
+  TempTree dir_;
   std::string source_ = dir_.file("fax.chn");
   std::string output_ = dir_.file("trwintif.tmp");
   std::string scratch_ = dir_.file("trwtif.tmp");
@@ -48,7 +50,7 @@ class SplitPagesTest : public ::testing::Test {
 
 TEST_F(SplitPagesTest, PageFilesAreGatheredInOrderAndRemoved) {
   ASSERT_EQ(run(chain_), 0);
-  std::vector<ReadPage> out;
+  std::vector<TiffPage> out;
   ASSERT_TRUE(readTiffPages(output_, out));
   ASSERT_EQ(out.size(), 3u);
   for (std::size_t i = 0; i < 3; ++i) {
@@ -57,17 +59,17 @@ TEST_F(SplitPagesTest, PageFilesAreGatheredInOrderAndRemoved) {
     EXPECT_EQ(out[i].pageIndex, i);
     EXPECT_EQ(out[i].pageCount, 3);
   }
-  for (int i = 0; i < 3; ++i) EXPECT_FALSE(std::filesystem::exists(pageFile(i)));
-  EXPECT_FALSE(std::filesystem::exists(scratch_));
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(fileExists(pageFile(i)));
+  EXPECT_FALSE(fileExists(scratch_));
 }
 
 TEST_F(SplitPagesTest, APageFileOfAnEarlierSourceNeverTakesAMissingPagesPlace) {
   // Page 2 is of a coding the writer does not know, so it gets no page file; a file of that name
   // from an earlier source is there.
-  ASSERT_TRUE(writeFaxTiff(pageFile(1), {makeBitmap(1728, 33, 99)}, FaxTiffOptions{}));
+  ASSERT_TRUE(writeFaxTiff(pageFile(1), {makePage(Pattern::kText, 1728, 33, 99)}));
   chain_[1].coding = 99;
   ASSERT_EQ(run(chain_), 0);
-  std::vector<ReadPage> out;
+  std::vector<TiffPage> out;
   ASSERT_TRUE(readTiffPages(output_, out));
   ASSERT_EQ(out.size(), 2u);
   EXPECT_EQ(out[0].bitmap, pages_[0]);
@@ -77,7 +79,7 @@ TEST_F(SplitPagesTest, APageFileOfAnEarlierSourceNeverTakesAMissingPagesPlace) {
 TEST_F(SplitPagesTest, AStoppedCopyIsReportedAndLeavesNoPageFiles) {
   chain_[2].form = 2;  // the chain reader stops the copy at this page
   EXPECT_EQ(run(chain_), ChainReader::kStopCode);
-  for (int i = 0; i < 3; ++i) EXPECT_FALSE(std::filesystem::exists(pageFile(i)));
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(fileExists(pageFile(i)));
 }
 
 TEST_F(SplitPagesTest, NoPageWrittenIsAFailure) {

@@ -3,48 +3,59 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "faxin/FaxConverter.h"
-#include "faxin/container_builders.h"
 #include "faxin/readers/DsReader.h"
+#include "support/Ig4DsFiles.h"
+#include "support/LibtiffReader.h"
+#include "support/LibtiffWriter.h"
+#include "support/TempTree.h"
 
 namespace tarnwell {
 namespace {
 
-using namespace tarnwell::testing;
+using namespace tarnwell::test;
 
 class DsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    // Record A: two Group 4 pages; record B: one T.4 two-dimensional page.
-    pages_ = {makeBitmap(1728, 80, 1), makeBitmap(1728, 60, 2), makeBitmap(1728, 70, 3)};
-    ASSERT_TRUE(writeFaxTiff(tiffA_, {pages_[0], pages_[1]}, FaxTiffOptions{}));
+    // TIFF A: two Group 4 pages; TIFF B: one T.4 two-dimensional page.
+    pages_ = {makePage(Pattern::kText, 1728, 80, 1), makePage(Pattern::kWords, 1728, 60, 2),
+              makePage(Pattern::kShortText, 1728, 70, 3)};
+    ASSERT_TRUE(writeFaxTiff(dir_.file("a.tif"), {pages_[0], pages_[1]}));
     FaxTiffOptions g3;
     g3.compression = COMPRESSION_CCITTFAX3;
     g3.t4Options = GROUP3OPT_2DENCODING;
-    ASSERT_TRUE(writeFaxTiff(tiffB_, {pages_[2]}, g3));
+    ASSERT_TRUE(writeFaxTiff(dir_.file("b.tif"), {pages_[2]}, g3));
+    tiffA_ = readBytes(dir_.file("a.tif"));
+    tiffB_ = readBytes(dir_.file("b.tif"));
+    settings_.workFilePath = dir_.file("trwtmp.tmp");
+    settings_.segmentFilePath = dir_.file("trwseg.tmp");
+    settings_.scratchTiffPath = dir_.file("trwtif.tmp");
   }
 
   // Runs the engine on the DS file; the pages of the intermediate TIFF (empty when the engine
   // found no page or failed).
-  std::vector<ReadPage> convert(const std::vector<uint8_t>& bytes, bool* hadPages = nullptr) {
-    writeFile(source_, bytes);
+  std::vector<TiffPage> convert(const std::vector<uint8_t>& bytes, bool* hadPages = nullptr) {
+    EXPECT_TRUE(writeBytes(source_, bytes));
     FaxConverter engine;
-    engine.setSettings(settingsIn(dir_));
+    engine.setSettings(settings_);
     (void)engine.open(source_, fax_format::kDs);
     if (hadPages) *hadPages = engine.hasPages();
-    std::vector<ReadPage> out;
-    std::filesystem::remove(output_);
+    std::vector<TiffPage> out;
+    std::remove(output_.c_str());
     if (engine.hasPages() && engine.convert(output_, fax_format::kDs) == 0) {
       EXPECT_TRUE(readTiffPages(output_, out));
     }
     // Only the scratch TIFF stays; the page file cut out on the way is gone.
-    EXPECT_FALSE(std::filesystem::exists(settingsIn(dir_).scratchTiffPath + ".tiff"));
+    EXPECT_FALSE(fileExists(settings_.scratchTiffPath + ".tiff"));
     return out;
   }
 
-  ScratchDir dir_;
-  std::string tiffA_ = dir_.file("a.tif");
-  std::string tiffB_ = dir_.file("b.tif");
+  TempTree dir_;
+  EngineSettings settings_;
+  std::vector<uint8_t> tiffA_, tiffB_;
   std::string source_ = dir_.file("fax.ds");
   std::string output_ = dir_.file("out.tif");
   std::vector<Bitmap> pages_;
@@ -65,7 +76,7 @@ TEST_P(DsLayoutTest, PagesOfEveryRecordArriveInRecordOrder) {
     records.push_back(DsRecord{"NOTE", std::vector<uint8_t>(300, 0x41), c.prefix});
   }
   records.push_back(dsPage("PAGE2", tiffB_, c.prefix));
-  const std::vector<ReadPage> out = convert(buildDs("FAXDOC", records));
+  const std::vector<TiffPage> out = convert(buildDs("FAXDOC", records));
   ASSERT_EQ(out.size(), 3u);
   const uint16_t compressions[] = {COMPRESSION_CCITTFAX4, COMPRESSION_CCITTFAX4,
                                    COMPRESSION_CCITTFAX3};
@@ -114,7 +125,7 @@ TEST_F(DsTest, DamagedRecordsGiveThePagesThatRemain) {
   cases.push_back({"RecordAfterClosing", afterClose, 2});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::vector<ReadPage> out = convert(c.bytes);
+    const std::vector<TiffPage> out = convert(c.bytes);
     ASSERT_EQ(out.size(), c.pages);
     for (std::size_t i = 0; i < c.pages; ++i) EXPECT_EQ(out[i].bitmap, pages_[i]);
   }
@@ -122,7 +133,7 @@ TEST_F(DsTest, DamagedRecordsGiveThePagesThatRemain) {
 
 TEST_F(DsTest, NoPageLeavesNoFaxAndNeverAnEarlierScratchTiff) {
   // A scratch TIFF left by an earlier file must not be taken for this file's pages.
-  ASSERT_TRUE(writeFaxTiff(settingsIn(dir_).scratchTiffPath, {pages_[0]}, FaxTiffOptions{}));
+  ASSERT_TRUE(writeFaxTiff(settings_.scratchTiffPath, {pages_[0]}));
   struct Case {
     const char* name;
     std::vector<uint8_t> bytes;
@@ -142,7 +153,7 @@ TEST_F(DsTest, NoPageLeavesNoFaxAndNeverAnEarlierScratchTiff) {
 }
 
 TEST_F(DsTest, RejectedHeaderKeepsTheFileOpen) {
-  writeFile(source_, std::vector<uint8_t>(300, 0));
+  ASSERT_TRUE(writeBytes(source_, std::vector<uint8_t>(300, 0)));
   DsReader reader;
   ASSERT_TRUE(reader.open(source_));
   EXPECT_EQ(reader.checkHeader(), -2);
@@ -154,7 +165,7 @@ TEST_F(DsTest, TruncatedFilesNeverCrash) {
       buildDs("DOC", {dsPage("PAGE1", tiffA_, 20), dsPage("PAGE2", tiffB_, 0)});
   for (std::size_t cut = 0; cut < good.size(); cut += 97) {
     SCOPED_TRACE(cut);
-    const std::vector<ReadPage> out =
+    const std::vector<TiffPage> out =
         convert(std::vector<uint8_t>(good.begin(), good.begin() + std::ptrdiff_t(cut)));
     EXPECT_LE(out.size(), 3u);
   }

@@ -3,43 +3,22 @@
 
 #include <gtest/gtest.h>
 
-#include "faxin/container_builders.h"
 #include "faxin/readers/ReaderFactory.h"
 #include "faxin/tiff/TiffPageDescriber.h"
+#include "support/Ig4DsFiles.h"
+#include "support/LibtiffReader.h"
+#include "support/TempTree.h"
 
 namespace tarnwell {
 namespace {
 
-using namespace tarnwell::testing;
-
-struct Ig4Tags {
-  uint32_t strips = 0, rowsPerStrip = 0, width = 0, length = 0;
-  uint16_t compression = 0, fillOrder = 0, orientation = 0;
-  float xResolution = 0, yResolution = 0;
-};
-
-Ig4Tags readTags(const std::string& path) {
-  quietLibtiff();
-  Ig4Tags t;
-  TiffHandle tif(TIFFOpen(path.c_str(), "r"));
-  if (!tif) return t;
-  t.strips = TIFFNumberOfStrips(tif.get());
-  TIFFGetField(tif.get(), TIFFTAG_ROWSPERSTRIP, &t.rowsPerStrip);
-  TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &t.width);
-  TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &t.length);
-  TIFFGetField(tif.get(), TIFFTAG_COMPRESSION, &t.compression);
-  TIFFGetField(tif.get(), TIFFTAG_FILLORDER, &t.fillOrder);
-  TIFFGetField(tif.get(), TIFFTAG_ORIENTATION, &t.orientation);
-  TIFFGetField(tif.get(), TIFFTAG_XRESOLUTION, &t.xResolution);
-  TIFFGetField(tif.get(), TIFFTAG_YRESOLUTION, &t.yResolution);
-  return t;
-}
+using namespace tarnwell::test;
 
 class Ig4ReaderTest : public ::testing::Test {
  protected:
   // Opens, checks and counts; the header check's result.
   int openFile(const std::vector<uint8_t>& bytes) {
-    writeFile(path_, bytes);
+    EXPECT_TRUE(writeBytes(path_, bytes));
     reader_ = makeContainerReader(fax_format::kIg4);
     if (!reader_ || !reader_->open(path_)) return INT32_MIN;
     const int checked = reader_->checkHeader();
@@ -47,7 +26,15 @@ class Ig4ReaderTest : public ::testing::Test {
     return checked;
   }
 
-  ScratchDir dir_;
+  // The one page of the written TIFF, as libtiff reads it.
+  TiffPage written() {
+    std::vector<TiffPage> pages;
+    EXPECT_TRUE(readTiffPages(output_, pages));
+    EXPECT_EQ(pages.size(), 1u);
+    return pages.empty() ? TiffPage{} : pages[0];
+  }
+
+  TempTree dir_;
   std::string path_ = dir_.file("page.ig4");
   std::string output_ = dir_.file("out.tif");
   std::unique_ptr<FaxReader> reader_;
@@ -57,9 +44,8 @@ class Ig4WidthTest : public Ig4ReaderTest, public ::testing::WithParamInterface<
 
 TEST_P(Ig4WidthTest, ThreeStripsDescribeMirroredAndCopyAsSeveralStrips) {
   const uint16_t width = GetParam();
-  const Bitmap stored = makeBitmap(width, 3 * 40, 5);
-  const auto strips = t6Strips(dir_, stored, 3);
-  ASSERT_EQ(openFile(buildIg4(strips, width, 120, 40).bytes), 0);
+  const Bitmap stored = makePage(Pattern::kText, width, 3 * 40, 5);
+  ASSERT_EQ(openFile(buildIg4(t6Strips(stored, 3), width, 120, 40).bytes), 0);
 
   FaxPage page;
   ASSERT_EQ(reader_->describePage(0, page), 0);
@@ -71,18 +57,18 @@ TEST_P(Ig4WidthTest, ThreeStripsDescribeMirroredAndCopyAsSeveralStrips) {
   EXPECT_EQ(page.coding, 7);
   // The description is the stored page mirrored left to right (a 1 bit is white).
   ASSERT_EQ(page.bitmap.size(), std::size_t{stored.bytesPerRow()} * 120);
-  const Bitmap described{width, 120, page.bitmap};
+  const Bitmap described(width, 120, page.bitmap);
   std::size_t differing = 0;
   for (uint32_t y = 0; y < 120; ++y) {
     for (uint32_t x = 0; x < width; ++x) {
-      if (pixel(described, width - 1 - x, y) == pixel(stored, x, y)) ++differing;
+      if (described.black(width - 1 - x, y) == stored.black(x, y)) ++differing;
     }
   }
   EXPECT_EQ(differing, 0u);
 
   ASSERT_EQ(reader_->writeAll(output_, 1), 0);
-  const Ig4Tags t = readTags(output_);
-  EXPECT_EQ(t.strips, 3u);
+  const TiffPage t = written();
+  EXPECT_EQ(t.rawStrips.size(), 3u);
   EXPECT_EQ(t.rowsPerStrip, 40u);
   EXPECT_EQ(t.width, width);
   EXPECT_EQ(t.length, 120u);
@@ -92,10 +78,7 @@ TEST_P(Ig4WidthTest, ThreeStripsDescribeMirroredAndCopyAsSeveralStrips) {
   EXPECT_EQ(t.xResolution, 300.0f);
   EXPECT_EQ(t.yResolution, 300.0f);
   // libtiff decodes the copied strips into the stored rows.
-  std::vector<ReadPage> pages;
-  ASSERT_TRUE(readTiffPages(output_, pages));
-  ASSERT_EQ(pages.size(), 1u);
-  EXPECT_EQ(pages[0].bitmap, stored);
+  EXPECT_EQ(t.bitmap, stored);
 }
 
 INSTANTIATE_TEST_SUITE_P(Widths, Ig4WidthTest, ::testing::Values(1728, 203),
@@ -104,10 +87,9 @@ INSTANTIATE_TEST_SUITE_P(Widths, Ig4WidthTest, ::testing::Values(1728, 203),
 // A damaged strip table: the strips that remain, and the rows the page then has.
 struct StripTableCase {
   const char* name;
-  uint16_t declaredCount;                 // strip count written in the table
-  std::size_t damagedIndex;               // strip position replaced ...
-  int64_t damagedValue;                   // ... by this (-1: keep; -2: one past the file;
-                                          // -3: the position before it)
+  uint16_t declaredCount;    // strip count written in the table
+  std::size_t damagedIndex;  // strip position replaced ...
+  int64_t damagedValue;      // ... by this (-1: keep; -2: one past the file; -3: the one before)
   uint32_t expectedStrips;
 };
 
@@ -116,8 +98,8 @@ class Ig4StripTableTest : public Ig4ReaderTest,
 
 TEST_P(Ig4StripTableTest, StripsEndWhereTheTableStopsMakingSense) {
   const StripTableCase& c = GetParam();
-  const Bitmap stored = makeBitmap(1728, 90, 6);
-  Ig4File f = buildIg4(t6Strips(dir_, stored, 3), 1728, 90, 30);
+  const Bitmap stored = makePage(Pattern::kWords, 1728, 90, 6);
+  Ig4File f = buildIg4(t6Strips(stored, 3), 1728, 90, 30);
   putLe(f.bytes, f.tablePosition, c.declaredCount, 2);
   if (c.damagedValue != -1) {
     const uint32_t value = c.damagedValue == -2   ? static_cast<uint32_t>(f.bytes.size())
@@ -131,12 +113,10 @@ TEST_P(Ig4StripTableTest, StripsEndWhereTheTableStopsMakingSense) {
   EXPECT_GE(page.rows, static_cast<int32_t>(30 * c.expectedStrips));
   ASSERT_EQ(reader_->writeAll(output_, 1), 0);
   // Only the strips that were loaded are written, with the rows they hold.
-  const Ig4Tags t = readTags(output_);
-  EXPECT_EQ(t.strips, c.expectedStrips);
+  const TiffPage t = written();
+  EXPECT_EQ(t.rawStrips.size(), c.expectedStrips);
   EXPECT_EQ(t.length, 30 * c.expectedStrips);
-  std::vector<ReadPage> pages;
-  ASSERT_TRUE(readTiffPages(output_, pages));
-  EXPECT_EQ(pages[0].bitmap, rowsOf(stored, 0, 30 * c.expectedStrips));
+  EXPECT_EQ(t.bitmap, stored.rowsOf(0, 30 * c.expectedStrips));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -150,15 +130,15 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Ig4ReaderTest, DamagedTrailerAndBlocksAreRejected) {
-  const Ig4File good = buildIg4(t6Strips(dir_, makeBitmap(1728, 20, 7), 1), 1728, 20, 20);
-  const std::size_t trailer = good.bytes.size() - 336;
+  const Ig4File good = buildIg4(t6Strips(makePage(Pattern::kText, 1728, 20, 7), 1), 1728, 20, 20);
+  const std::size_t trailer = good.trailerOffset();
   struct Case {
     const char* name;
     std::vector<uint8_t> bytes;
     int result;
   };
   std::vector<Case> cases;
-  cases.push_back({"ShorterThanTrailer", std::vector<uint8_t>(good.bytes.end() - 335, good.bytes.end()), -2});
+  cases.push_back({"ShorterThanTrailer", {good.bytes.end() - 335, good.bytes.end()}, -2});
   auto noMark = good.bytes;
   noMark[trailer + 1] = 0x1B;
   cases.push_back({"NoMark", noMark, -3});
@@ -177,7 +157,7 @@ TEST_F(Ig4ReaderTest, DamagedTrailerAndBlocksAreRejected) {
 
 TEST_F(Ig4ReaderTest, HugeRowCountsStayWithinTheBitmapLimit) {
   // Rows and width at their largest: 66 strips of 65535 rows would need gigabytes.
-  Ig4File f = buildIg4(t6Strips(dir_, makeBitmap(1728, 20, 8), 1), 65535, 65535, 65535);
+  Ig4File f = buildIg4(t6Strips(makePage(Pattern::kText, 1728, 20, 8), 1), 65535, 65535, 65535);
   putLe(f.bytes, f.tablePosition, 66, 2);
   ASSERT_EQ(openFile(f.bytes), 0);
   FaxPage page;
@@ -188,7 +168,7 @@ TEST_F(Ig4ReaderTest, HugeRowCountsStayWithinTheBitmapLimit) {
 }
 
 TEST_F(Ig4ReaderTest, TruncatedFilesNeverCrash) {
-  const Ig4File good = buildIg4(t6Strips(dir_, makeBitmap(1728, 60, 9), 3), 1728, 60, 20);
+  const Ig4File good = buildIg4(t6Strips(makePage(Pattern::kText, 1728, 60, 9), 3), 1728, 60, 20);
   for (std::size_t cut = 0; cut < good.bytes.size(); cut += 7) {
     // Cut the data but keep a trailer, so the blocks point outside the shorter file.
     std::vector<uint8_t> bytes(good.bytes.begin(), good.bytes.begin() + std::ptrdiff_t(cut));
