@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <string>
 
+#include "faxin/EngineSettings.h"
+#include "faxin/FaxFormat.h"
 #include "faxin/FaxPage.h"
 #include "faxin/readers/ReaderFactory.h"
 
@@ -34,9 +36,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 1) std::fwrite(data + 1, 1, size - 1, f);
     std::fclose(f);
   }
-  auto reader = makeFaxReader(static_cast<FaxFormat>(code));
-  // Readers that go through a scratch TIFF (AWD) have nothing of their own to read.
-  if (!reader || reader->needsScratchTiff() || !reader->open(source)) return 0;
+  static const std::string scratch = scratchPath("scratch.tif");
+  EngineSettings settings;
+  settings.scratchTiffPath = scratch;
+  const auto format = static_cast<FaxFormat>(code);
+  auto reader = makeFaxReader(format, settings);
+  if (!reader) return 0;
+  if (reader->needsScratchTiff()) {
+    // DS: the pages are cut out into a page file and gathered in a scratch TIFF of this process.
+    // AWD would run the external converter: nothing of its own to read.
+    if (format != FaxFormat::kAwd) (void)reader->makeScratchTiff(source);
+    std::remove(scratch.c_str());
+    std::remove((scratch + ".tiff").c_str());
+    return 0;
+  }
+  if (!reader->open(source)) return 0;
   if (reader->hasHeaderCheck() && reader->checkHeader() != 0) return 0;
   const uint16_t count = reader->countPages();
   if (count == 0) return 0;

@@ -7,8 +7,10 @@
 #include "faxin/readers/BmpReader.h"
 #include "faxin/readers/CalsReader.h"
 #include "faxin/readers/DcxReader.h"
+#include "faxin/readers/DsReader.h"
 #include "faxin/readers/EdReader.h"
 #include "faxin/readers/FxReader.h"
+#include "faxin/readers/Ig4Reader.h"
 #include "faxin/readers/MrvFaxReader.h"
 #include "faxin/readers/PcResearchReader.h"
 #include "faxin/readers/QliiFaxReader.h"
@@ -22,11 +24,13 @@ std::unique_ptr<FaxReader> makeFaxReader(FaxFormat format) {
     case FaxFormat::kBmp: return std::make_unique<BmpReader>();
     case FaxFormat::kCals: return std::make_unique<CalsReader>();
     case FaxFormat::kDcx: return std::make_unique<DcxReader>();
+    case FaxFormat::kDs: return std::make_unique<DsReader>();
     case FaxFormat::kEd: return std::make_unique<EdReader>();
     case FaxFormat::kAwd: return std::make_unique<AwdReader>();
     case FaxFormat::kFmf: return std::make_unique<TiffFaxReader>();
     case FaxFormat::kTiff: return std::make_unique<TiffFaxReader>();
     case FaxFormat::kTiffFax: return std::make_unique<TiffFaxReader>();
+    case FaxFormat::kIg4: return std::make_unique<Ig4Reader>();
     case FaxFormat::kBfx: return std::make_unique<BitFaxReader>();
     case FaxFormat::kFx: return std::make_unique<FxReader>();
     case FaxFormat::kPcResearch: return std::make_unique<PcResearchReader>();

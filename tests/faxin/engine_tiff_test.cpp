@@ -156,7 +156,7 @@ TEST(EngineDispatchTest, CodesWithoutAReaderCannotBeOpened) {
   const std::string source = dir.file("any.bin");
   std::vector<Bitmap> pages = {makePage(Pattern::kWords, 1728, 20, 1)};
   ASSERT_TRUE(writeFaxTiff(source, pages, FaxTiffOptions{}));
-  for (int number : {7, 12, 14}) {
+  for (int number : {14}) {
     SCOPED_TRACE(number);
     const auto code = static_cast<FaxFormat>(number);
     FaxConverter engine(settingsIn(dir));
@@ -165,7 +165,7 @@ TEST(EngineDispatchTest, CodesWithoutAReaderCannotBeOpened) {
     EXPECT_EQ(engine.convert(dir.file("out.tmp"), code), -1);
   }
   // A reader that rejects the file closes it: no pages, nothing to convert.
-  for (int number : {1, 3, 4, 5, 6, 8, 10, 11, 13, 17}) {
+  for (int number : {1, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 17}) {
     SCOPED_TRACE(number);
     const auto code = static_cast<FaxFormat>(number);
     FaxConverter engine(settingsIn(dir));
