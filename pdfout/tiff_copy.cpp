@@ -41,7 +41,9 @@ int copyFile(const std::string& sourceName, const std::string& outputPath,
 
   const SourceName source = splitSourceName(sourceName);
   TiffMessageCount messages;
-  TiffHandle in = openCountingMessages(source.fileName.c_str(), "r", messages);
+  // "m": read with plain reads instead of mapping the file, so the memory the copy holds stays
+  // one page's worth however many pages the file has.
+  TiffHandle in = openCountingMessages(source.fileName.c_str(), "rm", messages);
   if (!in) return kSourceFailed;
   std::optional<ImageList> list;
   if (source.hasList) {
