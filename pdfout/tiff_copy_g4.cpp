@@ -79,8 +79,13 @@ TiffHandle openCountingMessages(const char* path, const char* mode, TiffMessageC
 RawCopy copyGroup4Unchanged(TIFF* in, TIFF* out, const ImageShape& shape,
                             const TiffMessageCount& messages) {
   if (!messages.counting || !qualifies(in, out, shape)) return RawCopy::NotCopied;
+  // Group 4 needs at most a few bits per pixel even for the busiest page; a larger byte count
+  // is a header's claim, not data, and is left to the decoding road instead of being allocated.
+  const tmsize_t pageBytes = TIFFVStripSize(in, shape.length);
   const uint64_t byteCount = TIFFGetStrileByteCount(in, 0);
-  if (byteCount == 0 || byteCount > kMaxCopyBufferBytes) return RawCopy::NotCopied;
+  if (pageBytes <= 0 || byteCount == 0 || byteCount > kMaxCopyBufferBytes ||
+      byteCount > 8 * static_cast<uint64_t>(pageBytes) + 4096)
+    return RawCopy::NotCopied;
   std::vector<uint8_t> coded(static_cast<size_t>(byteCount));
   const unsigned long before = messages.count;
   const tmsize_t got = TIFFReadRawStrip(in, 0, coded.data(), static_cast<tmsize_t>(coded.size()));
