@@ -24,7 +24,8 @@ class WorkingFileCleanup {
 
 int windowRoad(ConversionJob& job, const ProgramHooks& hooks) {
   const bool display = platform::hasDisplay();
-  if (hooks.runWindow && display) return hooks.runWindow(job);
+  if (hooks.runWindow && display)
+    return hooks.runWindow(job, processSettings(), processPaths());
   std::cerr << (display ? "tarnwell: built without its window, the window cannot be created\n"
                         : "tarnwell: no display available, the window cannot be created\n");
   return 0;

@@ -4,13 +4,17 @@
 #include <string>
 
 #include "app/ConversionJob.h"
+#include "app/ConversionSettings.h"
 
 namespace tarnwell {
 
 // What the user interface adds to the program when it is built in.
 struct ProgramHooks {
-  // Opens the main window for the job and runs it until it is closed; returns the exit code.
-  std::function<int(ConversionJob& job)> runWindow;
+  // Opens the main window with the settings the command line left and runs it until it is
+  // closed; returns the exit code.
+  std::function<int(ConversionJob& job, const ConversionSettings& settings,
+                    const WorkingPaths& paths)>
+      runWindow;
   // Shows the results report in a message box; false when no box could be shown.
   std::function<bool(const std::string& report)> showResultsBox;
 };

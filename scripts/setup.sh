@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ clang libtiff-dev libgtest-dev libgmock-dev libbenchmark-dev
-          qt6-base-dev qpdf ghostscript netpbm poppler-utils pkg-config)
+          qt6-base-dev qpdf ghostscript netpbm poppler-utils pkg-config xvfb xauth)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -187,6 +187,30 @@ inline void writeFile(const std::string& path, const std::vector<uint8_t>& bytes
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
+// Renames the PhotometricInterpretation entry (262) of every directory of a little-endian TIFF to
+// the undefined tag 261, which keeps the entries in ascending order: the file then has no
+// photometric tag.
+inline bool dropPhotometric(std::vector<uint8_t>& tiff) {
+  auto u16 = [&](size_t at) { return static_cast<uint32_t>(tiff[at] | (tiff[at + 1] << 8)); };
+  auto u32 = [&](size_t at) { return u16(at) | (u16(at + 2) << 16); };
+  if (tiff.size() < 8 || tiff[0] != 'I') return false;
+  bool dropped = false;
+  for (uint32_t ifd = u32(4), seen = 0; ifd != 0 && seen < 100; ++seen) {
+    if (size_t{ifd} + 2 > tiff.size()) return false;
+    const uint32_t count = u16(ifd);
+    if (size_t{ifd} + 2 + 12 * size_t{count} + 4 > tiff.size()) return false;
+    for (uint32_t i = 0; i < count; ++i) {
+      const size_t entry = ifd + 2 + 12 * size_t{i};
+      if (u16(entry) == 262) {
+        tiff[entry] = 261 & 0xFF;
+        dropped = true;
+      }
+    }
+    ifd = u32(ifd + 2 + 12 * size_t{count});
+  }
+  return dropped;
+}
+
 // A fresh directory under the system's temporary directory, removed with everything in it.
 class ScratchDir {
  public:

@@ -13,6 +13,7 @@
 #include "faxin/raw/RawFaxFiles.h"
 #include "faxin/raw/RawFaxPages.h"
 #include "faxin/raw/RawFaxReader.h"
+#include "decoder_support.h"
 #include "raw_test_support.h"
 
 namespace tarnwell {
@@ -320,6 +321,65 @@ TEST(RawAnalysis, VerticalResolutionOptionSetsPageLength) {
   ASSERT_EQ(run.tiff.size(), 1u);
   EXPECT_EQ(run.tiff[0].image.rows, 2100);
   EXPECT_FLOAT_EQ(run.tiff[0].yResolution, 200.0f);
+}
+
+// A resolution chosen by the user is the resolution of every page, at A4, B4 and A3 widths alike,
+// whatever the estimate from the stream says.
+class RawVerticalOptionTest : public ::testing::TestWithParam<std::tuple<int, int>> {};
+
+TEST_P(RawVerticalOptionTest, ChosenResolutionHoldsAtEveryWidth) {
+  const auto [width, resolution] = GetParam();
+  const std::string name = "vopt" + std::to_string(width) + "_" + std::to_string(resolution);
+  const Bitmap page = rawtest::makePage(width, 120, 23);
+  EngineSettings s = settingsFor(name);
+  s.verticalResolution = static_cast<uint16_t>(resolution);
+  const RawRun run = runRaw(strip(page, Coding::kG3OneD, 2, name), s, name);
+  ASSERT_GE(run.analysis, 0);
+  EXPECT_EQ(run.header.width, width);
+  EXPECT_EQ(run.first.yResolution, resolution);
+  ASSERT_EQ(run.tiff.size(), 1u);
+  EXPECT_FLOAT_EQ(run.tiff[0].yResolution, static_cast<float>(resolution));
+  EXPECT_EQ(run.tiff[0].image, page);
+}
+
+INSTANTIATE_TEST_SUITE_P(WidthsAndResolutions, RawVerticalOptionTest,
+                         ::testing::Combine(::testing::Values(1728, 2048, 2432),
+                                            ::testing::Values(100, 200, 300, 400)),
+                         [](const auto& info) {
+                           return "W" + std::to_string(std::get<0>(info.param)) + "_V" +
+                                  std::to_string(std::get<1>(info.param));
+                         });
+
+// No page is longer than the longest page of the paper class (400 lines per inch): an unbroken
+// run of good rows is cut into segments of at most that length. One-dimensional rows start a new
+// segment at once; Group 4 rows, each coded against the row before, are dropped until decoding
+// starts afresh, so a megabyte of 0xFF behind a page cannot become millions of rows.
+TEST(RawAnalysis, LongRunsOfRowsAreCutAtTheLongestPage) {
+  const int longest = static_cast<int>(rowsPerPageFor(1, 400));
+  const Bitmap tall = rawtest::makePage(1728, 2 * longest + 300, 61);
+  const RawRun oneD = runRaw(strip(tall, Coding::kG3OneD, 2, "tall1d"), settingsFor("tall1d"), "tall1d");
+  ASSERT_GE(oneD.analysis, 0);
+  EXPECT_EQ(oneD.header.rows, tall.rows);
+  ASSERT_EQ(oneD.index.segments.size(), 3u);
+  EXPECT_EQ(oneD.index.segments[0].rows, static_cast<uint32_t>(longest));
+  ASSERT_EQ(oneD.tiff.size(), 3u);
+  EXPECT_EQ(oneD.tiff[0].image, rawtest::rowsOf(tall, 0, longest));
+  EXPECT_EQ(oneD.tiff[2].image, rawtest::rowsOf(tall, 2 * longest, 300));
+
+  // Group 4 at 1728 pixels, highest bit first: 100 pairs of a row with a black tail (VL3, V0)
+  // against a blank row and a blank row (pass) against it, then 8 blank rows per 0xFF byte.
+  test::BitWriter w;
+  for (int i = 0; i < 100; ++i) w.put("0000010 1 0001");
+  std::vector<uint8_t> stream = w.bytes();
+  stream.insert(stream.end(), 4000, 0xFF);
+  EngineSettings s = settingsFor("g4tail");
+  s.rawFax = 1;
+  const RawRun g4 = runRaw(stream, s, "g4tail");
+  ASSERT_GE(g4.analysis, 0);
+  EXPECT_EQ(g4.header.coding, 7);
+  EXPECT_EQ(g4.header.rows, longest);
+  ASSERT_EQ(g4.tiff.size(), 1u);
+  EXPECT_EQ(g4.tiff[0].image.rows, longest);
 }
 
 TEST(RawAnalysis, GroupFourWithoutFlagsNeedsRawFax) {

@@ -1,0 +1,35 @@
+#pragma once
+
+// Running commands and the built program as processes.
+
+#include <string>
+#include <vector>
+
+namespace tarnwell::test {
+
+struct CommandResult {
+  int exitCode = -1;  // -1 when the command did not exit normally
+  std::string out;    // standard output (with standard error when merged)
+  std::string err;
+};
+
+// Runs a shell command; standard error is merged into `out`.
+CommandResult runCommand(const std::string& command);
+// Whether a tool is on the PATH.
+bool haveTool(const std::string& name);
+// The text in single quotes for the shell.
+std::string shellQuote(const std::string& text);
+
+// How to run the built program.
+struct ProgramRun {
+  std::string program;     // empty: the built program (TARNWELL_PROGRAM)
+  std::string workingDir;  // empty: the test's own working directory
+  std::string tmpDir;      // the program's private TMPDIR (working files, scratch TIFFs); required
+};
+// Runs the program with the argument text (split at blanks by the shell), without a display,
+// capturing standard output and standard error apart.
+CommandResult runProgram(const ProgramRun& how, const std::string& arguments);
+// The same with each argument quoted.
+CommandResult runProgram(const ProgramRun& how, const std::vector<std::string>& arguments);
+
+}  // namespace tarnwell::test

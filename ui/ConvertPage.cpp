@@ -1,0 +1,267 @@
+#include "ui/ConvertPage.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <chrono>
+
+#include "app/DirectoryBatch.h"
+#include "platform/Platform.h"
+#include "ui/ConvertWorker.h"
+#include "ui/Dialogs.h"
+#include "ui/Theme.h"
+
+namespace tarnwell::ui {
+
+namespace {
+
+constexpr std::chrono::milliseconds kCancelWait{2000};
+const QString kInitialStatus =
+    QStringLiteral("It's a GOOD idea to backup your fax files, and NEVER delete them");
+
+std::string bytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+QPushButton* browseButton(const char* name) {
+  auto* button = new QPushButton(QStringLiteral("..."));
+  button->setObjectName(QLatin1String(name));
+  button->setIcon(browseIcon());
+  button->setToolTip(QStringLiteral("..."));
+  return button;
+}
+
+}  // namespace
+
+ConvertPage::ConvertPage(SharedSettings& settings, const WorkingPaths& paths,
+                         const ConversionStages& stages, Dialogs& dialogs, QWidget* parent)
+    : QWidget(parent), settings_(settings), dialogs_(dialogs) {
+  setObjectName(QStringLiteral("convertPage"));
+  applyColours(this, kPageBackground, kConvertEditBackground);
+  worker_ = new ConvertWorker(settings_, paths, stages, this);
+
+  filter_ = new QLineEdit(QString::fromStdString(job_.filter));
+  filter_->setObjectName(QStringLiteral("filter"));
+  source_ = new QPlainTextEdit;
+  source_->setObjectName(QStringLiteral("source"));
+  source_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  source_->setFixedHeight(source_->fontMetrics().lineSpacing() * 3 + 12);
+  chooseSource_ = browseButton("chooseSource");
+  destination_ = new QLineEdit;
+  destination_->setObjectName(QStringLiteral("destination"));
+  chooseDestination_ = browseButton("chooseDestination");
+  go_ = new QPushButton(tr("&Go"));
+  go_->setObjectName(QStringLiteral("go"));
+  cancel_ = new QPushButton(tr("&Cancel"));
+  cancel_->setObjectName(QStringLiteral("cancel"));
+  cancel_->setEnabled(false);
+
+  results_ = new QTreeWidget;
+  results_->setObjectName(QStringLiteral("results"));
+  results_->setRootIsDecorated(false);
+  results_->setUniformRowHeights(true);
+  results_->setHeaderLabels(
+      {tr("Source Fax Files"), tr("Destination PDF Files"), tr("Results")});
+  results_->header()->setStretchLastSection(false);
+  results_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+  results_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+  results_->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+
+  progress_ = new QProgressBar;
+  progress_->setObjectName(QStringLiteral("progress"));
+  progress_->setRange(0, 1);
+  progress_->setValue(0);
+  progress_->setFormat(QStringLiteral("%v / %m"));
+  status_ = new QLabel(kInitialStatus);
+  status_->setObjectName(QStringLiteral("status"));
+  status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+  auto* fields = new QGridLayout;
+  auto* filterLabel = new QLabel(tr("File &filter"));
+  filterLabel->setBuddy(filter_);
+  fields->addWidget(filterLabel, 0, 0);
+  fields->addWidget(filter_, 0, 1);
+  fields->addWidget(new QLabel(tr("Source")), 1, 0, Qt::AlignTop);
+  fields->addWidget(source_, 1, 1);
+  fields->addWidget(chooseSource_, 1, 2, Qt::AlignTop);
+  fields->addWidget(new QLabel(tr("Destniation")), 2, 0);
+  fields->addWidget(destination_, 2, 1);
+  fields->addWidget(chooseDestination_, 2, 2);
+  fields->setColumnStretch(1, 1);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(go_);
+  buttons->addWidget(cancel_);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(fields);
+  layout->addLayout(buttons);
+  layout->addWidget(results_, 1);
+  layout->addWidget(progress_);
+  layout->addWidget(status_);
+
+  connect(filter_, &QLineEdit::editingFinished, this,
+          [this] { job_.filter = bytes(filter_->text()); });
+  connect(chooseSource_, &QPushButton::clicked, this, &ConvertPage::chooseSource);
+  connect(chooseDestination_, &QPushButton::clicked, this, &ConvertPage::chooseDestination);
+  connect(go_, &QPushButton::clicked, this, &ConvertPage::go);
+  connect(cancel_, &QPushButton::clicked, this, &ConvertPage::cancel);
+
+  // The worker's reports arrive queued, on this page's thread.
+  connect(worker_, &ConvertWorker::fileStarted, this, &ConvertPage::fileStarted,
+          Qt::QueuedConnection);
+  connect(worker_, &ConvertWorker::fileDone, this, &ConvertPage::fileDone, Qt::QueuedConnection);
+  connect(worker_, &ConvertWorker::runFinished, this, &ConvertPage::runFinished,
+          Qt::QueuedConnection);
+  connect(worker_, &ConvertWorker::saveDirFailed, this, &ConvertPage::saveDirFailed,
+          Qt::QueuedConnection);
+}
+
+ConvertPage::~ConvertPage() {
+  // A conversion still running finishes its file and stops; its reports are no longer wanted.
+  worker_->disconnect(this);
+  delete worker_;
+  if (waitCursor_) QApplication::restoreOverrideCursor();
+}
+
+void ConvertPage::chooseSource() {
+  job_.filter = bytes(filter_->text());
+  if (options_.sourceMode == 1) {
+    const ChosenFiles chosen = dialogs_.chooseFiles(this, filter_->text());
+    if (chosen.names.isEmpty()) return;
+    job_.fileList.clear();
+    sourceDirectory_ = chosen.directory;
+    if (chosen.names.size() == 1) {
+      source_->setPlainText(chosen.directory + QLatin1Char(platform::kPathSeparator) +
+                            chosen.names.front());
+    } else {
+      source_->setPlainText(chosen.directory + QLatin1Char(' ') +
+                            chosen.names.join(QLatin1Char(' ')));
+    }
+    for (const QString& name : chosen.names) job_.fileList.push_back(bytes(name));
+    job_.sourcePath = bytes(sourceDirectory_);
+  } else {
+    const QString directory = dialogs_.chooseDirectory(this);
+    if (directory.isEmpty()) return;
+    sourceDirectory_ = directory;
+    source_->setPlainText(directory);
+    job_.fileList.clear();
+    job_.sourcePath = bytes(directory);
+    collectFiles(job_, job_.sourcePath, options_.includeSubdirectories != 0);
+  }
+  // An empty list keeps a range of one, so the bar shows an empty run rather than a busy one.
+  const int count = static_cast<int>(job_.fileList.size());
+  progress_->setRange(0, count > 0 ? count : 1);
+  progress_->setValue(0);
+}
+
+void ConvertPage::chooseDestination() {
+  const QString directory = dialogs_.chooseDirectory(this);
+  if (!directory.isEmpty()) destination_->setText(directory);
+}
+
+void ConvertPage::go() {
+  if (running_ || stopping_) return;
+  job_.filter = bytes(filter_->text());
+  if (sourceDirectory_.isEmpty()) {
+    dialogs_.warning(this, tr("Warning"),
+                     tr("Select Source Dir,\nwhere your fax files to be converted should be"));
+    return;
+  }
+  const QString destination = destination_->text();
+  if (destination.isEmpty()) {
+    dialogs_.warning(this, tr("Warning"),
+                     tr("Select Save Dir,\nwhere your converted tif files should be"));
+    return;
+  }
+
+  setInputsEnabled(false);
+  cancel_->setEnabled(true);
+  progress_->setValue(0);
+  results_->clear();
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  waitCursor_ = true;
+  running_ = true;
+
+  RunRequest request;
+  request.job = job_;
+  request.sourceDirectory = bytes(sourceDirectory_);
+  request.destinationDirectory = bytes(destination);
+  request.keepHierarchy = options_.keepHierarchy;
+  request.keepSourceExtension = options_.keepSourceExtension;
+  request.keepFileTime = options_.keepFileTime;
+  worker_->start(++runId_, std::move(request));
+}
+
+void ConvertPage::cancel() {
+  if (!running_) return;
+  worker_->requestStop();
+  if (worker_->waitFinished(kCancelWait)) {
+    job_.logText = worker_->lastReport();
+    restore();
+    return;
+  }
+  // The worker is still inside a file and stops before the next one. Until it has ended, Go
+  // stays disabled: the working files are shared and two runs must never convert at once.
+  stopping_ = true;
+  cancel_->setEnabled(false);
+}
+
+void ConvertPage::fileStarted(int runId, int row, const QString& source) {
+  if (runId != runId_) return;
+  status_->setText(tr("Doing: %1").arg(source));
+  auto* item = new QTreeWidgetItem(QStringList{source, QString(), QString()});
+  results_->insertTopLevelItem(row, item);
+}
+
+void ConvertPage::fileDone(int runId, int row, const QString& destination,
+                           const QString& result) {
+  if (runId != runId_) return;
+  if (QTreeWidgetItem* item = results_->topLevelItem(row)) {
+    item->setText(1, destination);
+    item->setText(2, result);
+  }
+  progress_->setValue(progress_->value() + 1);
+}
+
+void ConvertPage::runFinished(int runId, int converted) {
+  if (runId != runId_) return;
+  status_->setText(tr("Done. %1 FAX files converted").arg(converted));
+  if (worker_->waitFinished(kCancelWait)) job_.logText = worker_->lastReport();
+  if (running_) restore();
+}
+
+void ConvertPage::saveDirFailed(int runId) {
+  if (runId != runId_) return;
+  dialogs_.error(this, tr("Error"), tr("Error Save Dir"));
+}
+
+void ConvertPage::setInputsEnabled(bool enabled) {
+  go_->setEnabled(enabled);
+  chooseSource_->setEnabled(enabled);
+  chooseDestination_->setEnabled(enabled);
+  source_->setEnabled(enabled);
+  destination_->setEnabled(enabled);
+}
+
+void ConvertPage::restore() {
+  if (waitCursor_) {
+    QApplication::restoreOverrideCursor();
+    waitCursor_ = false;
+  }
+  setInputsEnabled(true);
+  cancel_->setEnabled(false);
+  running_ = false;
+  stopping_ = false;
+  emit runEnded();
+}
+
+}  // namespace tarnwell::ui

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include "app/ConversionJob.h"
+#include "app/FileConversion.h"
+#include "ui/OptionsPage.h"
+#include "ui/SharedSettings.h"
+
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QLabel;
+class QTreeWidget;
+
+namespace tarnwell::ui {
+
+class ConvertWorker;
+class Dialogs;
+
+// The Convert page: the user picks a source directory or files, a destination directory and a
+// filter, presses Go, and a worker converts the listed files one by one into a three-column
+// list with a progress bar; the run's report goes to a time-stamped log file.
+class ConvertPage : public QWidget {
+  Q_OBJECT
+ public:
+  ConvertPage(SharedSettings& settings, const WorkingPaths& paths, const ConversionStages& stages,
+              Dialogs& dialogs, QWidget* parent = nullptr);
+  ~ConvertPage() override;
+
+  // The Options page's five values, copied in when the user returns to this page.
+  void setOptions(const SourceOptions& options) { options_ = options; }
+  bool isRunning() const { return running_; }
+  // The page's job: its file list, filter and, after a run, the run's report.
+  const ConversionJob& job() const { return job_; }
+
+  void chooseSource();
+  void chooseDestination();
+  void go();
+  void cancel();
+
+ signals:
+  // A run has ended and its controls are restored.
+  void runEnded();
+
+ private:
+  void fileStarted(int runId, int row, const QString& source);
+  void fileDone(int runId, int row, const QString& destination, const QString& result);
+  void runFinished(int runId, int converted);
+  void saveDirFailed(int runId);
+  // Enables or disables the controls that feed a run.
+  void setInputsEnabled(bool enabled);
+  // Back to idle: normal cursor, inputs enabled, Cancel disabled.
+  void restore();
+
+  SharedSettings& settings_;
+  Dialogs& dialogs_;
+  ConvertWorker* worker_;
+  ConversionJob job_;
+  SourceOptions options_;
+  QString sourceDirectory_;  // set only by choosing a source
+  bool running_ = false;
+  bool waitCursor_ = false;
+  bool stopping_ = false;  // Cancel's wait ended before the worker did
+  int runId_ = 0;
+
+  QLineEdit* filter_;
+  QPlainTextEdit* source_;
+  QPushButton* chooseSource_;
+  QLineEdit* destination_;
+  QPushButton* chooseDestination_;
+  QPushButton* go_;
+  QPushButton* cancel_;
+  QTreeWidget* results_;
+  QProgressBar* progress_;
+  QLabel* status_;
+};
+
+}  // namespace tarnwell::ui

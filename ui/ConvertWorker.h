@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "app/ConversionJob.h"
+#include "app/FileConversion.h"
+#include "ui/SharedSettings.h"
+
+namespace tarnwell::ui {
+
+// What one run of the Convert page converts: a copy of the page's job (its file list, copy
+// options and flags) and the page's directories and naming choices.
+struct RunRequest {
+  ConversionJob job;
+  std::string sourceDirectory;
+  std::string destinationDirectory;
+  int keepHierarchy = 0;
+  int keepSourceExtension = 0;
+  int keepFileTime = 0;
+};
+
+// The Convert page's worker: converts the listed files one by one on a thread of its own and
+// reports every step through signals, which the page receives queued on its own thread. It
+// never touches a widget. Every signal carries the run's number, so the page can tell a late
+// report of an earlier run from the current one.
+class ConvertWorker : public QObject {
+  Q_OBJECT
+ public:
+  ConvertWorker(SharedSettings& settings, const WorkingPaths& paths,
+                const ConversionStages& stages, QObject* parent = nullptr);
+  // Asks a running conversion to stop and waits for its thread to end.
+  ~ConvertWorker() override;
+
+  // Starts a run. An earlier run is stopped first and waited for until its thread has really
+  // ended, so two runs never convert at once.
+  void start(int runId, RunRequest request);
+  // Asks the run to stop before its next file.
+  void requestStop() { stopRequested_ = true; }
+  // Waits up to the time-out for the thread to end; true when no thread is left.
+  bool waitFinished(std::chrono::milliseconds timeout);
+  // True while a thread exists that has not been waited for.
+  bool hasThread() const { return thread_.joinable(); }
+  // The report of the last run that ended (only valid once waitFinished returned true).
+  const std::string& lastReport() const { return report_; }
+
+ signals:
+  void saveDirFailed(int runId);
+  void fileStarted(int runId, int row, const QString& source);
+  void fileDone(int runId, int row, const QString& destination, const QString& result);
+  void runFinished(int runId, int converted);
+
+ private:
+  void run(int runId, RunRequest request);
+  void markEnded();
+
+  SharedSettings& settings_;
+  const WorkingPaths& paths_;
+  const ConversionStages& stages_;
+  std::thread thread_;
+  std::atomic<bool> stopRequested_{false};
+  std::mutex mutex_;
+  std::condition_variable endedChanged_;
+  bool ended_ = true;
+  std::string report_;     // written by the thread, read after it has been joined
+  std::string runReport_;  // the thread's report of the run in progress
+};
+
+// "Already PDF!": the last three characters of the path are "pdf" in any letter case.
+bool endsWithPdf(const std::string& path);
+
+}  // namespace tarnwell::ui

@@ -1,0 +1,93 @@
+#include "ui/MainWindow.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "platform/Platform.h"
+#include "ui/AboutBox.h"
+#include "ui/ConvertPage.h"
+#include "ui/Dialogs.h"
+#include "ui/OptionsPage.h"
+#include "ui/SettingsPage.h"
+#include "ui/Theme.h"
+
+namespace tarnwell::ui {
+
+std::string helpFilePath(const std::string& programPath) {
+  const auto lastSep = programPath.rfind(platform::kPathSeparator);
+  const std::size_t nameStart = lastSep == std::string::npos ? 0 : lastSep + 1;
+  const auto dot = programPath.rfind('.');
+  std::string path = programPath;
+  if (dot != std::string::npos && dot >= nameStart) path.erase(dot);
+  return path + ".chm";
+}
+
+MainWindow::MainWindow(const ConversionSettings& settings, const WorkingPaths& paths,
+                       const ConversionStages& stages, Dialogs& dialogs, QWidget* parent)
+    : QWidget(parent), settings_(settings), paths_(paths), dialogs_(dialogs) {
+  setObjectName(QStringLiteral("mainWindow"));
+  setWindowTitle(QStringLiteral("Tarnwell"));
+  setWindowIcon(programIcon());
+  applyColours(this, kWindowBackground, kWindowEditBackground);
+
+  tabs_ = new QTabWidget;
+  tabs_->setObjectName(QStringLiteral("tabs"));
+  tabs_->setIconSize(QSize(18, 18));
+  convert_ = new ConvertPage(settings_, paths, stages, dialogs);
+  options_ = new OptionsPage;
+  settingsPage_ = new SettingsPage(settings_, dialogs);
+  tabs_->addTab(convert_, tabIcon(0), tr("Convert"));
+  tabs_->addTab(options_, tabIcon(1), tr("Options"));
+  tabs_->addTab(settingsPage_, tabIcon(2), tr("Settings"));
+  tabs_->setCurrentIndex(0);
+
+  auto* help = new QPushButton(tr("&Help"));
+  help->setObjectName(QStringLiteral("help"));
+  auto* about = new QPushButton(tr("&About"));
+  about->setObjectName(QStringLiteral("about"));
+  auto* buttons = new QVBoxLayout;
+  buttons->addSpacing(tabs_->tabBar()->sizeHint().height());
+  buttons->addWidget(help);
+  buttons->addWidget(about);
+  buttons->addStretch(1);
+
+  auto* layout = new QHBoxLayout(this);
+  layout->addWidget(tabs_, 1);
+  layout->addLayout(buttons);
+
+  connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::tabChanged);
+  connect(help, &QPushButton::clicked, this, &MainWindow::showHelp);
+  connect(about, &QPushButton::clicked, this, &MainWindow::showAbout);
+
+  // The window opens at a size of the original dialog's proportions, which is also the smallest
+  // it can be made.
+  resize(QSize(760, 480).expandedTo(sizeHint()));
+  setMinimumSize(size());
+}
+
+MainWindow::~MainWindow() { delete tabs_; }
+
+void MainWindow::tabChanged(int index) {
+  if (index != 0) return;
+  convert_->setOptions(options_->apply());
+  settingsPage_->apply();
+}
+
+void MainWindow::showHelp() {
+  const QString path = QFile::decodeName(QByteArray::fromStdString(helpFilePath(paths_.programPath)));
+  if (!QFileInfo(path).isFile()) return;  // no help file: nothing happens
+  (void)dialogs_.openUrl(QUrl::fromLocalFile(path));
+}
+
+void MainWindow::showAbout() {
+  AboutBox box(dialogs_, this);
+  box.exec();
+}
+
+}  // namespace tarnwell::ui

@@ -1,0 +1,186 @@
+#include "ui/SettingsPage.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include <climits>
+#include <cstdint>
+
+#include "ui/Dialogs.h"
+#include "ui/Theme.h"
+
+namespace tarnwell::ui {
+
+namespace {
+
+constexpr int kResolutionStep = 100;  // list index times this is the lines per inch
+
+QLineEdit* numberEdit(const char* name) {
+  auto* edit = new QLineEdit;
+  edit->setObjectName(QLatin1String(name));
+  edit->setMaximumWidth(90);
+  return edit;
+}
+
+QCheckBox* checkBox(const QString& text, const char* name) {
+  auto* box = new QCheckBox(text);
+  box->setObjectName(QLatin1String(name));
+  return box;
+}
+
+int listIndexFor(int verticalResolution) {
+  if (verticalResolution == 0) return 0;
+  if (verticalResolution < 200) return 1;
+  if (verticalResolution < 300) return 2;
+  if (verticalResolution < 400) return 3;
+  return 4;
+}
+
+}  // namespace
+
+bool parseSignedDecimal(const QString& text, int& value) {
+  const QString t = text.trimmed();
+  qsizetype i = 0;
+  const bool negative = i < t.size() && t[i] == QLatin1Char('-');
+  if (negative) ++i;
+  if (i == t.size()) return false;
+  long long n = 0;
+  for (; i < t.size(); ++i) {
+    const QChar c = t[i];
+    if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
+    n = n * 10 + (c.unicode() - '0');
+    if (n > static_cast<long long>(INT_MAX) + 1) return false;
+  }
+  if (negative) n = -n;
+  if (n > INT_MAX) return false;
+  value = static_cast<int>(n);
+  return true;
+}
+
+SettingsPage::SettingsPage(SharedSettings& settings, Dialogs& dialogs, QWidget* parent)
+    : QWidget(parent), settings_(settings), dialogs_(dialogs) {
+  setObjectName(QStringLiteral("settingsPage"));
+  applyColours(this, kPageBackground, kPageEditBackground);
+
+  auto* bitGroup = new QGroupBox(tr("Set Bit Order"));
+  auto* bitLayout = new QVBoxLayout(bitGroup);
+  const char* bitNames[3] = {"autoBitOrder", "highestBitFirst", "leastBitFirst"};
+  const QString bitTexts[3] = {tr("Auto bit order"), tr("Highest bit first"),
+                               tr("Least bit first")};
+  for (int i = 0; i < 3; ++i) {
+    bitOrder_[i] = new QRadioButton(bitTexts[i]);
+    bitOrder_[i]->setObjectName(QLatin1String(bitNames[i]));
+    bitLayout->addWidget(bitOrder_[i]);
+  }
+
+  auto* resolutionGroup = new QGroupBox(tr("Set Resolution"));
+  auto* resolutionLayout = new QFormLayout(resolutionGroup);
+  vertical_ = new QComboBox;
+  vertical_->setObjectName(QStringLiteral("vertical"));
+  vertical_->addItems({tr("Auto detect"), tr("Standard (3.85lines/mm)"), tr("Fine (7.7lines/mm)"),
+                       tr("SFine (11.55lines/mm)"), tr("High (15.4lines/mm)")});
+  resolutionLayout->addRow(tr("Vertical"), vertical_);
+
+  auto* advanced = new QGroupBox(tr("Advanced"));
+  auto* advancedLayout = new QGridLayout(advanced);
+  threshold_ = numberEdit("threshold");
+  flagNum_ = numberEdit("flagNum");
+  minWidth_ = numberEdit("minWidth");
+  rawFax_ = checkBox(tr("Raw Fax File"), "rawFax");
+  recountLines_ = checkBox(tr("Re-caculate Scan Lines"), "recountLines");
+  nonStandardWidth_ = checkBox(tr("Support none-standard width "), "nonStandardWidth");
+  advancedLayout->addWidget(new QLabel(tr("Threshold")), 0, 0);
+  advancedLayout->addWidget(threshold_, 0, 1);
+  advancedLayout->addWidget(rawFax_, 0, 2);
+  advancedLayout->addWidget(new QLabel(tr("Flag Num")), 1, 0);
+  advancedLayout->addWidget(flagNum_, 1, 1);
+  advancedLayout->addWidget(recountLines_, 1, 2);
+  advancedLayout->addWidget(nonStandardWidth_, 2, 0, 1, 2);
+  auto* minWidthRow = new QHBoxLayout;
+  minWidthRow->addWidget(new QLabel(tr("Min Width")));
+  minWidthRow->addWidget(minWidth_);
+  minWidthRow->addStretch(1);
+  advancedLayout->addLayout(minWidthRow, 2, 2);
+  advancedLayout->setColumnStretch(2, 1);
+
+  auto* hint = new QLabel(
+      tr("These settings are useful to unknown fax convertion\nsuch as .g3,.g32d,.g4,.f01,..."));
+  hint->setObjectName(QStringLiteral("settingsHint"));
+
+  auto* top = new QHBoxLayout;
+  top->addWidget(bitGroup, 1);
+  top->addWidget(resolutionGroup, 1);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top);
+  layout->addWidget(advanced);
+  layout->addWidget(hint);
+  layout->addStretch(1);
+
+  connect(nonStandardWidth_, &QCheckBox::toggled, minWidth_, &QLineEdit::setEnabled);
+  load();
+}
+
+void SettingsPage::load() {
+  const ConversionSettings s = settings_.snapshot();
+  vertical_->setCurrentIndex(listIndexFor(s.verticalResolution));
+  values_.bitOrder = s.bitOrder;
+  values_.nonStandardWidth = s.nonStandardWidth;
+  values_.minWidth = s.minWidth;
+  values_.threshold = s.threshold;
+  values_.flagNum = s.flagNum;
+  values_.rawFax = s.rawFax;
+  values_.recountLines = s.recountLines;
+
+  for (int i = 0; i < 3; ++i) bitOrder_[i]->setChecked(values_.bitOrder == i);
+  nonStandardWidth_->setChecked(values_.nonStandardWidth != 0);
+  minWidth_->setText(QString::number(values_.minWidth));
+  threshold_->setText(QString::number(values_.threshold));
+  flagNum_->setText(QString::number(values_.flagNum));
+  rawFax_->setChecked(values_.rawFax != 0);
+  recountLines_->setChecked(values_.recountLines != 0);
+  minWidth_->setEnabled(nonStandardWidth_->isChecked());
+}
+
+bool SettingsPage::readNumber(QLineEdit* edit, int& value) {
+  if (parseSignedDecimal(edit->text(), value)) return true;
+  dialogs_.beep();
+  edit->setFocus(Qt::OtherFocusReason);
+  return false;
+}
+
+void SettingsPage::apply() {
+  bool read = readNumber(threshold_, values_.threshold);
+  if (!read) values_.threshold = 0;
+  if (read) read = readNumber(flagNum_, values_.flagNum) && readNumber(minWidth_, values_.minWidth);
+  if (read) {
+    values_.bitOrder = -1;
+    for (int i = 0; i < 3; ++i)
+      if (bitOrder_[i]->isChecked()) values_.bitOrder = i;
+    values_.nonStandardWidth = nonStandardWidth_->isChecked() ? 1 : 0;
+    values_.rawFax = rawFax_->isChecked() ? 1 : 0;
+    values_.recountLines = recountLines_->isChecked() ? 1 : 0;
+  }
+
+  // Every value is written, each keeping only what its field can hold.
+  ConversionSettings s = settings_.snapshot();
+  s.bitOrder = static_cast<uint8_t>(values_.bitOrder);
+  s.nonStandardWidth = static_cast<uint8_t>(values_.nonStandardWidth);
+  s.rawFax = static_cast<uint8_t>(values_.rawFax);
+  s.recountLines = static_cast<uint8_t>(values_.recountLines);
+  s.flagNum = static_cast<uint8_t>(values_.flagNum);
+  s.minWidth = static_cast<uint16_t>(values_.minWidth);
+  s.threshold = static_cast<uint16_t>(values_.threshold);
+  if (vertical_->currentIndex() >= 0)
+    s.verticalResolution = static_cast<uint16_t>(vertical_->currentIndex() * kResolutionStep);
+  settings_.store(s);
+}
+
+}  // namespace tarnwell::ui
