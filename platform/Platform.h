@@ -16,6 +16,9 @@ inline constexpr char kPathSeparator = '/';
 std::string programPath();
 // The system's temporary directory with a trailing separator.
 std::string tempDirectory();
+// The directory named by TARNWELL_WORKDIR, with a trailing separator, when the variable names
+// an existing directory; empty otherwise (the working files then keep their usual places).
+std::string ownWorkDirectory();
 
 bool isDirectory(const std::string& path);
 bool isRegularFile(const std::string& path);
