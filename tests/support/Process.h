@@ -25,6 +25,7 @@ struct ProgramRun {
   std::string program;     // empty: the built program (TARNWELL_PROGRAM)
   std::string workingDir;  // empty: the test's own working directory
   std::string tmpDir;      // the program's private TMPDIR (working files, scratch TIFFs); required
+  std::vector<std::string> environment;  // further NAME=value settings (HOME, XDG_STATE_HOME...)
 };
 // Runs the program with the argument text (split at blanks by the shell), without a display,
 // capturing standard output and standard error apart.
