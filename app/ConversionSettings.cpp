@@ -32,6 +32,13 @@ WorkingPaths makeWorkingPaths(const std::string& programPath, const std::string&
   return p;
 }
 
+void chooseLogDirectory(WorkingPaths& paths, bool besideProgramExists,
+                        const std::string& stateDirectory) {
+  if (besideProgramExists || stateDirectory.empty()) return;
+  paths.logDirectory = stateDirectory + kSep + "tarnwell" + kSep;
+  paths.makeLogDirectory = true;
+}
+
 ConversionSettings defaultSettings(const WorkingPaths& paths) {
   ConversionSettings s;
   s.workFilePath = paths.workFilePath;
@@ -54,6 +61,8 @@ void initialiseProcessState() {
   const std::string program = platform::programPath();
   processPaths() = makeWorkingPaths(program, platform::tempDirectory(),
                                     platform::isWritableDirectory(cutAtLastSeparator(program)));
+  chooseLogDirectory(processPaths(), platform::isDirectory(processPaths().logDirectory),
+                     platform::userStateDirectory());
   processSettings() = defaultSettings(processPaths());
 }
 

@@ -25,4 +25,16 @@ int convertFileList(ConversionJob& job);
 int convertFileList(ConversionJob& job, const ConversionSettings& settings,
                     const WorkingPaths& paths, const ConversionStages& stages);
 
+// How the listed files of a directory run ended.
+struct BatchTally {
+  int converted = 0;
+  int alreadyPdf = 0;
+  int failed = 0;
+};
+
+// Converts and reports exactly as convertFileList does and tells how the files ended; nothing
+// happens when destinationPath is empty.
+BatchTally convertListedFiles(ConversionJob& job, const ConversionSettings& settings,
+                              const WorkingPaths& paths, const ConversionStages& stages);
+
 }  // namespace tarnwell

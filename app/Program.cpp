@@ -16,6 +16,12 @@ namespace tarnwell {
 
 namespace {
 
+#ifdef TARNWELL_VERSION
+constexpr const char* kProgramVersion = TARNWELL_VERSION;
+#else
+constexpr const char* kProgramVersion = "unknown";
+#endif
+
 // Removes the per-process working files however runProgram is left.
 class WorkingFileCleanup {
  public:
@@ -28,45 +34,71 @@ int windowRoad(ConversionJob& job, const ProgramHooks& hooks) {
     return hooks.runWindow(job, processSettings(), processPaths());
   std::cerr << (display ? "tarnwell: built without its window, the window cannot be created\n"
                         : "tarnwell: no display available, the window cannot be created\n");
-  return 0;
+  return kExitIncomplete;
 }
 
-void commandLineRoad(ConversionJob& job, const ProgramHooks& hooks) {
+// Converts the request; true when every file converted or was already PDF.
+bool commandLineRoad(ConversionJob& job, const ProgramHooks& hooks) {
   std::string logName;
+  bool allConverted = true;
   if (job.mode == kModeDirectory) {
     std::cout << "Please Wait...\n" << std::flush;
     job.fileList.clear();
     collectFiles(job, job.sourcePath, job.includeSubdirectories != 0);
-    (void)convertFileList(job);
+    allConverted =
+        convertListedFiles(job, processSettings(), processPaths(), pipelineStages()).failed == 0;
   } else {
     job.logText = "\r\n\r\n";
-    (void)convertFile(job, job.sourcePath, job.destinationPath);
+    allConverted = convertFile(job, job.sourcePath, job.destinationPath);
     logName = kSingleFileLogName;
   }
   (void)writeLog(logName, job.logText);
-  if (job.quiet) return;
-  if (platform::hasDisplay() && hooks.showResultsBox && hooks.showResultsBox(job.logText)) return;
+  if (job.quiet) return allConverted;
+  if (platform::hasDisplay() && hooks.showResultsBox && hooks.showResultsBox(job.logText))
+    return allConverted;
   showResults(job.logText, std::cout);
+  return allConverted;
 }
 
 }  // namespace
 
-int runProgram(const std::string& commandLine, const ProgramHooks& hooks) {
+int runProgram(const std::vector<std::string>& arguments, const ProgramHooks& hooks) {
   try {
+    switch (findInfoRequest(arguments)) {
+      case InfoRequest::kHelp:
+        printHelp(std::cout);
+        return kExitSuccess;
+      case InfoRequest::kVersion:
+        std::cout << "tarnwell " << kProgramVersion << '\n' << std::flush;
+        return kExitSuccess;
+      case InfoRequest::kNone:
+        break;
+    }
     silenceTiffMessages();
     initialiseProcessState();
     WorkingFileCleanup cleanup;
     ConversionJob job;
     processSettings().splitPages = 0;
-    if (parseCommandLine(job, processSettings(), commandLine) != 0) return windowRoad(job, hooks);
-    commandLineRoad(job, hooks);
-    return 0;
+    if (parseArguments(job, processSettings(), arguments, std::cout) != 0)
+      return windowRoad(job, hooks);
+    return commandLineRoad(job, hooks) ? kExitSuccess : kExitFailure;
   } catch (const std::bad_alloc&) {
     std::cerr << "tarnwell: out of memory\n";
   } catch (const std::exception& e) {
     std::cerr << "tarnwell: " << e.what() << '\n';
   }
-  return 1;
+  return kExitFailure;
+}
+
+int runProgram(const std::string& commandLine, const ProgramHooks& hooks) {
+  return runProgram(commandLine.empty() ? std::vector<std::string>() : splitAtBlanks(commandLine),
+                    hooks);
+}
+
+std::vector<std::string> programArguments(int argc, const char* const* argv) {
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+  return arguments;
 }
 
 std::string argumentText(int argc, const char* const* argv) {

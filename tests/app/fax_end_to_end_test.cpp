@@ -36,7 +36,8 @@ int run(const std::string& command, const ScratchDir& dir, std::string* out = nu
 std::string convert(const ScratchDir& dir, const std::string& source, const std::string& pdf,
                     const std::string& options = "") {
   std::string report;
-  run("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM TMPDIR=" + quote(dir.path()) + " " +
+  run("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM TMPDIR=" + quote(dir.path()) +
+          " XDG_STATE_HOME=" + quote(dir.file("state")) + " " +
           quote(TARNWELL_PROGRAM) + " /f " + options + " " + quote(source) + " " + quote(pdf),
       dir, &report);
   return report;

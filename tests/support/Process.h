@@ -28,7 +28,8 @@ struct ProgramRun {
   std::vector<std::string> environment;  // further NAME=value settings (HOME, XDG_STATE_HOME...)
 };
 // Runs the program with the argument text (split at blanks by the shell), without a display,
-// capturing standard output and standard error apart.
+// capturing standard output and standard error apart. XDG_STATE_HOME is tmpDir + "/state"
+// unless the environment of the run sets it.
 CommandResult runProgram(const ProgramRun& how, const std::string& arguments);
 // The same with each argument quoted.
 CommandResult runProgram(const ProgramRun& how, const std::vector<std::string>& arguments);
