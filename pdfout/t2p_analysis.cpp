@@ -8,6 +8,7 @@
 #include "pdfout/t2p_colour_map.h"
 #include "pdfout/t2p_geometry.h"
 #include "pdfout/t2p_messages.h"
+#include "pdfout/tiff_photometric.h"
 
 namespace tarnwell {
 namespace {
@@ -150,7 +151,7 @@ bool readBasics(t2p_context& ctx, TIFF* input) {
     return false;
   }
   TIFFGetFieldDefaulted(input, TIFFTAG_FILLORDER, &ctx.fillOrder);
-  if (TIFFGetField(input, TIFFTAG_PHOTOMETRIC, &ctx.photometric) == 0) {
+  if (!tiff_read_photometric(input, ctx.photometric)) {
     t2pError("No support for %s with no photometric interpretation tag", name);
     return false;
   }

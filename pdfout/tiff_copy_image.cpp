@@ -5,6 +5,7 @@
 
 #include "pdfout/messages.h"
 #include "pdfout/tiff_copy_tags.h"
+#include "pdfout/tiff_photometric.h"
 
 namespace tarnwell {
 
@@ -39,7 +40,7 @@ uint16_t orientationFor(uint16_t orientation) {
 void copyPhotometric(TIFF* in, TIFF* out, const CopySettings& settings, uint16_t compression,
                      uint16_t samplesPerPixel) {
   uint16_t photometric = 0;
-  const bool hasPhotometric = TIFFGetField(in, TIFFTAG_PHOTOMETRIC, &photometric) != 0;
+  const bool hasPhotometric = tiff_read_photometric(in, photometric);
   if (compression == COMPRESSION_JPEG) {
     uint16_t inputCompression = COMPRESSION_NONE;
     TIFFGetField(in, TIFFTAG_COMPRESSION, &inputCompression);

@@ -4,6 +4,7 @@
 
 #include "faxin/decode/FaxDecoder.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <new>
 
@@ -40,6 +41,19 @@ bool skipWord(FaxBitReader& r) {
   }
   r.consume(16);
   return true;
+}
+
+// Consumes consecutive 1 bits, a window at a time.
+void skipOnes(FaxBitReader& r) {
+  for (;;) {
+    r.refill();
+    const int avail = r.available();
+    if (avail == 0) return;
+    const uint64_t zeros = ~r.window();
+    const int ones = std::min(zeros == 0 ? 64 : __builtin_clzll(zeros), avail);
+    r.consume(ones);
+    if (ones < avail) return;
+  }
 }
 
 int64_t loopWidth(const FaxLoopOptions& o) {
@@ -167,6 +181,7 @@ int runT6(FaxBitReader& reader, const FaxLoopOptions& options, FaxRowSink& sink)
     };
     if (options.findFirstMarker && !resync()) return 0;
     for (;;) {
+      if (options.skipBlankCopies && ref.count() == 0) skipOnes(reader);
       const RowResult res = decodeRow2D<true>(reader, width, ref.data(), ref.count(), cur);
       const FaxSinkAction action = sink.row(makeView(res, true, cur, reader));
       if (action == FaxSinkAction::kStop || res.end == FaxRowEnd::kDataEnd) return errors;

@@ -110,6 +110,9 @@ struct FaxLoopOptions {
   bool skipWords = false;        // row-complete: align and skip 16 bits at the start and per row
   int markerCount = 3;           // T.6: resynchronise on this many 0xFF bytes; 0: stop instead
   bool findFirstMarker = false;  // T.6: search the first marker before decoding
+  // T.6: while the reference row is blank, pass over 1 bits without reporting them (each is a
+  // blank row coded against the blank reference row, which tells a width probe nothing).
+  bool skipBlankCopies = false;
 };
 
 // Result of the loops: number of coding errors (invalid codes; two-dimensionally also rows of a

@@ -21,8 +21,8 @@ struct WidthRun {
 };
 
 // Standard widths: a standard-width row counts when it repeats the last width, otherwise starts
-// a new count; any other row resynchronises; invalid codes and overlong rows clear the count
-// (the loop resynchronises after them by itself).
+// a new count; any other row resynchronises. An invalid code restarts the count at 1 (the width
+// being counted stays); an overlong row clears it. The loop resynchronises after both by itself.
 class StandardWidthSink final : public FaxRowSink {
  public:
   explicit StandardWidthSink(int required) { run_.required = required; }
@@ -38,6 +38,8 @@ class StandardWidthSink final : public FaxRowSink {
         }
         return run_.found() ? FaxSinkAction::kStop : FaxSinkAction::kContinue;
       case FaxRowEnd::kInvalid:
+        if (run_.width != 0) run_.count = 1;
+        return FaxSinkAction::kContinue;
       case FaxRowEnd::kTooLong:
         run_ = WidthRun{0, 0, run_.required};
         return FaxSinkAction::kContinue;
@@ -85,8 +87,16 @@ class MinimumWidthSink final : public FaxRowSink {
   WidthRun run_;
 };
 
+// A row without black: no colour change before its end.
+bool blankRow(const FaxRowView& row) {
+  return row.changes.empty() || row.changes.front() >= row.length;
+}
+
 // T.6 at one width: rows of exactly the width count; any other complete row resynchronises and
-// clears the count, as do invalid codes.
+// clears the count, as do invalid codes. A blank row coded against a blank reference row is a
+// single V0 code, which ends at the width whatever the width and whatever the bit order (eight
+// of them are a 0xFF byte): such rows are passed over without counting or clearing, so that the
+// decision rests on rows that carry black.
 class T6WidthSink final : public FaxRowSink {
  public:
   T6WidthSink(int required, int32_t width) : width_(width) { run_.required = required; }
@@ -94,6 +104,10 @@ class T6WidthSink final : public FaxRowSink {
     switch (row.end) {
       case FaxRowEnd::kComplete:
         if (row.length == width_) {
+          const bool blank = blankRow(row);
+          const bool copy = blank && referenceBlank_;
+          referenceBlank_ = blank;
+          if (copy) return FaxSinkAction::kContinue;
           ++run_.count;
           return run_.found() ? FaxSinkAction::kStop : FaxSinkAction::kContinue;
         }
@@ -102,11 +116,19 @@ class T6WidthSink final : public FaxRowSink {
       case FaxRowEnd::kInvalid:
         run_.count = 0;
         return FaxSinkAction::kContinue;
+      case FaxRowEnd::kEol:
+        // The loop starts again from a white reference row.
+        referenceBlank_ = true;
+        return FaxSinkAction::kContinue;
       default:
         return FaxSinkAction::kContinue;
     }
   }
-  void resynced(uint64_t bitPosition) override { markerBit_ = bitPosition; }
+  // Decoding restarts behind a marker, and after an invalid code or a row of another width.
+  void resynced(uint64_t bitPosition) override {
+    markerBit_ = bitPosition;
+    referenceBlank_ = true;
+  }
   const WidthRun& run() const { return run_; }
   uint64_t markerBit() const { return markerBit_; }
 
@@ -114,6 +136,7 @@ class T6WidthSink final : public FaxRowSink {
   int32_t width_;
   WidthRun run_;
   uint64_t markerBit_ = 0;
+  bool referenceBlank_ = true;
 };
 
 enum class Dimensions { kOne, kTwo };
@@ -187,6 +210,7 @@ int probeT6Width(FaxBitReader& reader, int32_t width, int required, int markerCo
   options.width = width;
   options.markerCount = markerCount;
   options.findFirstMarker = findFirstMarker && markerCount > 0;
+  options.skipBlankCopies = true;
   const int result = runT6(reader, options, sink);
   reader.seekBit(0);
   if (markerBit != nullptr) *markerBit = sink.markerBit();

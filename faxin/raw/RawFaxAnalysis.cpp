@@ -67,19 +67,29 @@ class RowPainter {
 class MeasureSink : public FaxRowSink {
  public:
   MeasureSink(RawFaxRecorder& recorder, int32_t width) : recorder_(recorder), painter_(width), width_(width) {}
-  void setPendingStart(uint64_t start) { pending_ = start; }
+  void setPendingStart(uint64_t start) {
+    pending_ = start;
+    fresh_ = true;
+  }
 
  protected:
   ~MeasureSink() = default;
   bool exact(const FaxRowView& v) const { return v.length == width_; }
-  void keep(const FaxRowView& v, uint64_t end) {
+  // Records a good row; false when the recorder takes no more rows of this run (the row is
+  // dropped). mayOpen: the row can begin a segment of its own.
+  bool keep(const FaxRowView& v, uint64_t end, bool mayOpen = true) {
+    if (!recorder_.makeRoom(mayOpen)) return false;
     recorder_.addRow(painter_.paint(v.changes), pending_, end);
+    return true;
   }
+  // After the last row the recorder takes, decoding further is wasted work.
+  FaxSinkAction goOn() const { return recorder_.full() ? FaxSinkAction::kStop : FaxSinkAction::kContinue; }
 
   RawFaxRecorder& recorder_;
   RowPainter painter_;
   int32_t width_;
   uint64_t pending_ = 0;
+  bool fresh_ = true;  // no row decoded since decoding (re)started on a white reference row
 };
 
 // T.4 one-dimensional: every row runs from one EOL to the next.
@@ -97,7 +107,7 @@ class OneDimensionalSink final : public MeasureSink {
         }
         // This EOL opens the next row; a segment begun there starts at its first bit.
         pending_ = before(v.bitPosition, kEolBits);
-        return FaxSinkAction::kContinue;
+        return goOn();
       case FaxRowEnd::kInvalid:
         // A row completed before the invalid code is still good.
         if (exact(v)) keep(v, v.codeEndBit);
@@ -129,8 +139,12 @@ class TwoDimensionalSink final : public MeasureSink {
           // A two-dimensional row cannot open a segment: its reference row would be missing
           // from the page.
           if (!recorder_.segmentOpen() && v.twoDimensional) return FaxSinkAction::kResync;
-          keep(v, before(v.bitPosition, kEolBits));
-          return FaxSinkAction::kContinue;
+          if (!keep(v, before(v.bitPosition, kEolBits), !v.twoDimensional)) {
+            return recorder_.full() ? FaxSinkAction::kStop : FaxSinkAction::kResync;
+          }
+          // The EOL just read opens the next row; a segment begun there starts at its first bit.
+          pending_ = before(v.bitPosition, kEolBits);
+          return goOn();
         }
         // An EOL at once (end of page) ends the run of rows as well as a row of a wrong length.
         recorder_.closeSegment();
@@ -155,7 +169,10 @@ class TwoDimensionalSink final : public MeasureSink {
 class GroupFourSink final : public MeasureSink {
  public:
   using MeasureSink::MeasureSink;
-  void resynced(uint64_t position) override { pending_ = position; }
+  void resynced(uint64_t position) override {
+    pending_ = position;
+    fresh_ = true;
+  }
   bool takeEol(uint64_t& end) {
     const bool seen = sawEol_;
     end = eolEnd_;
@@ -166,8 +183,11 @@ class GroupFourSink final : public MeasureSink {
     switch (v.end) {
       case FaxRowEnd::kComplete:
         if (exact(v)) {
-          keep(v, v.bitPosition);
-          return FaxSinkAction::kContinue;
+          // Only the first row behind a white reference row can begin a segment; once a run of
+          // rows has filled its segment, its later rows are decoded but not recorded.
+          keep(v, v.bitPosition, fresh_);
+          fresh_ = false;
+          return goOn();
         }
         // A row running past the width is as broken as an invalid code.
         recorder_.closeSegment();

@@ -15,6 +15,15 @@ namespace {
 // widths found by the probes stay well below this).
 constexpr int32_t kMaxWidth = 1 << 17;
 
+// The resolution step (100, 200, 300 or 400 lines per inch) whose page length rowsPerPageFor
+// gives for a resolution.
+uint16_t lengthResolution(uint32_t yResolution) {
+  if (yResolution <= 100) return 100;
+  if (yResolution <= 200) return 200;
+  if (yResolution <= 300) return 300;
+  return 400;
+}
+
 bool plausibleHeader(const FaxPage& page) {
   return page.width > 0 && page.width <= kMaxWidth && page.bytesPerRow == (page.width + 7) / 8 &&
          page.rows >= 0;
@@ -30,6 +39,7 @@ void RawFaxReader::configure(const EngineSettings& settings) {
   rawFax_ = settings.rawFax;
   totalRows_ = 0;
   rowsPerPage_ = 0;
+  pageYResolution_ = 0;
 }
 
 int RawFaxReader::analyse(uint8_t bitOrder, uint8_t nonStandardWidth) {
@@ -84,6 +94,7 @@ int RawFaxReader::readWorkHeader(FaxPage& page) const {
 
 void RawFaxReader::setPageLength(uint8_t pageSize, uint16_t yResolution) {
   rowsPerPage_ = rowsPerPageFor(pageSize, yResolution);
+  pageYResolution_ = lengthResolution(yResolution);
 }
 
 int RawFaxReader::countPages() {
@@ -133,13 +144,9 @@ int RawFaxReader::readPage(int index, FaxPage& page) {
   page = std::move(header);
   page.rows = index < 0 ? 0 : static_cast<int32_t>(rows);
   page.xResolution = std::max<uint16_t>(page.xResolution, 200);
-  switch (rowsPerPage_) {
-    case 1144: page.yResolution = 100; break;
-    case 2288: page.yResolution = 200; break;
-    case 3432: page.yResolution = 300; break;
-    case 4576: page.yResolution = 400; break;
-    default: break;
-  }
+  // The pages are as long as the resolution they were sized for (the estimate or the user's
+  // choice) makes them, at every paper width.
+  page.yResolution = pageYResolution_;
   const int filled = fillBitmapFromWork(static_cast<uint64_t>(before), rowsPerPage_, page);
   if (filled != 0) return filled;
   // Rows behind the last good row (a short last page) are white, not whatever follows in the file.

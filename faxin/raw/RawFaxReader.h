@@ -58,7 +58,8 @@ class RawFaxReader : public FaxReader {
   // cannot be opened; -11 when it is empty, short or inconsistent.
   int readWorkHeader(FaxPage& page) const;
 
-  // Rows per page from the paper class and the vertical resolution (lines per inch).
+  // Rows per page from the paper class and the vertical resolution (lines per inch); the pages
+  // described afterwards carry that resolution (as the step of 100 to 400 it falls in).
   void setPageLength(uint8_t pageSize, uint16_t yResolution);
   uint32_t rowsPerPage() const { return rowsPerPage_; }
   uint32_t totalRows() const { return totalRows_; }
@@ -93,6 +94,7 @@ class RawFaxReader : public FaxReader {
   uint8_t rawFax_ = 0;
   uint32_t totalRows_ = 0;
   uint32_t rowsPerPage_ = 0;
+  uint16_t pageYResolution_ = 0;  // the resolution rowsPerPage_ stands for
 
   // State of one writeAll call.
   RawSegmentIndex index_;

@@ -46,6 +46,8 @@ bool RawFaxRecorder::create(const std::string& workPath, const std::string& inde
   index_.bitOrder = bitOrder;
   index_.coding = coding;
   index_.paperClass = wc.pageSize;
+  maxSegmentRows_ = rowsPerPageFor(wc.pageSize, 400);
+  maxTotalRows_ = maxSegmentRows_ * static_cast<uint32_t>(kRawPageTableEntries);
 
   work_ = openFile(workPath, "wb");
   FileHandle index = openFile(indexPath, "wb");
@@ -63,10 +65,16 @@ void RawFaxRecorder::openSegment(uint64_t startAddress) {
   rows_ = 0;
 }
 
+bool RawFaxRecorder::makeRoom(bool mayOpen) {
+  if (full()) return false;
+  if (open_ && rows_ >= maxSegmentRows_) closeSegment();
+  return open_ || mayOpen;
+}
+
 void RawFaxRecorder::addRow(std::span<const uint8_t> row, uint64_t rowStartAddress,
                             uint64_t endAddress) {
+  if (full()) return;
   if (!open_) openSegment(rowStartAddress);
-  if (totalRows_ == std::numeric_limits<uint32_t>::max()) return;
   rowBuffer_.insert(rowBuffer_.end(), row.begin(), row.end());
   if (rowBuffer_.size() >= kRowBufferLimit) flushRows();
   ++rows_;

@@ -23,6 +23,13 @@ class RawFaxRecorder {
 
   // A segment begins at this bit address (ignored while one is open).
   void openSegment(uint64_t startAddress);
+  // Whether the next good row will be recorded. Rows are recorded up to what 1024 pages of the
+  // longest page the width's paper class can have (at 400 lines per inch) can hold, and a segment
+  // holds at most one such page: a full segment is closed here, and the row then opens a new one
+  // only when mayOpen (a row that can be decoded without the rows before it). A false answer
+  // leaves the row to be dropped unpainted.
+  bool makeRoom(bool mayOpen);
+  bool full() const { return totalRows_ >= maxTotalRows_; }
   bool segmentOpen() const { return open_; }
   // Appends a good row to the work file and to the open segment, whose end moves to endAddress.
   // A row with no open segment opens one at rowStartAddress first.
@@ -51,6 +58,8 @@ class RawFaxRecorder {
   uint64_t end_ = 0;
   uint32_t rows_ = 0;
   uint32_t totalRows_ = 0;
+  uint32_t maxSegmentRows_ = 0;
+  uint32_t maxTotalRows_ = 0;
 };
 
 }  // namespace tarnwell

@@ -31,7 +31,7 @@ struct TiffPageInfo {
   uint32_t length = 0;
   uint32_t bitsPerSample = 1;
   uint32_t compression = 1;
-  uint32_t photometric = 0;
+  uint32_t photometric = 0;  // no tag: min-is-white, the TIFF convention for fax data
   uint32_t fillOrder = 1;
   uint32_t orientation = 1;
   uint32_t resolutionUnit = 2;

@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "support/TestNames.h"
 
 #include <gtest/gtest.h>
 
@@ -70,7 +71,8 @@ INSTANTIATE_TEST_SUITE_P(
         Complete{"/f \"a\" b", 2, "\"a\"", "b", "*.*"},
         // Non-ASCII bytes pass through unchanged.
         Complete{"/f f\xC3\xA4x.g3 \xE2\x82\xAC/o.pdf", 2, "f\xC3\xA4x.g3", "\xE2\x82\xAC/o.pdf",
-                 "*.*"}));
+                 "*.*"}),
+    [](const auto& info) { return test::nameFrom(info.param.text); });
 
 TEST(CommandLine, OptionsInAnyCaseSetFlagsAndSettings) {
   Parsed p = parse("/F /Q /L /KE /I /KH /B=2 /V=3 /M=1 /RAW /RELINES a b");
@@ -109,7 +111,8 @@ INSTANTIATE_TEST_SUITE_P(Values, MinWidthOption,
                                          MinWidthCase{"/nw=", 0}, MinWidthCase{"/NW=1500x", 1500},
                                          MinWidthCase{"/nw=65537", 1},
                                          MinWidthCase{"/nw=-1", 65535},
-                                         MinWidthCase{"/nw=99999999999999999999", 65535}));
+                                         MinWidthCase{"/nw=99999999999999999999", 65535}),
+    [](const auto& info) { return test::nameFrom(info.param.option); });
 
 TEST(CommandLine, VerticalAndBitOrderValues) {
   const int expected[] = {0, 100, 200, 300, 400};
@@ -132,7 +135,8 @@ TEST_P(IncompleteRequest, PrintsUsage) {
 
 INSTANTIATE_TEST_SUITE_P(Texts, IncompleteRequest,
                          testing::Values("/m=3 /f a b", "/f a.g3", "/b=1 x", "a b", "/q /f",
-                                         "/v=5 /f a b", "/b=01 /f a b", "/ff a b", "/f"));
+                                         "/v=5 /f a b", "/b=01 /f a b", "/ff a b", "/f"),
+    [](const auto& info) { return test::nameFrom(info.param); });
 
 TEST(CommandLine, StoppedParseKeepsEarlierOptionsAndTheReset) {
   Parsed p = parse("/b=1 /raw x");

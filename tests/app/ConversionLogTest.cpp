@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "TempTree.h"
+#include "support/TempTree.h"
 
 namespace tarnwell {
 namespace {
@@ -52,7 +52,7 @@ TEST_F(WriteLog, EntriesAccumulate) {
   const std::string dir = tree.mkdir("log") + "/";
   EXPECT_EQ(writeLog(dir, "fileconv.log", "one", sampleTime()), 0);
   EXPECT_EQ(writeLog(dir, "fileconv.log", "two", sampleTime()), 0);
-  EXPECT_EQ(test::readAll(dir + "fileconv.log"),
+  EXPECT_EQ(test::readText(dir + "fileconv.log"),
             logEntryBytes(sampleTime(), "one") + logEntryBytes(sampleTime(), "two"));
 }
 
@@ -67,7 +67,7 @@ TEST_F(WriteLog, MissingDirectoryIsNeverCreated) {
   EXPECT_FALSE(fs::exists(tree.root() / "log"));
   tree.write("log", "a file");  // a file where the directory should be
   EXPECT_EQ(writeLog(tree.path("log/"), "fileconv.log", "r", sampleTime()), 0);
-  EXPECT_EQ(test::readAll(tree.path("log")), "a file");
+  EXPECT_EQ(test::readText(tree.path("log")), "a file");
 }
 
 TEST_F(WriteLog, UnwritableLogIsSkipped) {

@@ -7,7 +7,8 @@
 #include <filesystem>
 
 #include "FakeStages.h"
-#include "TempTree.h"
+#include "support/TempTree.h"
+#include "support/TestNames.h"
 
 namespace tarnwell {
 namespace {
@@ -52,7 +53,8 @@ INSTANTIATE_TEST_SUITE_P(
                     // A dot in a directory name does not start an extension.
                     NamingCase{"v1.2/noext", 0, 1, "out/v1.2/noext.pdf"},
                     NamingCase{"v1.2/noext", 0, 0, "out/noext.pdf"},
-                    NamingCase{".profile", 0, 0, "out/.profile.pdf"}));
+                    NamingCase{".profile", 0, 0, "out/.profile.pdf"}),
+    [](const auto& info) { return test::nameFrom(std::string(info.param.entry) + "_Ext" + std::to_string(info.param.keepExtension) + "_Tree" + std::to_string(info.param.keepHierarchy)); });
 
 TEST(Naming, DotInSourceDirectoryIsNoExtension) {
   ConversionJob job;

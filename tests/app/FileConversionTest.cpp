@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "FakeStages.h"
-#include "TempTree.h"
 #include "platform/Platform.h"
+#include "support/TempTree.h"
 
 namespace tarnwell {
 namespace {
@@ -147,14 +147,14 @@ TEST_F(ConvertFile, DestinationUnderAFileCannotBeMade) {
   EXPECT_EQ(job.logText,
             line(src, dst, "Failed to create save dir : " + blocker + "/sub\r\n"));
   EXPECT_TRUE(stages.calls.empty());
-  EXPECT_EQ(test::readAll(blocker), "I am a file");
+  EXPECT_EQ(test::readText(blocker), "I am a file");
 }
 
 TEST_F(ConvertFile, PdfOverItsOwnSourceIsRefused) {
   const std::string src = tree.write("a.tif", "precious");
   EXPECT_FALSE(convert(src, src));
   EXPECT_EQ(job.logText, line(src, src, "Failed : " + src + " - Error in converting to pdf\r\n"));
-  EXPECT_EQ(test::readAll(src), "precious");
+  EXPECT_EQ(test::readText(src), "precious");
 }
 
 TEST_F(ConvertFile, RelativePathsAndTheCurrentDirectoryStay) {

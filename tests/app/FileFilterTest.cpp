@@ -1,4 +1,5 @@
 #include "app/FileFilter.h"
+#include "support/TestNames.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +33,8 @@ INSTANTIATE_TEST_SUITE_P(
                     FilterCase{"abc", "abc.*", true}, FilterCase{"abc.d", "abc.*", true},
                     FilterCase{"abcd", "abc.*", false}, FilterCase{"a.b.c", "*.c", true},
                     FilterCase{"", "*", true}, FilterCase{"x", "", false},
-                    FilterCase{"report.pdf", "*.g3 *.fax", false}));
+                    FilterCase{"report.pdf", "*.g3 *.fax", false}),
+    [](const auto& info) { return test::nameFrom(std::string(info.param.name) + "_In_" + info.param.pattern); });
 
 TEST(Filter, HostilePatternEndsQuickly) {
   const std::string name(4000, 'a');

@@ -6,19 +6,17 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "TempTree.h"
 #include "platform/Platform.h"
+#include "support/PdfCheck.h"
+#include "support/Process.h"
+#include "support/TempTree.h"
 
 namespace tarnwell {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct RunResult {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
+using RunResult = test::CommandResult;
 
 // "Wed Jan 07 15:30:12 2009" followed by CR LF: letters, digits and separators in place.
 bool startsWithDateLine(const std::string& text) {
@@ -50,21 +48,12 @@ class ProgramRun : public testing::Test {
     tmp = tree.mkdir("tmp");
     tree.mkdir("bin/log");
     fs::copy_file(TARNWELL_PROGRAM, bin + "/tarnwell");
-    environment = "XDG_STATE_HOME='" + tree.path("state") + "'";
   }
 
-  // Runs the program with the argument text (split at blanks by the shell) in cwd.
+  // Runs the program copy with the argument text (split at blanks by the shell) in cwd.
   RunResult run(const std::string& args, const std::string& cwd = "") {
-    const std::string dir = cwd.empty() ? tree.path() : cwd;
-    const std::string cmd = "cd '" + dir + "' && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
-                            environment + " TMPDIR='" + tmp + "' '" + bin + "/tarnwell' " + args + " >'" + tree.path("stdout") +
-                            "' 2>'" + tree.path("stderr") + "'";
-    RunResult r;
-    const int status = std::system(cmd.c_str());
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = test::readAll(tree.path("stdout"));
-    r.err = test::readAll(tree.path("stderr"));
-    return r;
+    return test::runProgram({bin + "/tarnwell", cwd.empty() ? tree.path() : cwd, tmp, environment},
+                            args);
   }
 
   std::vector<std::string> logFiles() {
@@ -75,7 +64,7 @@ class ProgramRun : public testing::Test {
 
   test::TempTree tree;
   std::string bin, tmp;
-  std::string environment;  // given to env before TMPDIR
+  std::vector<std::string> environment;  // further NAME=value settings of the runs
 };
 
 TEST_F(ProgramRun, SingleFileWritesLogEntryAndNothingElseWhenQuiet) {
@@ -84,7 +73,7 @@ TEST_F(ProgramRun, SingleFileWritesLogEntryAndNothingElseWhenQuiet) {
   RunResult r = run("/q /f " + src + " " + dst);
   EXPECT_EQ(r.exitCode, 1);  // the file failed
   EXPECT_EQ(r.out, "");
-  const std::string log = test::readAll(bin + "/log/fileconv.log");
+  const std::string log = test::readText(bin + "/log/fileconv.log");
   EXPECT_TRUE(startsWithDateLine(log)) << log;
   const std::string rule = "\r\r\n--------------------------\r\r\n";
   EXPECT_TRUE(log.ends_with(rule + "\r\r\n\r\r\n" + src + " --> " + dst + " : Failed : " + src +
@@ -95,7 +84,7 @@ TEST_F(ProgramRun, SingleFileWritesLogEntryAndNothingElseWhenQuiet) {
 
   // A second run adds a second entry.
   run("/q /f " + src + " " + dst);
-  const std::string twice = test::readAll(bin + "/log/fileconv.log");
+  const std::string twice = test::readText(bin + "/log/fileconv.log");
   EXPECT_EQ(twice.size(), 2 * log.size());
 }
 
@@ -120,7 +109,7 @@ TEST_F(ProgramRun, DestinationUnderAFileIsReported) {
   tree.write("blocker", "keep");
   RunResult r = run("/f in/a.g3 blocker/a.pdf");
   EXPECT_EQ(r.out, "\r\n\r\nin/a.g3 --> blocker/a.pdf : Failed to create save dir : blocker\r\n");
-  EXPECT_EQ(test::readAll(tree.path("blocker")), "keep");
+  EXPECT_EQ(test::readText(tree.path("blocker")), "keep");
 }
 
 class DirectoryRun : public ProgramRun {
@@ -158,7 +147,7 @@ TEST_F(DirectoryRun, FlatRunReportsEveryListedFile) {
   const auto logs = logFiles();
   ASSERT_EQ(logs.size(), 1u);
   EXPECT_TRUE(isTimeStampedName(logs[0])) << logs[0];
-  EXPECT_NE(test::readAll(bin + "/log/" + logs[0]).find("Total converted FAX files: 0\r\r\n"),
+  EXPECT_NE(test::readText(bin + "/log/" + logs[0]).find("Total converted FAX files: 0\r\r\n"),
             std::string::npos);
 }
 
@@ -184,10 +173,10 @@ TEST_F(DirectoryRun, DestinationThatIsAFileFailsEachFile) {
   tree.write("out", "not a directory");
   RunResult r = run("/q /d src out");
   EXPECT_EQ(r.out, "Please Wait...\n");
-  const auto log = test::readAll(bin + "/log/" + logFiles().at(0));
+  const auto log = test::readText(bin + "/log/" + logFiles().at(0));
   EXPECT_NE(log.find("src/a.g3 --> out/a.pdf : Failed to create save dir : out\r\r\n"),
             std::string::npos);
-  EXPECT_EQ(test::readAll(tree.path("out")), "not a directory");
+  EXPECT_EQ(test::readText(tree.path("out")), "not a directory");
 }
 
 TEST_F(ProgramRun, IncompleteRequestTakesTheWindowRoad) {
@@ -217,12 +206,13 @@ TEST_F(ProgramRun, OptionAfterThePathsIsTheFilter) {
 
 TEST_F(ProgramRun, NoLogDirectoryAndNoHomeMeansNoLog) {
   fs::remove(bin + "/log");
-  environment = "-u HOME -u XDG_STATE_HOME";
+  environment = {"HOME=", "XDG_STATE_HOME="};  // empty: as good as unset
   fs::copy(TARNWELL_SOURCE_DIR "/samples/memo.g3", tree.path("a.g3"));
   RunResult r = run("/q /f a.g3 a.pdf");
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_TRUE(fs::exists(tree.path("a.pdf")));
   EXPECT_FALSE(fs::exists(bin + "/log"));
+  EXPECT_FALSE(fs::exists(tree.path("tmp/state")));
 }
 
 TEST_F(ProgramRun, ExitRemovesThreeWorkingFilesAndKeepsTwo) {
@@ -254,14 +244,13 @@ TEST_F(ProgramRun, SamplesBecomePdfs) {
   EXPECT_NE(r.out.find("in/memo.g3 --> out/memo.pdf : Success !\r\n"), std::string::npos);
   EXPECT_TRUE(r.out.ends_with("Total converted FAX files: 2\r\n")) << r.out;
   for (const char* pdf : {"out/letter.pdf", "out/memo.pdf"})
-    EXPECT_TRUE(test::readAll(tree.path(pdf)).starts_with("%PDF-")) << pdf;
+    EXPECT_TRUE(test::readText(tree.path(pdf)).starts_with("%PDF-")) << pdf;
   platform::FileTimes pdfTimes;
   ASSERT_TRUE(platform::getFileTimes(tree.path("out/memo.pdf"), pdfTimes));  // "/l"
   EXPECT_EQ(pdfTimes.modification.tv_sec, 1100000000);
   EXPECT_EQ(pdfTimes.modification.tv_nsec, 7);
-  if (std::system("qpdf --version >/dev/null 2>&1") == 0) {
-    for (const char* pdf : {"out/letter.pdf", "out/memo.pdf"})
-      EXPECT_EQ(std::system(("qpdf --check '" + tree.path(pdf) + "' >/dev/null").c_str()), 0);
+  if (test::haveTool("qpdf")) {
+    for (const char* pdf : {"out/letter.pdf", "out/memo.pdf"}) EXPECT_TRUE(test::qpdfCheck(tree.path(pdf)));
   }
 }
 
@@ -272,7 +261,7 @@ TEST_F(ProgramRun, SourceFilesAreNeverTouched) {
   const auto before = fs::last_write_time(src);
   run("/q /d /i src src");  // destination inside the source tree
   run("/q /f src/a.tif src/a.tif");
-  EXPECT_EQ(test::readAll(src), bytes);
+  EXPECT_EQ(test::readText(src), bytes);
   EXPECT_EQ(fs::last_write_time(src), before);
 }
 

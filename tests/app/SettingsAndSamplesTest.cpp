@@ -3,10 +3,11 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "TempTree.h"
 #include "app/ConversionSettings.h"
 #include "app/Program.h"
 #include "faxin/FormatClassifier.h"
+#include "support/Process.h"
+#include "support/TempTree.h"
 
 namespace tarnwell {
 namespace {
@@ -59,11 +60,11 @@ TEST(Samples, MatchTheGenerator) {
   const std::string generator = TARNWELL_BINARY_DIR "/tarnwell_make_samples";
   if (!std::filesystem::exists(generator)) GTEST_SKIP() << "generator not built";
   test::TempTree tree;
-  ASSERT_EQ(std::system(("'" + generator + "' '" + tree.path() + "'").c_str()), 0);
+  ASSERT_EQ(test::runCommand(test::shellQuote(generator) + " " + test::shellQuote(tree.path())).exitCode, 0);
   for (const char* name : {"letter.tif", "memo.g3"}) {
-    const std::string committed = test::readAll(TARNWELL_SOURCE_DIR "/samples/" + std::string(name));
+    const std::string committed = test::readText(TARNWELL_SOURCE_DIR "/samples/" + std::string(name));
     EXPECT_FALSE(committed.empty()) << name;
-    EXPECT_EQ(committed, test::readAll(tree.path(name))) << name;
+    EXPECT_EQ(committed, test::readText(tree.path(name))) << name;
   }
   EXPECT_EQ(classifyFile(TARNWELL_SOURCE_DIR "/samples/letter.tif"), fax_format::kTiff);
   EXPECT_EQ(classifyFile(TARNWELL_SOURCE_DIR "/samples/memo.g3"), fax_format::kRaw);

@@ -12,26 +12,20 @@
 
 #include "decoder_support.h"
 #include "faxin/decode/FaxDecoder.h"
+#include "support/LibtiffMessages.h"
+#include "support/LibtiffReader.h"
 
 namespace tarnwell {
 namespace {
-
-struct TiffCloser {
-  void operator()(TIFF* t) const {
-    if (t != nullptr) TIFFClose(t);
-  }
-};
 
 struct StripCheck {
   int compared = 0;      // strips compared with libtiff
   int decodedOnly = 0;   // strips libtiff itself does not decode cleanly
 };
 
-void silence(const char*, const char*, va_list) {}
-
 // Decodes every fax strip of every directory of one file; failures are reported with the path.
 void checkFile(const std::string& path, StripCheck& check) {
-  std::unique_ptr<TIFF, TiffCloser> tif(TIFFOpen(path.c_str(), "r"));
+  const test::TiffHandle tif = test::openTiff(path);
   if (!tif) return;
   TIFF* t = tif.get();
   do {
@@ -80,9 +74,8 @@ void checkFile(const std::string& path, StripCheck& check) {
       const int result = coding == 7 ? decodePageT6(raw, p, page) : decodePage(raw, p, page);
 
       std::vector<uint8_t> theirs(static_cast<std::size_t>(rows) * bpr);
-      TIFFErrorHandler old = TIFFSetErrorHandler(silence);
+      const test::TiffMessages silence;
       const tmsize_t got = TIFFReadEncodedStrip(t, s, theirs.data(), static_cast<tmsize_t>(theirs.size()));
-      TIFFSetErrorHandler(old);
       if (got != static_cast<tmsize_t>(theirs.size())) {
         ++check.decodedOnly;
         continue;

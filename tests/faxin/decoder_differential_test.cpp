@@ -42,7 +42,7 @@ int decodeOurs(const std::vector<uint8_t>& raw, Codec codec, int bitOrder, int w
 TEST_P(DecoderDifferential, MatchesSourceAndLibtiff) {
   const auto [codec, fillOrder, pattern, width] = GetParam();
   const int height = width > 3000 ? 17 : 33;
-  const test::TestPage source = test::makePage(pattern, width, height, 1234u + width);
+  const test::Bitmap source = test::makePage(pattern, width, height, 1234u + width);
   const test::Encoded enc = test::encodeWithLibtiff(source, codec, fillOrder);
   ASSERT_TRUE(enc.ok) << "libtiff could not encode the page";
 

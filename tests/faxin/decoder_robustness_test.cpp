@@ -79,7 +79,7 @@ class DecoderTruncated : public ::testing::TestWithParam<Codec> {};
 
 TEST_P(DecoderTruncated, KeepsEveryCompleteRowOfATruncatedPage) {
   const Codec codec = GetParam();
-  const test::TestPage source = test::makePage(test::Pattern::kRandomRuns, 300, 12, 5);
+  const test::Bitmap source = test::makePage(test::Pattern::kRandomRuns, 300, 12, 5);
   const test::Encoded enc = test::encodeWithLibtiff(source, codec, 1);
   ASSERT_TRUE(enc.ok);
   const int coding = test::codecCoding(codec);
@@ -89,12 +89,12 @@ TEST_P(DecoderTruncated, KeepsEveryCompleteRowOfATruncatedPage) {
     FaxDecodeParams p;
     p.coding = static_cast<uint8_t>(coding);
     p.width = source.width;
-    p.rowLimit = source.height;
+    p.rowLimit = static_cast<int>(source.rows);
     p.photometric = 1;
     FaxPage page;
     const int result = coding == 7 ? decodePageT6(part, p, page) : decodePage(part, p, page);
     EXPECT_GE(result, kFaxDecodeFailed);
-    expectConsistent(page, source.height);
+    expectConsistent(page, static_cast<int>(source.rows));
     // Rows only come with more data, and every row decoded is the source's row.
     EXPECT_GE(page.rows, previousRows) << "cut " << cut;
     previousRows = page.rows;
@@ -104,12 +104,12 @@ TEST_P(DecoderTruncated, KeepsEveryCompleteRowOfATruncatedPage) {
           << "cut " << cut << " row " << y;
     }
   }
-  EXPECT_EQ(previousRows, source.height);
+  EXPECT_EQ(previousRows, static_cast<int>(source.rows));
 }
 
 TEST_P(DecoderTruncated, FlippedBitsNeverBreakTheLimits) {
   const Codec codec = GetParam();
-  const test::TestPage source = test::makePage(test::Pattern::kText, 400, 40, 8);
+  const test::Bitmap source = test::makePage(test::Pattern::kText, 400, 40, 8);
   const test::Encoded enc = test::encodeWithLibtiff(source, codec, 2);
   ASSERT_TRUE(enc.ok);
   std::mt19937 rng(3);

@@ -1,62 +1,27 @@
 #pragma once
 
-// Test helpers for the fax decoder tests: bilevel pages generated in code, libtiff as an
-// independent Group 3 / Group 4 encoder and decoder, and a bit writer for hand-built streams.
+// The fax coding code our decoder reports for each libtiff codec of the test kit.
 
 #include <cstdint>
-#include <string>
-#include <string_view>
-#include <vector>
+
+#include "faxin/FaxPage.h"
+#include "support/BitWriter.h"
+#include "support/Bitmap.h"
+#include "support/LibtiffWriter.h"
 
 namespace tarnwell::test {
 
-// A bilevel page, 1 bits black, rows padded to whole bytes, padding bits 0.
-struct TestPage {
-  int width = 0;
-  int height = 0;
-  std::vector<uint8_t> bits;
-  int bytesPerRow() const { return (width + 7) / 8; }
-  bool black(int x, int y) const;
-  void setBlack(int x, int y);
-};
-
-enum class Pattern {
-  kText, kRandomRuns, kAllWhite, kAllBlack, kStripes, kCheckerboard, kLongRuns,
-  kFramedText,  // text inside a one-pixel black frame: rows reach both page edges
-};
-const char* patternName(Pattern p);
-TestPage makePage(Pattern pattern, int width, int height, uint32_t seed);
-
-// The libtiff codecs the tests compare against.
-enum class Codec { kMH, kMHWord, kG3OneD, kG3OneDFill, kG3TwoD, kG3TwoDFill, kG4 };
-const char* codecName(Codec c);
-uint8_t codecCoding(Codec c);  // our FaxCoding code for the codec's data
-
-struct Encoded {
-  bool ok = false;
-  std::vector<uint8_t> raw;      // the strip as stored (fill order applied)
-  std::vector<uint8_t> decoded;  // libtiff's own decode of the strip (1 bits black)
-  bool decodedOk = false;        // libtiff decoded the strip without reporting an error
-};
-// Encodes the page as one strip with libtiff (photometric min-is-white) and reads it back.
-Encoded encodeWithLibtiff(const TestPage& page, Codec codec, int fillOrder);
-
-// Bits as text ("0001 1" - blanks ignored), highest bit first; pads with 0 bits to a byte.
-class BitWriter {
- public:
-  BitWriter& put(std::string_view bits);
-  // Reverses every byte (least significant bit first data).
-  std::vector<uint8_t> bytes(bool reversed = false) const;
-  std::size_t bitCount() const { return bits_.size(); }
-
- private:
-  std::vector<bool> bits_;
-};
-
-// A bitmap row of `width` pixels from our decoder (photometric 1: 1 bits black) equals the
-// test page's row when both are compared bit for bit over the width.
-bool rowsEqual(const uint8_t* a, const uint8_t* b, int width);
-
-std::string uniqueTempPath(const std::string& stem);
+inline uint8_t codecCoding(Codec c) {
+  switch (c) {
+    case Codec::kMH: return static_cast<uint8_t>(FaxCoding::kModifiedHuffman);
+    case Codec::kMHWord: return static_cast<uint8_t>(FaxCoding::kModifiedHuffmanWord);
+    case Codec::kG3OneD:
+    case Codec::kG3OneDFill: return static_cast<uint8_t>(FaxCoding::kT4OneD);
+    case Codec::kG3TwoD:
+    case Codec::kG3TwoDFill: return static_cast<uint8_t>(FaxCoding::kT4TwoD);
+    case Codec::kG4: return static_cast<uint8_t>(FaxCoding::kT6);
+  }
+  return 0;
+}
 
 }  // namespace tarnwell::test

@@ -3,18 +3,21 @@
 
 #include <gtest/gtest.h>
 
-#include "engine_test_util.h"
+#include "engine_settings.h"
 #include "faxin/FaxConverter.h"
 #include "faxin/readers/TiffFaxReader.h"
-#include "tiffreader_bytes.h"
+#include "support/Bitmap.h"
+#include "support/LibtiffReader.h"
+#include "support/LibtiffWriter.h"
+#include "support/TiffBytes.h"
 
 namespace tarnwell {
 namespace {
 
-using namespace tarnwell::testing;
+using namespace tarnwell::test;
 
 // Opens and, when it is a fax, converts; returns the convert result or 1 for "not a fax".
-int runEngine(const ScratchDir& dir, const std::string& source, FaxFormat format,
+int runEngine(const TempTree& dir, const std::string& source, FaxFormat format,
               int* pages = nullptr) {
   FaxConverter engine;
   engine.setSettings(settingsIn(dir));
@@ -27,17 +30,17 @@ int runEngine(const ScratchDir& dir, const std::string& source, FaxFormat format
 }
 
 TEST(EngineHostileTest, TruncatedAndDamagedFilesNeverCrash) {
-  ScratchDir dir;
-  std::vector<Bitmap> pages = {makeBitmap(1728, 80, 1), makeBitmap(1728, 60, 2)};
+  TempTree dir;
+  std::vector<Bitmap> pages = {makePage(Pattern::kWords, 1728, 80, 1), makePage(Pattern::kWords, 1728, 60, 2)};
   const std::string good = dir.file("good.FMF");
   FaxTiffOptions o;
   o.rowsPerStrip = 30;
   ASSERT_TRUE(writeFaxTiff(good, pages, o));
-  const std::vector<uint8_t> bytes = readFile(good);
+  const std::vector<uint8_t> bytes = readBytes(good);
   const std::string cut = dir.file("cut.FMF");
   for (size_t length = 0; length < bytes.size(); length += 1 + length / 16) {
     SCOPED_TRACE(length);
-    writeFile(cut, std::vector<uint8_t>(bytes.begin(), bytes.begin() + length));
+    writeBytes(cut, std::vector<uint8_t>(bytes.begin(), bytes.begin() + length));
     int result = runEngine(dir, cut, fax_format::kFmf);
     EXPECT_TRUE(result == 1 || result <= 0) << result;
   }
@@ -46,15 +49,15 @@ TEST(EngineHostileTest, TruncatedAndDamagedFilesNeverCrash) {
     SCOPED_TRACE(at);
     std::vector<uint8_t> damaged = bytes;
     damaged[at] ^= 0xA5;
-    writeFile(cut, damaged);
+    writeBytes(cut, damaged);
     int result = runEngine(dir, cut, fax_format::kTiffFax);
     EXPECT_TRUE(result == 1 || result <= 0) << result;
   }
 }
 
 TEST(EngineHostileTest, TruncatedPageDescribesItsDecodedRowsAndCopiesOnlyFileBytes) {
-  ScratchDir dir;
-  std::vector<Bitmap> pages = {makeBitmap(1728, 200, 3)};
+  TempTree dir;
+  std::vector<Bitmap> pages = {makePage(Pattern::kWords, 1728, 200, 3)};
   FaxTiffOptions o;
   const std::string good = dir.file("good.FMF");
   ASSERT_TRUE(writeFaxTiff(good, pages, o));
@@ -72,7 +75,7 @@ TEST(EngineHostileTest, TruncatedPageDescribesItsDecodedRowsAndCopiesOnlyFileByt
   front.set32(dir2 + 2 + 12 * 6 + 8, dataAt);
   const size_t half = strip.size() / 2;
   front.append(std::vector<uint8_t>(strip.begin(), strip.begin() + static_cast<long>(half)));
-  writeFile(cut, front.bytes());
+  writeBytes(cut, front.bytes());
 
   FaxConverter engine;
   engine.setSettings(settingsIn(dir));
@@ -83,19 +86,19 @@ TEST(EngineHostileTest, TruncatedPageDescribesItsDecodedRowsAndCopiesOnlyFileByt
   const std::string out = dir.file("trwintif.tmp");
   ASSERT_EQ(engine.convert(out, fax_format::kFmf), 0);
   // The copy holds exactly the half strip that was in the file, at the start of its data.
-  std::vector<uint8_t> written = readFile(out);
+  std::vector<uint8_t> written = readBytes(out);
   ASSERT_GE(written.size(), 8 + half);
   EXPECT_TRUE(std::equal(strip.begin(), strip.begin() + static_cast<long>(half), written.begin() + 8));
   EXPECT_EQ(written.size(), 8 + half + 58 + 246);
 }
 
 TEST(EngineHostileTest, LoopingChainCountsEachDirectoryOnce) {
-  ScratchDir dir;
-  std::vector<Bitmap> pages = {makeBitmap(1728, 30, 1), makeBitmap(1728, 30, 2),
-                               makeBitmap(1728, 30, 3)};
+  TempTree dir;
+  std::vector<Bitmap> pages = {makePage(Pattern::kWords, 1728, 30, 1), makePage(Pattern::kWords, 1728, 30, 2),
+                               makePage(Pattern::kWords, 1728, 30, 3)};
   const std::string source = dir.file("loop.FMF");
   ASSERT_TRUE(writeFaxTiff(source, pages, FaxTiffOptions{}));
-  std::vector<uint8_t> bytes = readFile(source);
+  std::vector<uint8_t> bytes = readBytes(source);
   TiffView view(bytes);
   TiffHeader header;
   ASSERT_EQ(view.readHeader(header), 0);
@@ -104,31 +107,31 @@ TEST(EngineHostileTest, LoopingChainCountsEachDirectoryOnce) {
   uint16_t count = static_cast<uint16_t>(bytes[dirs[2]] | (bytes[dirs[2] + 1] << 8));
   size_t link = dirs[2] + 2 + 12 * size_t{count};
   for (int i = 0; i < 4; ++i) bytes[link + i] = static_cast<uint8_t>(dirs[1] >> (8 * i));
-  writeFile(source, bytes);
+  writeBytes(source, bytes);
   int pagesCounted = 0;
   EXPECT_EQ(runEngine(dir, source, fax_format::kFmf, &pagesCounted), 0);
   EXPECT_EQ(pagesCounted, 3);
-  std::vector<ReadPage> got;
+  std::vector<TiffPage> got;
   ASSERT_TRUE(readTiffPages(dir.file("trwintif.tmp"), got));
   ASSERT_EQ(got.size(), 3u);
   for (size_t i = 0; i < 3; ++i) EXPECT_EQ(got[i].bitmap, pages[i]);
 }
 
 TEST(EngineHostileTest, MoreThan1024PagesAreConvertedAs1024) {
-  ScratchDir dir;
-  std::vector<Bitmap> pages(1030, makeBitmap(64, 2, 5));
+  TempTree dir;
+  std::vector<Bitmap> pages(1030, makePage(Pattern::kWords, 64, 2, 5));
   const std::string source = dir.file("many.FMF");
   ASSERT_TRUE(writeFaxTiff(source, pages, FaxTiffOptions{}));
   int pagesCounted = 0;
   EXPECT_EQ(runEngine(dir, source, fax_format::kFmf, &pagesCounted), 0);
   EXPECT_EQ(pagesCounted, 1024);
-  std::vector<ReadPage> got;
+  std::vector<TiffPage> got;
   ASSERT_TRUE(readTiffPages(dir.file("trwintif.tmp"), got));
   EXPECT_EQ(got.size(), 1024u);
 }
 
 TEST(EngineHostileTest, AbsurdSizesDescribeAsEmptyQuickly) {
-  ScratchDir dir;
+  TempTree dir;
   const std::string source = dir.file("huge.FMF");
   // Four billion rows and a width of a million pixels over 64 bytes of data; a strip table of
   // four billion entries; strips at absurd offsets.
@@ -148,7 +151,7 @@ TEST(EngineHostileTest, AbsurdSizesDescribeAsEmptyQuickly) {
   t.link(d1, d2);
   t.link(d2, d3);
   t.link(d3, d4);
-  writeFile(source, t.bytes());
+  writeBytes(source, t.bytes());
   TiffFaxReader reader;
   ASSERT_TRUE(reader.open(source));
   ASSERT_EQ(reader.checkHeader(), 0);

@@ -6,14 +6,17 @@
 
 #include <cstdlib>
 
-#include "engine_test_util.h"
+#include "engine_settings.h"
 #include "faxin/FaxConverter.h"
 #include "faxin/FaxFormat.h"
+#include "support/Bitmap.h"
+#include "support/LibtiffReader.h"
+#include "support/LibtiffWriter.h"
 
 namespace tarnwell {
 namespace {
 
-using namespace tarnwell::testing;
+using namespace tarnwell::test;
 
 struct EngineCase {
   FaxFormat format;
@@ -28,8 +31,8 @@ class EngineTiffTest : public ::testing::TestWithParam<EngineCase> {};
 
 TEST_P(EngineTiffTest, ConvertsEveryPageKeepingItsCoding) {
   const EngineCase& c = GetParam();
-  ScratchDir dir;
-  std::vector<Bitmap> pages = {makeBitmap(1728, 50, 5), makeBitmap(2432, 33, 6)};
+  TempTree dir;
+  std::vector<Bitmap> pages = {makePage(Pattern::kWords, 1728, 50, 5), makePage(Pattern::kWords, 2432, 33, 6)};
   FaxTiffOptions o;
   o.compression = c.compression;
   o.t4Options = c.t4Options;
@@ -63,7 +66,7 @@ TEST_P(EngineTiffTest, ConvertsEveryPageKeepingItsCoding) {
 
   const std::string out = dir.file("trwintif.tmp");
   ASSERT_EQ(engine.convert(out, c.format), 0);
-  std::vector<ReadPage> got;
+  std::vector<TiffPage> got;
   ASSERT_TRUE(readTiffPages(out, got));
   ASSERT_EQ(got.size(), 2u);
   for (size_t i = 0; i < 2; ++i) {
@@ -99,9 +102,9 @@ INSTANTIATE_TEST_SUITE_P(Files, EngineTiffTest, ::testing::ValuesIn(engineCases(
                          });
 
 TEST(EngineTiffEdgeTest, NonTiffG3nFileIsNotAFax) {
-  ScratchDir dir;
+  TempTree dir;
   const std::string source = dir.file("page.G3N");
-  writeFile(source, std::vector<uint8_t>(500, 0x5A));
+  writeBytes(source, std::vector<uint8_t>(500, 0x5A));
   FaxConverter engine;
   engine.setSettings(settingsIn(dir));
   EXPECT_EQ(engine.open(source, fax_format::kTiffFax), 0);
@@ -110,9 +113,9 @@ TEST(EngineTiffEdgeTest, NonTiffG3nFileIsNotAFax) {
 }
 
 TEST(EngineTiffEdgeTest, OutputThatCannotBeWrittenIsAFailure) {
-  ScratchDir dir;
+  TempTree dir;
   const std::string source = dir.file("fax.FMF");
-  ASSERT_TRUE(writeFaxTiff(source, {makeBitmap(1728, 20, 1)}, FaxTiffOptions{}));
+  ASSERT_TRUE(writeFaxTiff(source, {makePage(Pattern::kWords, 1728, 20, 1)}, FaxTiffOptions{}));
   FaxConverter engine;
   engine.setSettings(settingsIn(dir));
   EXPECT_EQ(engine.open(source, fax_format::kFmf), 0);
@@ -123,7 +126,7 @@ TEST(EngineTiffEdgeTest, OutputThatCannotBeWrittenIsAFailure) {
 }
 
 TEST(EngineTiffEdgeTest, MissingFileCannotBeOpened) {
-  ScratchDir dir;
+  TempTree dir;
   FaxConverter engine;
   engine.setSettings(settingsIn(dir));
   EXPECT_EQ(engine.open(dir.file("missing.FMF"), fax_format::kFmf), -1);
@@ -132,12 +135,12 @@ TEST(EngineTiffEdgeTest, MissingFileCannotBeOpened) {
 }
 
 TEST(EngineTiffEdgeTest, FirstPageWithoutRowsMakesTheFileNotAFax) {
-  ScratchDir dir;
-  std::vector<Bitmap> pages = {makeBitmap(1728, 20, 1), makeBitmap(1728, 20, 2)};
+  TempTree dir;
+  std::vector<Bitmap> pages = {makePage(Pattern::kWords, 1728, 20, 1), makePage(Pattern::kWords, 1728, 20, 2)};
   const std::string source = dir.file("two.FMF");
   ASSERT_TRUE(writeFaxTiff(source, pages, FaxTiffOptions{}));
   // Page 1's BitsPerSample becomes 8, which the engine does not decode; page 2 stays good.
-  std::vector<uint8_t> bytes = readFile(source);
+  std::vector<uint8_t> bytes = readBytes(source);
   bool patched = false;
   for (size_t i = 8; i + 12 < bytes.size() && !patched; i += 2) {
     if (bytes[i] == 0x02 && bytes[i + 1] == 0x01 && bytes[i + 2] == 3 && bytes[i + 3] == 0) {
@@ -146,7 +149,7 @@ TEST(EngineTiffEdgeTest, FirstPageWithoutRowsMakesTheFileNotAFax) {
     }
   }
   ASSERT_TRUE(patched);
-  writeFile(source, bytes);
+  writeBytes(source, bytes);
   FaxConverter engine;
   engine.setSettings(settingsIn(dir));
   EXPECT_EQ(engine.open(source, fax_format::kFmf), 0);
@@ -154,9 +157,9 @@ TEST(EngineTiffEdgeTest, FirstPageWithoutRowsMakesTheFileNotAFax) {
 }
 
 TEST(EngineDispatchTest, CodesWithoutAReaderCannotBeOpened) {
-  ScratchDir dir;
+  TempTree dir;
   const std::string source = dir.file("any.bin");
-  std::vector<Bitmap> pages = {makeBitmap(1728, 20, 1)};
+  std::vector<Bitmap> pages = {makePage(Pattern::kWords, 1728, 20, 1)};
   ASSERT_TRUE(writeFaxTiff(source, pages, FaxTiffOptions{}));
   for (FaxFormat code : {1, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 14, 17}) {
     SCOPED_TRACE(code);
@@ -171,15 +174,15 @@ TEST(EngineDispatchTest, CodesWithoutAReaderCannotBeOpened) {
 class EngineRawTest : public ::testing::TestWithParam<FaxFormat> {};
 
 TEST_P(EngineRawTest, CodesOutsideTheContainersGoToTheRawPath) {
-  ScratchDir dir;
-  std::vector<Bitmap> pages = {makeBitmap(1728, 260, 31)};
+  TempTree dir;
+  std::vector<Bitmap> pages = {makePage(Pattern::kWords, 1728, 260, 31)};
   FaxTiffOptions o;
   o.compression = COMPRESSION_CCITTFAX3;
   o.fillOrder = FILLORDER_LSB2MSB;
   const std::string tif = dir.file("src.tif");
   ASSERT_TRUE(writeFaxTiff(tif, pages, o));
   const std::string raw = dir.file("fax.g3");
-  writeFile(raw, rawStripBytes(tif));
+  writeBytes(raw, rawStripBytes(tif));
 
   FaxConverter engine;
   engine.setSettings(settingsIn(dir));
@@ -190,7 +193,7 @@ TEST_P(EngineRawTest, CodesOutsideTheContainersGoToTheRawPath) {
   EXPECT_EQ(engine.page().fillOrder, 2);
   const std::string out = dir.file("trwintif.tmp");
   ASSERT_EQ(engine.convert(out, GetParam()), 0);
-  std::vector<ReadPage> got;
+  std::vector<TiffPage> got;
   ASSERT_TRUE(readTiffPages(out, got));
   ASSERT_EQ(got.size(), 1u);
   EXPECT_EQ(got[0].bitmap, pages[0]);
@@ -224,17 +227,17 @@ class PathGuard {
 
 void writeStub(const std::string& dir, const std::string& script) {
   const std::string path = dir + "/AWDVSTUB.EXE";
-  writeFile(path, std::vector<uint8_t>(script.begin(), script.end()));
+  writeBytes(path, std::vector<uint8_t>(script.begin(), script.end()));
   chmod(path.c_str(), 0755);
 }
 
 TEST(EngineAwdTest, StandInConverterScratchTiffIsRepackedKeepingCodings) {
-  ScratchDir dir;
+  TempTree dir;
   // The stand-in converter copies its source (here already a TIFF) to the destination and
   // checks that it was called with "/c".
   writeStub(dir.path(), "#!/bin/sh\n[ \"$1\" = /c ] || exit 3\ncp \"$2\" \"$3\"\n");
   PathGuard path(dir.path());
-  std::vector<Bitmap> pages = {makeBitmap(1728, 40, 11), makeBitmap(1728, 25, 12)};
+  std::vector<Bitmap> pages = {makePage(Pattern::kWords, 1728, 40, 11), makePage(Pattern::kWords, 1728, 25, 12)};
   FaxTiffOptions t6;
   const std::string t6Source = dir.file("t6.AWD");
   ASSERT_TRUE(writeFaxTiff(t6Source, pages, t6));
@@ -253,7 +256,7 @@ TEST(EngineAwdTest, StandInConverterScratchTiffIsRepackedKeepingCodings) {
     ASSERT_TRUE(engine.hasPages());
     const std::string out = dir.file("trwintif.tmp");
     ASSERT_EQ(engine.convert(out, fax_format::kAwd), 0);
-    std::vector<ReadPage> got;
+    std::vector<TiffPage> got;
     ASSERT_TRUE(readTiffPages(out, got));
     ASSERT_EQ(got.size(), 2u);
     for (size_t i = 0; i < 2; ++i) {
@@ -267,10 +270,10 @@ TEST(EngineAwdTest, StandInConverterScratchTiffIsRepackedKeepingCodings) {
 }
 
 TEST(EngineAwdTest, MissingConverterIsNotAFaxAndStaleScratchIsDeleted) {
-  ScratchDir dir;
-  ScratchDir emptyBin;
+  TempTree dir;
+  TempTree emptyBin;
   const std::string source = dir.file("fax.AWD");
-  std::vector<Bitmap> pages = {makeBitmap(1728, 20, 1)};
+  std::vector<Bitmap> pages = {makePage(Pattern::kWords, 1728, 20, 1)};
   ASSERT_TRUE(writeFaxTiff(source, pages, FaxTiffOptions{}));
   EngineSettings s = settingsIn(dir);
   // A good TIFF left behind by an earlier file must not be taken.
@@ -285,11 +288,11 @@ TEST(EngineAwdTest, MissingConverterIsNotAFaxAndStaleScratchIsDeleted) {
 }
 
 TEST(EngineAwdTest, ConverterLeavingNoTiffIsNotAFax) {
-  ScratchDir dir;
+  TempTree dir;
   writeStub(dir.path(), "#!/bin/sh\nexit 0\n");
   PathGuard path(dir.path());
   const std::string source = dir.file("fax.AWD");
-  writeFile(source, {1, 2, 3});
+  writeBytes(source, {1, 2, 3});
   FaxConverter engine;
   engine.setSettings(settingsIn(dir));
   EXPECT_EQ(engine.open(source, fax_format::kAwd), -1);

@@ -10,7 +10,11 @@
 #include <vector>
 
 #include "faxreader_support.h"
-#include "tiffwriter_support.h"
+#include "support/Bitmap.h"
+#include "support/LibtiffReader.h"
+#include "support/LibtiffWriter.h"
+#include "support/TempTree.h"
+#include "support/TestNames.h"
 
 namespace tarnwell {
 namespace {
@@ -21,22 +25,22 @@ using writertest::ChainReader;
 
 class FaxReaderBase : public ::testing::Test {
  protected:
-  writertest::ScratchDir dir_;
+  test::TempTree dir_;
   std::string source_ = dir_.file("source.tch");
   std::string output_ = dir_.file("trwintif.tmp");
 
   // Writes the chain file and opens, checks and counts it.
   uint16_t openChain(ChainReader& reader, const std::vector<ChainPage>& pages) {
-    writertest::writeBytes(source_, writertest::buildChain(pages));
+    test::writeBytes(source_, writertest::buildChain(pages));
     if (!reader.open(source_) || reader.checkHeader() != 0) return 0;
     return reader.countPages();
   }
 
   // A G4 page of libtiff's coding and the bitmap it holds.
   std::pair<Bytes, Bytes> g4Page(uint32_t width, uint32_t rows, uint32_t seed) {
-    Bytes bitmap = writertest::makeBitmap(width, rows, seed);
-    Bytes coded = writertest::encodeWithLibtiff(dir_.file("g4.tif"), bitmap, width, rows,
-                                             COMPRESSION_CCITTFAX4);
+    const test::Bitmap bitmapPage = test::makePage(test::Pattern::kRuns63And64, width, rows, seed);
+  Bytes bitmap = bitmapPage.bits;
+    Bytes coded = test::encodeStrip(bitmapPage, COMPRESSION_CCITTFAX4);
     return {coded, bitmap};
   }
 };
@@ -69,13 +73,13 @@ TEST_F(FaxReaderBase, AClosedReaderDoesNothing) {
 
 TEST_F(FaxReaderBase, RejectedHeaderAndNoPagesCloseTheFile) {
   ChainReader reader;
-  writertest::writeBytes(source_, Bytes{'X', 'C', 'H', 'N', 0, 0, 0, 0});
+  test::writeBytes(source_, Bytes{'X', 'C', 'H', 'N', 0, 0, 0, 0});
   ASSERT_TRUE(reader.open(source_));
   EXPECT_EQ(reader.fileSize(), 8u);
   EXPECT_EQ(reader.checkHeader(), -3);
   EXPECT_FALSE(reader.isOpen());
 
-  writertest::writeBytes(source_, Bytes{'T', 'C', 'H', 'N', 0, 0, 0, 0});  // no page header
+  test::writeBytes(source_, Bytes{'T', 'C', 'H', 'N', 0, 0, 0, 0});  // no page header
   ASSERT_TRUE(reader.open(source_));
   EXPECT_EQ(reader.checkHeader(), 0);
   EXPECT_EQ(reader.countPages(), 0);
@@ -97,7 +101,7 @@ TEST_F(FaxReaderBase, AChainOf1030PagesGives1024) {
 
 TEST_F(FaxReaderBase, ReadsNeverLeaveTheFile) {
   ChainReader reader;
-  writertest::writeBytes(source_, Bytes{1, 2, 3, 4, 5, 6});
+  test::writeBytes(source_, Bytes{1, 2, 3, 4, 5, 6});
   ASSERT_TRUE(reader.open(source_));
   Bytes four(4, 0xEE);
   EXPECT_TRUE(reader.readAt(2, four));
@@ -142,7 +146,8 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"out", 1003, "out1003.tif"},
                       NameCase{"a.b.c", 1001, "a.b1001.tif"},
                       // A "." in a directory name is no extension: the files stay in x.d.
-                      NameCase{"/tmp/x.d/out", 1001, "/tmp/x.d/out1001.tif"}));
+                      NameCase{"/tmp/x.d/out", 1001, "/tmp/x.d/out1001.tif"}),
+    [](const auto& info) { return test::nameFrom(std::string(info.param.path) + "_" + std::to_string(info.param.number)); });
 
 // Pass-through pages: the page's own coded bytes reach the TIFF unchanged and libtiff decodes
 // them to the page's bitmap.
@@ -153,7 +158,7 @@ TEST_F(FaxReaderBase, WriteAllCopiesCodedPagesUnchanged) {
   ASSERT_EQ(openChain(reader, {ChainPage{coded1, 1728, 40, 7}, ChainPage{coded2, 2048, 25, 7}}), 2);
   ASSERT_EQ(reader.writeAll(output_, 2), 0);
 
-  const auto pages = writertest::readPagesWithLibtiff(output_);
+  const auto pages = test::readTiffPages(output_);
   ASSERT_EQ(pages.size(), 2u);
   EXPECT_EQ(pages[0].compression, COMPRESSION_CCITTFAX4);
   EXPECT_EQ(pages[0].rawStrips.at(0), coded1);
@@ -180,7 +185,7 @@ TEST_F(FaxReaderBase, WriteEachPageNumbersFilesFrom1001) {
   EXPECT_FALSE(std::filesystem::exists(dir_.file("trwintif1004.tif")));
   for (int i = 0; i < 3; ++i) {
     const auto pages =
-        writertest::readPagesWithLibtiff(dir_.file("trwintif" + std::to_string(1001 + i) + ".tif"));
+        test::readTiffPages(dir_.file("trwintif" + std::to_string(1001 + i) + ".tif"));
     ASSERT_EQ(pages.size(), 1u) << i;
     EXPECT_EQ(pages[0].pageIndex, i);  // page 3 of 3 stays index 2 of 3 in its own file
     EXPECT_EQ(pages[0].pageCount, 3);
@@ -195,7 +200,8 @@ TEST_F(FaxReaderBase, WriteEachPageNumbersFilesFrom1001) {
 // FillOrder 1, the width rounded up to whole bytes.
 TEST_F(FaxReaderBase, BitmapPagesArePackedOrStoredRaw) {
   const uint16_t width = 1700, rows = 30;  // 213 bytes per row: written 1704 wide
-  const Bytes text = writertest::makeBitmap(width, rows, 9);
+  const test::Bitmap textPage = test::makePage(test::Pattern::kRuns63And64, width, rows, 9);
+  const Bytes text = textPage.bits;
   Bytes noise(213u * rows);
   std::mt19937 gen(1);
   for (auto& b : noise) b = static_cast<uint8_t>(gen());
@@ -204,7 +210,7 @@ TEST_F(FaxReaderBase, BitmapPagesArePackedOrStoredRaw) {
                                ChainPage{noise, width, rows, 0, 1, 1}}),
             2);
   ASSERT_EQ(reader.writeAll(output_, 2), 0);
-  const auto pages = writertest::readPagesWithLibtiff(output_);
+  const auto pages = test::readTiffPages(output_);
   ASSERT_EQ(pages.size(), 2u);
   EXPECT_EQ(pages[0].compression, COMPRESSION_PACKBITS);
   EXPECT_LT(pages[0].rawStrips.at(0).size(), text.size());
@@ -225,7 +231,7 @@ TEST_F(FaxReaderBase, BitmapShorterThanItsRowsIsCut) {
   ChainReader reader;
   ASSERT_EQ(openChain(reader, {ChainPage{bitmap, 1728, 3000, 0, 1, 1}}), 1);
   ASSERT_EQ(reader.writeAll(output_, 1), 0);
-  const auto pages = writertest::readPagesWithLibtiff(output_);
+  const auto pages = test::readTiffPages(output_);
   ASSERT_EQ(pages.size(), 1u);
   EXPECT_EQ(pages[0].length, 4u);
   EXPECT_EQ(pages[0].decoded, Bytes(216u * 4, 0));
@@ -242,7 +248,7 @@ TEST_F(FaxReaderBase, PageDataPastTheEndIsCut) {
   ASSERT_EQ(reader.describePage(0, described), 0);
   EXPECT_EQ(described.codedSize, coded.size());
   ASSERT_EQ(reader.writeAll(output_, 1), 0);
-  const auto pages = writertest::readPagesWithLibtiff(output_);
+  const auto pages = test::readTiffPages(output_);
   ASSERT_EQ(pages.size(), 1u);
   EXPECT_EQ(pages[0].rawStrips.at(0), coded);
 }
@@ -254,7 +260,7 @@ TEST_F(FaxReaderBase, SkippedAndUnknownPagesAreLeftOut) {
             3);
   // Count 5: indices 3 and 4 have no page and are skipped like the page of coding 2.
   ASSERT_EQ(reader.writeAll(output_, 5), 0);
-  const auto pages = writertest::readPagesWithLibtiff(output_);
+  const auto pages = test::readTiffPages(output_);
   ASSERT_EQ(pages.size(), 2u);
   EXPECT_EQ(pages[0].pageIndex, 0);
   EXPECT_EQ(pages[1].pageIndex, 2);
@@ -277,7 +283,7 @@ TEST_F(FaxReaderBase, AReaderCanStopTheCopy) {
                                ChainPage{Bytes(216, 0), 1728, 1, 1}}),
             3);
   EXPECT_EQ(reader.writeAll(output_, 3), ChainReader::kStopCode);
-  EXPECT_EQ(writertest::readPagesWithLibtiff(output_).size(), 1u);  // pages before it stay
+  EXPECT_EQ(test::readTiffPages(output_).size(), 1u);  // pages before it stay
 }
 
 TEST_F(FaxReaderBase, UnwritableOutputIsReported) {
@@ -298,7 +304,7 @@ TEST_F(FaxReaderBase, TruncatedFilesAreHandled) {
       {ChainPage{coded, 1728, 8, 7}, ChainPage{Bytes(216 * 2, 0x0F), 1728, 2, 0, 1, 1},
        ChainPage{coded, 1728, 8, 7}});
   for (std::size_t size = 0; size <= whole.size(); ++size) {
-    writertest::writeBytes(source_, Bytes(whole.begin(), whole.begin() + static_cast<long>(size)));
+    test::writeBytes(source_, Bytes(whole.begin(), whole.begin() + static_cast<long>(size)));
     ChainReader reader;
     ASSERT_TRUE(reader.open(source_));
     if (reader.checkHeader() != 0) continue;
@@ -306,7 +312,7 @@ TEST_F(FaxReaderBase, TruncatedFilesAreHandled) {
     ASSERT_LE(count, 3);
     if (count == 0) continue;
     ASSERT_EQ(reader.writeAll(output_, count), 0) << size;
-    EXPECT_LE(writertest::readPagesWithLibtiff(output_).size(), count);
+    EXPECT_LE(test::readTiffPages(output_).size(), count);
   }
 }
 

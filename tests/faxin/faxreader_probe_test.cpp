@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "faxreader_support.h"
-#include "tiffwriter_support.h"
+#include "support/Bitmap.h"
+#include "support/LibtiffReader.h"
+#include "support/LibtiffWriter.h"
+#include "support/TempTree.h"
 
 namespace tarnwell {
 namespace {
@@ -31,15 +34,14 @@ struct ProbeCase {
 
 class FaxReaderProbe : public ::testing::TestWithParam<ProbeCase> {
  protected:
-  writertest::ScratchDir dir_;
 };
 
 TEST_P(FaxReaderProbe, IdentifiesAndDecodesThePage) {
   const ProbeCase c = GetParam();
   const uint32_t width = 1728, rows = 40;
-  const Bytes bitmap = writertest::makeBitmap(width, rows, 21);
-  const Bytes coded = writertest::encodeWithLibtiff(dir_.file("src.tif"), bitmap, width, rows,
-                                                    c.compression, c.t4Options, c.fillOrder);
+  const test::Bitmap bitmapPage = test::makePage(test::Pattern::kRuns63And64, width, rows, 21);
+  const Bytes bitmap = bitmapPage.bits;
+  const Bytes coded = test::encodeStrip(bitmapPage, c.compression, c.t4Options, c.fillOrder);
   ASSERT_FALSE(coded.empty());
   writertest::ChainReader reader;
   reader.setProbeSettings(10, 3);
@@ -63,10 +65,10 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FaxReaderProbeLimits, GivenWidthAndRowLimitApply) {
-  writertest::ScratchDir dir;
-  const Bytes bitmap = writertest::makeBitmap(1728, 40, 4);
+  const test::Bitmap bitmapPage = test::makePage(test::Pattern::kRuns63And64, 1728, 40, 4);
+  const Bytes bitmap = bitmapPage.bits;
   const Bytes coded =
-      writertest::encodeWithLibtiff(dir.file("src.tif"), bitmap, 1728, 40, COMPRESSION_CCITTFAX3);
+      test::encodeStrip(bitmapPage, COMPRESSION_CCITTFAX3);
   writertest::ChainReader reader;
   reader.setProbeSettings(10, 3);
   FaxPage page;
@@ -77,10 +79,10 @@ TEST(FaxReaderProbeLimits, GivenWidthAndRowLimitApply) {
 
 // T.6 data is only found with the fallback; unrecognised data leaves the record unchanged.
 TEST(FaxReaderProbeLimits, UnrecognisedDataKeepsTheEarlierPage) {
-  writertest::ScratchDir dir;
-  const Bytes bitmap = writertest::makeBitmap(1728, 40, 6);
+  const test::Bitmap bitmapPage = test::makePage(test::Pattern::kRuns63And64, 1728, 40, 6);
+  const Bytes bitmap = bitmapPage.bits;
   const Bytes t6 =
-      writertest::encodeWithLibtiff(dir.file("src.tif"), bitmap, 1728, 40, COMPRESSION_CCITTFAX4);
+      test::encodeStrip(bitmapPage, COMPRESSION_CCITTFAX4);
   const Bytes noise = [] {
     Bytes n(3000);
     std::mt19937 gen(3);

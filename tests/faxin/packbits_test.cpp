@@ -5,7 +5,10 @@
 #include <random>
 #include <vector>
 
-#include "tiffwriter_support.h"
+#include "support/Bitmap.h"
+#include "support/LibtiffReader.h"
+#include "support/LibtiffWriter.h"
+#include "support/TempTree.h"
 
 namespace tarnwell {
 namespace {
@@ -159,17 +162,16 @@ TEST(PackBitsEncode, RoundTripsRandomRows) {
 // libtiff's PackBits coder, applied to the same rows through a TIFF file, decodes our output to
 // the same rows and, with room to spare, produces the same bytes.
 TEST(PackBitsEncodeRows, MatchesLibtiffOnBitmaps) {
-  writertest::ScratchDir dir;
   for (uint32_t width : {8u, 1728u, 2560u}) {
     const uint32_t rows = 40;
-    const Bytes bitmap = writertest::makeBitmap(width, rows, width);
+    const test::Bitmap bitmapPage = test::makePage(test::Pattern::kRuns63And64, width, rows, width);
+  const Bytes bitmap = bitmapPage.bits;
     const std::size_t rowBytes = (width + 7) / 8;
     Bytes ours(bitmap.size() * 2 + 16);
     const std::ptrdiff_t n = packBitsEncodeRows(bitmap, ours, rowBytes);
     ASSERT_GT(n, 0);
     ours.resize(static_cast<std::size_t>(n));
-    const Bytes theirs = writertest::encodeWithLibtiff(dir.file("pb.tif"), bitmap, width, rows,
-                                                    COMPRESSION_PACKBITS);
+    const Bytes theirs = test::encodeStrip(bitmapPage, COMPRESSION_PACKBITS);
     EXPECT_EQ(ours, theirs) << "width " << width;
     EXPECT_EQ(unpack(ours), bitmap);
   }

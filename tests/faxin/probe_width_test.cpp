@@ -127,15 +127,15 @@ TEST(ProbeCoding, RejectsDataWithoutFaxRows) {
   EXPECT_EQ(probeCoding({}, kRequired, result), kFaxProbeFailed);
   EXPECT_EQ(probeT6Widths({}, kRequired, result), kFaxProbeFailed);
   // In T.6 every 1 bit is a V0 code, and a row of V0 against a white row is a white row of any
-  // width: 0xFF data is white rows at the first candidate.
-  ASSERT_EQ(probeT6Widths(ones, kRequired, result), 0);
-  EXPECT_EQ(result.width, 1728);
-  EXPECT_EQ(result.bitOrder, 1);
+  // width and either bit order: 0xFF data has no row that could tell a width.
+  EXPECT_EQ(probeT6Widths(ones, kRequired, result), kFaxProbeFailed);
 }
 
 TEST(ProbeT6, TriesWidth3648Before3456) {
   // Text rows ending in white, 3456 wide, decode cleanly at 3648 too: the earlier candidate wins.
-  const test::Encoded enc = encodeText(3456, Codec::kG4, 1);
+  // (The page is tall enough to hold kRequired rows with black.)
+  const test::Encoded enc =
+      test::encodeWithLibtiff(test::makePage(Pattern::kText, 3456, 200, 99u + 3456), Codec::kG4, 1);
   ASSERT_TRUE(enc.ok);
   FaxProbeResult result;
   ASSERT_EQ(probeT6Widths(enc.raw, kRequired, result), 0);

@@ -103,14 +103,14 @@ TEST(RawLayout, IndexClaimingMoreRecordsThanPresentIsCut) {
   }
   bytes.push_back(0xAB);  // a partial third record
   const std::string path = rawtest::tempPath("layout_index.tmp");
-  rawtest::writeBytes(path, bytes);
+  test::writeBytes(path, bytes);
   RawSegmentIndex index;
   EXPECT_EQ(loadSegmentIndex(path, index), 0);
   EXPECT_EQ(index.segments.size(), 2u);
 
-  rawtest::writeBytes(path, std::vector<uint8_t>(100, 0));
+  test::writeBytes(path, std::vector<uint8_t>(100, 0));
   EXPECT_EQ(loadSegmentIndex(path, index), -1);
-  rawtest::writeBytes(path, encodeIndexHeader(RawIndexHeader{}));
+  test::writeBytes(path, encodeIndexHeader(RawIndexHeader{}));
   EXPECT_EQ(loadSegmentIndex(path, index), -2);
   EXPECT_EQ(loadSegmentIndex(rawtest::tempPath("missing/none.tmp"), index), -1);
 }

@@ -13,7 +13,9 @@
 #include "faxin/raw/RawFaxFiles.h"
 #include "faxin/raw/RawFaxPages.h"
 #include "faxin/raw/RawFaxReader.h"
+#include "decoder_support.h"
 #include "raw_test_support.h"
+#include "support/TestNames.h"
 
 namespace tarnwell {
 namespace {
@@ -29,7 +31,7 @@ struct RawRun {
   FaxPage first;
   int writeResult = -99;
   RawSegmentIndex index;
-  std::vector<rawtest::TiffPage> tiff;
+  std::vector<test::TiffPage> tiff;
 };
 
 EngineSettings settingsFor(const std::string& name) {
@@ -43,7 +45,7 @@ EngineSettings settingsFor(const std::string& name) {
 RawRun runRaw(const std::vector<uint8_t>& stream, const EngineSettings& s, const std::string& name) {
   RawRun run;
   const std::string source = rawtest::tempPath(name + ".raw");
-  rawtest::writeBytes(source, stream);
+  test::writeBytes(source, stream);
   RawFaxReader reader;
   if (reader.open(source) != 0) return run;
   reader.configure(s);
@@ -57,12 +59,12 @@ RawRun runRaw(const std::vector<uint8_t>& stream, const EngineSettings& s, const
   const std::string tiff = rawtest::tempPath(name + ".tif");
   run.writeResult = reader.writeAll(tiff, run.first);
   loadSegmentIndex(s.segmentFilePath, run.index);
-  run.tiff = rawtest::readTiff(tiff);
+  run.tiff = test::readTiffPages(tiff);
   return run;
 }
 
-std::vector<uint8_t> strip(const Bitmap& page, Coding coding, int fillOrder, const std::string& name) {
-  return rawtest::encodeStrip(page, coding, fillOrder, rawtest::tempPath(name + ".src.tif"));
+std::vector<uint8_t> strip(const Bitmap& page, Coding coding, int fillOrder) {
+  return rawtest::encodeStrip(page, coding, fillOrder);
 }
 
 // The bitmap with 1 bits white and the padding bits of every row clear, as decoded rows are kept.
@@ -86,11 +88,12 @@ struct StreamCase {
   int width;
 };
 
+std::string codingName(Coding coding) {
+  return coding == Coding::kG3OneD ? "G3OneD" : coding == Coding::kG3TwoD ? "G3TwoD" : "G4";
+}
+
 std::string caseName(const ::testing::TestParamInfo<StreamCase>& info) {
-  const char* coding = info.param.coding == Coding::kG3OneD   ? "G3OneD"
-                       : info.param.coding == Coding::kG3TwoD ? "G3TwoD"
-                                                              : "G4";
-  return std::string(coding) + "_Order" + std::to_string(info.param.fillOrder) + "_W" +
+  return codingName(info.param.coding) + "_Order" + std::to_string(info.param.fillOrder) + "_W" +
          std::to_string(info.param.width);
 }
 
@@ -108,17 +111,17 @@ TEST_P(RawStreamTest, TwoPagesSurviveJunkAndADamagedRow) {
   if (c.coding == Coding::kG4) {
     const std::vector<uint8_t> flag = {0xFF, 0xFF, 0xFF};
     rawtest::append(stream, flag);
-    rawtest::append(stream, strip(page1, c.coding, c.fillOrder, name + "1"));
+    rawtest::append(stream, strip(page1, c.coding, c.fillOrder));
     rawtest::append(stream, flag);
     rawtest::append(stream, {0x02, 0x02, 0x02});  // the extension code: a damaged row
     rawtest::append(stream, flag);
-    rawtest::append(stream, strip(page2, c.coding, c.fillOrder, name + "2"));
+    rawtest::append(stream, strip(page2, c.coding, c.fillOrder));
   } else {
     const bool twoD = c.coding == Coding::kG3TwoD;
-    rawtest::append(stream, strip(page1, c.coding, c.fillOrder, name + "1"));
+    rawtest::append(stream, strip(page1, c.coding, c.fillOrder));
     rawtest::append(stream, rawtest::rtc(twoD, c.fillOrder));
     rawtest::append(stream, rawtest::corruptedRow(twoD, c.fillOrder));
-    rawtest::append(stream, strip(page2, c.coding, c.fillOrder, name + "2"));
+    rawtest::append(stream, strip(page2, c.coding, c.fillOrder));
     rawtest::append(stream, rawtest::rtc(twoD, c.fillOrder));
   }
 
@@ -135,8 +138,8 @@ TEST_P(RawStreamTest, TwoPagesSurviveJunkAndADamagedRow) {
   EXPECT_EQ(run.pageCount, 2);
   EXPECT_EQ(run.writeResult, 0);
   ASSERT_EQ(run.tiff.size(), 2u);
-  EXPECT_EQ(run.tiff[0].image, page1);
-  EXPECT_EQ(run.tiff[1].image, page2);
+  EXPECT_EQ(run.tiff[0].bitmap, page1);
+  EXPECT_EQ(run.tiff[1].bitmap, page2);
   EXPECT_EQ(run.tiff[0].compression, c.coding == Coding::kG4 ? 4 : 3);
   EXPECT_EQ(run.tiff[0].fillOrder, c.fillOrder);
 
@@ -175,13 +178,13 @@ TEST_P(RawJoinTest, SegmentsOfOnePageAreJoined) {
   std::vector<uint8_t> stream;
   if (coding == Coding::kG4) {
     rawtest::append(stream, {0xFF, 0xFF, 0xFF});
-    rawtest::append(stream, strip(p1, coding, order, name + "1"));
+    rawtest::append(stream, strip(p1, coding, order));
     rawtest::append(stream, {0xFF, 0xFF, 0xFF, 0x02, 0x02, 0xFF, 0xFF, 0xFF});
-    rawtest::append(stream, strip(p2, coding, order, name + "2"));
+    rawtest::append(stream, strip(p2, coding, order));
   } else {
-    rawtest::append(stream, strip(p1, coding, order, name + "1"));
+    rawtest::append(stream, strip(p1, coding, order));
     rawtest::append(stream, rawtest::corruptedRow(coding == Coding::kG3TwoD, order));
-    rawtest::append(stream, strip(p2, coding, order, name + "2"));
+    rawtest::append(stream, strip(p2, coding, order));
   }
   const RawRun run = runRaw(stream, settingsFor(name), name);
   ASSERT_GE(run.analysis, 0);
@@ -190,13 +193,16 @@ TEST_P(RawJoinTest, SegmentsOfOnePageAreJoined) {
   Bitmap both = p1;
   both.rows += p2.rows;
   both.bits.insert(both.bits.end(), p2.bits.begin(), p2.bits.end());
-  EXPECT_EQ(run.tiff[0].image, both);
+  EXPECT_EQ(run.tiff[0].bitmap, both);
   EXPECT_EQ(run.tiff[0].compression, coding == Coding::kG4 ? 32773 : 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Codings, RawJoinTest,
                          ::testing::Combine(::testing::Values(Coding::kG3OneD, Coding::kG3TwoD, Coding::kG4),
-                                            ::testing::Values(1, 2)));
+                                            ::testing::Values(1, 2)),
+    [](const ::testing::TestParamInfo<std::tuple<Coding, int>>& info) {
+      return codingName(std::get<0>(info.param)) + "_Order" + std::to_string(std::get<1>(info.param));
+    });
 
 // ---------------------------------------------------------------------------------------------
 // pbmtog3 as a second, independent encoder.
@@ -214,20 +220,21 @@ TEST_P(RawPbmtog3Test, StreamDecodesToTheSourcePage) {
   EXPECT_EQ(run.header.coding, 5);
   EXPECT_EQ(run.header.fillOrder, reverse ? 2 : 1);
   ASSERT_EQ(run.tiff.size(), 1u);
-  EXPECT_EQ(run.tiff[0].image, page);
+  EXPECT_EQ(run.tiff[0].bitmap, page);
 }
 
-INSTANTIATE_TEST_SUITE_P(BitOrders, RawPbmtog3Test, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(BitOrders, RawPbmtog3Test, ::testing::Bool(),
+    [](const auto& info) { return std::string(info.param ? "Reversed" : "HighBitFirst"); });
 
 // ---------------------------------------------------------------------------------------------
 // The documented behaviours of the analysis.
 
-std::vector<uint8_t> oneDStream(int width, int rows, int fillOrder, const std::string& name) {
-  return strip(rawtest::makePage(width, rows, 9), Coding::kG3OneD, fillOrder, name);
+std::vector<uint8_t> oneDStream(int width, int rows, int fillOrder) {
+  return strip(rawtest::makePage(width, rows, 9), Coding::kG3OneD, fillOrder);
 }
 
 TEST(RawAnalysis, TwoHundredRowsLeastBitFirst) {
-  const RawRun run = runRaw(oneDStream(1728, 200, 2, "r200"), settingsFor("r200"), "r200");
+  const RawRun run = runRaw(oneDStream(1728, 200, 2), settingsFor("r200"), "r200");
   ASSERT_GE(run.analysis, 0);
   EXPECT_EQ(run.header.coding, 5);
   EXPECT_EQ(run.header.fillOrder, 2);
@@ -240,13 +247,13 @@ TEST(RawAnalysis, TwoHundredRowsLeastBitFirst) {
   EXPECT_EQ(run.index.header.pageTable[0], 1u);
   EXPECT_EQ(run.pageCount, 1);
   ASSERT_EQ(run.tiff.size(), 1u);
-  EXPECT_EQ(run.tiff[0].image.rows, 200);
+  EXPECT_EQ(run.tiff[0].bitmap.rows, 200);
   EXPECT_FLOAT_EQ(run.tiff[0].xResolution, 200.0f);
   EXPECT_FLOAT_EQ(run.tiff[0].yResolution, 100.0f);
 }
 
 TEST(RawAnalysis, BitOrderOptionRestrictsTheSearch) {
-  const std::vector<uint8_t> stream = oneDStream(1728, 200, 2, "order");
+  const std::vector<uint8_t> stream = oneDStream(1728, 200, 2);
   EngineSettings s = settingsFor("order");
   s.bitOrder = 1;  // the stream is least significant bit first: nothing else decodes
   EXPECT_LT(runRaw(stream, s, "order1").analysis, 0);
@@ -256,13 +263,13 @@ TEST(RawAnalysis, BitOrderOptionRestrictsTheSearch) {
   EXPECT_EQ(run.header.fillOrder, 2);
   // Highest bit first data is found by the automatic search after its first order failed.
   s.bitOrder = 0;
-  const RawRun msb = runRaw(oneDStream(1728, 200, 1, "order0"), s, "order0");
+  const RawRun msb = runRaw(oneDStream(1728, 200, 1), s, "order0");
   ASSERT_GE(msb.analysis, 0);
   EXPECT_EQ(msb.header.fillOrder, 1);
 }
 
 TEST(RawAnalysis, NonStandardWidthNeedsItsOption) {
-  const std::vector<uint8_t> stream = oneDStream(1800, 120, 2, "w1800");
+  const std::vector<uint8_t> stream = oneDStream(1800, 120, 2);
   EngineSettings s = settingsFor("w1800");
   s.nonStandardWidth = 0;
   EXPECT_LT(runRaw(stream, s, "w1800a").analysis, 0);
@@ -274,11 +281,11 @@ TEST(RawAnalysis, NonStandardWidthNeedsItsOption) {
   ASSERT_GE(run.analysis, 0);
   EXPECT_EQ(run.header.width, 1800);
   ASSERT_EQ(run.tiff.size(), 1u);
-  EXPECT_EQ(run.tiff[0].image.width, 1800);
+  EXPECT_EQ(run.tiff[0].bitmap.width, 1800);
 }
 
 TEST(RawAnalysis, FewerRowsThanThresholdAreRejected) {
-  const std::vector<uint8_t> stream = oneDStream(1728, 40, 2, "few");
+  const std::vector<uint8_t> stream = oneDStream(1728, 40, 2);
   EngineSettings s = settingsFor("few");
   EXPECT_LT(runRaw(stream, s, "few50").analysis, 0);
   s.threshold = 30;
@@ -288,9 +295,9 @@ TEST(RawAnalysis, FewerRowsThanThresholdAreRejected) {
 TEST(RawAnalysis, DamagedRowSplitsTwoPagesOf1100And1000Rows) {
   const Bitmap p1 = rawtest::makePage(1728, 1100, 11);
   const Bitmap p2 = rawtest::makePage(1728, 1000, 12);
-  std::vector<uint8_t> stream = strip(p1, Coding::kG3OneD, 2, "split1");
+  std::vector<uint8_t> stream = strip(p1, Coding::kG3OneD, 2);
   rawtest::append(stream, rawtest::corruptedRow(false, 2));
-  rawtest::append(stream, strip(p2, Coding::kG3OneD, 2, "split2"));
+  rawtest::append(stream, strip(p2, Coding::kG3OneD, 2));
   const RawRun run = runRaw(stream, settingsFor("split"), "split");
   ASSERT_GE(run.analysis, 0);
   ASSERT_EQ(run.index.segments.size(), 2u);
@@ -299,16 +306,16 @@ TEST(RawAnalysis, DamagedRowSplitsTwoPagesOf1100And1000Rows) {
   EXPECT_EQ(run.index.header.pageTable[0], 1u);
   EXPECT_EQ(run.index.header.pageTable[1], 1u);
   ASSERT_EQ(run.tiff.size(), 2u);
-  EXPECT_EQ(run.tiff[0].image, p1);
-  EXPECT_EQ(run.tiff[1].image, p2);
+  EXPECT_EQ(run.tiff[0].bitmap, p1);
+  EXPECT_EQ(run.tiff[1].bitmap, p2);
 }
 
 TEST(RawAnalysis, VerticalResolutionOptionSetsPageLength) {
   const Bitmap p1 = rawtest::makePage(1728, 1100, 21);
   const Bitmap p2 = rawtest::makePage(1728, 1000, 22);
-  std::vector<uint8_t> stream = strip(p1, Coding::kG3OneD, 1, "vres1");
+  std::vector<uint8_t> stream = strip(p1, Coding::kG3OneD, 1);
   rawtest::append(stream, rawtest::corruptedRow(false, 1));
-  rawtest::append(stream, strip(p2, Coding::kG3OneD, 1, "vres2"));
+  rawtest::append(stream, strip(p2, Coding::kG3OneD, 1));
   EngineSettings s = settingsFor("vres");
   s.verticalResolution = 200;
   const RawRun run = runRaw(stream, s, "vres");
@@ -318,13 +325,72 @@ TEST(RawAnalysis, VerticalResolutionOptionSetsPageLength) {
   EXPECT_EQ(run.pageCount, 1);
   // Both segments fit one page of 2288 rows.
   ASSERT_EQ(run.tiff.size(), 1u);
-  EXPECT_EQ(run.tiff[0].image.rows, 2100);
+  EXPECT_EQ(run.tiff[0].bitmap.rows, 2100);
   EXPECT_FLOAT_EQ(run.tiff[0].yResolution, 200.0f);
+}
+
+// A resolution chosen by the user is the resolution of every page, at A4, B4 and A3 widths alike,
+// whatever the estimate from the stream says.
+class RawVerticalOptionTest : public ::testing::TestWithParam<std::tuple<int, int>> {};
+
+TEST_P(RawVerticalOptionTest, ChosenResolutionHoldsAtEveryWidth) {
+  const auto [width, resolution] = GetParam();
+  const std::string name = "vopt" + std::to_string(width) + "_" + std::to_string(resolution);
+  const Bitmap page = rawtest::makePage(width, 120, 23);
+  EngineSettings s = settingsFor(name);
+  s.verticalResolution = static_cast<uint16_t>(resolution);
+  const RawRun run = runRaw(strip(page, Coding::kG3OneD, 2), s, name);
+  ASSERT_GE(run.analysis, 0);
+  EXPECT_EQ(run.header.width, width);
+  EXPECT_EQ(run.first.yResolution, resolution);
+  ASSERT_EQ(run.tiff.size(), 1u);
+  EXPECT_FLOAT_EQ(run.tiff[0].yResolution, static_cast<float>(resolution));
+  EXPECT_EQ(run.tiff[0].bitmap, page);
+}
+
+INSTANTIATE_TEST_SUITE_P(WidthsAndResolutions, RawVerticalOptionTest,
+                         ::testing::Combine(::testing::Values(1728, 2048, 2432),
+                                            ::testing::Values(100, 200, 300, 400)),
+                         [](const auto& info) {
+                           return "W" + std::to_string(std::get<0>(info.param)) + "_V" +
+                                  std::to_string(std::get<1>(info.param));
+                         });
+
+// No page is longer than the longest page of the paper class (400 lines per inch): an unbroken
+// run of good rows is cut into segments of at most that length. One-dimensional rows start a new
+// segment at once; Group 4 rows, each coded against the row before, are dropped until decoding
+// starts afresh, so a megabyte of 0xFF behind a page cannot become millions of rows.
+TEST(RawAnalysis, LongRunsOfRowsAreCutAtTheLongestPage) {
+  const int longest = static_cast<int>(rowsPerPageFor(1, 400));
+  const Bitmap tall = rawtest::makePage(1728, 2 * longest + 300, 61);
+  const RawRun oneD = runRaw(strip(tall, Coding::kG3OneD, 2), settingsFor("tall1d"), "tall1d");
+  ASSERT_GE(oneD.analysis, 0);
+  EXPECT_EQ(oneD.header.rows, tall.rows);
+  ASSERT_EQ(oneD.index.segments.size(), 3u);
+  EXPECT_EQ(oneD.index.segments[0].rows, static_cast<uint32_t>(longest));
+  ASSERT_EQ(oneD.tiff.size(), 3u);
+  EXPECT_EQ(oneD.tiff[0].bitmap, rawtest::rowsOf(tall, 0, longest));
+  EXPECT_EQ(oneD.tiff[2].bitmap, rawtest::rowsOf(tall, 2 * longest, 300));
+
+  // Group 4 at 1728 pixels, highest bit first: 100 pairs of a row with a black tail (VL3, V0)
+  // against a blank row and a blank row (pass) against it, then 8 blank rows per 0xFF byte.
+  test::BitWriter w;
+  for (int i = 0; i < 100; ++i) w.put("0000010 1 0001");
+  std::vector<uint8_t> stream = w.bytes();
+  stream.insert(stream.end(), 4000, 0xFF);
+  EngineSettings s = settingsFor("g4tail");
+  s.rawFax = 1;
+  const RawRun g4 = runRaw(stream, s, "g4tail");
+  ASSERT_GE(g4.analysis, 0);
+  EXPECT_EQ(g4.header.coding, 7);
+  EXPECT_EQ(g4.header.rows, longest);
+  ASSERT_EQ(g4.tiff.size(), 1u);
+  EXPECT_EQ(g4.tiff[0].bitmap.rows, longest);
 }
 
 TEST(RawAnalysis, GroupFourWithoutFlagsNeedsRawFax) {
   const Bitmap page = rawtest::makePage(1728, 150, 31);
-  const std::vector<uint8_t> stream = strip(page, Coding::kG4, 1, "g4raw");
+  const std::vector<uint8_t> stream = strip(page, Coding::kG4, 1);
   EngineSettings s = settingsFor("g4raw");
   EXPECT_LT(runRaw(stream, s, "g4raw0").analysis, 0);
   s.rawFax = 1;
@@ -332,30 +398,30 @@ TEST(RawAnalysis, GroupFourWithoutFlagsNeedsRawFax) {
   ASSERT_GE(run.analysis, 0);
   EXPECT_EQ(run.header.coding, 7);
   ASSERT_EQ(run.tiff.size(), 1u);
-  EXPECT_EQ(run.tiff[0].image, page);
+  EXPECT_EQ(run.tiff[0].bitmap, page);
 }
 
 TEST(RawAnalysis, WorkFilesThatCannotBeCreatedFailTheAnalysis) {
   EngineSettings s = settingsFor("nodir");
   s.workFilePath = rawtest::tempPath("no/such/dir/work.tmp");
-  EXPECT_LT(runRaw(oneDStream(1728, 100, 2, "nodir"), s, "nodir").analysis, 0);
+  EXPECT_LT(runRaw(oneDStream(1728, 100, 2), s, "nodir").analysis, 0);
 }
 
 TEST(RawAnalysis, StreamCutMidPageKeepsItsWholeRows) {
   const Bitmap p1 = rawtest::makePage(1728, 800, 41);
   const Bitmap p2 = rawtest::makePage(1728, 800, 42);
-  std::vector<uint8_t> stream = strip(p1, Coding::kG3OneD, 2, "cut1");
+  std::vector<uint8_t> stream = strip(p1, Coding::kG3OneD, 2);
   rawtest::append(stream, rawtest::rtc(false, 2));
-  const std::vector<uint8_t> second = strip(p2, Coding::kG3OneD, 2, "cut2");
+  const std::vector<uint8_t> second = strip(p2, Coding::kG3OneD, 2);
   stream.insert(stream.end(), second.begin(), second.begin() + static_cast<std::ptrdiff_t>(second.size() / 2));
   const RawRun run = runRaw(stream, settingsFor("cut"), "cut");
   ASSERT_GE(run.analysis, 0);
   ASSERT_EQ(run.tiff.size(), 2u);
-  EXPECT_EQ(run.tiff[0].image, p1);
-  const int kept = run.tiff[1].image.rows;
+  EXPECT_EQ(run.tiff[0].bitmap, p1);
+  const int kept = run.tiff[1].bitmap.rows;
   EXPECT_GT(kept, 350);
   EXPECT_LT(kept, 800);
-  EXPECT_EQ(run.tiff[1].image, rawtest::rowsOf(p2, 0, kept));
+  EXPECT_EQ(run.tiff[1].bitmap, p2.rowsOf(0, kept));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -372,8 +438,8 @@ class RawCorpusTest : public ::testing::TestWithParam<CorpusCase> {};
 
 TEST_P(RawCorpusTest, MatchesLibtiffDecoding) {
   const std::string dir = TARNWELL_SOURCE_DIR "/../shared/corpus/go-image/";
-  const std::vector<uint8_t> stream = rawtest::readBytes(dir + GetParam().raw);
-  const auto reference = rawtest::readTiff(dir + GetParam().tiff);
+  const std::vector<uint8_t> stream = test::readBytes(dir + GetParam().raw);
+  const auto reference = test::readTiffPages(dir + GetParam().tiff);
   if (stream.empty() || reference.size() != 1) GTEST_SKIP() << "sample corpus not available";
   const std::string name = std::string("corpus_") + (GetParam().groupFour ? "g4" : "g3");
   EngineSettings s = settingsFor(name);
@@ -385,18 +451,22 @@ TEST_P(RawCorpusTest, MatchesLibtiffDecoding) {
   EXPECT_EQ(run.header.width, 153);
   EXPECT_EQ(run.header.fillOrder, 1);
   ASSERT_EQ(run.tiff.size(), 1u);
-  EXPECT_EQ(run.tiff[0].image, reference[0].image);
+  EXPECT_EQ(run.tiff[0].bitmap, reference[0].bitmap);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Gopher, RawCorpusTest,
     ::testing::Values(CorpusCase{"bw-gopher.ccitt_group3", "bw-gopher_ccittGroup3.tiff", false},
-                      CorpusCase{"bw-gopher.ccitt_group4", "bw-gopher_ccittGroup4.tiff", true}));
+                      CorpusCase{"bw-gopher.ccitt_group4", "bw-gopher_ccittGroup4.tiff", true}),
+    [](const auto& info) { return std::string(info.param.groupFour ? "Group4" : "Group3"); });
 
 // ---------------------------------------------------------------------------------------------
 // Input that is no fax ends in a clean failure.
 
 class RawRejectTest : public ::testing::TestWithParam<int> {};
+
+constexpr const char* kRejectNames[] = {"Empty", "TwoBytes", "Junk", "AllZero", "AllOne",
+                                        "EmptyRowsBetweenEols"};
 
 std::vector<uint8_t> rejectInput(int kind) {
   switch (kind) {
@@ -427,7 +497,8 @@ TEST_P(RawRejectTest, NoPages) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Inputs, RawRejectTest, ::testing::Range(0, 6));
+INSTANTIATE_TEST_SUITE_P(Inputs, RawRejectTest, ::testing::Range(0, 6),
+    [](const auto& info) { return std::string(kRejectNames[info.param]); });
 
 }  // namespace
 }  // namespace tarnwell

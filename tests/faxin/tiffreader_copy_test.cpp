@@ -3,14 +3,17 @@
 
 #include <gtest/gtest.h>
 
-#include "engine_test_util.h"
-#include "faxin/tiff/RepackTiff.h"
+#include "engine_settings.h"
 #include "faxin/readers/TiffFaxReader.h"
+#include "faxin/tiff/RepackTiff.h"
+#include "support/Bitmap.h"
+#include "support/LibtiffReader.h"
+#include "support/LibtiffWriter.h"
 
 namespace tarnwell {
 namespace {
 
-using namespace tarnwell::testing;
+using namespace tarnwell::test;
 
 struct CopyCase {
   uint16_t compression;
@@ -28,10 +31,10 @@ std::string caseName(const ::testing::TestParamInfo<CopyCase>& info) {
 }
 
 std::vector<Bitmap> samplePages() {
-  return {makeBitmap(1728, 61, 1), makeBitmap(2048, 40, 2), makeBitmap(1728, 13, 3)};
+  return {makePage(Pattern::kWords, 1728, 61, 1), makePage(Pattern::kWords, 2048, 40, 2), makePage(Pattern::kWords, 1728, 13, 3)};
 }
 
-void expectSamePages(const std::vector<ReadPage>& got, const std::vector<Bitmap>& want,
+void expectSamePages(const std::vector<TiffPage>& got, const std::vector<Bitmap>& want,
                      const CopyCase& c) {
   ASSERT_EQ(got.size(), want.size());
   for (size_t i = 0; i < want.size(); ++i) {
@@ -66,7 +69,7 @@ class TiffCopyTest : public ::testing::TestWithParam<CopyCase> {
     ASSERT_TRUE(writeFaxTiff(source_, pages_, o));
   }
 
-  ScratchDir dir_;
+  TempTree dir_;
   std::vector<Bitmap> pages_;
   std::string source_;
 };
@@ -78,7 +81,7 @@ TEST_P(TiffCopyTest, WriteAllKeepsEveryPageAndItsCoding) {
   ASSERT_EQ(reader.countPages(), pages_.size());
   const std::string out = dir_.file("trwintif.tmp");
   ASSERT_EQ(reader.writeAll(out, reader.pageCount()), 0);
-  std::vector<ReadPage> got;
+  std::vector<TiffPage> got;
   ASSERT_TRUE(readTiffPages(out, got));
   expectSamePages(got, pages_, GetParam());
 }
@@ -86,7 +89,7 @@ TEST_P(TiffCopyTest, WriteAllKeepsEveryPageAndItsCoding) {
 TEST_P(TiffCopyTest, RepackKeepsEveryPageAndAppends) {
   const std::string out = dir_.file("trwintif.tmp");
   ASSERT_EQ(repackTiff(source_, out, false), 0);
-  std::vector<ReadPage> got;
+  std::vector<TiffPage> got;
   ASSERT_TRUE(readTiffPages(out, got));
   expectSamePages(got, pages_, GetParam());
   // Appending the same source again doubles the pages, all still readable.
@@ -117,31 +120,31 @@ std::vector<CopyCase> copyCases() {
 INSTANTIATE_TEST_SUITE_P(Codings, TiffCopyTest, ::testing::ValuesIn(copyCases()), caseName);
 
 TEST(TiffCopyMarkTest, FfMarkedFileIsReadAsLittleEndian) {
-  ScratchDir dir;
+  TempTree dir;
   const std::string source = dir.file("ff.FMF");
-  std::vector<Bitmap> pages = {makeBitmap(1728, 30, 9)};
+  std::vector<Bitmap> pages = {makePage(Pattern::kWords, 1728, 30, 9)};
   ASSERT_TRUE(writeFaxTiff(source, pages, FaxTiffOptions{}));
-  std::vector<uint8_t> bytes = readFile(source);
+  std::vector<uint8_t> bytes = readBytes(source);
   bytes[0] = bytes[1] = 'F';
-  writeFile(source, bytes);
+  writeBytes(source, bytes);
   const std::string out = dir.file("out.tif");
   ASSERT_EQ(repackTiff(source, out, false), 0);
-  std::vector<ReadPage> got;
+  std::vector<TiffPage> got;
   ASSERT_TRUE(readTiffPages(out, got));
   ASSERT_EQ(got.size(), 1u);
   EXPECT_EQ(got[0].bitmap, pages[0]);
 }
 
 TEST(TiffCopyMarkTest, BlackIsZeroPageKeepsItsColours) {
-  ScratchDir dir;
+  TempTree dir;
   const std::string source = dir.file("inv.G3N");
-  std::vector<Bitmap> pages = {makeBitmap(1728, 30, 4)};
+  std::vector<Bitmap> pages = {makePage(Pattern::kWords, 1728, 30, 4)};
   FaxTiffOptions o;
   o.photometric = PHOTOMETRIC_MINISBLACK;
   ASSERT_TRUE(writeFaxTiff(source, pages, o));
   const std::string out = dir.file("out.tif");
   ASSERT_EQ(repackTiff(source, out, false), 0);
-  std::vector<ReadPage> got;
+  std::vector<TiffPage> got;
   ASSERT_TRUE(readTiffPages(out, got));
   ASSERT_EQ(got.size(), 1u);
   EXPECT_EQ(got[0].photometric, PHOTOMETRIC_MINISBLACK);
@@ -149,16 +152,16 @@ TEST(TiffCopyMarkTest, BlackIsZeroPageKeepsItsColours) {
 }
 
 TEST(RepackTest, ResultCodes) {
-  ScratchDir dir;
+  TempTree dir;
   const std::string out = dir.file("out.tif");
   EXPECT_EQ(repackTiff(dir.file("missing.tif"), out, false), -1);
-  writeFile(dir.file("text.tif"), {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'});
+  writeBytes(dir.file("text.tif"), {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'});
   EXPECT_EQ(repackTiff(dir.file("text.tif"), out, false), -2);
   // A TIFF header whose first directory is 0: no pages.
-  writeFile(dir.file("nopage.tif"), {'I', 'I', 42, 0, 0, 0, 0, 0});
+  writeBytes(dir.file("nopage.tif"), {'I', 'I', 42, 0, 0, 0, 0, 0});
   EXPECT_EQ(repackTiff(dir.file("nopage.tif"), out, false), -2);
   // A header pointing past the end: the page is counted, its directory cannot be read.
-  writeFile(dir.file("bad.tif"), {'I', 'I', 42, 0, 0x40, 0, 0, 0, 0, 0});
+  writeBytes(dir.file("bad.tif"), {'I', 'I', 42, 0, 0x40, 0, 0, 0, 0, 0});
   EXPECT_EQ(repackTiff(dir.file("bad.tif"), out, false), -3);
 }
 

@@ -3,14 +3,18 @@
 
 #include <gtest/gtest.h>
 
-#include "engine_test_util.h"
+#include "engine_settings.h"
 #include "faxin/readers/TiffFaxReader.h"
-#include "tiffreader_bytes.h"
+#include "support/Bitmap.h"
+#include "support/LibtiffReader.h"
+#include "support/LibtiffWriter.h"
+#include "support/TestNames.h"
+#include "support/TiffBytes.h"
 
 namespace tarnwell {
 namespace {
 
-using namespace tarnwell::testing;
+using namespace tarnwell::test;
 
 // Rewrites every ImageLength entry (LONG or SHORT, little-endian file) to `rows`.
 void patchLength(std::vector<uint8_t>& bytes, uint32_t rows) {
@@ -37,9 +41,9 @@ struct CutCase {
 class DescribeCutTest : public ::testing::TestWithParam<CutCase> {};
 
 TEST_P(DescribeCutTest, RowsBeyondImageLengthAreCut) {
-  ScratchDir dir;
+  TempTree dir;
   const CutCase& c = GetParam();
-  Bitmap page = makeBitmap(2432, 90, 21);
+  Bitmap page = makePage(Pattern::kWords, 2432, 90, 21);
   FaxTiffOptions o;
   o.compression = c.compression;
   o.t4Options = c.t4Options;
@@ -47,9 +51,9 @@ TEST_P(DescribeCutTest, RowsBeyondImageLengthAreCut) {
   o.fillOrder = FILLORDER_LSB2MSB;
   const std::string path = dir.file("cut.G3N");
   ASSERT_TRUE(writeFaxTiff(path, {page}, o));
-  std::vector<uint8_t> bytes = readFile(path);
+  std::vector<uint8_t> bytes = readBytes(path);
   patchLength(bytes, 57);
-  writeFile(path, bytes);
+  writeBytes(path, bytes);
 
   TiffFaxReader reader;
   ASSERT_TRUE(reader.open(path));
@@ -74,17 +78,18 @@ INSTANTIATE_TEST_SUITE_P(Codings, DescribeCutTest,
                                            CutCase{COMPRESSION_CCITTFAX4, 0, 20},
                                            CutCase{COMPRESSION_CCITTFAX3, 1, 0},
                                            CutCase{COMPRESSION_CCITTFAX3, 0, 25},
-                                           CutCase{COMPRESSION_CCITTRLE, 0, 30}));
+                                           CutCase{COMPRESSION_CCITTRLE, 0, 30}),
+    [](const auto& info) { return "Compression" + std::to_string(info.param.compression) + "_Options" + std::to_string(info.param.t4Options) + "_Rows" + std::to_string(info.param.rowsPerStrip); });
 
 TEST(DescribeTest, RecordTakesCodingFromTheTagsAndResolutionFromTheRationals) {
-  ScratchDir dir;
+  TempTree dir;
   const std::string path = dir.file("res.FMF");
   FaxTiffOptions o;
   o.compression = COMPRESSION_CCITTFAX3;
   o.t4Options = 5;
   o.xResolution = 204;
   o.yResolution = 98;
-  ASSERT_TRUE(writeFaxTiff(path, {makeBitmap(1728, 40, 2)}, o));
+  ASSERT_TRUE(writeFaxTiff(path, {makePage(Pattern::kWords, 1728, 40, 2)}, o));
   TiffFaxReader reader;
   ASSERT_TRUE(reader.open(path));
   ASSERT_EQ(reader.checkHeader(), 0);
@@ -106,10 +111,10 @@ TEST(DescribeTest, PackBitsRowsAreExpandedWithinTheirStrip) {
   TiffBytes t(false);
   uint32_t data = t.append({0xFF, 0xFF, 0x01, 0x12, 0x34});
   uint32_t res = t.appendRational(200, 1);
-  uint32_t d = t.directory(testing::faxPageEntries(16, 3, 32773, data, 5, res));
+  uint32_t d = t.directory(test::faxPageEntries(16, 3, 32773, data, 5, res));
   t.link(0, d);
-  ScratchDir dir;
-  writeFile(dir.file("pb.FMF"), t.bytes());
+  TempTree dir;
+  writeBytes(dir.file("pb.FMF"), t.bytes());
   TiffFaxReader reader;
   ASSERT_TRUE(reader.open(dir.file("pb.FMF")));
   ASSERT_EQ(reader.checkHeader(), 0);

@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 
 #include "faxin/tiff/TiffDirectory.h"
-#include "tiffreader_bytes.h"
+#include "support/TiffBytes.h"
 
 namespace tarnwell {
 namespace {
 
-using testing::RawEntry;
-using testing::TiffBytes;
+using test::RawEntry;
+using test::TiffBytes;
 
 class ByteOrderTest : public ::testing::TestWithParam<bool> {};
 

@@ -8,14 +8,19 @@
 #include <string>
 #include <vector>
 
-#include "tiffwriter_support.h"
+#include "support/Bitmap.h"
+#include "support/LibtiffReader.h"
+#include "support/LibtiffWriter.h"
+#include "support/TempTree.h"
+#include "support/TestNames.h"
+#include "support/TiffBytes.h"
 
 namespace tarnwell {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using writertest::le16;
-using writertest::le32;
+using test::le16;
+using test::le32;
 
 struct RawEntry {
   uint16_t tag, type;
@@ -51,7 +56,7 @@ std::tm fixedTime() {
 
 class TiffWriterLayout : public ::testing::Test {
  protected:
-  writertest::ScratchDir dir_;
+  test::TempTree dir_;
   std::string path_ = dir_.file("out.tif");
 };
 
@@ -70,7 +75,7 @@ TEST_F(TiffWriterLayout, OnePageOfOddSize) {
   ASSERT_EQ(w.writeDirectory(position), 0);
   ASSERT_EQ(w.close(), 0);
 
-  const Bytes file = writertest::readBytes(path_);
+  const Bytes file = test::readBytes(path_);
   ASSERT_EQ(file.size(), 71u + 246u);
   EXPECT_EQ(Bytes(file.begin(), file.begin() + 4), (Bytes{'I', 'I', 42, 0}));
   EXPECT_EQ(le32(file, 4), 71u);
@@ -116,7 +121,7 @@ TEST_F(TiffWriterLayout, ThreePagesAreChained) {
   }
   ASSERT_EQ(w.close(), 0);
 
-  const Bytes file = writertest::readBytes(path_);
+  const Bytes file = test::readBytes(path_);
   EXPECT_EQ(file.size(), expectedStart);
   EXPECT_EQ(le32(file, 4), directories[0]);
   for (std::size_t i = 0; i < 3; ++i) {
@@ -149,7 +154,7 @@ TEST_P(TiffWriterCoding, SetsCompressionAndOptions) {
   w.setSize(8, 1);
   ASSERT_EQ(w.writeDirectory(w.writePage(Bytes{0}, 200, 200, 2)), 0);
   ASSERT_EQ(w.close(), 0);
-  const auto entries = parseDirectory(writertest::readBytes(path_), 8 + 1 + 58);
+  const auto entries = parseDirectory(test::readBytes(path_), 8 + 1 + 58);
   EXPECT_EQ(entries[4].value, c.compression);
   EXPECT_EQ(entries[5].value, 1u);  // photometric
   EXPECT_EQ(entries[15], (RawEntry{c.optionTag, 4, 1, c.options}));
@@ -159,7 +164,8 @@ INSTANTIATE_TEST_SUITE_P(Codings, TiffWriterCoding,
                          ::testing::Values(CodingCase{1, 1, 292, 0}, CodingCase{3, 2, 292, 4},
                                            CodingCase{4, 32771, 292, 4}, CodingCase{5, 3, 292, 4},
                                            CodingCase{6, 3, 292, 5}, CodingCase{7, 4, 293, 0},
-                                           CodingCase{8, 32773, 292, 0}));
+                                           CodingCase{8, 32773, 292, 0}),
+    [](const auto& info) { return "Coding" + std::to_string(info.param.coding); });
 
 struct CompressionCase {
   uint16_t compression;
@@ -180,7 +186,7 @@ TEST_P(TiffWriterCompression, CopiesOptionsWhereTheyBelong) {
   w.setSize(8, 1);
   ASSERT_EQ(w.writeDirectory(w.writePage(Bytes{0}, 200, 200, 2)), 0);
   ASSERT_EQ(w.close(), 0);
-  const auto entries = parseDirectory(writertest::readBytes(path_), 8 + 1 + 58);
+  const auto entries = parseDirectory(test::readBytes(path_), 8 + 1 + 58);
   EXPECT_EQ(entries[4].value, c.compression);
   EXPECT_EQ(entries[15], (RawEntry{c.optionTag, 4, 1, c.options}));
 }
@@ -189,7 +195,8 @@ INSTANTIATE_TEST_SUITE_P(
     Compressions, TiffWriterCompression,
     ::testing::Values(CompressionCase{1, 9, 9, 292, 0}, CompressionCase{2, 9, 9, 292, 4},
                       CompressionCase{3, 1, 9, 292, 1}, CompressionCase{4, 9, 2, 293, 2},
-                      CompressionCase{32771, 9, 9, 292, 4}, CompressionCase{32773, 9, 9, 292, 0}));
+                      CompressionCase{32771, 9, 9, 292, 4}, CompressionCase{32773, 9, 9, 292, 0}),
+    [](const auto& info) { return "Compression" + std::to_string(info.param.compression); });
 
 TEST_F(TiffWriterLayout, UnknownCodingIsRefusedAndMarkedUncompressed) {
   FaxTiffWriter w(path_);
@@ -202,7 +209,7 @@ TEST_F(TiffWriterLayout, UnknownCodingIsRefusedAndMarkedUncompressed) {
   w.setSize(8, 1);
   ASSERT_EQ(w.writeDirectory(w.writePage(Bytes{0}, 200, 200, 2)), 0);
   ASSERT_EQ(w.close(), 0);
-  const auto entries = parseDirectory(writertest::readBytes(path_), 67);
+  const auto entries = parseDirectory(test::readBytes(path_), 67);
   EXPECT_EQ(entries[4].value, 1u);
   EXPECT_EQ(entries[15], (RawEntry{292, 4, 1, 0}));
 }
@@ -224,7 +231,7 @@ TEST_F(TiffWriterLayout, StrippedPageStoresArraysBehindTheData) {
   ASSERT_EQ(w.writeDirectory(position), 0);
   ASSERT_EQ(w.close(), 0);
 
-  const Bytes file = writertest::readBytes(path_);
+  const Bytes file = test::readBytes(path_);
   const auto entries = parseDirectory(file, static_cast<uint32_t>(position));
   EXPECT_EQ(entries[7], (RawEntry{273, 4, 3, 20}));
   EXPECT_EQ(entries[11], (RawEntry{279, 4, 3, 32}));
@@ -253,7 +260,7 @@ TEST_F(TiffWriterLayout, SingleStripOfStrippedFormIsInline) {
   ASSERT_EQ(position, 8 + 10 + 8 + 58);
   ASSERT_EQ(w.writeDirectory(position), 0);
   ASSERT_EQ(w.close(), 0);
-  const auto entries = parseDirectory(writertest::readBytes(path_), static_cast<uint32_t>(position));
+  const auto entries = parseDirectory(test::readBytes(path_), static_cast<uint32_t>(position));
   EXPECT_EQ(entries[7], (RawEntry{273, 4, 1, 8}));
   EXPECT_EQ(entries[11], (RawEntry{279, 4, 1, 10}));
   EXPECT_EQ(entries[10].value, 5u);  // no rows per strip given: the image length

@@ -9,7 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "tiffwriter_support.h"
+#include "support/Bitmap.h"
+#include "support/LibtiffReader.h"
+#include "support/LibtiffWriter.h"
+#include "support/TempTree.h"
+#include "support/TiffBytes.h"
 
 namespace tarnwell {
 namespace {
@@ -18,7 +22,7 @@ using Bytes = std::vector<uint8_t>;
 
 class TiffWriterLibtiff : public ::testing::Test {
  protected:
-  writertest::ScratchDir dir_;
+  test::TempTree dir_;
   std::string path_ = dir_.file("out.tif");
 
   static int64_t addPage(FaxTiffWriter& w, const Bytes& data, uint8_t coding, uint32_t width,
@@ -49,16 +53,18 @@ class TiffWriterRoundTrip : public TiffWriterLibtiff,
 TEST_P(TiffWriterRoundTrip, CodedPagesDecodeToTheSourceBitmap) {
   const CodedCase c = GetParam();
   const uint32_t width = 1728, rows = 60;
-  const Bytes bitmap = writertest::makeBitmap(width, rows, 11);
-  const Bytes coded = writertest::encodeWithLibtiff(dir_.file("src.tif"), bitmap, width, rows,
-                                                 c.compression, c.t4Options, c.fillOrder);
+  const test::Bitmap bitmapPage = test::makePage(test::Pattern::kRuns63And64, width, rows, 11);
+  const Bytes bitmap = bitmapPage.bits;
+  const test::Encoded source =
+      test::encodeWithLibtiff(bitmapPage, c.compression, c.t4Options, c.fillOrder);
+  ASSERT_TRUE(source.ok);
+  const Bytes& coded = source.raw;
   ASSERT_FALSE(coded.empty());
   // libtiff's own reading of its file is the reference (its word-aligned modified Huffman does
   // not reproduce the bitmap it was given, in its own file either).
-  const auto source = writertest::readPagesWithLibtiff(dir_.file("src.tif"));
-  ASSERT_EQ(source.size(), 1u);
   if (c.compression != COMPRESSION_CCITTRLEW) {
-    EXPECT_EQ(source[0].decoded, bitmap);
+    EXPECT_TRUE(source.decodedOk);
+    EXPECT_EQ(source.decoded, bitmap);
   }
 
   FaxTiffWriter w(path_);
@@ -77,7 +83,7 @@ TEST_P(TiffWriterRoundTrip, CodedPagesDecodeToTheSourceBitmap) {
   }
   ASSERT_EQ(w.close(), 0);
 
-  const auto pages = writertest::readPagesWithLibtiff(path_);
+  const auto pages = test::readTiffPages(path_);
   ASSERT_EQ(pages.size(), 2u);
   for (uint16_t i = 0; i < 2; ++i) {
     const auto& p = pages[i];
@@ -96,7 +102,7 @@ TEST_P(TiffWriterRoundTrip, CodedPagesDecodeToTheSourceBitmap) {
     ASSERT_EQ(p.rawStrips.size(), 1u);
     EXPECT_EQ(p.rawStrips[0], coded);
     EXPECT_FALSE(p.decodeFailed);
-    EXPECT_EQ(p.decoded, source[0].decoded);
+    EXPECT_EQ(p.decoded, source.decoded);
   }
 }
 
@@ -120,7 +126,7 @@ TEST_F(TiffWriterLibtiff, SoftwareAndDateTimeAreReadable) {
   w.initDirectory();
   ASSERT_GT(addPage(w, Bytes(216, 0xFF), 1, 1728, 1, 0, 1), 0);
   ASSERT_EQ(w.close(), 0);
-  const auto pages = writertest::readPagesWithLibtiff(path_);
+  const auto pages = test::readTiffPages(path_);
   ASSERT_EQ(pages.size(), 1u);
   EXPECT_EQ(pages[0].software, "Morvane.");
   EXPECT_TRUE(std::regex_match(pages[0].dateTime,
@@ -134,7 +140,8 @@ TEST_F(TiffWriterLibtiff, SoftwareAndDateTimeAreReadable) {
 
 TEST_F(TiffWriterLibtiff, StrippedPageReadsAsItsStrips) {
   const uint32_t width = 64, rows = 9;
-  const Bytes bitmap = writertest::makeBitmap(width, rows, 3);  // 8 bytes per row
+  const test::Bitmap bitmapPage = test::makePage(test::Pattern::kRuns63And64, width, rows, 3);
+  const Bytes bitmap = bitmapPage.bits;  // 8 bytes per row
   // Three strips of three rows, uncompressed, placed at absolute positions of some container.
   const uint32_t starts[] = {1000, 1024, 1048};
   const uint32_t counts[] = {24, 24, 24};
@@ -148,7 +155,7 @@ TEST_F(TiffWriterLibtiff, StrippedPageReadsAsItsStrips) {
   w.setOrientation(7);
   ASSERT_EQ(w.writeDirectory(w.writeStrippedPage(bitmap, 300, 300, 2)), 0);
   ASSERT_EQ(w.close(), 0);
-  const auto pages = writertest::readPagesWithLibtiff(path_);
+  const auto pages = test::readTiffPages(path_);
   ASSERT_EQ(pages.size(), 1u);
   EXPECT_EQ(pages[0].rawStrips.size(), 3u);
   EXPECT_EQ(pages[0].rowsPerStrip, 3u);
@@ -157,16 +164,17 @@ TEST_F(TiffWriterLibtiff, StrippedPageReadsAsItsStrips) {
 }
 
 TEST_F(TiffWriterLibtiff, BigEndianFileReadsTheSame) {
-  const Bytes bitmap = writertest::makeBitmap(1728, 20, 5);
+  const test::Bitmap bitmapPage = test::makePage(test::Pattern::kRuns63And64, 1728, 20, 5);
+  const Bytes bitmap = bitmapPage.bits;
   const Bytes coded =
-      writertest::encodeWithLibtiff(dir_.file("src.tif"), bitmap, 1728, 20, COMPRESSION_CCITTFAX4);
+      test::encodeStrip(bitmapPage, COMPRESSION_CCITTFAX4);
   FaxTiffWriter w(path_, FaxTiffWriter::kBigEndian);
   ASSERT_EQ(w.writeHeader(), 0);
   w.initDirectory();
   ASSERT_GT(addPage(w, coded, 7, 1728, 20, 0, 1), 0);
   ASSERT_EQ(w.close(), 0);
-  EXPECT_EQ(writertest::readBytes(path_).at(0), 'M');
-  const auto pages = writertest::readPagesWithLibtiff(path_);
+  EXPECT_EQ(test::readBytes(path_).at(0), 'M');
+  const auto pages = test::readTiffPages(path_);
   ASSERT_EQ(pages.size(), 1u);
   EXPECT_EQ(pages[0].pageCount, 1);
   EXPECT_EQ(pages[0].fillOrder, 1);
@@ -193,9 +201,9 @@ TEST_F(TiffWriterLibtiff, AppendAddsPagesBehindTheLastOne) {
   ASSERT_EQ(third, static_cast<int64_t>(sizeBefore + 648 + 58));
   ASSERT_EQ(w.close(), 0);
 
-  const Bytes file = writertest::readBytes(path_);
-  EXPECT_EQ(writertest::le32(file, static_cast<std::size_t>(secondDirectory) + 2 + 240), third);
-  const auto pages = writertest::readPagesWithLibtiff(path_);
+  const Bytes file = test::readBytes(path_);
+  EXPECT_EQ(test::le32(file, static_cast<std::size_t>(secondDirectory) + 2 + 240), third);
+  const auto pages = test::readTiffPages(path_);
   ASSERT_EQ(pages.size(), 3u);
   EXPECT_EQ(pages[2].length, 3u);
   EXPECT_EQ(pages[2].decoded, Bytes(648, 0xF0));
@@ -204,13 +212,13 @@ TEST_F(TiffWriterLibtiff, AppendAddsPagesBehindTheLastOne) {
 TEST_F(TiffWriterLibtiff, AppendToAMissingOrEmptyFileStartsANewTiff) {
   for (bool createEmpty : {false, true}) {
     const std::string path = dir_.file(createEmpty ? "empty.tif" : "missing.tif");
-    if (createEmpty) writertest::writeBytes(path, {});
+    if (createEmpty) test::writeBytes(path, {});
     FaxTiffWriter w(path, FaxTiffWriter::kLittleEndian, FaxTiffWriter::Mode::kAppend);
     ASSERT_TRUE(w.ok());
     w.initDirectory();
     ASSERT_EQ(addPage(w, Bytes(216, 0x3C), 1, 1728, 1, 0, 1), 8 + 216 + 58);
     ASSERT_EQ(w.close(), 0);
-    const auto pages = writertest::readPagesWithLibtiff(path);
+    const auto pages = test::readTiffPages(path);
     ASSERT_EQ(pages.size(), 1u) << path;
     EXPECT_EQ(pages[0].decoded, Bytes(216, 0x3C));
   }
@@ -218,12 +226,12 @@ TEST_F(TiffWriterLibtiff, AppendToAMissingOrEmptyFileStartsANewTiff) {
 
 TEST_F(TiffWriterLibtiff, AppendToANonTiffFailsAndLeavesItAlone) {
   const Bytes junk(400, 'x');
-  writertest::writeBytes(path_, junk);
+  test::writeBytes(path_, junk);
   FaxTiffWriter w(path_, FaxTiffWriter::kLittleEndian, FaxTiffWriter::Mode::kAppend);
   EXPECT_FALSE(w.ok());
   EXPECT_EQ(w.writePage(Bytes{1}, 200, 200, 2), -1);
   EXPECT_EQ(w.close(), -1);
-  EXPECT_EQ(writertest::readBytes(path_), junk);
+  EXPECT_EQ(test::readBytes(path_), junk);
 }
 
 TEST_F(TiffWriterLibtiff, CallOrderMistakesAreRefused) {
@@ -242,7 +250,7 @@ TEST_F(TiffWriterLibtiff, CallOrderMistakesAreRefused) {
   EXPECT_EQ(w.writeDirectory(position), 0);
   EXPECT_EQ(w.writeDirectory(position), -1);  // only once
   EXPECT_EQ(w.close(), 0);
-  EXPECT_EQ(writertest::readPagesWithLibtiff(path_).size(), 1u);
+  EXPECT_EQ(test::readTiffPages(path_).size(), 1u);
 }
 
 TEST_F(TiffWriterLibtiff, UnopenablePathFailsEveryCall) {

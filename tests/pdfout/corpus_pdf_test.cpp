@@ -9,7 +9,11 @@
 #include <sstream>
 
 #include "pdfout/messages.h"
-#include "tiff_copy_fixtures.h"
+#include "support/LibtiffMessages.h"
+#include "support/LibtiffReader.h"
+#include "support/LibtiffWriter.h"
+#include "support/TempTree.h"
+#include "support/TiffBytes.h"
 #include "tiff_copy_pipeline.h"
 
 namespace tarnwell {
@@ -41,7 +45,7 @@ std::vector<std::string> corpusTiffs() {
 class CorpusPdf : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override { silenceTiffMessages(); }
-  copytest::ScratchDir dir;
+  test::TempTree dir;
 };
 
 TEST_P(CorpusPdf, ConvertsAndRendersAsTheTiff) {

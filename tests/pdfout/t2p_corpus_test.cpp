@@ -7,8 +7,13 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "pdf_test_util.h"
 #include "pdfout/t2p.h"
+#include "support/Ghostscript.h"
+#include "support/LibtiffMessages.h"
+#include "support/LibtiffReader.h"
+#include "support/LibtiffWriter.h"
+#include "support/PdfCheck.h"
+#include "support/TempTree.h"
 
 namespace tarnwell {
 namespace {
@@ -58,19 +63,19 @@ bool comparablePage(TIFF* tif, float& xdpi, float& ydpi) {
 TEST(CorpusTest, EveryCorpusTiffConvertsOrIsRefusedCleanly) {
   const std::vector<std::string> files = corpusTiffs();
   if (files.empty()) GTEST_SKIP() << "sample corpus not present";
-  testutil::TempDir dir;
-  testutil::TiffMessages messages;
+  test::TempTree dir;
+  test::TiffMessages messages;
   int converted = 0;
   for (const std::string& file : files) {
     SCOPED_TRACE(file);
     const std::string pdf = dir.file("out.pdf");
     if (t2p_convert_file(file, pdf, 0) != 0) {
-      EXPECT_FALSE(testutil::fileExists(pdf));
+      EXPECT_FALSE(test::fileExists(pdf));
       continue;
     }
     ++converted;
-    ASSERT_EQ(testutil::pdfProblems(pdf), "");
-    std::unique_ptr<TIFF, void (*)(TIFF*)> tif(TIFFOpen(file.c_str(), "r"), [](TIFF* t) { TIFFClose(t); });
+    ASSERT_EQ(test::pdfProblems(pdf), "");
+    const test::TiffHandle tif = test::openTiff(file);
     ASSERT_TRUE(tif);
     // Only files whose every directory is a page map page n to directory n - 1.
     const int directories = TIFFNumberOfDirectories(tif.get());
@@ -83,10 +88,10 @@ TEST(CorpusTest, EveryCorpusTiffConvertsOrIsRefusedCleanly) {
       }
       float xdpi = 0, ydpi = 0;
       if (!comparablePage(tif.get(), xdpi, ydpi)) continue;
-      testutil::Raster expected, rendered;
-      if (!testutil::decodeTiffDirectory(file, static_cast<uint16_t>(d), expected)) continue;
-      ASSERT_TRUE(testutil::renderPdfPage(pdf, d + 1, xdpi, ydpi, rendered));
-      EXPECT_EQ(testutil::countDifferences(expected, rendered), 0) << "page " << d + 1;
+      test::Raster expected, rendered;
+      if (!test::decodeTiffDirectory(file, static_cast<uint16_t>(d), expected)) continue;
+      ASSERT_TRUE(test::renderPdfPage(pdf, d + 1, xdpi, ydpi, rendered));
+      EXPECT_EQ(test::countDifferences(expected, rendered), 0) << "page " << d + 1;
     }
     fs::remove(pdf);
   }

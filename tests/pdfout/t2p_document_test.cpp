@@ -7,19 +7,26 @@
 #include <cstdio>
 #include <regex>
 
-#include "pdf_test_util.h"
 #include "pdfout/t2p.h"
 #include "pdfout/t2p_sink.h"
 #include "platform/Platform.h"
+#include "support/FixedClock.h"
+#include "support/Ghostscript.h"
+#include "support/LibtiffMessages.h"
+#include "support/LibtiffReader.h"
+#include "support/LibtiffWriter.h"
+#include "support/PdfCheck.h"
+#include "support/TempTree.h"
+#include "support/TestNames.h"
 
 namespace tarnwell {
 namespace {
 
-using testutil::TempDir;
-using testutil::TiffImageSpec;
+using test::TempTree;
+using test::TiffImage;
 
-TiffImageSpec faxPage(uint32_t width = 64, uint32_t length = 40) {
-  TiffImageSpec s;
+TiffImage faxPage(uint32_t width = 64, uint32_t length = 40) {
+  TiffImage s;
   s.width = width;
   s.length = length;
   s.compression = COMPRESSION_CCITTFAX4;
@@ -27,27 +34,27 @@ TiffImageSpec faxPage(uint32_t width = 64, uint32_t length = 40) {
   s.xres = 204;
   s.yres = 196;
   s.resolutionUnit = RESUNIT_INCH;
-  s.pixels = testutil::bilevelPattern(width, length);
+  s.pixels = test::makePage(test::Pattern::kBands, width, length).bits;
   return s;
 }
 
 class DocumentTest : public ::testing::Test {
  protected:
   // Writes the TIFF, converts it and checks the PDF with qpdf and its xref; returns its bytes.
-  std::string convert(const std::vector<TiffImageSpec>& images) {
+  std::string convert(const std::vector<TiffImage>& images) {
     const std::string tif = dir.file("in.tif"), pdf = dir.file("out.pdf");
-    EXPECT_TRUE(testutil::writeTiff(tif, images));
+    EXPECT_TRUE(test::writeTiff(tif, images));
     platform::resetThreadRand();
     EXPECT_EQ(t2p_convert_file(tif, pdf, 0), 0);
-    EXPECT_EQ(testutil::pdfProblems(pdf), "");
-    return testutil::readFileBytes(pdf);
+    EXPECT_EQ(test::pdfProblems(pdf), "");
+    return test::readText(pdf);
   }
-  TempDir dir;
-  testutil::TiffMessages messages;
+  TempTree dir;
+  test::TiffMessages messages;
 };
 
 TEST_F(DocumentTest, OnePageFaxHasEightObjectsAndExactSkeleton) {
-  TiffImageSpec page = faxPage();
+  TiffImage page = faxPage();
   page.dateTime = "2008:03:14 09:05:07";
   const std::string pdf = convert({page});
   const std::string header = std::string("%PDF-1.1 ") + "\x0D\x25\xE2\xE3\xCF\xD3\x0D\x0A";
@@ -72,34 +79,36 @@ TEST_F(DocumentTest, OnePageFaxHasEightObjectsAndExactSkeleton) {
     id += hex;
   }
   EXPECT_NE(pdf.find("/ID[<" + id + "><" + id + ">]\r>>\rstartxref\r"), std::string::npos);
-  const std::string page4 = testutil::objectText(pdf, 4);
+  const std::string page4 = test::objectText(pdf, 4);
   EXPECT_EQ(page4,
             "4 0 obj\r<<\r/Type /Page \r/Parent 3 0 R \r/MediaBox [0.0000 0.0000 22.5882 14.6939] \r"
             "/Contents 5 0 R \r/Resources << \r/XObject <<\r/Im1 7 0 R >>\r"
             "/ProcSet [ /ImageB ]\r>>\r>>\rendobj\r");
-  EXPECT_EQ(testutil::streamOf(pdf, 5),
+  EXPECT_EQ(test::streamOf(pdf, 5),
             "q  22.5882 0.0000 0.0000 14.6939 0.0000 0.0000 cm /Im1 Do Q\r");
-  EXPECT_EQ(testutil::objectText(pdf, 6), "6 0 obj\r60\rendobj\r");
-  const std::string image = testutil::objectText(pdf, 7);
+  EXPECT_EQ(test::objectText(pdf, 6), "6 0 obj\r60\rendobj\r");
+  const std::string image = test::objectText(pdf, 7);
   EXPECT_EQ(image.substr(0, image.find("stream\r\n")),
             "7 0 obj\r<< \r/Length 8 0 R \r/Type /XObject \r/Subtype /Image \r/Name /Im1\r"
             "/Width 64\r/Height 40\r/BitsPerComponent 1\r/ColorSpace /DeviceGray \r"
             "/Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns 64 /Rows 40>>\r >>\r");
 }
 
+// Without a full DateTime the dates are the local time of the conversion.
 TEST_F(DocumentTest, CurrentLocalTimeWhenDateTimeIsShortOrAbsent) {
-  TiffImageSpec page = faxPage();
-  page.dateTime = "2008:03:14 09:05:0";  // 18 characters
-  const std::string pdf = convert({page});
-  std::smatch match;
-  ASSERT_TRUE(std::regex_search(pdf, match, std::regex("/CreationDate \\(D:(\\d{14})\\)\r")));
-  EXPECT_NE(match[1].str(), "20080314090507");
-  const std::tm now = platform::localTimeNow();
-  EXPECT_EQ(match[1].str().substr(0, 4), std::to_string(now.tm_year + 1900));
+  const test::FixedClock clock(1234567890);  // 2009-02-13 23:31:30 UTC
+  for (const char* dateTime : {"", "2008:03:14 09:05:0"}) {  // absent; 18 characters
+    SCOPED_TRACE(std::string("DateTime \"") + dateTime + "\"");
+    TiffImage page = faxPage();
+    page.dateTime = dateTime;
+    const std::string pdf = convert({page});
+    EXPECT_NE(pdf.find("/CreationDate (D:20090213233130)\r"), std::string::npos);
+    EXPECT_NE(pdf.find("/ModDate (D:20090213233130)\r"), std::string::npos);
+  }
 }
 
 TEST_F(DocumentTest, InformationTextsAreEscapedAndCut) {
-  TiffImageSpec page = faxPage();
+  TiffImage page = faxPage();
   page.software = std::string("a(b)c\\ \xE9\t");
   page.copyright = "Rights Holder";
   page.documentName = std::string(600, 'x');
@@ -113,7 +122,7 @@ TEST_F(DocumentTest, InformationTextsAreEscapedAndCut) {
 }
 
 TEST_F(DocumentTest, ArtistWinsOverRightsNotice) {
-  TiffImageSpec page = faxPage();
+  TiffImage page = faxPage();
   page.artist = "Artist";
   page.copyright = "Rights";
   const std::string pdf = convert({page});
@@ -121,7 +130,7 @@ TEST_F(DocumentTest, ArtistWinsOverRightsNotice) {
 }
 
 TEST_F(DocumentTest, NinePagesBreakKidsAfterEighthReference) {
-  std::vector<TiffImageSpec> pages(9, faxPage(32, 16));
+  std::vector<TiffImage> pages(9, faxPage(32, 16));
   const std::string pdf = convert(pages);
   EXPECT_NE(pdf.find("/Kids [ 4 0 R 9 0 R 14 0 R 19 0 R 24 0 R 29 0 R 34 0 R 39 0 R \r44 0 R ] "
                      "\r/Count 9 \r"),
@@ -130,9 +139,9 @@ TEST_F(DocumentTest, NinePagesBreakKidsAfterEighthReference) {
 }
 
 TEST_F(DocumentTest, SubfileTypesChoosePagesAndPageNumbersDoNotReorder) {
-  std::vector<TiffImageSpec> pages;
+  std::vector<TiffImage> pages;
   for (int i = 0; i < 4; ++i) {
-    TiffImageSpec p = faxPage(32 + 8 * i, 16);
+    TiffImage p = faxPage(32 + 8 * i, 16);
     p.pageNumber = 3 - i;
     pages.push_back(p);
   }
@@ -142,22 +151,22 @@ TEST_F(DocumentTest, SubfileTypesChoosePagesAndPageNumbersDoNotReorder) {
   pages[2].subfileType = FILETYPE_REDUCEDIMAGE | FILETYPE_PAGE;  // a page
   const std::string pdf = convert(pages);
   EXPECT_NE(pdf.find("/Count 3 \r"), std::string::npos);
-  EXPECT_NE(testutil::objectText(pdf, 7).find("/Width 32\r"), std::string::npos);
-  EXPECT_NE(testutil::objectText(pdf, 12).find("/Width 48\r"), std::string::npos);
-  EXPECT_NE(testutil::objectText(pdf, 17).find("/Width 56\r"), std::string::npos);
+  EXPECT_NE(test::objectText(pdf, 7).find("/Width 32\r"), std::string::npos);
+  EXPECT_NE(test::objectText(pdf, 12).find("/Width 48\r"), std::string::npos);
+  EXPECT_NE(test::objectText(pdf, 17).find("/Width 56\r"), std::string::npos);
 }
 
 TEST_F(DocumentTest, VersionRisesWithTransferFunctionAndIccProfile) {
-  TiffImageSpec gray;
+  TiffImage gray;
   gray.width = 16;
   gray.length = 8;
   gray.bitsPerSample = 8;
   gray.photometric = PHOTOMETRIC_MINISBLACK;
-  gray.pixels = testutil::grayPattern(16, 8, 1);
-  TiffImageSpec withTransfer = gray;
+  gray.pixels = test::grayPattern(16, 8, 1);
+  TiffImage withTransfer = gray;
   for (int i = 0; i < 256; ++i) withTransfer.transfer.push_back(static_cast<uint16_t>(i * 257));
   EXPECT_EQ(convert({withTransfer}).substr(0, 9), "%PDF-1.2 ");
-  TiffImageSpec withIcc = gray;
+  TiffImage withIcc = gray;
   withIcc.iccProfile.assign(128, 7);
   EXPECT_EQ(convert({withTransfer, withIcc}).substr(0, 9), "%PDF-1.3 ");
 }
@@ -165,27 +174,27 @@ TEST_F(DocumentTest, VersionRisesWithTransferFunctionAndIccProfile) {
 TEST_F(DocumentTest, MissingInputLeavesNoOutput) {
   const std::string pdf = dir.file("out.pdf");
   EXPECT_EQ(t2p_convert_file(dir.file("absent.tif"), pdf, 0), 1);
-  EXPECT_FALSE(testutil::fileExists(pdf));
+  EXPECT_FALSE(test::fileExists(pdf));
   EXPECT_TRUE(messages.hasError("trnw2pdf: Can't open input file "));
   EXPECT_EQ(t2p_convert_file("", pdf, 0), 1);
-  EXPECT_FALSE(testutil::fileExists(pdf));
+  EXPECT_FALSE(test::fileExists(pdf));
   EXPECT_TRUE(messages.hasError("trnw2pdf: No input file specified"));
 }
 
 TEST_F(DocumentTest, UncreatableOutputFails) {
-  ASSERT_TRUE(testutil::writeTiff(dir.file("in.tif"), {faxPage()}));
+  ASSERT_TRUE(test::writeTiff(dir.file("in.tif"), {faxPage()}));
   EXPECT_EQ(t2p_convert_file(dir.file("in.tif"), dir.file("no/such/dir/out.pdf"), 0), 1);
   EXPECT_TRUE(messages.hasError("trnw2pdf: Can't open output file "));
 }
 
 TEST_F(DocumentTest, DefaultOutputNameReplacesSuffix) {
-  ASSERT_TRUE(testutil::writeTiff(dir.file("fax.page.tif"), {faxPage()}));
+  ASSERT_TRUE(test::writeTiff(dir.file("fax.page.tif"), {faxPage()}));
   EXPECT_EQ(t2p_convert_file(dir.file("fax.page.tif"), "", 0), 0);
-  EXPECT_TRUE(testutil::fileExists(dir.file("fax.page.pdf")));
+  EXPECT_TRUE(test::fileExists(dir.file("fax.page.pdf")));
 }
 
 TEST_F(DocumentTest, CompressionRequestsWarnAndUncompressedStillEncodesBilevel) {
-  ASSERT_TRUE(testutil::writeTiff(dir.file("in.tif"), {faxPage()}));
+  ASSERT_TRUE(test::writeTiff(dir.file("in.tif"), {faxPage()}));
   EXPECT_EQ(t2p_convert_file(dir.file("in.tif"), dir.file("a.pdf"), 1), 0);
   EXPECT_TRUE(messages.hasWarning(
       "trnw2pdf: JPEG support in libtiff required for JPEG compression, ignoring option"));
@@ -193,21 +202,21 @@ TEST_F(DocumentTest, CompressionRequestsWarnAndUncompressedStillEncodesBilevel) 
   EXPECT_TRUE(messages.hasWarning(
       "trnw2pdf: Zip support in libtiff required for Zip compression, ignoring option"));
   EXPECT_EQ(t2p_convert_file(dir.file("in.tif"), dir.file("c.pdf"), 3), 0);
-  EXPECT_EQ(testutil::pdfProblems(dir.file("c.pdf")), "");
+  EXPECT_EQ(test::pdfProblems(dir.file("c.pdf")), "");
 }
 
 // Fault built soundly: when the offsets table cannot be allocated the conversion fails
 // instead of reporting success for an empty file.
 TEST_F(DocumentTest, OffsetsTableAllocationFailureFails) {
-  TiffImageSpec rgb;
+  TiffImage rgb;
   rgb.width = 4;
   rgb.length = 4;
   rgb.bitsPerSample = 8;
   rgb.samplesPerPixel = 3;
   rgb.photometric = PHOTOMETRIC_RGB;
-  rgb.pixels = testutil::grayPattern(4, 4, 3);
+  rgb.pixels = test::grayPattern(4, 4, 3);
   for (int i = 0; i < 3 * 256; ++i) rgb.transfer.push_back(static_cast<uint16_t>(i * 85));
-  ASSERT_TRUE(testutil::writeTiff(dir.file("in.tif"), {rgb}));
+  ASSERT_TRUE(test::writeTiff(dir.file("in.tif"), {rgb}));
   // 12 planned objects need 96 bytes of offsets; the page tables fit in 64.
   T2pOptions options;
   options.allocationLimit = 64;
@@ -215,7 +224,7 @@ TEST_F(DocumentTest, OffsetsTableAllocationFailureFails) {
   EXPECT_EQ(t2p_convert_file(dir.file("in.tif"), pdf, 0, options), 1);
   EXPECT_TRUE(messages.hasError("trnw2pdf: Can't allocate 48 bytes of memory for t2p_write_pdf"));
   EXPECT_TRUE(messages.hasError("trnw2pdf: An error occurred in converting TIFF"));
-  EXPECT_FALSE(testutil::fileExists(pdf));
+  EXPECT_FALSE(test::fileExists(pdf));
 }
 
 // A sink that creates the file but fails once `budget` bytes were written.
@@ -243,30 +252,31 @@ class WriteFailureTest : public DocumentTest, public ::testing::WithParamInterfa
 
 // Fault built soundly: a write error anywhere fails the conversion and removes the file.
 TEST_P(WriteFailureTest, FailedWriteFailsAndRemovesFile) {
-  ASSERT_TRUE(testutil::writeTiff(dir.file("in.tif"), {faxPage(), faxPage(48, 20)}));
+  ASSERT_TRUE(test::writeTiff(dir.file("in.tif"), {faxPage(), faxPage(48, 20)}));
   const std::string pdf = dir.file("out.pdf");
   ASSERT_EQ(t2p_convert_file(dir.file("in.tif"), pdf, 0), 0);
-  const auto size = static_cast<double>(testutil::readFileBytes(pdf).size());
+  const auto size = static_cast<double>(test::readText(pdf).size());
   const auto budget = static_cast<uint64_t>(size * GetParam());
   T2pOptions options;
   options.openSink = [&](const std::string& path) {
     return std::unique_ptr<PdfSink>(new FailingSink(path, budget));
   };
   EXPECT_EQ(t2p_convert_file(dir.file("in.tif"), pdf, 0, options), 1);
-  EXPECT_FALSE(testutil::fileExists(pdf));
+  EXPECT_FALSE(test::fileExists(pdf));
   EXPECT_TRUE(messages.hasError("trnw2pdf: An error occurred in converting TIFF"));
 }
 
 // Budgets inside the header, the document objects, the first and second page, the
 // cross-reference table and the very last bytes of the trailer.
 INSTANTIATE_TEST_SUITE_P(Budgets, WriteFailureTest,
-                         ::testing::Values(0.0, 0.01, 0.2, 0.45, 0.6, 0.8, 0.999));
+                         ::testing::Values(0.0, 0.01, 0.2, 0.45, 0.6, 0.8, 0.999),
+    [](const auto& info) { return "PerMille" + std::to_string(static_cast<int>(info.param * 1000)); });
 
 TEST_F(DocumentTest, FullDeviceFailsAndIsLeftInPlace) {
-  if (!testutil::fileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  ASSERT_TRUE(testutil::writeTiff(dir.file("in.tif"), {faxPage()}));
+  if (!test::fileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  ASSERT_TRUE(test::writeTiff(dir.file("in.tif"), {faxPage()}));
   EXPECT_EQ(t2p_convert_file(dir.file("in.tif"), "/dev/full", 0), 1);
-  EXPECT_TRUE(testutil::fileExists("/dev/full"));
+  EXPECT_TRUE(test::fileExists("/dev/full"));
 }
 
 }  // namespace

@@ -4,60 +4,65 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
-#include "pdf_test_util.h"
 #include "pdfout/t2p.h"
 #include "pdfout/t2p_samples.h"
+#include "support/Ghostscript.h"
+#include "support/LibtiffMessages.h"
+#include "support/LibtiffReader.h"
+#include "support/LibtiffWriter.h"
+#include "support/PdfCheck.h"
+#include "support/TempTree.h"
 
 namespace tarnwell {
 namespace {
 
-using testutil::TiffImageSpec;
+using test::TiffImage;
 
-TiffImageSpec fax(uint32_t width, uint32_t length, float xres, float yres, uint16_t unit) {
-  TiffImageSpec s;
+TiffImage fax(uint32_t width, uint32_t length, float xres, float yres, uint16_t unit) {
+  TiffImage s;
   s.width = width;
   s.length = length;
   s.compression = COMPRESSION_CCITTFAX4;
   s.xres = xres;
   s.yres = yres;
   s.resolutionUnit = unit;
-  s.pixels = testutil::bilevelPattern(width, length);
+  s.pixels = test::makePage(test::Pattern::kBands, width, length).bits;
   return s;
 }
 
 struct GeometryCase {
   const char* name;
-  TiffImageSpec desc;
+  TiffImage desc;
   const char* mediaBox;
   const char* content;
 };
 
 class GeometryTest : public ::testing::TestWithParam<GeometryCase> {
  protected:
-  testutil::TempDir dir;
-  testutil::TiffMessages messages;
+  test::TempTree dir;
+  test::TiffMessages messages;
 };
 
 TEST_P(GeometryTest, MediaBoxAndPlacement) {
   const std::string tif = dir.file("in.tif"), pdf = dir.file("out.pdf");
-  ASSERT_TRUE(testutil::writeTiff(tif, {GetParam().desc}));
+  ASSERT_TRUE(test::writeTiff(tif, {GetParam().desc}));
   ASSERT_EQ(t2p_convert_file(tif, pdf, 0), 0);
-  ASSERT_EQ(testutil::pdfProblems(pdf), "");
-  const std::string bytes = testutil::readFileBytes(pdf);
-  EXPECT_NE(testutil::objectText(bytes, 4).find(std::string("/MediaBox [") + GetParam().mediaBox + "] \r"),
+  ASSERT_EQ(test::pdfProblems(pdf), "");
+  const std::string bytes = test::readText(pdf);
+  EXPECT_NE(test::objectText(bytes, 4).find(std::string("/MediaBox [") + GetParam().mediaBox + "] \r"),
             std::string::npos)
-      << testutil::objectText(bytes, 4);
-  EXPECT_EQ(testutil::streamOf(bytes, 5), GetParam().content);
+      << test::objectText(bytes, 4);
+  EXPECT_EQ(test::streamOf(bytes, 5), GetParam().content);
 }
 
-TiffImageSpec rotated(uint16_t orientation) {
-  TiffImageSpec s = fax(72, 144, 72, 72, RESUNIT_INCH);
+TiffImage rotated(uint16_t orientation) {
+  TiffImage s = fax(72, 144, 72, 72, RESUNIT_INCH);
   s.orientation = orientation;
   return s;
 }
 
-TiffImageSpec tiled(uint32_t width, uint32_t length, uint32_t tile) {
-  TiffImageSpec s = fax(width, length, 72, 72, RESUNIT_INCH);
+TiffImage tiled(uint32_t width, uint32_t length, uint32_t tile) {
+  TiffImage s = fax(width, length, 72, 72, RESUNIT_INCH);
   s.tileWidth = s.tileLength = tile;
   return s;
 }
@@ -84,30 +89,30 @@ INSTANTIATE_TEST_SUITE_P(Pages, GeometryTest, ::testing::ValuesIn(kGeometry),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TileTest, EdgeTilesAreNarrowedAndReencodedInnerTilesCopied) {
-  testutil::TempDir dir;
-  testutil::TiffMessages messages;
-  const TiffImageSpec desc = tiled(300, 256, 256);
+  test::TempTree dir;
+  test::TiffMessages messages;
+  const TiffImage desc = tiled(300, 256, 256);
   const std::string tif = dir.file("in.tif"), pdf = dir.file("out.pdf");
-  ASSERT_TRUE(testutil::writeTiff(tif, {desc}));
+  ASSERT_TRUE(test::writeTiff(tif, {desc}));
   ASSERT_EQ(t2p_convert_file(tif, pdf, 0), 0);
-  ASSERT_EQ(testutil::pdfProblems(pdf), "");
-  const std::string bytes = testutil::readFileBytes(pdf);
-  EXPECT_NE(testutil::objectText(bytes, 4).find("/XObject <<\r/Im1_1 7 0 R /Im1_2 9 0 R >>\r"),
+  ASSERT_EQ(test::pdfProblems(pdf), "");
+  const std::string bytes = test::readText(pdf);
+  EXPECT_NE(test::objectText(bytes, 4).find("/XObject <<\r/Im1_1 7 0 R /Im1_2 9 0 R >>\r"),
             std::string::npos);
-  EXPECT_NE(testutil::objectText(bytes, 7).find("/Width 256\r/Height 256\r"), std::string::npos);
-  EXPECT_NE(testutil::objectText(bytes, 9).find("/Width 44\r/Height 256\r"), std::string::npos);
-  EXPECT_NE(testutil::objectText(bytes, 9).find("/Columns 44 /Rows 256>>"), std::string::npos);
+  EXPECT_NE(test::objectText(bytes, 7).find("/Width 256\r/Height 256\r"), std::string::npos);
+  EXPECT_NE(test::objectText(bytes, 9).find("/Width 44\r/Height 256\r"), std::string::npos);
+  EXPECT_NE(test::objectText(bytes, 9).find("/Columns 44 /Rows 256>>"), std::string::npos);
   // The inner tile is the TIFF's tile unchanged.
-  std::unique_ptr<TIFF, void (*)(TIFF*)> in(TIFFOpen(tif.c_str(), "r"), [](TIFF* t) { TIFFClose(t); });
+  const test::TiffHandle in = test::openTiff(tif);
   uint64_t* counts = nullptr;
   ASSERT_TRUE(TIFFGetField(in.get(), TIFFTAG_TILEBYTECOUNTS, &counts));
   std::vector<uint8_t> raw(static_cast<size_t>(counts[0]));
   ASSERT_GT(TIFFReadRawTile(in.get(), 0, raw.data(), static_cast<tmsize_t>(raw.size())), 0);
-  EXPECT_EQ(testutil::streamOf(bytes, 7), std::string(raw.begin(), raw.end()));
-  testutil::Raster expected, rendered;
-  ASSERT_TRUE(testutil::decodeTiffDirectory(tif, 0, expected));
-  ASSERT_TRUE(testutil::renderPdfPage(pdf, 1, 72, 72, rendered));
-  EXPECT_EQ(testutil::countDifferences(expected, rendered), 0);
+  EXPECT_EQ(test::streamOf(bytes, 7), std::string(raw.begin(), raw.end()));
+  test::Raster expected, rendered;
+  ASSERT_TRUE(test::decodeTiffDirectory(tif, 0, expected));
+  ASSERT_TRUE(test::renderPdfPage(pdf, 1, 72, 72, rendered));
+  EXPECT_EQ(test::countDifferences(expected, rendered), 0);
 }
 
 TEST(SampleTest, SignedLabAndPremultipliedAlphaWrap) {

@@ -6,25 +6,30 @@
 
 #include <functional>
 
-#include "pdf_test_util.h"
 #include "pdfout/t2p.h"
+#include "support/Ghostscript.h"
+#include "support/LibtiffMessages.h"
+#include "support/LibtiffReader.h"
+#include "support/LibtiffWriter.h"
+#include "support/PdfCheck.h"
+#include "support/TempTree.h"
 
 namespace tarnwell {
 namespace {
 
-using testutil::TiffImageSpec;
+using test::TiffImage;
 
 // How the image data is expected to reach the PDF.
 enum class Stream { RawStrip, Group4, Uncompressed };
 
 struct RenderCase {
   const char* name;
-  std::function<TiffImageSpec()> build;
+  std::function<TiffImage()> build;
   Stream stream;
 };
 
-TiffImageSpec bilevel(uint16_t compression, uint16_t photometric = PHOTOMETRIC_MINISWHITE) {
-  TiffImageSpec s;
+TiffImage bilevel(uint16_t compression, uint16_t photometric = PHOTOMETRIC_MINISWHITE) {
+  TiffImage s;
   s.width = 136;  // 48 points at 204 pixels per inch
   s.length = 98;  // 36 points at 196 pixels per inch
   s.compression = compression;
@@ -32,12 +37,12 @@ TiffImageSpec bilevel(uint16_t compression, uint16_t photometric = PHOTOMETRIC_M
   s.xres = 204;
   s.yres = 196;
   s.resolutionUnit = RESUNIT_INCH;
-  s.pixels = testutil::bilevelPattern(s.width, s.length, 1);
+  s.pixels = test::makePage(test::Pattern::kBands, s.width, s.length, 1).bits;
   return s;
 }
 
-TiffImageSpec gray(uint16_t bits, uint16_t photometric = PHOTOMETRIC_MINISBLACK) {
-  TiffImageSpec s;
+TiffImage gray(uint16_t bits, uint16_t photometric = PHOTOMETRIC_MINISBLACK) {
+  TiffImage s;
   s.width = 100;
   s.length = 50;
   s.bitsPerSample = bits;
@@ -54,21 +59,21 @@ TiffImageSpec gray(uint16_t bits, uint16_t photometric = PHOTOMETRIC_MINISBLACK)
 }
 
 template <typename F>
-std::function<TiffImageSpec()> with(std::function<TiffImageSpec()> base, F change) {
+std::function<TiffImage()> with(std::function<TiffImage()> base, F change) {
   return [base, change] {
-    TiffImageSpec s = base();
+    TiffImage s = base();
     change(s);
     return s;
   };
 }
 
-std::function<TiffImageSpec()> oriented(uint16_t orientation) {
+std::function<TiffImage()> oriented(uint16_t orientation) {
   return [orientation] {
-    TiffImageSpec s = bilevel(COMPRESSION_CCITTFAX4);
+    TiffImage s = bilevel(COMPRESSION_CCITTFAX4);
     s.width = 72;  // 36 by 20 points at 144 pixels per inch both ways
     s.length = 40;
     s.xres = s.yres = 144;
-    s.pixels = testutil::bilevelPattern(s.width, s.length, 2);
+    s.pixels = test::makePage(test::Pattern::kBands, s.width, s.length, 2).bits;
     s.orientation = orientation;
     return s;
   };
@@ -77,20 +82,20 @@ std::function<TiffImageSpec()> oriented(uint16_t orientation) {
 const RenderCase kCases[] = {
     {"G4OneStrip", [] { return bilevel(COMPRESSION_CCITTFAX4); }, Stream::RawStrip},
     {"G4OneStripFillOrder2",
-     with([] { return bilevel(COMPRESSION_CCITTFAX4); }, [](TiffImageSpec& s) { s.fillOrder = FILLORDER_LSB2MSB; }),
+     with([] { return bilevel(COMPRESSION_CCITTFAX4); }, [](TiffImage& s) { s.fillOrder = FILLORDER_LSB2MSB; }),
      Stream::RawStrip},
     {"G4OneStripMinIsBlack",
      [] { return bilevel(COMPRESSION_CCITTFAX4, PHOTOMETRIC_MINISBLACK); }, Stream::RawStrip},
     {"G4SeveralStrips",
-     with([] { return bilevel(COMPRESSION_CCITTFAX4); }, [](TiffImageSpec& s) { s.rowsPerStrip = 30; }),
+     with([] { return bilevel(COMPRESSION_CCITTFAX4); }, [](TiffImage& s) { s.rowsPerStrip = 30; }),
      Stream::Group4},
     {"G3OneDimensional", [] { return bilevel(COMPRESSION_CCITTFAX3); }, Stream::Group4},
     {"G3TwoDimensional",
-     with([] { return bilevel(COMPRESSION_CCITTFAX3); }, [](TiffImageSpec& s) { s.group3Options = GROUP3OPT_2DENCODING; }),
+     with([] { return bilevel(COMPRESSION_CCITTFAX3); }, [](TiffImage& s) { s.group3Options = GROUP3OPT_2DENCODING; }),
      Stream::Group4},
     {"G3FillBitsFillOrder2",
      with([] { return bilevel(COMPRESSION_CCITTFAX3); },
-          [](TiffImageSpec& s) {
+          [](TiffImage& s) {
             s.group3Options = GROUP3OPT_FILLBITS | GROUP3OPT_2DENCODING;
             s.fillOrder = FILLORDER_LSB2MSB;
             s.rowsPerStrip = 16;
@@ -100,16 +105,16 @@ const RenderCase kCases[] = {
     {"UncompressedMinIsWhite", [] { return bilevel(COMPRESSION_NONE); }, Stream::Group4},
     {"UncompressedMinIsBlack", [] { return bilevel(COMPRESSION_NONE, PHOTOMETRIC_MINISBLACK); }, Stream::Group4},
     {"UncompressedFillOrder2",
-     with([] { return bilevel(COMPRESSION_NONE); }, [](TiffImageSpec& s) { s.fillOrder = FILLORDER_LSB2MSB; }),
+     with([] { return bilevel(COMPRESSION_NONE); }, [](TiffImage& s) { s.fillOrder = FILLORDER_LSB2MSB; }),
      Stream::Group4},
     {"PackBits", [] { return bilevel(COMPRESSION_PACKBITS); }, Stream::Group4},
     {"TiledG4WithEdgeTiles",
      with([] { return bilevel(COMPRESSION_CCITTFAX4); },
-          [](TiffImageSpec& s) { s.tileWidth = 48; s.tileLength = 32; }),
+          [](TiffImage& s) { s.tileWidth = 48; s.tileLength = 32; }),
      Stream::Group4},
     {"TiledMinIsBlackUncompressed",
      with([] { return bilevel(COMPRESSION_NONE, PHOTOMETRIC_MINISBLACK); },
-          [](TiffImageSpec& s) { s.tileWidth = 64; s.tileLength = 48; }),
+          [](TiffImage& s) { s.tileWidth = 64; s.tileLength = 48; }),
      Stream::Group4},
     {"Orientation1", oriented(1), Stream::RawStrip},
     {"Orientation2", oriented(2), Stream::RawStrip},
@@ -120,20 +125,20 @@ const RenderCase kCases[] = {
     {"Orientation7", oriented(7), Stream::RawStrip},
     {"Orientation8", oriented(8), Stream::RawStrip},
     {"TiledOrientation3",
-     with(oriented(3), [](TiffImageSpec& s) { s.tileWidth = 32; s.tileLength = 16; }), Stream::Group4},
+     with(oriented(3), [](TiffImage& s) { s.tileWidth = 32; s.tileLength = 16; }), Stream::Group4},
     {"TiledOrientation6",
-     with(oriented(6), [](TiffImageSpec& s) { s.tileWidth = 32; s.tileLength = 16; }), Stream::Group4},
+     with(oriented(6), [](TiffImage& s) { s.tileWidth = 32; s.tileLength = 16; }), Stream::Group4},
     {"TiledOrientation8",
-     with(oriented(8), [](TiffImageSpec& s) { s.tileWidth = 32; s.tileLength = 16; }), Stream::Group4},
+     with(oriented(8), [](TiffImage& s) { s.tileWidth = 32; s.tileLength = 16; }), Stream::Group4},
     {"Gray8MinIsBlack", [] { return gray(8); }, Stream::Uncompressed},
     {"Gray8MinIsWhite", [] { return gray(8, PHOTOMETRIC_MINISWHITE); }, Stream::Uncompressed},
     {"Gray4", [] { return gray(4); }, Stream::Uncompressed},
     {"Gray2MinIsWhite", [] { return gray(2, PHOTOMETRIC_MINISWHITE); }, Stream::Uncompressed},
-    {"Gray8Lzw", with([] { return gray(8); }, [](TiffImageSpec& s) { s.compression = COMPRESSION_LZW; s.rowsPerStrip = 7; }),
+    {"Gray8Lzw", with([] { return gray(8); }, [](TiffImage& s) { s.compression = COMPRESSION_LZW; s.rowsPerStrip = 7; }),
      Stream::Uncompressed},
     {"Gray8PackBitsCentimetres",
      with([] { return gray(8); },
-          [](TiffImageSpec& s) {
+          [](TiffImage& s) {
             s.compression = COMPRESSION_PACKBITS;
             s.resolutionUnit = RESUNIT_CENTIMETER;
             s.xres = 200 / 2.54f;
@@ -141,37 +146,37 @@ const RenderCase kCases[] = {
           }),
      Stream::Uncompressed},
     {"Gray8TiledEdges",
-     with([] { return gray(8); }, [](TiffImageSpec& s) { s.tileWidth = 32; s.tileLength = 16; }),
+     with([] { return gray(8); }, [](TiffImage& s) { s.tileWidth = 32; s.tileLength = 16; }),
      Stream::Uncompressed},
 };
 
 class RenderTest : public ::testing::TestWithParam<RenderCase> {
  protected:
-  testutil::TempDir dir;
-  testutil::TiffMessages messages;
+  test::TempTree dir;
+  test::TiffMessages messages;
 };
 
 TEST_P(RenderTest, RenderedPageMatchesDecodedTiff) {
-  const TiffImageSpec desc = GetParam().build();
+  const TiffImage desc = GetParam().build();
   const std::string tif = dir.file("in.tif"), pdf = dir.file("out.pdf");
-  ASSERT_TRUE(testutil::writeTiff(tif, {desc}));
+  ASSERT_TRUE(test::writeTiff(tif, {desc}));
   ASSERT_EQ(t2p_convert_file(tif, pdf, 0), 0);
-  ASSERT_EQ(testutil::pdfProblems(pdf), "");
+  ASSERT_EQ(test::pdfProblems(pdf), "");
 
-  const std::string bytes = testutil::readFileBytes(pdf);
-  const std::string image = testutil::objectText(bytes, 7);
+  const std::string bytes = test::readText(pdf);
+  const std::string image = test::objectText(bytes, 7);
   const bool bilevelImage = desc.bitsPerSample == 1;
   switch (GetParam().stream) {
     case Stream::RawStrip: {
       // The stream is the TIFF's strip, bit-reversed when stored least significant bit first.
-      std::unique_ptr<TIFF, void (*)(TIFF*)> in(TIFFOpen(tif.c_str(), "r"), [](TIFF* t) { TIFFClose(t); });
+      const test::TiffHandle in = test::openTiff(tif);
       ASSERT_TRUE(in);
       std::vector<uint8_t> raw(static_cast<size_t>(TIFFRawStripSize(in.get(), 0)));
       ASSERT_EQ(TIFFReadRawStrip(in.get(), 0, raw.data(), static_cast<tmsize_t>(raw.size())),
                 static_cast<tmsize_t>(raw.size()));
       if (desc.fillOrder == FILLORDER_LSB2MSB) TIFFReverseBits(raw.data(), static_cast<tmsize_t>(raw.size()));
-      EXPECT_EQ(testutil::streamOf(bytes, 7), std::string(raw.begin(), raw.end()));
-      EXPECT_EQ(testutil::objectText(bytes, 8), "8 0 obj\r" + std::to_string(raw.size()) + "\rendobj\r");
+      EXPECT_EQ(test::streamOf(bytes, 7), std::string(raw.begin(), raw.end()));
+      EXPECT_EQ(test::objectText(bytes, 8), "8 0 obj\r" + std::to_string(raw.size()) + "\rendobj\r");
       break;
     }
     case Stream::Group4:
@@ -190,12 +195,12 @@ TEST_P(RenderTest, RenderedPageMatchesDecodedTiff) {
     EXPECT_EQ(image.find("/Decode [ 1 0 ]\r") != std::string::npos, inverted);
   }
 
-  testutil::Raster expected, rendered;
-  ASSERT_TRUE(testutil::decodeTiffDirectory(tif, 0, expected));
+  test::Raster expected, rendered;
+  ASSERT_TRUE(test::decodeTiffDirectory(tif, 0, expected));
   const float xdpi = desc.resolutionUnit == RESUNIT_CENTIMETER ? desc.xres * 2.54f : desc.xres;
   const float ydpi = desc.resolutionUnit == RESUNIT_CENTIMETER ? desc.yres * 2.54f : desc.yres;
-  ASSERT_TRUE(testutil::renderPdfPage(pdf, 1, xdpi, ydpi, rendered));
-  EXPECT_EQ(testutil::countDifferences(expected, rendered), 0)
+  ASSERT_TRUE(test::renderPdfPage(pdf, 1, xdpi, ydpi, rendered));
+  EXPECT_EQ(test::countDifferences(expected, rendered), 0)
       << "expected " << expected.width << "x" << expected.height << ", rendered "
       << rendered.width << "x" << rendered.height;
 }
@@ -207,20 +212,20 @@ INSTANTIATE_TEST_SUITE_P(Pages, RenderTest, ::testing::ValuesIn(kCases),
 
 // Several pages of different kinds in one document render page by page.
 TEST(RenderDocumentTest, MixedPagesRenderEachAtItsOwnResolution) {
-  testutil::TempDir dir;
-  testutil::TiffMessages messages;
-  std::vector<TiffImageSpec> pages = {bilevel(COMPRESSION_CCITTFAX4), gray(8),
+  test::TempTree dir;
+  test::TiffMessages messages;
+  std::vector<TiffImage> pages = {bilevel(COMPRESSION_CCITTFAX4), gray(8),
                                       bilevel(COMPRESSION_CCITTFAX3), gray(4)};
   pages[2].rowsPerStrip = 20;
   const std::string tif = dir.file("in.tif"), pdf = dir.file("out.pdf");
-  ASSERT_TRUE(testutil::writeTiff(tif, pages));
+  ASSERT_TRUE(test::writeTiff(tif, pages));
   ASSERT_EQ(t2p_convert_file(tif, pdf, 0), 0);
-  ASSERT_EQ(testutil::pdfProblems(pdf), "");
+  ASSERT_EQ(test::pdfProblems(pdf), "");
   for (uint16_t i = 0; i < pages.size(); ++i) {
-    testutil::Raster expected, rendered;
-    ASSERT_TRUE(testutil::decodeTiffDirectory(tif, i, expected));
-    ASSERT_TRUE(testutil::renderPdfPage(pdf, i + 1, pages[i].xres, pages[i].yres, rendered));
-    EXPECT_EQ(testutil::countDifferences(expected, rendered), 0) << "page " << i + 1;
+    test::Raster expected, rendered;
+    ASSERT_TRUE(test::decodeTiffDirectory(tif, i, expected));
+    ASSERT_TRUE(test::renderPdfPage(pdf, i + 1, pages[i].xres, pages[i].yres, rendered));
+    EXPECT_EQ(test::countDifferences(expected, rendered), 0) << "page " << i + 1;
   }
 }
 

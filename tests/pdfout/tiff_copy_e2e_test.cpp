@@ -4,41 +4,45 @@
 #include <gtest/gtest.h>
 
 #include "pdfout/messages.h"
-#include "tiff_copy_fixtures.h"
+#include "support/LibtiffMessages.h"
+#include "support/LibtiffReader.h"
+#include "support/LibtiffWriter.h"
+#include "support/TempTree.h"
+#include "support/TiffBytes.h"
 #include "tiff_copy_pipeline.h"
 
 namespace tarnwell {
 namespace {
 
-using copytest::TestImage;
+using test::TiffImage;
 
 struct EndToEndCase {
   const char* name;
   int choice;  // 6 as for fax files, -1 as for TIFF sources
-  std::vector<TestImage> (*make)();
+  std::vector<TiffImage> (*make)();
 };
 
-TestImage fax(uint16_t compression, uint32_t length = 400, int seed = 0) {
-  return copytest::bilevelImage(1728, length, compression, seed);
+TiffImage fax(uint16_t compression, uint32_t length = 400, int seed = 0) {
+  return test::bilevelImage(1728, length, compression, seed);
 }
 
 const EndToEndCase kCases[] = {
     {"fax_g3_2d", 6,
      [] {
-       TestImage i = fax(COMPRESSION_CCITTFAX3);
+       TiffImage i = fax(COMPRESSION_CCITTFAX3);
        i.group3Options = GROUP3OPT_2DENCODING;
        return std::vector{i};
      }},
     {"fax_mh", 6, [] { return std::vector{fax(COMPRESSION_CCITTRLE)}; }},
     {"fax_g4_strips", 6,
      [] {
-       TestImage i = fax(COMPRESSION_CCITTFAX4);
+       TiffImage i = fax(COMPRESSION_CCITTFAX4);
        i.rowsPerStrip = 50;
        return std::vector{i};
      }},
     {"fax_fillorder2", 6,
      [] {
-       TestImage i = fax(COMPRESSION_CCITTFAX3);
+       TiffImage i = fax(COMPRESSION_CCITTFAX3);
        i.fillOrder = FILLORDER_LSB2MSB;
        return std::vector{i};
      }},
@@ -50,48 +54,48 @@ const EndToEndCase kCases[] = {
     {"tiff_g4_kept", -1, [] { return std::vector{fax(COMPRESSION_CCITTFAX4)}; }},
     {"tiff_min_is_black", -1,
      [] {
-       TestImage i = fax(COMPRESSION_PACKBITS, 120);
+       TiffImage i = fax(COMPRESSION_PACKBITS, 120);
        i.photometric = PHOTOMETRIC_MINISBLACK;
        return std::vector{i};
      }},
     {"tiff_orientation8", -1,
      [] {
-       TestImage i = fax(COMPRESSION_CCITTFAX4, 160);
+       TiffImage i = fax(COMPRESSION_CCITTFAX4, 160);
        i.orientation = ORIENTATION_LEFTBOT;
        return std::vector{i};
      }},
     {"tiff_orientation4", 6,
      [] {
-       TestImage i = fax(COMPRESSION_CCITTFAX3, 160);
+       TiffImage i = fax(COMPRESSION_CCITTFAX3, 160);
        i.orientation = ORIENTATION_BOTLEFT;
        return std::vector{i};
      }},
     {"tiff_tiled_edges", -1,
      [] {
-       TestImage i = copytest::bilevelImage(300, 200, COMPRESSION_CCITTFAX4);
+       TiffImage i = test::bilevelImage(300, 200, COMPRESSION_CCITTFAX4);
        i.tileWidth = 256;
        i.tileLength = 128;
        return std::vector{i};
      }},
     {"tiff_gray8", -1,
      [] {
-       TestImage i;
+       TiffImage i;
        i.width = 120;
        i.length = 80;
-       i.bits = 8;
+       i.bitsPerSample = 8;
        i.photometric = PHOTOMETRIC_MINISBLACK;
        i.compression = COMPRESSION_LZW;
-       i.pixels = copytest::samplePattern(120 * 80);
+       i.pixels = test::samplePattern(120 * 80);
        return std::vector{i};
      }},
     {"tiff_gray4_min_is_white", -1,
      [] {
-       TestImage i;
+       TiffImage i;
        i.width = 90;
        i.length = 30;
-       i.bits = 4;
+       i.bitsPerSample = 4;
        i.photometric = PHOTOMETRIC_MINISWHITE;
-       i.pixels = copytest::samplePattern(45 * 30, 4);
+       i.pixels = test::samplePattern(45 * 30, 4);
        return std::vector{i};
      }},
 };
@@ -99,14 +103,14 @@ const EndToEndCase kCases[] = {
 class TiffCopyEndToEnd : public ::testing::TestWithParam<EndToEndCase> {
  protected:
   void SetUp() override { silenceTiffMessages(); }
-  copytest::ScratchDir dir;
+  test::TempTree dir;
 };
 
 TEST_P(TiffCopyEndToEnd, PdfRendersAsTheTiff) {
   const EndToEndCase& c = GetParam();
-  const std::vector<TestImage> images = c.make();
+  const std::vector<TiffImage> images = c.make();
   const std::string source = dir.file("source.tif");
-  ASSERT_TRUE(copytest::writeTestTiff(source, images));
+  ASSERT_TRUE(test::writeTiff(source, images));
   const copytest::PipelineResult result = copytest::convertAndCompare(source, c.choice, dir.path());
   EXPECT_EQ(result.copyResult, 0);
   EXPECT_EQ(result.pdfResult, 0);

@@ -5,34 +5,38 @@
 
 #include "pdfout/messages.h"
 #include "pdfout/tiff_copy.h"
-#include "tiff_copy_fixtures.h"
+#include "support/LibtiffMessages.h"
+#include "support/LibtiffReader.h"
+#include "support/LibtiffWriter.h"
+#include "support/TempTree.h"
+#include "support/TiffBytes.h"
 
 namespace tarnwell {
 namespace {
 
-using copytest::DecodedImage;
-using copytest::TestImage;
+using test::DecodedImage;
+using test::TiffImage;
 
 struct SourceCase {
   const char* name;
-  TestImage (*make)();
+  TiffImage (*make)();
 };
 
-TestImage fax(uint16_t compression, uint32_t g3 = 0) {
-  TestImage image = copytest::bilevelImage(1728, 300, compression);
+TiffImage fax(uint16_t compression, uint32_t g3 = 0) {
+  TiffImage image = test::bilevelImage(1728, 300, compression);
   image.group3Options = g3;
   return image;
 }
 
-TestImage gray(uint16_t bits, uint16_t samples, uint16_t photometric, uint16_t compression) {
-  TestImage image;
+TiffImage gray(uint16_t bits, uint16_t samples, uint16_t photometric, uint16_t compression) {
+  TiffImage image;
   image.width = 97;
   image.length = 45;
-  image.bits = bits;
-  image.samples = samples;
+  image.bitsPerSample = bits;
+  image.samplesPerPixel = samples;
   image.photometric = photometric;
   image.compression = compression;
-  image.pixels = copytest::samplePattern(copytest::rowBytesOf(image) * image.length, bits);
+  image.pixels = test::samplePattern(test::rowBytesOf(image) * image.length, bits);
   return image;
 }
 
@@ -46,45 +50,45 @@ const SourceCase kSources[] = {
     {"G4", [] { return fax(COMPRESSION_CCITTFAX4); }},
     {"G4_multistrip",
      [] {
-       TestImage i = fax(COMPRESSION_CCITTFAX4);
+       TiffImage i = fax(COMPRESSION_CCITTFAX4);
        i.rowsPerStrip = 64;
        return i;
      }},
     {"G4_fillorder2",
      [] {
-       TestImage i = fax(COMPRESSION_CCITTFAX4);
+       TiffImage i = fax(COMPRESSION_CCITTFAX4);
        i.fillOrder = FILLORDER_LSB2MSB;
        return i;
      }},
     {"G3_fillorder2",
      [] {
-       TestImage i = fax(COMPRESSION_CCITTFAX3, GROUP3OPT_2DENCODING);
+       TiffImage i = fax(COMPRESSION_CCITTFAX3, GROUP3OPT_2DENCODING);
        i.fillOrder = FILLORDER_LSB2MSB;
        return i;
      }},
     {"uncompressed", [] { return fax(COMPRESSION_NONE); }},
     {"packbits",
      [] {
-       TestImage i = fax(COMPRESSION_PACKBITS);
+       TiffImage i = fax(COMPRESSION_PACKBITS);
        i.rowsPerStrip = 100;
        return i;
      }},
     {"min_is_black",
      [] {
-       TestImage i = fax(COMPRESSION_CCITTFAX4);
+       TiffImage i = fax(COMPRESSION_CCITTFAX4);
        i.photometric = PHOTOMETRIC_MINISBLACK;
        return i;
      }},
     {"tiled_edges",
      [] {
-       TestImage i = copytest::bilevelImage(200, 90, COMPRESSION_NONE);
+       TiffImage i = test::bilevelImage(200, 90, COMPRESSION_NONE);
        i.tileWidth = 64;
        i.tileLength = 32;
        return i;
      }},
     {"tiled_packbits_gray",
      [] {
-       TestImage i = gray(8, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_PACKBITS);
+       TiffImage i = gray(8, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_PACKBITS);
        i.tileWidth = 16;
        i.tileLength = 16;
        return i;
@@ -93,21 +97,21 @@ const SourceCase kSources[] = {
     {"gray4", [] { return gray(4, 1, PHOTOMETRIC_MINISWHITE, COMPRESSION_NONE); }},
     {"rgb",
      [] {
-       TestImage i = gray(8, 3, PHOTOMETRIC_RGB, COMPRESSION_NONE);
+       TiffImage i = gray(8, 3, PHOTOMETRIC_RGB, COMPRESSION_NONE);
        i.rowsPerStrip = 7;
        return i;
      }},
     {"rgb_separate",
      [] {
-       TestImage i = gray(8, 3, PHOTOMETRIC_RGB, COMPRESSION_PACKBITS);
+       TiffImage i = gray(8, 3, PHOTOMETRIC_RGB, COMPRESSION_PACKBITS);
        i.planar = PLANARCONFIG_SEPARATE;
-       i.pixels = copytest::samplePattern(copytest::rowBytesOf(i) * i.length * 3, 3);
+       i.pixels = test::samplePattern(test::rowBytesOf(i) * i.length * 3, 3);
        i.rowsPerStrip = 10;
        return i;
      }},
     {"palette4",
      [] {
-       TestImage i = gray(4, 1, PHOTOMETRIC_PALETTE, COMPRESSION_NONE);
+       TiffImage i = gray(4, 1, PHOTOMETRIC_PALETTE, COMPRESSION_NONE);
        for (int c = 0; c < 3; ++c)
          for (int k = 0; k < 16; ++k)
            i.colorMap.push_back(static_cast<uint16_t>((k * 4096 + c * 999) & 0xFFFF));
@@ -118,30 +122,30 @@ const SourceCase kSources[] = {
 class TiffCopyFormats : public ::testing::TestWithParam<SourceCase> {
  protected:
   void SetUp() override { silenceTiffMessages(); }
-  copytest::ScratchDir dir;
+  test::TempTree dir;
 };
 
 // Keeping the source's compression reproduces the image exactly, with its layout.
 TEST_P(TiffCopyFormats, KeepsCompressionAndPixels) {
-  const TestImage source = GetParam().make();
+  const TiffImage source = GetParam().make();
   const std::string in = dir.file("in.tif"), out = dir.file("out.tif");
-  ASSERT_TRUE(copytest::writeTestTiff(in, {source}));
+  ASSERT_TRUE(test::writeTiff(in, {source}));
   TiffCopyOptions options;
   options.compression = -1;
   ASSERT_EQ(tiff_copy_file(in, out, options), 0);
 
   DecodedImage copy;
-  ASSERT_TRUE(copytest::readTestImage(out, 0, copy));
+  ASSERT_TRUE(test::readTiffImage(out, 0, copy));
   EXPECT_EQ(copy.width, source.width);
   EXPECT_EQ(copy.length, source.length);
-  EXPECT_EQ(copy.bits, source.bits);
-  EXPECT_EQ(copy.samples, source.samples);
+  EXPECT_EQ(copy.bitsPerSample, source.bitsPerSample);
+  EXPECT_EQ(copy.samplesPerPixel, source.samplesPerPixel);
   EXPECT_EQ(copy.planar, source.planar);
   EXPECT_EQ(copy.photometric, source.photometric);
   EXPECT_EQ(copy.compression, source.compression);
   EXPECT_EQ(copy.tiled, source.tileWidth != 0);
-  EXPECT_TRUE(copy.pixels == copytest::normalisedPixels(source));
-  copytest::withDirectory(out, 0, [&](TIFF* t) {
+  EXPECT_TRUE(copy.pixels == test::normalisedPixels(source));
+  test::withDirectory(out, 0, [&](TIFF* t) {
     uint16_t fill = 0;
     TIFFGetFieldDefaulted(t, TIFFTAG_FILLORDER, &fill);
     EXPECT_EQ(fill, source.fillOrder == 0 ? FILLORDER_MSB2LSB : source.fillOrder);
@@ -158,21 +162,21 @@ TEST_P(TiffCopyFormats, KeepsCompressionAndPixels) {
 class TiffCopyFaxFormats : public TiffCopyFormats {};
 
 TEST_P(TiffCopyFaxFormats, BilevelBecomesGroup4) {
-  const TestImage source = GetParam().make();
+  const TiffImage source = GetParam().make();
   const std::string in = dir.file("in.tif"), out = dir.file("out.tif");
-  ASSERT_TRUE(copytest::writeTestTiff(in, {source}));
+  ASSERT_TRUE(test::writeTiff(in, {source}));
   ASSERT_EQ(tiff_copy_file(in, out, TiffCopyOptions{}), 0);
 
   DecodedImage copy;
-  ASSERT_TRUE(copytest::readTestImage(out, 0, copy));
+  ASSERT_TRUE(test::readTiffImage(out, 0, copy));
   EXPECT_EQ(copy.compression, COMPRESSION_CCITTFAX4);
-  EXPECT_TRUE(copy.pixels == copytest::normalisedPixels(source));
-  copytest::withDirectory(out, 0, [&](TIFF* t) {
+  EXPECT_TRUE(copy.pixels == test::normalisedPixels(source));
+  test::withDirectory(out, 0, [&](TIFF* t) {
     // Same strips as libtiff presents the source (it cuts a single uncompressed strip into
     // strips of about 8 KiB when reading).
     if (source.tileWidth == 0) {
       uint32_t sourceStrips = 0;
-      copytest::withDirectory(dir.file("in.tif"), 0,
+      test::withDirectory(dir.file("in.tif"), 0,
                               [&](TIFF* s) { sourceStrips = TIFFNumberOfStrips(s); });
       EXPECT_EQ(TIFFNumberOfStrips(t), sourceStrips);
       if (source.compression != COMPRESSION_NONE) {
@@ -199,8 +203,8 @@ TEST_P(TiffCopyFaxFormats, BilevelBecomesGroup4) {
 std::vector<SourceCase> bilevelSources() {
   std::vector<SourceCase> bilevel;
   for (const SourceCase& c : kSources) {
-    const TestImage image = c.make();
-    if (image.bits == 1 && image.samples == 1 && image.photometric != PHOTOMETRIC_PALETTE) {
+    const TiffImage image = c.make();
+    if (image.bitsPerSample == 1 && image.samplesPerPixel == 1 && image.photometric != PHOTOMETRIC_PALETTE) {
       bilevel.push_back(c);
     }
   }
@@ -223,8 +227,8 @@ namespace {
 TEST(TiffCopyOddTiles, ReassemblesTilesStartingInsideBytes) {
   silenceTiffMessages();
   constexpr uint32_t kW = 44, kL = 20, kTw = 20, kTl = 8, kAcross = 3, kDown = 3;
-  TestImage image = copytest::bilevelImage(kW, kL, COMPRESSION_NONE, 9);
-  const size_t rowBytes = copytest::rowBytesOf(image), tileRow = (kTw + 7) / 8,
+  TiffImage image = test::bilevelImage(kW, kL, COMPRESSION_NONE, 9);
+  const size_t rowBytes = test::rowBytesOf(image), tileRow = (kTw + 7) / 8,
                tileBytes = tileRow * kTl;
   std::string data(tileBytes * kAcross * kDown, '\0');
   for (uint32_t t = 0; t < kAcross * kDown; ++t) {
@@ -244,7 +248,7 @@ TEST(TiffCopyOddTiles, ReassemblesTilesStartingInsideBytes) {
       tables[countsAt - offsetsAt + t * 4 + b] = static_cast<char>(count >> (8 * b));
     }
   }
-  const std::vector<copytest::RawEntry> entries = {{256, 4, 1, kW},
+  const std::vector<test::RawEntry> entries = {{256, 4, 1, kW},
                                                    {257, 4, 1, kL},
                                                    {258, 3, 1, 1},
                                                    {259, 3, 1, 1},
@@ -254,18 +258,18 @@ TEST(TiffCopyOddTiles, ReassemblesTilesStartingInsideBytes) {
                                                    {323, 4, 1, kTl},
                                                    {324, 4, kAcross * kDown, offsetsAt},
                                                    {325, 4, kAcross * kDown, countsAt}};
-  copytest::ScratchDir dir;
+  test::TempTree dir;
   const std::string in = dir.file("odd.tif"), out = dir.file("out.tif");
-  ASSERT_TRUE(copytest::writeBytes(in, copytest::rawTiff({entries}, tables + data, offsetsAt)));
+  ASSERT_TRUE(test::writeText(in, test::rawTiff({entries}, tables + data, offsetsAt)));
   for (int tiling : {-1, 0}) {
     TiffCopyOptions options;
     options.compression = -1;
     options.tiling = tiling;
     ASSERT_EQ(tiff_copy_file(in, out, options), 0);
     DecodedImage copy;
-    ASSERT_TRUE(copytest::readTestImage(out, 0, copy));
+    ASSERT_TRUE(test::readTiffImage(out, 0, copy));
     EXPECT_EQ(copy.tiled, tiling == -1);
-    EXPECT_TRUE(copy.pixels == copytest::normalisedPixels(image)) << "tiling " << tiling;
+    EXPECT_TRUE(copy.pixels == test::normalisedPixels(image)) << "tiling " << tiling;
   }
 }
 

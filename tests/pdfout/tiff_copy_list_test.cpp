@@ -6,12 +6,16 @@
 
 #include "pdfout/messages.h"
 #include "pdfout/tiff_copy.h"
-#include "tiff_copy_fixtures.h"
+#include "support/LibtiffMessages.h"
+#include "support/LibtiffReader.h"
+#include "support/LibtiffWriter.h"
+#include "support/TempTree.h"
+#include "support/TiffBytes.h"
 
 namespace tarnwell {
 namespace {
 
-using copytest::DecodedImage;
+using test::DecodedImage;
 
 class TiffCopyList : public ::testing::Test {
  protected:
@@ -19,23 +23,23 @@ class TiffCopyList : public ::testing::Test {
     silenceTiffMessages();
     // Three pages told apart by their widths 100, 108, 116.
     for (int i = 0; i < 3; ++i)
-      pages.push_back(copytest::bilevelImage(100 + 8 * i, 20, COMPRESSION_CCITTFAX4, i));
+      pages.push_back(test::bilevelImage(100 + 8 * i, 20, COMPRESSION_CCITTFAX4, i));
     source = dir.file("fax.tif");
-    ASSERT_TRUE(copytest::writeTestTiff(source, pages));
+    ASSERT_TRUE(test::writeTiff(source, pages));
   }
   // Widths of the output's images in order; empty when there is no output.
   std::vector<uint32_t> outputWidths() {
     std::vector<uint32_t> widths;
-    const int count = copytest::countDirectories(output);
+    const int count = test::countDirectories(output);
     for (int d = 0; d < count; ++d) {
       DecodedImage image;
-      if (copytest::readTestImage(output, static_cast<uint32_t>(d), image))
+      if (test::readTiffImage(output, static_cast<uint32_t>(d), image))
         widths.push_back(image.width);
     }
     return widths;
   }
-  copytest::ScratchDir dir;
-  std::vector<copytest::TestImage> pages;
+  test::TempTree dir;
+  std::vector<test::TiffImage> pages;
   std::string source, output = dir.file("out.tif");
 };
 
@@ -72,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TiffCopyList, ReportsMissingAndMalformedLists) {
-  copytest::MessageLog log;
+  test::TiffMessages log;
   EXPECT_EQ(tiff_copy_file(source + ",9", output, TiffCopyOptions{}), -3);
   EXPECT_TRUE(log.has("trnw2pdf: " + source + ",9 not found!"));
   EXPECT_EQ(tiff_copy_file(source + ",1;2", output, TiffCopyOptions{}), -3);
@@ -104,7 +108,7 @@ TEST_F(TiffCopyList, MissingFilesAndOutputs) {
   EXPECT_EQ(tiff_copy_file(dir.file("none,1"), output, TiffCopyOptions{}), -3);
   EXPECT_EQ(tiff_copy_file(dir.file("none.tif"), output, TiffCopyOptions{}), -3);
   EXPECT_EQ(tiff_copy_file(source, dir.file("no/such/dir/out.tif"), TiffCopyOptions{}), -2);
-  ASSERT_TRUE(copytest::writeBytes(dir.file("text.tif"), "not a tiff at all"));
+  ASSERT_TRUE(test::writeText(dir.file("text.tif"), "not a tiff at all"));
   EXPECT_EQ(tiff_copy_file(dir.file("text.tif"), output, TiffCopyOptions{}), -3);
   TiffCopyOptions append;
   append.append = 1;

@@ -8,12 +8,16 @@
 
 #include "pdfout/messages.h"
 #include "pdfout/tiff_copy.h"
-#include "tiff_copy_fixtures.h"
+#include "support/LibtiffMessages.h"
+#include "support/LibtiffReader.h"
+#include "support/LibtiffWriter.h"
+#include "support/TempTree.h"
+#include "support/TiffBytes.h"
 
 namespace tarnwell {
 namespace {
 
-using copytest::RawEntry;
+using test::RawEntry;
 
 constexpr uint16_t kShort = 3, kLong = 4;
 
@@ -31,27 +35,27 @@ class TiffCopyMalformed : public ::testing::Test {
  protected:
   void SetUp() override { silenceTiffMessages(); }
   int copyBytes(const std::string& bytes, int compression = 6) {
-    EXPECT_TRUE(copytest::writeBytes(in, bytes));
+    EXPECT_TRUE(test::writeText(in, bytes));
     TiffCopyOptions options;
     options.compression = compression;
     return tiff_copy_file(in, out, options);
   }
-  copytest::ScratchDir dir;
+  test::TempTree dir;
   std::string in = dir.file("in.tif"), out = dir.file("out.tif");
 };
 
 // Every prefix of valid files, G4 in one strip and G3 2-D in several, copies or fails cleanly.
 TEST_F(TiffCopyMalformed, EveryTruncationEndsCleanly) {
-  copytest::TestImage g3 = copytest::bilevelImage(96, 40, COMPRESSION_CCITTFAX3, 3);
+  test::TiffImage g3 = test::bilevelImage(96, 40, COMPRESSION_CCITTFAX3, 3);
   g3.group3Options = GROUP3OPT_2DENCODING;
   g3.rowsPerStrip = 8;
   const std::string sources[] = {"g4.tif", "g3.tif"};
-  ASSERT_TRUE(copytest::writeTestTiff(dir.file("g4.tif"),
-                                      {copytest::bilevelImage(96, 40, COMPRESSION_CCITTFAX4, 1),
-                                       copytest::bilevelImage(80, 10, COMPRESSION_CCITTFAX4, 2)}));
-  ASSERT_TRUE(copytest::writeTestTiff(dir.file("g3.tif"), {g3}));
+  ASSERT_TRUE(test::writeTiff(dir.file("g4.tif"),
+                                      {test::bilevelImage(96, 40, COMPRESSION_CCITTFAX4, 1),
+                                       test::bilevelImage(80, 10, COMPRESSION_CCITTFAX4, 2)}));
+  ASSERT_TRUE(test::writeTiff(dir.file("g3.tif"), {g3}));
   for (const std::string& name : sources) {
-    const std::string whole = copytest::readBytes(dir.file(name));
+    const std::string whole = test::readText(dir.file(name));
     for (size_t length = 0; length < whole.size(); ++length) {
       const int result = copyBytes(whole.substr(0, length));
       EXPECT_TRUE(result == 0 || result == 1 || result == -3) << name << " cut at " << length;
@@ -60,10 +64,10 @@ TEST_F(TiffCopyMalformed, EveryTruncationEndsCleanly) {
 }
 
 TEST_F(TiffCopyMalformed, FlippedBitsEndCleanly) {
-  ASSERT_TRUE(copytest::writeTestTiff(dir.file("src.tif"),
-                                      {copytest::bilevelImage(120, 30, COMPRESSION_CCITTFAX3, 5),
-                                       copytest::bilevelImage(64, 64, COMPRESSION_PACKBITS, 6)}));
-  const std::string whole = copytest::readBytes(dir.file("src.tif"));
+  ASSERT_TRUE(test::writeTiff(dir.file("src.tif"),
+                                      {test::bilevelImage(120, 30, COMPRESSION_CCITTFAX3, 5),
+                                       test::bilevelImage(64, 64, COMPRESSION_PACKBITS, 6)}));
+  const std::string whole = test::readText(dir.file("src.tif"));
   std::mt19937 rng(42);
   for (int round = 0; round < 300; ++round) {
     std::string bytes = whole;
@@ -88,7 +92,7 @@ TEST_P(TiffCopyAbsurdSize, IsRefusedWithoutAllocating) {
   const SizeCase c = GetParam();
   const std::string data(64, '\0');
   const auto entries = faxEntries(c.width, c.length, c.compression, 200, 64, c.rowsPerStrip);
-  const int result = copyBytes(copytest::rawTiff({entries}, data, 200));
+  const int result = copyBytes(test::rawTiff({entries}, data, 200));
   EXPECT_NE(result, 0);
 }
 
@@ -104,24 +108,24 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Directories that point back at themselves or at each other end the copy.
 TEST_F(TiffCopyMalformed, DirectoryLoopsEnd) {
-  copytest::TestImage page = copytest::bilevelImage(64, 8, COMPRESSION_NONE);
+  test::TiffImage page = test::bilevelImage(64, 8, COMPRESSION_NONE);
   const std::string data(page.pixels.begin(), page.pixels.end());
   const auto entries = faxEntries(64, 8, 1, 400, static_cast<uint32_t>(data.size()));
   // One IFD whose next pointer is its own offset (8).
-  std::string self = copytest::rawTiff({entries}, data, 400);
+  std::string self = test::rawTiff({entries}, data, 400);
   const size_t next = 8 + 2 + 12 * entries.size();
   self[next] = 8;
   EXPECT_EQ(copyBytes(self), 0);
-  EXPECT_EQ(copytest::countDirectories(out), 1);
+  EXPECT_EQ(test::countDirectories(out), 1);
   // Two IFDs pointing at each other.
-  std::string pair = copytest::rawTiff({entries, entries}, data, 400);
+  std::string pair = test::rawTiff({entries, entries}, data, 400);
   const size_t secondNext = next + 4 + 2 + 12 * entries.size();
   pair[secondNext] = 8;
   EXPECT_EQ(copyBytes(pair), 0);
-  EXPECT_EQ(copytest::countDirectories(out), 2);
+  EXPECT_EQ(test::countDirectories(out), 2);
   // The same loop reached through an image list.
   EXPECT_EQ(tiff_copy_file(in + ",1,0,5", out, TiffCopyOptions{}), 0);
-  EXPECT_EQ(copytest::countDirectories(out), 2);
+  EXPECT_EQ(test::countDirectories(out), 2);
 }
 
 struct StripCase {
@@ -140,19 +144,19 @@ TEST_P(TiffCopyBadStrip, CopyGoesOn) {
   std::mt19937 rng(7);
   for (char& ch : garbage) ch = static_cast<char>(rng());
   const auto bad = faxEntries(200, 50, c.compression, c.offset, c.bytes);
-  copytest::TestImage good = copytest::bilevelImage(64, 8, COMPRESSION_NONE);
+  test::TiffImage good = test::bilevelImage(64, 8, COMPRESSION_NONE);
   const std::string goodData(good.pixels.begin(), good.pixels.end());
   const auto second = faxEntries(64, 8, 1, 700, static_cast<uint32_t>(goodData.size()));
-  const std::string bytes = copytest::rawTiff(
+  const std::string bytes = test::rawTiff(
       {bad, second}, garbage + std::string(700 - 400 - garbage.size(), '\0') + goodData, 400);
   EXPECT_EQ(copyBytes(bytes), 0);
-  ASSERT_EQ(copytest::countDirectories(out), 2);
-  copytest::DecodedImage first, last;
-  copytest::readTestImage(out, 0, first);
+  ASSERT_EQ(test::countDirectories(out), 2);
+  test::DecodedImage first, last;
+  test::readTiffImage(out, 0, first);
   EXPECT_EQ(first.width, 200u);
   EXPECT_EQ(first.length, 50u);
-  ASSERT_TRUE(copytest::readTestImage(out, 1, last));
-  EXPECT_TRUE(last.pixels == copytest::normalisedPixels(good));
+  ASSERT_TRUE(test::readTiffImage(out, 1, last));
+  EXPECT_TRUE(last.pixels == test::normalisedPixels(good));
 }
 
 INSTANTIATE_TEST_SUITE_P(Strips, TiffCopyBadStrip,
@@ -183,9 +187,9 @@ TEST_F(TiffCopyMalformed, UnreadableStripBecomesZeros) {
   const uint32_t values[] = {data, 900000, kRows * kRowBytes, kRows * kRowBytes};
   for (int v = 0; v < 4; ++v)
     for (int b = 0; b < 4; ++b) table[v * 4 + b] = static_cast<char>(values[v] >> (8 * b));
-  ASSERT_EQ(copyBytes(copytest::rawTiff({entries}, table + first, tables), -1), 0);
-  copytest::DecodedImage copy;
-  copytest::readTestImage(out, 0, copy);
+  ASSERT_EQ(copyBytes(test::rawTiff({entries}, table + first, tables), -1), 0);
+  test::DecodedImage copy;
+  test::readTiffImage(out, 0, copy);
   ASSERT_EQ(copy.pixels.size(), 2u * kRows * kRowBytes);
   EXPECT_TRUE(std::equal(first.begin(), first.end(), copy.pixels.begin()));
   EXPECT_TRUE(std::all_of(copy.pixels.begin() + first.size(), copy.pixels.end(),

@@ -7,35 +7,39 @@
 
 #include "pdfout/messages.h"
 #include "pdfout/tiff_copy.h"
-#include "tiff_copy_fixtures.h"
+#include "support/LibtiffMessages.h"
+#include "support/LibtiffReader.h"
+#include "support/LibtiffWriter.h"
+#include "support/TempTree.h"
+#include "support/TiffBytes.h"
 
 namespace tarnwell {
 namespace {
 
-using copytest::DecodedImage;
-using copytest::TestImage;
+using test::DecodedImage;
+using test::TiffImage;
 
 class TiffCopyOptionsTest : public ::testing::Test {
  protected:
   void SetUp() override { silenceTiffMessages(); }
-  std::string writeSource(const std::vector<TestImage>& images) {
+  std::string writeSource(const std::vector<TiffImage>& images) {
     const std::string path = dir.file("in.tif");
-    EXPECT_TRUE(copytest::writeTestTiff(path, images));
+    EXPECT_TRUE(test::writeTiff(path, images));
     return path;
   }
-  copytest::ScratchDir dir;
+  test::TempTree dir;
 };
 
-TestImage grayImage(uint16_t samples = 1) {
-  TestImage image;
+TiffImage grayImage(uint16_t samples = 1) {
+  TiffImage image;
   image.width = 64;
   image.length = 48;
-  image.bits = 8;
-  image.samples = samples;
+  image.bitsPerSample = 8;
+  image.samplesPerPixel = samples;
   image.photometric = samples == 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
   image.rowsPerStrip = 16;
   // Smooth content so that JPEG stays close to the source.
-  image.pixels.resize(copytest::rowBytesOf(image) * image.length);
+  image.pixels.resize(test::rowBytesOf(image) * image.length);
   for (size_t i = 0; i < image.pixels.size(); ++i)
     image.pixels[i] = static_cast<uint8_t>(64 + (i / samples) % 64);
   return image;
@@ -55,22 +59,22 @@ class TiffCopyChoice : public TiffCopyOptionsTest,
 TEST_P(TiffCopyChoice, WritesTheChosenCoding) {
   const ChoiceCase c = GetParam();
   if (!TIFFIsCODECConfigured(c.compression)) GTEST_SKIP() << "codec not in this libtiff";
-  const TestImage source = c.bilevel ? copytest::bilevelImage(640, 120, COMPRESSION_CCITTFAX4)
+  const TiffImage source = c.bilevel ? test::bilevelImage(640, 120, COMPRESSION_CCITTFAX4)
                                      : grayImage(c.choice == 7 ? 3 : 1);
   const std::string in = writeSource({source}), out = dir.file("out.tif");
   TiffCopyOptions options;
   options.compression = c.choice;
   ASSERT_EQ(tiff_copy_file(in, out, options), 0);
   DecodedImage copy;
-  ASSERT_TRUE(copytest::readTestImage(out, 0, copy));
+  ASSERT_TRUE(test::readTiffImage(out, 0, copy));
   EXPECT_EQ(copy.compression, c.compression);
-  const std::vector<uint8_t> expected = copytest::normalisedPixels(source);
+  const std::vector<uint8_t> expected = test::normalisedPixels(source);
   ASSERT_EQ(copy.pixels.size(), expected.size());
   int worst = 0;
   for (size_t i = 0; i < expected.size(); ++i)
     worst = std::max(worst, std::abs(copy.pixels[i] - expected[i]));
   EXPECT_LE(worst, c.tolerance);
-  copytest::withDirectory(out, 0, [&](TIFF* t) {
+  test::withDirectory(out, 0, [&](TIFF* t) {
     uint32_t g3 = 99;
     if (c.compression == COMPRESSION_CCITTFAX3) {
       ASSERT_TRUE(TIFFGetField(t, TIFFTAG_GROUP3OPTIONS, &g3));
@@ -106,13 +110,13 @@ INSTANTIATE_TEST_SUITE_P(Choices, TiffCopyChoice,
 
 // A Group 3 source copied with its own compression gets Group 3 options 0, not its own.
 TEST_F(TiffCopyOptionsTest, KeptGroup3StartsFromOptionsZero) {
-  TestImage source = copytest::bilevelImage(300, 40, COMPRESSION_CCITTFAX3);
+  TiffImage source = test::bilevelImage(300, 40, COMPRESSION_CCITTFAX3);
   source.group3Options = GROUP3OPT_2DENCODING | GROUP3OPT_FILLBITS;
   const std::string in = writeSource({source}), out = dir.file("out.tif");
   TiffCopyOptions options;
   options.compression = -1;
   ASSERT_EQ(tiff_copy_file(in, out, options), 0);
-  copytest::withDirectory(out, 0, [](TIFF* t) {
+  test::withDirectory(out, 0, [](TIFF* t) {
     uint32_t g3 = 99;
     ASSERT_TRUE(TIFFGetField(t, TIFFTAG_GROUP3OPTIONS, &g3));
     EXPECT_EQ(g3, 0u);
@@ -120,15 +124,15 @@ TEST_F(TiffCopyOptionsTest, KeptGroup3StartsFromOptionsZero) {
 }
 
 TEST_F(TiffCopyOptionsTest, FillOrderOptionOverridesTheSource) {
-  const TestImage source = copytest::bilevelImage(300, 40, COMPRESSION_CCITTFAX4);
+  const TiffImage source = test::bilevelImage(300, 40, COMPRESSION_CCITTFAX4);
   const std::string in = writeSource({source}), out = dir.file("out.tif");
   TiffCopyOptions options;
   options.fillOrder = FILLORDER_LSB2MSB;
   ASSERT_EQ(tiff_copy_file(in, out, options), 0);
   DecodedImage copy;
-  ASSERT_TRUE(copytest::readTestImage(out, 0, copy));
-  EXPECT_TRUE(copy.pixels == copytest::normalisedPixels(source));
-  copytest::withDirectory(out, 0, [](TIFF* t) {
+  ASSERT_TRUE(test::readTiffImage(out, 0, copy));
+  EXPECT_TRUE(copy.pixels == test::normalisedPixels(source));
+  test::withDirectory(out, 0, [](TIFF* t) {
     uint16_t fill = 0;
     ASSERT_TRUE(TIFFGetField(t, TIFFTAG_FILLORDER, &fill));
     EXPECT_EQ(fill, FILLORDER_LSB2MSB);
@@ -148,8 +152,8 @@ class TiffCopyTiling : public TiffCopyOptionsTest,
 // Layout changes go through the whole-image copy; edge tiles and partial strips survive it.
 TEST_P(TiffCopyTiling, LayoutFollowsTheOptionAndTheFirstImage) {
   const TilingCase c = GetParam();
-  TestImage first = copytest::bilevelImage(200, 90, COMPRESSION_PACKBITS, 1);
-  TestImage second = copytest::bilevelImage(136, 50, COMPRESSION_CCITTFAX4, 2);
+  TiffImage first = test::bilevelImage(200, 90, COMPRESSION_PACKBITS, 1);
+  TiffImage second = test::bilevelImage(136, 50, COMPRESSION_CCITTFAX4, 2);
   second.rowsPerStrip = 16;
   if (c.firstTiled) {
     first.tileWidth = 48;
@@ -167,9 +171,9 @@ TEST_P(TiffCopyTiling, LayoutFollowsTheOptionAndTheFirstImage) {
   ASSERT_EQ(tiff_copy_file(in, out, options), 0);
   for (uint32_t d = 0; d < 2; ++d) {
     DecodedImage copy;
-    ASSERT_TRUE(copytest::readTestImage(out, d, copy));
+    ASSERT_TRUE(test::readTiffImage(out, d, copy));
     EXPECT_EQ(copy.tiled, c.expectTiled) << "image " << d;
-    EXPECT_TRUE(copy.pixels == copytest::normalisedPixels(d == 0 ? first : second))
+    EXPECT_TRUE(copy.pixels == test::normalisedPixels(d == 0 ? first : second))
         << "image " << d;
   }
 }
@@ -182,21 +186,21 @@ INSTANTIATE_TEST_SUITE_P(Layouts, TiffCopyTiling,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TiffCopyOptionsTest, AppendAddsImagesToAnExistingFile) {
-  const std::string in = writeSource({copytest::bilevelImage(100, 20, COMPRESSION_CCITTFAX4, 1),
-                                      copytest::bilevelImage(120, 30, COMPRESSION_CCITTFAX4, 2)});
+  const std::string in = writeSource({test::bilevelImage(100, 20, COMPRESSION_CCITTFAX4, 1),
+                                      test::bilevelImage(120, 30, COMPRESSION_CCITTFAX4, 2)});
   const std::string out = dir.file("out.tif");
   TiffCopyOptions options;
   ASSERT_EQ(tiff_copy_file(in, out, options), 0);
   options.append = 1;
   ASSERT_EQ(tiff_copy_file(in, out, options), 0);
-  ASSERT_EQ(copytest::countDirectories(out), 4);
+  ASSERT_EQ(test::countDirectories(out), 4);
   DecodedImage last;
-  ASSERT_TRUE(copytest::readTestImage(out, 3, last));
+  ASSERT_TRUE(test::readTiffImage(out, 3, last));
   EXPECT_EQ(last.width, 120u);
   // Without append the output is created anew.
   options.append = 0;
   ASSERT_EQ(tiff_copy_file(in, out, options), 0);
-  EXPECT_EQ(copytest::countDirectories(out), 2);
+  EXPECT_EQ(test::countDirectories(out), 2);
 }
 
 struct OrientationCase {
@@ -209,17 +213,17 @@ class TiffCopyOrientation : public TiffCopyOptionsTest,
 
 TEST_P(TiffCopyOrientation, MapsToASupportedOrientation) {
   const OrientationCase c = GetParam();
-  TestImage source = copytest::bilevelImage(64, 16, COMPRESSION_CCITTFAX4);
+  TiffImage source = test::bilevelImage(64, 16, COMPRESSION_CCITTFAX4);
   source.orientation = c.source;
   const std::string in = writeSource({source}), out = dir.file("out.tif");
-  copytest::MessageLog log;
+  test::TiffMessages log;
   ASSERT_EQ(tiff_copy_file(in, out, TiffCopyOptions{}), 0);
   if (c.warning != nullptr) {
     EXPECT_TRUE(log.has(std::string("trnw2pdf: ") + c.warning));
   } else {
     EXPECT_FALSE(log.has("orientation"));
   }
-  copytest::withDirectory(out, 0, [&](TIFF* t) {
+  test::withDirectory(out, 0, [&](TIFF* t) {
     uint16_t orientation = 0;
     ASSERT_TRUE(TIFFGetField(t, TIFFTAG_ORIENTATION, &orientation));
     EXPECT_EQ(orientation, c.output);
@@ -239,7 +243,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Every tag of the copied set arrives unchanged; the rights notice does not.
 TEST_F(TiffCopyOptionsTest, CarriesTheTagSet) {
-  TestImage source = grayImage(4);
+  TiffImage source = grayImage(4);
   source.photometric = PHOTOMETRIC_RGB;
   static const uint16_t kExtra[] = {EXTRASAMPLE_UNASSALPHA};
   static const float kWhite[] = {0.3127f, 0.329f};
@@ -270,7 +274,7 @@ TEST_F(TiffCopyOptionsTest, CarriesTheTagSet) {
   };
   const std::string in = writeSource({source}), out = dir.file("out.tif");
   ASSERT_EQ(tiff_copy_file(in, out, TiffCopyOptions{.compression = -1}), 0);
-  copytest::withDirectory(out, 0, [&](TIFF* t) {
+  test::withDirectory(out, 0, [&](TIFF* t) {
     for (auto [tag, text] : {std::pair{TIFFTAG_DOCUMENTNAME, "doc"},
                              {TIFFTAG_IMAGEDESCRIPTION, "desc"},
                              {TIFFTAG_MAKE, "make"},
@@ -315,11 +319,11 @@ TEST_F(TiffCopyOptionsTest, CarriesTheTagSet) {
 }
 
 TEST_F(TiffCopyOptionsTest, CarriesTransferFunctionAndInkNames) {
-  TestImage gray = grayImage(1);
+  TiffImage gray = grayImage(1);
   static std::vector<uint16_t> table(256);
   for (size_t i = 0; i < table.size(); ++i) table[i] = static_cast<uint16_t>(i * 257);
   gray.extraTags = [](TIFF* t) { TIFFSetField(t, TIFFTAG_TRANSFERFUNCTION, table.data()); };
-  TestImage cmyk = grayImage(4);
+  TiffImage cmyk = grayImage(4);
   cmyk.photometric = PHOTOMETRIC_SEPARATED;
   cmyk.extraTags = [](TIFF* t) {
     TIFFSetField(t, TIFFTAG_INKSET, INKSET_MULTIINK);
@@ -327,7 +331,7 @@ TEST_F(TiffCopyOptionsTest, CarriesTransferFunctionAndInkNames) {
   };
   // Gray with alpha has one table, but the output asks for three while its ExtraSamples is
   // still unset; the copy must not hand libtiff stray pointers.
-  TestImage grayAlpha = grayImage(2);
+  TiffImage grayAlpha = grayImage(2);
   grayAlpha.extraTags = [](TIFF* t) {
     static const uint16_t kAlpha[] = {EXTRASAMPLE_ASSOCALPHA};
     TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, kAlpha);
@@ -335,17 +339,17 @@ TEST_F(TiffCopyOptionsTest, CarriesTransferFunctionAndInkNames) {
   };
   const std::string in = writeSource({gray, cmyk, grayAlpha}), out = dir.file("out.tif");
   ASSERT_EQ(tiff_copy_file(in, out, TiffCopyOptions{.compression = -1}), 0);
-  copytest::withDirectory(out, 2, [&](TIFF* t) {
+  test::withDirectory(out, 2, [&](TIFF* t) {
     uint16_t *copied = nullptr, *green = nullptr, *blue = nullptr;
     ASSERT_TRUE(TIFFGetField(t, TIFFTAG_TRANSFERFUNCTION, &copied, &green, &blue));
     EXPECT_TRUE(std::equal(table.begin(), table.end(), copied));
   });
-  copytest::withDirectory(out, 0, [&](TIFF* t) {
+  test::withDirectory(out, 0, [&](TIFF* t) {
     uint16_t *copied = nullptr, *green = nullptr, *blue = nullptr;
     ASSERT_TRUE(TIFFGetField(t, TIFFTAG_TRANSFERFUNCTION, &copied, &green, &blue));
     EXPECT_TRUE(std::equal(table.begin(), table.end(), copied));
   });
-  copytest::withDirectory(out, 1, [&](TIFF* t) {
+  test::withDirectory(out, 1, [&](TIFF* t) {
     char* names = nullptr;
     uint16_t inks = 0;
     ASSERT_TRUE(TIFFGetField(t, TIFFTAG_INKNAMES, &names));
@@ -357,9 +361,9 @@ TEST_F(TiffCopyOptionsTest, CarriesTransferFunctionAndInkNames) {
 
 // A multi-page file keeps its pages, their order and their SubfileType.
 TEST_F(TiffCopyOptionsTest, MultiPageKeepsOrderAndSubfileTypes) {
-  std::vector<TestImage> pages;
+  std::vector<TiffImage> pages;
   for (int i = 0; i < 4; ++i) {
-    TestImage page = copytest::bilevelImage(
+    TiffImage page = test::bilevelImage(
         200 + 8 * i, 30, i % 2 ? COMPRESSION_CCITTFAX3 : COMPRESSION_CCITTFAX4, i);
     page.subfileType = i == 1 ? FILETYPE_REDUCEDIMAGE : FILETYPE_PAGE;
     page.pageNumber = i;
@@ -367,13 +371,13 @@ TEST_F(TiffCopyOptionsTest, MultiPageKeepsOrderAndSubfileTypes) {
   }
   const std::string in = writeSource(pages), out = dir.file("out.tif");
   ASSERT_EQ(tiff_copy_file(in, out, TiffCopyOptions{}), 0);
-  ASSERT_EQ(copytest::countDirectories(out), 4);
+  ASSERT_EQ(test::countDirectories(out), 4);
   for (uint32_t d = 0; d < 4; ++d) {
     DecodedImage copy;
-    ASSERT_TRUE(copytest::readTestImage(out, d, copy));
+    ASSERT_TRUE(test::readTiffImage(out, d, copy));
     EXPECT_EQ(copy.width, pages[d].width);
-    EXPECT_TRUE(copy.pixels == copytest::normalisedPixels(pages[d]));
-    copytest::withDirectory(out, d, [&](TIFF* t) {
+    EXPECT_TRUE(copy.pixels == test::normalisedPixels(pages[d]));
+    test::withDirectory(out, d, [&](TIFF* t) {
       uint32_t subfile = 0;
       ASSERT_TRUE(TIFFGetField(t, TIFFTAG_SUBFILETYPE, &subfile));
       EXPECT_EQ(subfile, static_cast<uint32_t>(pages[d].subfileType));

@@ -1,4 +1,5 @@
 #include "platform/Platform.h"
+#include "support/TempTree.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -17,20 +18,12 @@ namespace fs = std::filesystem;
 
 class PlatformFiles : public testing::Test {
  protected:
-  void SetUp() override {
-    root = fs::temp_directory_path() /
-           ("tarnwell-platform-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "-" + testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root);
-    fs::create_directories(root);
-  }
-  void TearDown() override { fs::remove_all(root); }
   std::string write(const std::string& name, const std::string& bytes) {
-    std::ofstream(root / name, std::ios::binary) << bytes;
-    return (root / name).string();
+    return tree.write(name, bytes);
   }
-  std::string path(const std::string& name) { return (root / name).string(); }
-  fs::path root;
+  std::string path(const std::string& name) { return tree.path(name); }
+  test::TempTree tree;
+  const fs::path& root = tree.root();
 };
 
 TEST_F(PlatformFiles, ReadFileHeadReadsAtMostTheAskedBytes) {

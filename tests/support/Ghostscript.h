@@ -14,4 +14,15 @@ namespace tarnwell::test {
 // image pixel for pixel.
 bool renderPdfPage(const std::string& pdfPath, int page, float xdpi, float ydpi, Raster& out);
 
+struct PageComparison {
+  int pages = 0;         // pages compared
+  std::string problems;  // empty when every page matches
+};
+// Renders every page of the PDF at the resolution of the TIFF directory it came from (300 dpi
+// when absent, centimetres converted, turned for orientations 5 to 8) and compares it pixel by
+// pixel with the directory as libtiff decodes it. A palette page matches when every index shows
+// one gray throughout and entries of different colours show different grays. Directories the
+// PDF writer makes no page of (reduced images) are skipped.
+PageComparison comparePdfWithTiff(const std::string& pdfPath, const std::string& tiffPath);
+
 }  // namespace tarnwell::test

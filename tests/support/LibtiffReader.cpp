@@ -10,13 +10,6 @@ namespace tarnwell::test {
 
 namespace {
 
-struct TiffCloser {
-  void operator()(TIFF* t) const {
-    if (t != nullptr) TIFFClose(t);
-  }
-};
-using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
-
 uint64_t rowBytes(uint32_t width, uint16_t bits, uint16_t samples) {
   return (uint64_t{width} * bits * samples + 7) / 8;
 }
@@ -90,6 +83,10 @@ TiffPage readPage(TIFF* t) {
 }
 
 }  // namespace
+
+TiffHandle openTiff(const std::string& path, const char* mode) {
+  return TiffHandle(TIFFOpen(path.c_str(), mode));
+}
 
 std::vector<TiffPage> readTiffPages(const std::string& path) {
   std::vector<TiffPage> pages;

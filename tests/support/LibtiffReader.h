@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,16 @@
 #include "support/Raster.h"
 
 namespace tarnwell::test {
+
+struct TiffCloser {
+  void operator()(TIFF* t) const {
+    if (t != nullptr) TIFFClose(t);
+  }
+};
+// An open libtiff handle, closed when it goes.
+using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
+// Opens a file with libtiff ("r", "rc", "w", ...); empty when libtiff cannot.
+TiffHandle openTiff(const std::string& path, const char* mode = "r");
 
 // One page as libtiff reads it. Tags absent from the file read as 0, except the fill order (1).
 struct TiffPage {

@@ -86,7 +86,12 @@ struct Encoded {
 };
 // Encodes the page as one strip (MinIsWhite, 204 x 196 dpi) and reads it back.
 Encoded encodeWithLibtiff(const Bitmap& page, Codec codec, int fillOrder = FILLORDER_MSB2LSB);
+// The same with any libtiff compression (PackBits, say) and Group 3 options.
+Encoded encodeWithLibtiff(const Bitmap& page, uint16_t compression, uint32_t group3Options = 0,
+                          int fillOrder = FILLORDER_MSB2LSB);
 // Only the coded strip; empty when libtiff fails.
 std::vector<uint8_t> encodeStrip(const Bitmap& page, Codec codec, int fillOrder = FILLORDER_MSB2LSB);
+std::vector<uint8_t> encodeStrip(const Bitmap& page, uint16_t compression, uint32_t group3Options = 0,
+                                 int fillOrder = FILLORDER_MSB2LSB);
 
 }  // namespace tarnwell::test

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 
 #include "support/TempTree.h"
 
@@ -23,12 +24,12 @@ int exitCodeOf(int status) { return status != -1 && WIFEXITED(status) ? WEXITSTA
 
 CommandResult runCommand(const std::string& command) {
   CommandResult result;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return result;
+  std::unique_ptr<FILE, PipeCloser> pipe(popen(("(" + command + ") 2>&1").c_str(), "r"));
+  if (!pipe) return result;
   char buffer[4096];
   std::size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
-  result.exitCode = exitCodeOf(pclose(pipe));
+  while ((n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0) result.out.append(buffer, n);
+  result.exitCode = exitCodeOf(pclose(pipe.release()));
   return result;
 }
 

@@ -21,7 +21,7 @@ uint32_t TiffBytes::append(const std::vector<uint8_t>& data) {
   return at;
 }
 
-uint32_t TiffBytes::append(const std::string& data) {
+uint32_t TiffBytes::appendText(const std::string& data) {
   return append(std::vector<uint8_t>(data.begin(), data.end()));
 }
 
@@ -53,6 +53,19 @@ uint32_t TiffBytes::directory(const std::vector<RawEntry>& entries) {
   }
   put32(0);
   return at;
+}
+
+std::string TiffBytes::finish(const std::vector<std::vector<RawEntry>>& directories,
+                              const std::vector<int>& nextOf) {
+  std::vector<uint32_t> at;
+  for (const auto& entries : directories) at.push_back(directory(entries));
+  if (!at.empty()) link(0, at[0]);
+  for (std::size_t i = 0; i < at.size(); ++i) {
+    int next = i + 1 < at.size() ? static_cast<int>(i + 1) : -1;
+    if (i < nextOf.size()) next = nextOf[i];
+    if (next >= 0 && static_cast<std::size_t>(next) < at.size()) link(at[i], at[static_cast<std::size_t>(next)]);
+  }
+  return text();
 }
 
 void TiffBytes::link(uint32_t from, uint32_t to) {
@@ -131,6 +144,15 @@ std::string rawTiff(const std::vector<std::vector<RawEntry>>& directories, const
   return s + data;
 }
 
+uint16_t le16(const std::vector<uint8_t>& b, std::size_t at) {
+  return static_cast<uint16_t>(b.at(at) | (b.at(at + 1) << 8));
+}
+
+uint32_t le32(const std::vector<uint8_t>& b, std::size_t at) {
+  return b.at(at) | (b.at(at + 1) << 8) | (b.at(at + 2) << 16) |
+         (static_cast<uint32_t>(b.at(at + 3)) << 24);
+}
+
 void setEntry(std::vector<RawEntry>& entries, uint16_t tag, uint16_t type, uint32_t value) {
   for (RawEntry& e : entries) {
     if (e.tag == tag) {
@@ -148,6 +170,27 @@ void removeEntry(std::vector<RawEntry>& entries, uint16_t tag) {
   entries.erase(std::remove_if(entries.begin(), entries.end(),
                                [&](const RawEntry& e) { return e.tag == tag; }),
                 entries.end());
+}
+
+bool dropPhotometric(std::vector<uint8_t>& tiff) {
+  auto u16 = [&](std::size_t at) { return static_cast<uint32_t>(tiff[at] | (tiff[at + 1] << 8)); };
+  auto u32 = [&](std::size_t at) { return u16(at) | (u16(at + 2) << 16); };
+  if (tiff.size() < 8 || tiff[0] != 'I') return false;
+  bool dropped = false;
+  for (uint32_t ifd = u32(4), seen = 0; ifd != 0 && seen < 100; ++seen) {
+    if (std::size_t{ifd} + 2 > tiff.size()) return false;
+    const uint32_t count = u16(ifd);
+    if (std::size_t{ifd} + 2 + 12 * std::size_t{count} + 4 > tiff.size()) return false;
+    for (uint32_t i = 0; i < count; ++i) {
+      const std::size_t entry = ifd + 2 + 12 * std::size_t{i};
+      if (u16(entry) == 262) {
+        tiff[entry] = 261 & 0xFF;
+        dropped = true;
+      }
+    }
+    ifd = u32(ifd + 2 + 12 * std::size_t{count});
+  }
+  return dropped;
 }
 
 }  // namespace tarnwell::test

@@ -35,12 +35,17 @@ class TiffBytes {
   void pad();
   // Appends data and returns its offset.
   uint32_t append(const std::vector<uint8_t>& data);
-  uint32_t append(const std::string& data);
+  uint32_t appendText(const std::string& data);
   uint32_t append32s(const std::vector<uint32_t>& values);
   uint32_t appendRational(uint32_t numerator, uint32_t denominator);
 
   // Appends a directory; returns its position. Its next-directory link is 0 until linked.
   uint32_t directory(const std::vector<RawEntry>& entries);
+  // Appends the directories one after the other, links the header to the first and each to the
+  // following one, or to the one `nextOf[i]` names (-1: none), so loops can be built; returns the
+  // whole file.
+  std::string finish(const std::vector<std::vector<RawEntry>>& directories,
+                     const std::vector<int>& nextOf = {});
   // Makes the directory at `from` (or the header when `from` is 0) point at `to`.
   void link(uint32_t from, uint32_t to);
 
@@ -61,8 +66,17 @@ std::vector<RawEntry> faxPageEntries(uint32_t width, uint32_t length, uint16_t c
 
 // A little-endian file: the directories one after the other from offset 8, each linked to the
 // next, then zero bytes up to `dataOffset`, then `data`.
+// Renames the PhotometricInterpretation entry (262) of every directory of a little-endian TIFF to
+// the undefined tag 261, which keeps the entries in ascending order: the file then has no
+// photometric tag. False when no such entry was found or the chain leaves the file.
+bool dropPhotometric(std::vector<uint8_t>& tiff);
+
 std::string rawTiff(const std::vector<std::vector<RawEntry>>& directories, const std::string& data,
                     uint32_t dataOffset);
+
+// Little-endian values read from file bytes (bounds-checked: out of range throws).
+uint16_t le16(const std::vector<uint8_t>& bytes, std::size_t at);
+uint32_t le32(const std::vector<uint8_t>& bytes, std::size_t at);
 
 // Sets (or adds, keeping the tags sorted) a one-value entry; removes an entry.
 void setEntry(std::vector<RawEntry>& entries, uint16_t tag, uint16_t type, uint32_t value);

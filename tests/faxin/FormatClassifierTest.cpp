@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "TempTree.h"
+#include "support/TempTree.h"
+#include "support/TestNames.h"
 
 namespace tarnwell {
 namespace {
@@ -39,7 +40,8 @@ INSTANTIATE_TEST_SUITE_P(
         SuffixCase{"", 0}, SuffixCase{"f", 0}, SuffixCase{"ds", 7},
         // Suffix tests stop at multi-byte characters: their bytes never equal ASCII letters.
         SuffixCase{"fax.t\xC3\xAF" "f", 0}, SuffixCase{"\xC3\xA9" "ds", 7},
-        SuffixCase{"dir.tif/file", 0}));
+        SuffixCase{"dir.tif/file", 0}),
+    [](const auto& info) { return test::nameFrom(info.param.path); });
 
 class ProbeG3f : public testing::Test {
  protected:
