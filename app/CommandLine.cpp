@@ -190,4 +190,20 @@ int parseCommandLine(ConversionJob& job, ConversionSettings& settings,
   return parseCommandLine(job, settings, text, std::cout);
 }
 
+int buildRequest(ConversionRequest& request, const WorkingPaths& paths,
+                 std::optional<std::string_view> text, std::ostream& out) {
+  request.paths = paths;
+  request.settings = defaultSettings(paths);
+  request.settings.splitPages = 0;
+  return parseCommandLine(request.job, request.settings, text, out);
+}
+
+int buildRequest(ConversionRequest& request, const WorkingPaths& paths,
+                 const std::vector<std::string>& arguments, std::ostream& out) {
+  request.paths = paths;
+  request.settings = defaultSettings(paths);
+  request.settings.splitPages = 0;
+  return parseArguments(request.job, request.settings, arguments, out);
+}
+
 }  // namespace tarnwell

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/ConversionJob.h"
+#include "app/ConversionRequest.h"
 #include "app/ConversionSettings.h"
 
 namespace tarnwell {
@@ -34,6 +35,11 @@ inline constexpr int kIncompleteRequest = 126;
 [[nodiscard]] int parseCommandLine(ConversionJob& job, ConversionSettings& settings,
                                    std::optional<std::string_view> text);
 
+// Builds the request of a run: the given working paths, the default settings (one intermediate
+// TIFF for all pages) and what the argument text sets. Returns parseCommandLine's result.
+[[nodiscard]] int buildRequest(ConversionRequest& request, const WorkingPaths& paths,
+                               std::optional<std::string_view> text, std::ostream& out);
+
 // The tokens of an argument text split at every blank; two blanks in a row give an empty token.
 [[nodiscard]] std::vector<std::string> splitAtBlanks(std::string_view text);
 
@@ -46,5 +52,9 @@ enum class InfoRequest { kNone, kHelp, kVersion };
 
 // The usage text followed by a summary of the options and the exit status.
 void printHelp(std::ostream& out);
+
+// The same as buildRequest from the program's arguments, one token each (parseArguments).
+[[nodiscard]] int buildRequest(ConversionRequest& request, const WorkingPaths& paths,
+                               const std::vector<std::string>& arguments, std::ostream& out);
 
 }  // namespace tarnwell

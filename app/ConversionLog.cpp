@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <ostream>
 
-#include "app/ConversionSettings.h"
 #include "platform/Platform.h"
 
 namespace tarnwell {
@@ -37,10 +36,6 @@ std::string logEntryBytes(const std::tm& localTime, const std::string& report) {
   appendTextMode(bytes, report);
   appendTextMode(bytes, kSeparator);
   return bytes;
-}
-
-int writeLog(const std::string& name, const std::string& report) {
-  return writeLog(processPaths(), name, report, platform::localTimeNow());
 }
 
 int writeLog(const WorkingPaths& paths, const std::string& name, const std::string& report,

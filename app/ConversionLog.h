@@ -18,13 +18,11 @@ inline constexpr const char* kSingleFileLogName = "fileconv.log";
 // separator again, with a carriage return inserted before every line feed.
 [[nodiscard]] std::string logEntryBytes(const std::tm& localTime, const std::string& report);
 
-// Appends the report as one dated entry to a log file in the process's log directory. An empty
-// name selects the time-stamped name. Returns 0 when the log directory is missing (nothing is
-// written; only the user's state directory is ever created), otherwise 0 on success and -1 when
-// the file cannot be written. Callers may ignore the result.
-int writeLog(const std::string& name, const std::string& report);
-
-// The same with an explicit log directory (ending in a separator) and time.
+// Appends the report as one dated entry to a log file in the log directory (ending in a
+// separator), dated with the given local time. An empty name selects the time-stamped name.
+// Returns 0 when the log directory is missing (nothing is written, and the directory is not
+// created here), otherwise 0 on success and -1 when the file cannot be written. Callers may
+// ignore the result.
 int writeLog(const std::string& logDirectory, const std::string& name, const std::string& report,
              const std::tm& localTime);
 

@@ -47,23 +47,13 @@ ConversionSettings defaultSettings(const WorkingPaths& paths) {
   return s;
 }
 
-ConversionSettings& processSettings() {
-  static ConversionSettings settings;
-  return settings;
-}
-
-WorkingPaths& processPaths() {
-  static WorkingPaths paths;
-  return paths;
-}
-
-void initialiseProcessState() {
+WorkingPaths programWorkingPaths() {
   const std::string program = platform::programPath();
-  processPaths() = makeWorkingPaths(program, platform::tempDirectory(),
-                                    platform::isWritableDirectory(cutAtLastSeparator(program)));
-  chooseLogDirectory(processPaths(), platform::isDirectory(processPaths().logDirectory),
+  WorkingPaths paths = makeWorkingPaths(program, platform::tempDirectory(),
+                                       platform::isWritableDirectory(cutAtLastSeparator(program)));
+  chooseLogDirectory(paths, platform::isDirectory(paths.logDirectory),
                      platform::userStateDirectory());
-  processSettings() = defaultSettings(processPaths());
+  return paths;
 }
 
 void removeWorkingFiles(const WorkingPaths& paths) {

@@ -6,8 +6,8 @@
 
 namespace tarnwell {
 
-// The process-wide conversion settings: the fax engine's fields (working-file paths and
-// decoding options) with the defaults every run starts from. Nothing is saved between runs.
+// The conversion settings of a run: the fax engine's fields (working-file paths and decoding
+// options) with the defaults every run starts from. Nothing is saved between runs.
 struct ConversionSettings : EngineSettings {};
 
 // The working-file and log paths, built once at start-up.
@@ -39,13 +39,8 @@ void chooseLogDirectory(WorkingPaths& paths, bool besideProgramExists,
 // The defaults of a fresh run, pointing at the given working files.
 ConversionSettings defaultSettings(const WorkingPaths& paths);
 
-// The process-wide record and paths. They live for the whole process; start-up fills them.
-ConversionSettings& processSettings();
-WorkingPaths& processPaths();
-
-// Fills the process-wide paths from the running program and the system's temporary directory,
-// and resets the settings to their defaults.
-void initialiseProcessState();
+// The paths of the running program: its own path and the system's temporary directory.
+WorkingPaths programWorkingPaths();
 
 // Removes the work file, the segment file and the scratch TIFF, ignoring failures. Waits for a
 // conversion of another process that shares the files to finish first.

@@ -36,7 +36,7 @@ void collectFiles(ConversionJob& job, const std::string& directory, bool recurse
       // Links to directories are not followed: a link to an ancestor would never end.
       if (recurse && !entry.isSymlink) collectFiles(job, fullPath, recurse);
     } else if (entry.isRegular) {
-      if (classifyFile(fullPath) == fax_format::kNotFax) continue;
+      if (classifyFile(fullPath) == FaxFormat::kNotFax) continue;
       // The path relative to sourcePath: drop sourcePath and the separator after it.
       const std::size_t skip = job.sourcePath.size() + 1;
       if (skip <= fullPath.size()) job.fileList.push_back(fullPath.substr(skip));
@@ -65,10 +65,6 @@ std::string destinationFor(const ConversionJob& job, const std::string& source) 
   const auto lastSep = name.rfind(kSep);
   if (lastSep != std::string::npos && lastSep > 0) name.erase(0, lastSep + 1);
   return job.destinationPath + kSep + name;
-}
-
-int convertFileList(ConversionJob& job) {
-  return convertFileList(job, processSettings(), processPaths(), pipelineStages());
 }
 
 int convertFileList(ConversionJob& job, const ConversionSettings& settings,

@@ -17,13 +17,11 @@ void collectFiles(ConversionJob& job, const std::string& directory, bool recurse
 // keepSourceExtension and keepHierarchy flags.
 [[nodiscard]] std::string destinationFor(const ConversionJob& job, const std::string& source);
 
-// Converts every listed file into the destination directory and writes the report into
-// logText: header, one line per file, total line. -1 when destinationPath is empty.
-int convertFileList(ConversionJob& job);
-
-// The same with explicit settings, paths and stages.
+// Converts every listed file into the destination directory with the given settings, working
+// files and stages, and writes the report into logText: header, one line per file, total line.
+// -1 when destinationPath is empty.
 int convertFileList(ConversionJob& job, const ConversionSettings& settings,
-                    const WorkingPaths& paths, const ConversionStages& stages);
+                    const WorkingPaths& paths, const ConversionStages& stages = pipelineStages());
 
 // How the listed files of a directory run ended.
 struct BatchTally {
@@ -35,6 +33,7 @@ struct BatchTally {
 // Converts and reports exactly as convertFileList does and tells how the files ended; nothing
 // happens when destinationPath is empty.
 BatchTally convertListedFiles(ConversionJob& job, const ConversionSettings& settings,
-                              const WorkingPaths& paths, const ConversionStages& stages);
+                              const WorkingPaths& paths,
+                              const ConversionStages& stages = pipelineStages());
 
 }  // namespace tarnwell

@@ -19,16 +19,15 @@ class RealStages final : public ConversionStages {
  public:
   EngineOutcome runEngine(const EngineSettings& settings, const std::string& source,
                           FaxFormat format, const std::string& intermediateTiff) const override {
-    FaxConverter converter;
-    converter.setSettings(settings);
+    FaxConverter converter(settings);
     (void)converter.open(source, format);  // an unopened file simply has no pages
     if (!converter.hasPages()) return EngineOutcome::kNoPages;
     if (converter.convert(intermediateTiff, format) != 0) return EngineOutcome::kWriteFailed;
     return EngineOutcome::kConverted;
   }
   int copyTiff(const std::string& source, const std::string& output,
-               const TiffCopyOptions& options) const override {
-    return tiff_copy_file(source, output, options);
+               const TiffCopyOptions& options, int32_t compression) const override {
+    return tiff_copy_file(source, output, options, compression);
   }
   int writePdf(const std::string& tiff, const std::string& pdf, int compression) const override {
     return t2p_convert_file(tiff, pdf, compression);
@@ -41,11 +40,11 @@ std::string failure(const std::string& source, const char* reason) {
 
 // The stages proper, run under the caller's catch-all handler. Returns the report ending and
 // whether the PDF was written.
-bool runStages(ConversionJob& job, const std::string& source, const std::string& destination,
+bool runStages(const ConversionJob& job, const std::string& source, const std::string& destination,
                const ConversionSettings& settings, const WorkingPaths& paths,
                const ConversionStages& stages, std::string& ending) {
   const FaxFormat format = classifyFile(source);
-  const bool tiffSource = format == fax_format::kTiff;
+  const bool tiffSource = format == FaxFormat::kTiff;
 
   // A missing, unreadable or special source (a directory, a pipe, a device) never reaches a
   // stage, where opening it could block; it gets the ending its stage would have given.
@@ -60,8 +59,8 @@ bool runStages(ConversionJob& job, const std::string& source, const std::string&
   }
 
   if (tiffSource) {
-    job.copyOptions.compression = kCopyKeepCompression;
-    if (stages.copyTiff(source, paths.pdfReadyTiffPath, job.copyOptions) != 0) {
+    if (stages.copyTiff(source, paths.pdfReadyTiffPath, job.copyOptions, kCopyKeepCompression) !=
+        0) {
       ending = failure(source, "Error in prearing to pdf conversion");
       return false;
     }
@@ -81,8 +80,8 @@ bool runStages(ConversionJob& job, const std::string& source, const std::string&
       case EngineOutcome::kConverted:
         break;
     }
-    job.copyOptions.compression = kCopyGroup4;
-    if (stages.copyTiff(paths.intermediateTiffPath, paths.pdfReadyTiffPath, job.copyOptions) != 0) {
+    if (stages.copyTiff(paths.intermediateTiffPath, paths.pdfReadyTiffPath, job.copyOptions,
+                        kCopyGroup4) != 0) {
       ending = failure(source, "Error in prearing to pdf conversion");
       return false;
     }
@@ -100,11 +99,6 @@ bool runStages(ConversionJob& job, const std::string& source, const std::string&
 const ConversionStages& pipelineStages() {
   static const RealStages stages;
   return stages;
-}
-
-bool convertFile(ConversionJob& job, const std::string& source, const std::string& destination) {
-  return convertFile(job, source, destination, processSettings(), processPaths(),
-                     pipelineStages());
 }
 
 bool convertFile(ConversionJob& job, const std::string& source, const std::string& destination,

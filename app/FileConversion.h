@@ -22,9 +22,9 @@ class ConversionStages {
   // TIFF, working on its own copy of the settings.
   virtual EngineOutcome runEngine(const EngineSettings& settings, const std::string& source,
                                   FaxFormat format, const std::string& intermediateTiff) const = 0;
-  // 0 on success.
+  // 0 on success. `compression` is the compression choice of this copy (tiff_copy_file).
   virtual int copyTiff(const std::string& source, const std::string& output,
-                       const TiffCopyOptions& options) const = 0;
+                       const TiffCopyOptions& options, int32_t compression) const = 0;
   // 0 on success; on failure the writer leaves no output file.
   virtual int writePdf(const std::string& tiff, const std::string& pdf, int compression) const = 0;
 };
@@ -33,13 +33,11 @@ class ConversionStages {
 const ConversionStages& pipelineStages();
 
 // Converts one source file into one PDF and appends exactly one report line to the job's
-// logText. True when the file counts as converted. Uses the process-wide settings and paths.
-bool convertFile(ConversionJob& job, const std::string& source, const std::string& destination);
-
-// The same with explicit settings, paths and stages.
+// logText. True when the file counts as converted. The engine works on a copy of `settings`;
+// the working files are those of `paths`.
 bool convertFile(ConversionJob& job, const std::string& source, const std::string& destination,
                  const ConversionSettings& settings, const WorkingPaths& paths,
-                 const ConversionStages& stages);
+                 const ConversionStages& stages = pipelineStages());
 
 // Makes sure a directory exists, creating missing parent levels too. Non-zero when the
 // directory exists afterwards. Never changes the current directory.

@@ -6,6 +6,7 @@
 
 #include "app/CommandLine.h"
 #include "app/ConversionLog.h"
+#include "app/ConversionRequest.h"
 #include "app/ConversionSettings.h"
 #include "app/DirectoryBatch.h"
 #include "app/FileConversion.h"
@@ -25,34 +26,40 @@ constexpr const char* kProgramVersion = "unknown";
 // Removes the per-process working files however runProgram is left.
 class WorkingFileCleanup {
  public:
-  ~WorkingFileCleanup() { removeWorkingFiles(processPaths()); }
+  explicit WorkingFileCleanup(const WorkingPaths& paths) : paths_(paths) {}
+  ~WorkingFileCleanup() { removeWorkingFiles(paths_); }
+  WorkingFileCleanup(const WorkingFileCleanup&) = delete;
+  WorkingFileCleanup& operator=(const WorkingFileCleanup&) = delete;
+
+ private:
+  const WorkingPaths& paths_;
 };
 
-int windowRoad(ConversionJob& job, const ProgramHooks& hooks) {
+int windowRoad(const ConversionRequest& request, const ProgramHooks& hooks) {
   const bool display = platform::hasDisplay();
-  if (hooks.runWindow && display)
-    return hooks.runWindow(job, processSettings(), processPaths());
+  if (hooks.runWindow && display) return hooks.runWindow(request);
   std::cerr << (display ? "tarnwell: built without its window, the window cannot be created\n"
                         : "tarnwell: no display available, the window cannot be created\n");
   return kExitIncomplete;
 }
 
 // Converts the request; true when every file converted or was already PDF.
-bool commandLineRoad(ConversionJob& job, const ProgramHooks& hooks) {
+bool commandLineRoad(const ConversionRequest& request, const ProgramHooks& hooks) {
+  ConversionJob job = request.job;  // this run's file list and report
   std::string logName;
   bool allConverted = true;
   if (job.mode == kModeDirectory) {
     std::cout << "Please Wait...\n" << std::flush;
     job.fileList.clear();
     collectFiles(job, job.sourcePath, job.includeSubdirectories != 0);
-    allConverted =
-        convertListedFiles(job, processSettings(), processPaths(), pipelineStages()).failed == 0;
+    allConverted = convertListedFiles(job, request.settings, request.paths).failed == 0;
   } else {
     job.logText = "\r\n\r\n";
-    allConverted = convertFile(job, job.sourcePath, job.destinationPath);
+    allConverted =
+        convertFile(job, job.sourcePath, job.destinationPath, request.settings, request.paths);
     logName = kSingleFileLogName;
   }
-  (void)writeLog(logName, job.logText);
+  (void)writeLog(request.paths, logName, job.logText, platform::localTimeNow());
   if (job.quiet) return allConverted;
   if (platform::hasDisplay() && hooks.showResultsBox && hooks.showResultsBox(job.logText))
     return allConverted;
@@ -75,13 +82,11 @@ int runProgram(const std::vector<std::string>& arguments, const ProgramHooks& ho
         break;
     }
     silenceTiffMessages();
-    initialiseProcessState();
-    WorkingFileCleanup cleanup;
-    ConversionJob job;
-    processSettings().splitPages = 0;
-    if (parseArguments(job, processSettings(), arguments, std::cout) != 0)
-      return windowRoad(job, hooks);
-    return commandLineRoad(job, hooks) ? kExitSuccess : kExitFailure;
+    ConversionRequest request;
+    const int parsed = buildRequest(request, programWorkingPaths(), arguments, std::cout);
+    WorkingFileCleanup cleanup(request.paths);
+    if (parsed != 0) return windowRoad(request, hooks);
+    return commandLineRoad(request, hooks) ? kExitSuccess : kExitFailure;
   } catch (const std::bad_alloc&) {
     std::cerr << "tarnwell: out of memory\n";
   } catch (const std::exception& e) {
@@ -99,15 +104,6 @@ std::vector<std::string> programArguments(int argc, const char* const* argv) {
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
   return arguments;
-}
-
-std::string argumentText(int argc, const char* const* argv) {
-  std::string text;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) text += ' ';
-    text += argv[i];
-  }
-  return text;
 }
 
 }  // namespace tarnwell

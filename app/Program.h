@@ -4,18 +4,15 @@
 #include <string>
 #include <vector>
 
-#include "app/ConversionJob.h"
-#include "app/ConversionSettings.h"
+#include "app/ConversionRequest.h"
 
 namespace tarnwell {
 
 // What the user interface adds to the program when it is built in.
 struct ProgramHooks {
-  // Opens the main window with the settings the command line left and runs it until it is
-  // closed; returns the exit code.
-  std::function<int(ConversionJob& job, const ConversionSettings& settings,
-                    const WorkingPaths& paths)>
-      runWindow;
+  // Opens the main window for the request (the job's flags and paths, the settings the command
+  // line set, the working paths) and runs it until it is closed; returns the exit code.
+  std::function<int(const ConversionRequest& request)> runWindow;
   // Shows the results report in a message box; false when no box could be shown.
   std::function<bool(const std::string& report)> showResultsBox;
 };
@@ -38,9 +35,5 @@ int runProgram(const std::string& commandLine, const ProgramHooks& hooks = {});
 
 // The arguments after the program name.
 [[nodiscard]] std::vector<std::string> programArguments(int argc, const char* const* argv);
-
-// The argument text of a command line: the arguments after the program name, joined with
-// single blanks.
-[[nodiscard]] std::string argumentText(int argc, const char* const* argv);
 
 }  // namespace tarnwell

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "faxin/decode/BitReverse.h"
 #include "faxin/decode/FaxBitReader.h"
 #include "faxin/decode/FaxDecoder.h"
 #include "faxin/decode/FaxProbe.h"
@@ -191,7 +192,7 @@ void BM_CodingProbe1DLeastBitFirstMiss(benchmark::State& state) {
     return;
   }
   std::vector<uint8_t> reversed = page->raw;
-  for (uint8_t& b : reversed) b = tarnwell::FaxBitReader::reverseBits(b);
+  for (uint8_t& b : reversed) b = tarnwell::reverseBits(b);
   for (auto _ : state) {
     tarnwell::FaxProbeResult result;
     const int found = tarnwell::probeCoding(reversed, 50, result);

@@ -2,134 +2,61 @@
 
 #include <exception>
 
+#include "faxin/readers/FaxReader.h"
 #include "faxin/readers/ReaderFactory.h"
-#include "faxin/raw/RawFaxReader.h"
-#include "faxin/tiff/RepackTiff.h"
 #include "faxin/readers/TiffFaxReader.h"
-#include "platform/Platform.h"
+#include "faxin/tiff/RepackTiff.h"
 
 namespace tarnwell {
 
-namespace {
-
-using namespace fax_format;
-
-bool isContainerCode(FaxFormat format) { return format >= 1 && format <= 17; }
-
-// Codes whose file (or scratch TIFF) the engine's own TIFF reader reads.
-bool isTiffCode(FaxFormat format) {
-  return format == kAwd || format == kDs || format == kFmf || format == kTiff ||
-         format == kTiffFax;
-}
-
-}  // namespace
-
-// Only the readers a file needs exist: the TIFF reader and the raw reader are small until used,
-// a container reader is created for its code.
-struct FaxConverter::Readers {
-  TiffFaxReader tiff;
-  RawFaxReader raw;
-  std::unique_ptr<FaxReader> container;
-};
-
-FaxConverter::FaxConverter() : readers_(std::make_unique<Readers>()) {}
+FaxConverter::FaxConverter(const EngineSettings& settings) : settings_(settings) {}
 FaxConverter::~FaxConverter() = default;
-
-bool runAwdStub(const std::string& sourcePath, const std::string& scratchTiffPath) {
-  // A scratch TIFF left by an earlier file must never be taken for this file's pages.
-  platform::removeFile(scratchTiffPath);
-  return platform::runAndWait({"AWDVSTUB.EXE", "/c", sourcePath, scratchTiffPath});
-}
 
 int FaxConverter::open(const std::string& sourcePath, FaxFormat format) {
   try {
-    if (!isContainerCode(format)) {
-      if (readers_->raw.open(sourcePath) != 0) return -1;
-      openRaw();
-    } else if (format == kAwd) {
-      readers_->tiff.close();
-      if (runAwdStub(sourcePath, settings_.scratchTiffPath) &&
-          openTiff(settings_.scratchTiffPath) != 0) {
-        return -1;
+    scratch_.reset();
+    reader_ = makeFaxReader(format, settings_);
+    if (!reader_) return kCannotOpen;
+    if (reader_->needsScratchTiff()) {
+      switch (reader_->makeScratchTiff(sourcePath)) {
+        case FaxReader::ScratchResult::kMade:
+          if (openScratchTiff() != 0) return kCannotOpen;
+          break;
+        case FaxReader::ScratchResult::kNone:
+          break;
+        case FaxReader::ScratchResult::kCannotOpen:
+          return kCannotOpen;
       }
-    } else if (format == kDs) {
-      if (openDs(sourcePath) != 0) return -1;
-    } else if (isTiffCode(format)) {
-      if (openTiff(sourcePath) != 0) return -1;
-    } else if (openContainer(sourcePath, format) != 0) {
-      return -1;
+    } else {
+      if (!reader_->open(sourcePath)) return kCannotOpen;
+      if (!reader_->hasHeaderCheck() || reader_->checkHeader() == 0) {
+        settings_.pageCount = reader_->countPages();
+        valid_ = !reader_->needsPages() || settings_.pageCount > 0;
+      }
     }
     return readPageInfo(format, 0);
   } catch (const std::exception&) {
     page_ = FaxPage{};
     valid_ = false;
-    return -1;
+    return kCannotOpen;
   }
 }
 
-void FaxConverter::openRaw() {
-  RawFaxReader& raw = readers_->raw;
-  raw.configure(settings_);
-  if (raw.analyse(settings_.bitOrder, settings_.nonStandardWidth) < 0) {
-    settings_.pageCount = 0;
-    valid_ = false;
-    return;
-  }
-  (void)raw.readWorkHeader(page_);
-  if (settings_.verticalResolution > 0) page_.yResolution = settings_.verticalResolution;
-  raw.setPageLength(page_.pageSize, page_.yResolution);
-  const int pages = raw.countPages();
-  settings_.pageCount = static_cast<uint16_t>(pages > 0 ? pages : 0);
-  valid_ = true;
-}
-
-int FaxConverter::openTiff(const std::string& path) {
-  TiffFaxReader& tiff = readers_->tiff;
-  if (!tiff.open(path)) return -1;
-  if (tiff.checkHeader() == 0) {
-    settings_.pageCount = tiff.countPages();
+int FaxConverter::openScratchTiff() {
+  scratch_ = std::make_unique<TiffFaxReader>();
+  scratch_->applySettings(settings_);
+  if (!scratch_->open(settings_.scratchTiffPath)) return kCannotOpen;
+  if (scratch_->checkHeader() == 0) {
+    settings_.pageCount = scratch_->countPages();
     valid_ = true;
   }
   return 0;
 }
 
-int FaxConverter::openDs(const std::string& path) {
-  auto& reader = readers_->container;
-  reader = makeContainerReader(kDs);
-  if (!reader || !reader->open(path)) return -1;
-  if (reader->checkHeader() == 0) {
-    settings_.pageCount = reader->countPages();
-    valid_ = true;
-    if (auto* extractor = dynamic_cast<TiffExtractingReader*>(reader.get())) {
-      const std::string& scratch = settings_.scratchTiffPath;
-      (void)extractor->extractPages(scratch, scratch + ".tiff", settings_.pageCount);
-    }
-  }
-  if (valid_) return openTiff(settings_.scratchTiffPath);
-  return 0;
-}
-
-int FaxConverter::openContainer(const std::string& path, FaxFormat format) {
-  auto& reader = readers_->container;
-  reader = makeContainerReader(format);
-  if (!reader || !reader->open(path)) return -1;
-  if (!reader->hasHeaderCheck() || reader->checkHeader() == 0) {
-    settings_.pageCount = reader->countPages();
-    valid_ = !reader->needsPages() || settings_.pageCount > 0;
-  }
-  return 0;
-}
-
-int FaxConverter::readPageInfo(FaxFormat format, int pageIndex) {
+int FaxConverter::readPageInfo(FaxFormat, int pageIndex) {
   try {
-    if (!isContainerCode(format)) {
-      if (valid_) (void)readers_->raw.describePage(pageIndex, page_);
-    } else if (isTiffCode(format)) {
-      (void)readers_->tiff.describePage(pageIndex, page_);
-    } else if (FaxReader* reader = readers_->container.get()) {
-      if (reader->takesProbeSettings()) reader->setProbeSettings(settings_.threshold, settings_.flagNum);
-      (void)reader->describePage(pageIndex, page_);
-    }
+    FaxReader* reader = scratch_ ? scratch_.get() : reader_.get();
+    if (reader) (void)reader->describePage(pageIndex, page_);
   } catch (const std::exception&) {
     page_ = FaxPage{};
   }
@@ -137,38 +64,18 @@ int FaxConverter::readPageInfo(FaxFormat format, int pageIndex) {
   return 0;
 }
 
-int FaxConverter::convert(const std::string& outputPath, FaxFormat format) {
+int FaxConverter::convert(const std::string& outputPath, FaxFormat) {
   try {
-    if (!isContainerCode(format) || format == kTiff) {
-      if (!readers_->raw.isOpen()) return -1;
-      return readers_->raw.writeAll(outputPath, page_);
+    if (scratch_) {
+      // The scratch TIFF's pages keep their own coded bytes and coding.
+      if (!scratch_->isOpen()) return kCannotOpen;
+      return repackTiff(settings_.scratchTiffPath, outputPath, false);
     }
-    switch (format) {
-      case kAwd:
-        return repackTiff(settings_.scratchTiffPath, outputPath, false);
-      case kDs:
-        if (!readers_->container || !readers_->container->isOpen()) return -1;
-        return repackTiff(settings_.scratchTiffPath, outputPath, false);
-      case kFmf:
-      case kTiffFax:
-        if (!readers_->tiff.isOpen()) return -1;
-        return readers_->tiff.writeAll(outputPath, settings_.pageCount);
-      default:
-        return convertContainer(outputPath);
-    }
+    if (!reader_ || !reader_->isOpen()) return kCannotOpen;
+    return reader_->writeConverted(outputPath, settings_.pageCount);
   } catch (const std::exception&) {
-    return -1;
+    return kCannotOpen;
   }
-}
-
-int FaxConverter::convertContainer(const std::string& outputPath) {
-  FaxReader* reader = readers_->container.get();
-  if (!reader || !reader->isOpen()) return -1;
-  const bool recount = reader->takesRecountLines() && settings_.recountLines != 0;
-  if (settings_.splitPages == 1 && reader->canWriteEachPage()) {
-    return reader->writeEachPage(outputPath, settings_.pageCount, recount);
-  }
-  return reader->writeAll(outputPath, settings_.pageCount, recount);
 }
 
 }  // namespace tarnwell

@@ -9,20 +9,31 @@
 
 namespace tarnwell {
 
+class FaxReader;
+class TiffFaxReader;
+
 // The fax conversion engine: turns one fax file into the intermediate multi-page fax TIFF.
-// One object serves one source file. Calling order: setSettings, open, hasPages, convert.
+// One object serves one source file with the settings it was made with. Calling order: open,
+// hasPages, convert.
 class FaxConverter {
  public:
-  FaxConverter();
+  // Result of open when the file cannot be opened, and of convert when there is nothing open
+  // to write from or the write failed before the reader could say why.
+  static constexpr int kCannotOpen = -1;
+
+  explicit FaxConverter(const EngineSettings& settings);
   ~FaxConverter();
   FaxConverter(const FaxConverter&) = delete;
   FaxConverter& operator=(const FaxConverter&) = delete;
 
-  void setSettings(const EngineSettings& settings) { settings_ = settings; }
+  // The engine's copy of the settings; pageCount is the page count of the open file.
   const EngineSettings& settings() const { return settings_; }
 
-  // Opens the source with the reader of its code and describes page 1; -1 when it cannot be opened.
+  // Opens the source with the reader of its code and describes page 1; -1 when it cannot be
+  // opened.
   int open(const std::string& sourcePath, FaxFormat format);
+  // Describes the page of that index of the open file into page(); 0. The reader is the one
+  // open chose, so `format` only names the code it was opened with.
   int readPageInfo(FaxFormat format, int pageIndex);
   bool hasPages() const { return page_.width >= 1 && page_.rows >= 1; }
   // Writes every page into the TIFF at outputPath; 0 on success, negative on failure.
@@ -32,22 +43,13 @@ class FaxConverter {
   bool valid() const { return valid_; }
 
  private:
-  struct Readers;
-  int openTiff(const std::string& path);
-  int openContainer(const std::string& path, FaxFormat format);
-  int openDs(const std::string& path);
-  void openRaw();
-  int convertContainer(const std::string& outputPath);
+  int openScratchTiff();
 
-  std::unique_ptr<Readers> readers_;
+  std::unique_ptr<FaxReader> reader_;        // the reader of the file's code
+  std::unique_ptr<TiffFaxReader> scratch_;   // the scratch TIFF, for readers that make one
   bool valid_ = false;
   EngineSettings settings_;
   FaxPage page_;
 };
-
-// Runs the external AWD converter ("AWDVSTUB.EXE /c source scratch") after deleting the scratch
-// TIFF, and waits for it. True when it started and the wait succeeded; the exit code is not
-// looked at (whether it left a TIFF shows when the TIFF is opened).
-bool runAwdStub(const std::string& sourcePath, const std::string& scratchTiffPath);
 
 }  // namespace tarnwell

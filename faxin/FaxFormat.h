@@ -2,29 +2,33 @@
 
 namespace tarnwell {
 
-// The container code of a source file, chosen from the end of its path (classifyFile).
-// Codes outside 1 to 17 go to the raw fax analysis; 15 bypasses the fax engine.
-using FaxFormat = int;
+// The container code of a source file, chosen from the end of its path (classifyFile). Codes
+// outside 1 to 17 (also values without a name here) go to the raw fax analysis; kTiff bypasses
+// the fax engine.
+enum class FaxFormat : int {
+  kNotFax = -2,
+  kRaw = 0,
+  kApf = 1,
+  kAwd = 2,
+  kBfx = 3,
+  kBmp = 4,
+  kCals = 5,
+  kDcx = 6,
+  kDs = 7,
+  kEd = 8,
+  kFmf = 9,
+  kFx = 10,
+  kPcResearch = 11,
+  kIg4 = 12,
+  kQfx = 13,
+  kTiff = 15,
+  kTiffFax = 16,
+  kMrv = 17,
+};
 
-namespace fax_format {
-inline constexpr FaxFormat kNotFax = -2;
-inline constexpr FaxFormat kRaw = 0;
-inline constexpr FaxFormat kApf = 1;
-inline constexpr FaxFormat kAwd = 2;
-inline constexpr FaxFormat kBfx = 3;
-inline constexpr FaxFormat kBmp = 4;
-inline constexpr FaxFormat kCals = 5;
-inline constexpr FaxFormat kDcx = 6;
-inline constexpr FaxFormat kDs = 7;
-inline constexpr FaxFormat kEd = 8;
-inline constexpr FaxFormat kFmf = 9;
-inline constexpr FaxFormat kFx = 10;
-inline constexpr FaxFormat kPcResearch = 11;
-inline constexpr FaxFormat kIg4 = 12;
-inline constexpr FaxFormat kQfx = 13;
-inline constexpr FaxFormat kTiff = 15;
-inline constexpr FaxFormat kTiffFax = 16;
-inline constexpr FaxFormat kMrv = 17;
-}  // namespace fax_format
+// True for the codes of the containers (1 to 17); every other code is read as a raw stream.
+constexpr bool isContainerCode(FaxFormat format) {
+  return static_cast<int>(format) >= 1 && static_cast<int>(format) <= 17;
+}
 
 }  // namespace tarnwell

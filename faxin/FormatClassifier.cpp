@@ -42,15 +42,15 @@ constexpr std::string_view kPcResearchMark = "PC Research, Inc";
 
 FaxFormat probeG3fHeader(const std::string& path) {
   std::vector<uint8_t> head;
-  if (!platform::readFileHead(path, kProbeSize, head)) return fax_format::kRaw;
-  if (headerByte(head, 2) == 0x2A && headerByte(head, 3) == 0x00) return fax_format::kTiffFax;
+  if (!platform::readFileHead(path, kProbeSize, head)) return FaxFormat::kRaw;
+  if (headerByte(head, 2) == 0x2A && headerByte(head, 3) == 0x00) return FaxFormat::kTiffFax;
   for (std::size_t i = 0; i < kPcResearchMark.size(); ++i)
-    if (headerByte(head, 1 + i) != static_cast<uint8_t>(kPcResearchMark[i])) return fax_format::kRaw;
-  return fax_format::kPcResearch;
+    if (headerByte(head, 1 + i) != static_cast<uint8_t>(kPcResearchMark[i])) return FaxFormat::kRaw;
+  return FaxFormat::kPcResearch;
 }
 
 FaxFormat classifyFile(const std::string& path) {
-  using namespace fax_format;
+  using enum FaxFormat;
   const std::string_view p = path;
   if (endsWith(p, "tif") || endsWith(p, "tiff")) return kTiff;
   if (endsWith(p, "FMF")) return kFmf;

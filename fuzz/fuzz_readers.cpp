@@ -34,8 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 1) std::fwrite(data + 1, 1, size - 1, f);
     std::fclose(f);
   }
-  auto reader = makeContainerReader(static_cast<FaxFormat>(code));
-  if (!reader || !reader->open(source)) return 0;
+  auto reader = makeFaxReader(static_cast<FaxFormat>(code));
+  // Readers that go through a scratch TIFF (AWD) have nothing of their own to read.
+  if (!reader || reader->needsScratchTiff() || !reader->open(source)) return 0;
   if (reader->hasHeaderCheck() && reader->checkHeader() != 0) return 0;
   const uint16_t count = reader->countPages();
   if (count == 0) return 0;

@@ -2,24 +2,25 @@
 
 #include <cmath>
 
-#include "pdfout/t2p_document.h"
+#include "pdfout/t2p_objects.h"
 
 namespace tarnwell {
 namespace {
 
-size_t writeWhitePoint(const t2p_context& ctx, PdfSink& out) {
+void writeWhitePoint(const t2p_context& ctx, PdfSink& out) {
   const float x = ctx.whitePoint[0], y = ctx.whitePoint[1];
   const float z = 1.0f - (x + y);
-  return out.write("/WhitePoint ") +
-         out.printf("[%.4f %.4f %.4f] \r", x / y, 1.0, z / y);
+  out.write("/WhitePoint ");
+  out.printf("[%.4f %.4f %.4f] \r", x / y, 1.0, z / y);
 }
 
-size_t writeCalGray(const t2p_context& ctx, PdfSink& out) {
-  return out.write("[/CalGray << \r") + writeWhitePoint(ctx, out) +
-         out.write("/Gamma 2.2 \r>>] \r");
+void writeCalGray(const t2p_context& ctx, PdfSink& out) {
+  out.write("[/CalGray << \r");
+  writeWhitePoint(ctx, out);
+  out.write("/Gamma 2.2 \r>>] \r");
 }
 
-size_t writeCalRgb(const t2p_context& ctx, PdfSink& out) {
+void writeCalRgb(const t2p_context& ctx, PdfSink& out) {
   const float xw = ctx.whitePoint[0], yw = ctx.whitePoint[1];
   const float xr = ctx.primaries[0], yr = ctx.primaries[1];
   const float xg = ctx.primaries[2], yg = ctx.primaries[3];
@@ -36,106 +37,108 @@ size_t writeCalRgb(const t2p_context& ctx, PdfSink& out) {
                             rx, ry, rz, gx, gy, gz, bx, by, bz};
   for (float v : values) {
     // Degenerate primaries give no calibrated space: the device space stands in.
-    if (!std::isfinite(v)) return out.write("/DeviceRGB \r");
+    if (!std::isfinite(v)) {
+      out.write("/DeviceRGB \r");
+      return;
+    }
   }
-  return out.write("[/CalRGB << \r/WhitePoint ") +
-         out.printf("[%.4f %.4f %.4f] \r", values[0], values[1], values[2]) +
-         out.write("/Matrix ") +
-         out.printf("[%.4f %.4f %.4f %.4f %.4f %.4f %.4f %.4f %.4f] \r", values[3], values[4],
-                    values[5], values[6], values[7], values[8], values[9], values[10],
-                    values[11]) +
-         out.write("/Gamma [2.2 2.2 2.2] \r>>] \r");
+  out.write("[/CalRGB << \r/WhitePoint ");
+  out.printf("[%.4f %.4f %.4f] \r", values[0], values[1], values[2]);
+  out.write("/Matrix ");
+  out.printf("[%.4f %.4f %.4f %.4f %.4f %.4f %.4f %.4f %.4f] \r", values[3], values[4], values[5],
+             values[6], values[7], values[8], values[9], values[10], values[11]);
+  out.write("/Gamma [2.2 2.2 2.2] \r>>] \r");
 }
 
-size_t writeLab(const t2p_context& ctx, PdfSink& out) {
+void writeLab(const t2p_context& ctx, PdfSink& out) {
   // The dictionary holds only the keyed white point and range.
-  return out.write("[/Lab << \r") + writeWhitePoint(ctx, out) + out.write("/Range ") +
-         out.printf("[%d %d %d %d] \r", ctx.labRange[0], ctx.labRange[1], ctx.labRange[2],
-                    ctx.labRange[3]) +
-         out.write(">>] \r");
+  out.write("[/Lab << \r");
+  writeWhitePoint(ctx, out);
+  out.write("/Range ");
+  out.printf("[%d %d %d %d] \r", ctx.labRange[0], ctx.labRange[1], ctx.labRange[2],
+             ctx.labRange[3]);
+  out.write(">>] \r");
 }
 
 }  // namespace
 
-size_t t2p_write_pdf_xobject_cs(t2p_context& ctx, PdfSink& out) {
+void t2p_write_pdf_xobject_cs(t2p_context& ctx, PdfSink& out) {
   const uint32_t flags = ctx.colorspaceFlags;
   if (flags & kCsIcc) {
-    return out.printf("[/ICCBased %lu 0 R] \r", static_cast<unsigned long>(ctx.iccObject));
+    out.printf("[/ICCBased %lu 0 R] \r", static_cast<unsigned long>(ctx.iccObject));
+    return;
   }
   if (flags & kCsPalette) {
-    size_t written = out.write("[ /Indexed ");
+    out.write("[ /Indexed ");
     ctx.colorspaceFlags = flags & ~kCsPalette;
-    written += t2p_write_pdf_xobject_cs(ctx, out);
+    t2p_write_pdf_xobject_cs(ctx, out);
     ctx.colorspaceFlags = flags;
-    written += out.printf("%u %lu 0 R ]\r", (1u << ctx.bitsPerSample) - 1,
-                          static_cast<unsigned long>(ctx.paletteObject));
-    return written;
+    out.printf("%u %lu 0 R ]\r", (1u << ctx.bitsPerSample) - 1,
+               static_cast<unsigned long>(ctx.paletteObject));
+    return;
   }
-  size_t written = 0;
-  if (flags & kCsBilevel) written += out.write("/DeviceGray \r");
+  if (flags & kCsBilevel) out.write("/DeviceGray \r");
   if (flags & kCsGray) {
-    written += (flags & kCsCalGray) ? writeCalGray(ctx, out) : out.write("/DeviceGray \r");
+    if (flags & kCsCalGray) writeCalGray(ctx, out);
+    else out.write("/DeviceGray \r");
   }
   if (flags & kCsRgb) {
-    written += (flags & kCsCalRgb) ? writeCalRgb(ctx, out) : out.write("/DeviceRGB \r");
+    if (flags & kCsCalRgb) writeCalRgb(ctx, out);
+    else out.write("/DeviceRGB \r");
   }
-  if (flags & kCsCmyk) written += out.write("/DeviceCMYK \r");
-  if (flags & kCsLab) written += writeLab(ctx, out);
-  return written;
+  if (flags & kCsCmyk) out.write("/DeviceCMYK \r");
+  if (flags & kCsLab) writeLab(ctx, out);
 }
 
-size_t t2p_write_pdf_xobject_palettecs_stream(t2p_context& ctx, PdfSink& out) {
-  size_t written = t2p_write_pdf_dict_start(out);
-  written += t2p_write_pdf_stream_dict(ctx.paletteSize, 0, out);
-  written += t2p_write_pdf_dict_end(out);
-  written += t2p_write_pdf_stream_start(out);
-  written += out.write(ctx.palette.data(), std::min<size_t>(ctx.paletteSize, ctx.palette.size()));
-  written += t2p_write_pdf_stream_end(out);
-  return written;
+void t2p_write_pdf_xobject_palettecs_stream(t2p_context& ctx, PdfSink& out) {
+  t2p_write_pdf_dict_start(out);
+  t2p_write_pdf_stream_dict(ctx.paletteSize, 0, out);
+  t2p_write_pdf_dict_end(out);
+  t2p_write_pdf_stream_start(out);
+  out.write(ctx.palette.data(), std::min<size_t>(ctx.paletteSize, ctx.palette.size()));
+  t2p_write_pdf_stream_end(out);
 }
 
-size_t t2p_write_pdf_xobject_icccs(t2p_context& ctx, PdfSink& out) {
-  size_t written = t2p_write_pdf_dict_start(out);
-  written += out.printf("/N %u \r", ctx.samplesPerPixel);
-  written += out.write("/Alternate ");
+void t2p_write_pdf_xobject_icccs(t2p_context& ctx, PdfSink& out) {
+  t2p_write_pdf_dict_start(out);
+  out.printf("/N %u \r", ctx.samplesPerPixel);
+  out.write("/Alternate ");
   ctx.colorspaceFlags &= ~kCsIcc;
-  written += t2p_write_pdf_xobject_cs(ctx, out);
+  t2p_write_pdf_xobject_cs(ctx, out);
   ctx.colorspaceFlags |= kCsIcc;
-  written += t2p_write_pdf_stream_dict(ctx.iccLength, 0, out);
-  written += t2p_write_pdf_dict_end(out);
-  written += t2p_write_pdf_stream_start(out);
-  written += out.write(ctx.iccProfile, ctx.iccLength);
-  written += t2p_write_pdf_stream_end(out);
-  return written;
+  t2p_write_pdf_stream_dict(ctx.iccLength, 0, out);
+  t2p_write_pdf_dict_end(out);
+  t2p_write_pdf_stream_start(out);
+  out.write(ctx.iccProfile, ctx.iccLength);
+  t2p_write_pdf_stream_end(out);
 }
 
-size_t t2p_write_pdf_transfer(t2p_context& ctx, PdfSink& out) {
-  size_t written = out.write("<< /Type /ExtGState \r/TR ");
+void t2p_write_pdf_transfer(t2p_context& ctx, PdfSink& out) {
+  out.write("<< /Type /ExtGState \r/TR ");
   const unsigned long next = ctx.objectCount + 1ul;
   if (ctx.transferCount == 1) {
-    written += out.printf("%lu 0 R ", next);
+    out.printf("%lu 0 R ", next);
   } else {
-    written += out.printf("[ %lu 0 R %lu 0 R %lu 0 R /Identity ] ", next, next + 1, next + 2);
+    out.printf("[ %lu 0 R %lu 0 R %lu 0 R /Identity ] ", next, next + 1, next + 2);
   }
-  return written + out.write(" >> \r");
+  out.write(" >> \r");
 }
 
-size_t t2p_write_pdf_transfer_stream(t2p_context& ctx, PdfSink& out, int index) {
+void t2p_write_pdf_transfer_stream(t2p_context& ctx, PdfSink& out, int index) {
   const uint32_t entries = 1u << ctx.bitsPerSample;
-  size_t written = out.write("<< \r/FunctionType 0 \r/Domain [0.0 1.0] \r/Range [0.0 1.0] \r");
-  written += out.printf("/Size [%u] \r/BitsPerSample 16 \r", entries);
-  written += t2p_write_pdf_stream_dict(uint64_t{entries} * 2, 0, out);
-  written += t2p_write_pdf_dict_end(out);
-  written += t2p_write_pdf_stream_start(out);
+  out.write("<< \r/FunctionType 0 \r/Domain [0.0 1.0] \r/Range [0.0 1.0] \r");
+  out.printf("/Size [%u] \r/BitsPerSample 16 \r", entries);
+  t2p_write_pdf_stream_dict(uint64_t{entries} * 2, 0, out);
+  t2p_write_pdf_dict_end(out);
+  t2p_write_pdf_stream_start(out);
   const uint16_t* table = ctx.transfer[index];
   uint8_t bytes[512];
   for (uint32_t i = 0; i < entries; ++i) {
     bytes[2 * i] = static_cast<uint8_t>(table[i] >> 8);
     bytes[2 * i + 1] = static_cast<uint8_t>(table[i]);
   }
-  written += out.write(bytes, size_t{entries} * 2);
-  written += t2p_write_pdf_stream_end(out);
-  return written;
+  out.write(bytes, size_t{entries} * 2);
+  t2p_write_pdf_stream_end(out);
 }
 
 }  // namespace tarnwell

@@ -5,6 +5,7 @@
 
 #include "pdfout/t2p_analysis.h"
 #include "pdfout/t2p_messages.h"
+#include "pdfout/t2p_objects.h"
 #include "pdfout/t2p_page.h"
 #include "platform/Platform.h"
 
@@ -12,8 +13,6 @@ namespace tarnwell {
 namespace {
 
 constexpr size_t kMaxInfoText = 512;
-// Offsets in the cross-reference table have ten digits.
-constexpr uint64_t kMaxOffset = 9999999999ull;
 
 const char* fileName(TIFF* input) {
   const char* name = TIFFFileName(input);
@@ -22,100 +21,54 @@ const char* fileName(TIFF* input) {
 
 // One information entry: the override when set (an empty override suppresses the entry),
 // otherwise the first of the TIFF tags that is present.
-size_t writeInfoEntry(PdfSink& out, TIFF* input, const char* key,
-                      const std::optional<std::string>& override, const uint32_t* tags,
-                      int tagCount) {
+void writeInfoEntry(PdfSink& out, TIFF* input, const char* key,
+                    const std::optional<std::string>& override, const uint32_t* tags,
+                    int tagCount) {
   std::string_view text;
   if (override.has_value()) {
-    if (override->empty()) return 0;
+    if (override->empty()) return;
     text = *override;
   } else {
     const char* value = nullptr;
     for (int i = 0; i < tagCount && value == nullptr; ++i) {
       if (TIFFGetField(input, tags[i], &value) == 0) value = nullptr;
     }
-    if (value == nullptr) return 0;
+    if (value == nullptr) return;
     text = value;
   }
   if (text.size() > kMaxInfoText) text = text.substr(0, kMaxInfoText);
-  return out.write(key) + t2p_write_pdf_string(text, out) + out.write("\r");
+  out.write(key);
+  t2p_write_pdf_string(text, out);
+  out.write("\r");
 }
 
-size_t writeHeader(const t2p_context& ctx, PdfSink& out) {
+void writeHeader(const t2p_context& ctx, PdfSink& out) {
   static constexpr unsigned char kBinaryMarker[8] = {0x0D, 0x25, 0xE2, 0xE3,
                                                       0xCF, 0xD3, 0x0D, 0x0A};
-  return out.printf("%%PDF-%u.%u ", ctx.pdfMajor, ctx.pdfMinor) +
-         out.write(kBinaryMarker, sizeof kBinaryMarker);
+  out.printf("%%PDF-%u.%u ", ctx.pdfMajor, ctx.pdfMinor);
+  out.write(kBinaryMarker, sizeof kBinaryMarker);
 }
 
-size_t writeCatalog(const t2p_context& ctx, PdfSink& out) {
-  size_t written = out.printf("<< \r/Type /Catalog \r/Pages %lu 0 R \r",
-                              static_cast<unsigned long>(ctx.pagesObject));
-  if (ctx.fitWindow != 0) written += out.write("/ViewerPreferences <</FitWindow true>>\r");
-  return written + out.write(">>\r");
+void writeCatalog(const t2p_context& ctx, PdfSink& out) {
+  out.printf("<< \r/Type /Catalog \r/Pages %lu 0 R \r",
+             static_cast<unsigned long>(ctx.pagesObject));
+  if (ctx.fitWindow != 0) out.write("/ViewerPreferences <</FitWindow true>>\r");
+  out.write(">>\r");
 }
 
-size_t writePageTree(const t2p_context& ctx, PdfSink& out) {
-  size_t written = out.write("<< \r/Type /Pages \r/Kids [ ");
+void writePageTree(const t2p_context& ctx, PdfSink& out) {
+  out.write("<< \r/Type /Pages \r/Kids [ ");
   uint64_t number = 4;
   for (uint16_t i = 0; i < ctx.pageCount; ++i) {
-    written += out.printf("%llu 0 R ", static_cast<unsigned long long>(number));
-    if ((i + 1) % 8 == 0) written += out.write("\r");
+    out.printf("%llu 0 R ", static_cast<unsigned long long>(number));
+    if ((i + 1) % 8 == 0) out.write("\r");
     const PageEntry& page = ctx.tiff_pages[i];
     number += 3 + uint64_t{page.extraObjects} + 2 * uint64_t{page.tileCount != 0 ? page.tileCount : 1};
   }
-  return written + out.printf("] \r/Count %d \r>> \r", ctx.pageCount);
+  out.printf("] \r/Count %d \r>> \r", ctx.pageCount);
 }
 
 }  // namespace
-
-size_t t2p_write_pdf_obj_start(uint32_t number, PdfSink& out) {
-  return out.printf("%lu 0 obj\r", static_cast<unsigned long>(number));
-}
-size_t t2p_write_pdf_obj_end(PdfSink& out) { return out.write("endobj\r"); }
-size_t t2p_write_pdf_dict_start(PdfSink& out) { return out.write("<< \r"); }
-size_t t2p_write_pdf_dict_end(PdfSink& out) { return out.write(" >>\r"); }
-size_t t2p_write_pdf_stream_start(PdfSink& out) { return out.write("stream\r\n"); }
-size_t t2p_write_pdf_stream_end(PdfSink& out) { return out.write("\rendstream\r"); }
-
-size_t t2p_write_pdf_stream_dict(uint64_t length, uint32_t number, PdfSink& out) {
-  size_t written = out.write("/Length ");
-  if (length != 0) return written + t2p_write_pdf_stream_length(length, out);
-  return written + out.printf("%lu 0 R \r", static_cast<unsigned long>(number));
-}
-
-size_t t2p_write_pdf_stream_length(uint64_t length, PdfSink& out) {
-  return out.printf("%llu\r", static_cast<unsigned long long>(length));
-}
-
-size_t t2p_write_pdf_string(std::string_view text, PdfSink& out) {
-  std::string escaped = "(";
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x80 || byte == 0x7F || byte < 0x20) {
-      char octal[5];
-      std::snprintf(octal, sizeof octal, "\\%.3o", byte);
-      escaped += octal;
-    } else if (c == '(' || c == ')' || c == '\\') {
-      escaped += '\\';
-      escaped += c;
-    } else {
-      escaped += c;
-    }
-  }
-  escaped += ')';
-  return out.write(escaped);
-}
-
-size_t t2p_start_object(t2p_context& ctx, PdfSink& out) {
-  if (ctx.objectCount >= ctx.xrefOffsets.size() || out.count() > kMaxOffset) {
-    ctx.error = 1;
-    return 0;
-  }
-  ctx.xrefOffsets[ctx.objectCount] = out.count();
-  ++ctx.objectCount;
-  return t2p_write_pdf_obj_start(ctx.objectCount, out);
-}
 
 void t2p_pdf_tiff_time(t2p_context& ctx, TIFF* input) {
   const char* dateTime = nullptr;
@@ -134,38 +87,41 @@ void t2p_pdf_tiff_time(t2p_context& ctx, TIFF* input) {
   ctx.creationDate = text;
 }
 
-size_t t2p_write_pdf_info(t2p_context& ctx, TIFF* input, PdfSink& out) {
+void t2p_write_pdf_info(t2p_context& ctx, TIFF* input, PdfSink& out) {
   if (ctx.creationDate.empty()) t2p_pdf_tiff_time(ctx, input);
-  size_t written = out.write("<< \r/CreationDate ") + t2p_write_pdf_string(ctx.creationDate, out);
-  written += out.write("\r/ModDate ") + t2p_write_pdf_string(ctx.creationDate, out);
+  out.write("<< \r/CreationDate ");
+  t2p_write_pdf_string(ctx.creationDate, out);
+  out.write("\r/ModDate ");
+  t2p_write_pdf_string(ctx.creationDate, out);
   char producer[64];
   std::snprintf(producer, sizeof producer, "Morvane Studio - %d / %s", 20050315, "d");
-  written += out.write("\r/Producer ") + t2p_write_pdf_string(producer, out) + out.write("\r");
+  out.write("\r/Producer ");
+  t2p_write_pdf_string(producer, out);
+  out.write("\r");
   static constexpr uint32_t kCreatorTags[] = {TIFFTAG_SOFTWARE};
   static constexpr uint32_t kAuthorTags[] = {TIFFTAG_ARTIST, TIFFTAG_COPYRIGHT};
   static constexpr uint32_t kTitleTags[] = {TIFFTAG_DOCUMENTNAME};
   static constexpr uint32_t kSubjectTags[] = {TIFFTAG_IMAGEDESCRIPTION};
-  written += writeInfoEntry(out, input, "/Creator ", ctx.creator, kCreatorTags, 1);
-  written += writeInfoEntry(out, input, "/Author ", ctx.author, kAuthorTags, 2);
-  written += writeInfoEntry(out, input, "/Title ", ctx.title, kTitleTags, 1);
-  written += writeInfoEntry(out, input, "/Subject ", ctx.subject, kSubjectTags, 1);
+  writeInfoEntry(out, input, "/Creator ", ctx.creator, kCreatorTags, 1);
+  writeInfoEntry(out, input, "/Author ", ctx.author, kAuthorTags, 2);
+  writeInfoEntry(out, input, "/Title ", ctx.title, kTitleTags, 1);
+  writeInfoEntry(out, input, "/Subject ", ctx.subject, kSubjectTags, 1);
   if (ctx.keywords.has_value()) {
-    written += writeInfoEntry(out, input, "/Keywords ", ctx.keywords, nullptr, 0);
+    writeInfoEntry(out, input, "/Keywords ", ctx.keywords, nullptr, 0);
   }
-  return written + out.write(">> \r");
+  out.write(">> \r");
 }
 
-size_t t2p_write_pdf_xref(t2p_context& ctx, PdfSink& out) {
-  size_t written = out.printf("xref\r0 %lu \r0000000000 65535 f\r\n",
-                              static_cast<unsigned long>(ctx.objectCount) + 1);
+void t2p_write_pdf_xref(t2p_context& ctx, PdfSink& out) {
+  out.printf("xref\r0 %lu \r0000000000 65535 f\r\n",
+             static_cast<unsigned long>(ctx.objectCount) + 1);
   for (uint32_t i = 0; i < ctx.objectCount && i < ctx.xrefOffsets.size(); ++i) {
-    written += out.printf("%.10llu 00000 n\r\n",
-                          static_cast<unsigned long long>(ctx.xrefOffsets[i]));
+    out.printf("%.10llu 00000 n\r\n",
+               static_cast<unsigned long long>(ctx.xrefOffsets[i]));
   }
-  return written;
 }
 
-size_t t2p_write_pdf_trailer(t2p_context& ctx, PdfSink& out) {
+void t2p_write_pdf_trailer(t2p_context& ctx, PdfSink& out) {
   unsigned char id[16] = {};
   for (int i = 0; i < 4; ++i) {
     const auto value = static_cast<uint32_t>(platform::threadRand());
@@ -177,12 +133,12 @@ size_t t2p_write_pdf_trailer(t2p_context& ctx, PdfSink& out) {
     std::snprintf(hex, sizeof hex, "%.2X", byte);
     ctx.fileId += hex;
   }
-  size_t written = out.printf(
+  out.printf(
       "trailer\r<<\r/Size %lu\r/Root %lu 0 R \r/Info %lu 0 R \r/ID[<%s><%s>]\r>>\rstartxref\r%llu",
       static_cast<unsigned long>(ctx.objectCount) + 1,
       static_cast<unsigned long>(ctx.catalogObject), static_cast<unsigned long>(ctx.infoObject),
       ctx.fileId.c_str(), ctx.fileId.c_str(), static_cast<unsigned long long>(ctx.xrefStart));
-  return written + out.write("\r%%EOF\r");
+  out.write("\r%%EOF\r");
 }
 
 uint64_t t2p_write_pdf(t2p_context& ctx, TIFF* input, PdfSink& out) {

@@ -4,7 +4,7 @@
 
 #include "pdfout/t2p_analysis.h"
 #include "pdfout/t2p_colour.h"
-#include "pdfout/t2p_document.h"
+#include "pdfout/t2p_objects.h"
 #include "pdfout/t2p_image.h"
 #include "pdfout/t2p_messages.h"
 
@@ -55,37 +55,37 @@ void writeImageObjects(t2p_context& ctx, TIFF* input, PdfSink& out, uint32_t til
 
 }  // namespace
 
-size_t t2p_write_pdf_page(uint32_t pageObject, t2p_context& ctx, PdfSink& out) {
+void t2p_write_pdf_page(uint32_t pageObject, t2p_context& ctx, PdfSink& out) {
   const PageEntry& page = ctx.tiff_pages[ctx.currentPage];
   const TileGrid& grid = gridOf(ctx);
   const unsigned long image = pageObject + 3ul + page.extraObjects;
-  size_t written = out.printf("<<\r/Type /Page \r/Parent %lu 0 R \r",
-                              static_cast<unsigned long>(ctx.pagesObject));
-  written += out.printf("/MediaBox [%.4f %.4f %.4f %.4f] \r", ctx.mediaBox[0], ctx.mediaBox[1],
-                        ctx.mediaBox[2], ctx.mediaBox[3]);
-  written += out.printf("/Contents %lu 0 R \r/Resources << \r/XObject <<\r",
-                        static_cast<unsigned long>(pageObject) + 1);
+  out.printf("<<\r/Type /Page \r/Parent %lu 0 R \r",
+             static_cast<unsigned long>(ctx.pagesObject));
+  out.printf("/MediaBox [%.4f %.4f %.4f %.4f] \r", ctx.mediaBox[0], ctx.mediaBox[1],
+             ctx.mediaBox[2], ctx.mediaBox[3]);
+  out.printf("/Contents %lu 0 R \r/Resources << \r/XObject <<\r",
+             static_cast<unsigned long>(pageObject) + 1);
   if (grid.tileCount == 0) {
-    written += out.printf("/Im%u %lu 0 R >>\r", ctx.currentPage + 1u, image);
+    out.printf("/Im%u %lu 0 R >>\r", ctx.currentPage + 1u, image);
   } else {
     for (uint32_t i = 0; i < grid.tileCount; ++i) {
-      written += out.printf("/Im%u_%u %lu 0 R ", ctx.currentPage + 1u, i + 1, image + 2ul * i);
-      if ((i + 1) % 4 == 0) written += out.write("\r");
+      out.printf("/Im%u_%u %lu 0 R ", ctx.currentPage + 1u, i + 1, image + 2ul * i);
+      if ((i + 1) % 4 == 0) out.write("\r");
     }
-    written += out.write(">>\r");
+    out.write(">>\r");
   }
   if (ctx.transferCount != 0) {
-    written += out.printf("/ExtGState <</GS1 %lu 0 R >> \r",
-                          static_cast<unsigned long>(pageObject) + 3);
+    out.printf("/ExtGState <</GS1 %lu 0 R >> \r",
+               static_cast<unsigned long>(pageObject) + 3);
   }
-  written += out.write("/ProcSet [ ");
+  out.write("/ProcSet [ ");
   if (ctx.colorspaceFlags == kCsBilevel || ctx.colorspaceFlags == kCsGray) {
-    written += out.write("/ImageB ");
+    out.write("/ImageB ");
   } else {
-    written += out.write("/ImageC ");
-    if (ctx.colorspaceFlags & kCsPalette) written += out.write("/ImageI ");
+    out.write("/ImageC ");
+    if (ctx.colorspaceFlags & kCsPalette) out.write("/ImageI ");
   }
-  return written + out.write("]\r>>\r>>\r");
+  out.write("]\r>>\r>>\r");
 }
 
 std::string t2p_page_content(const t2p_context& ctx) {
@@ -98,36 +98,35 @@ std::string t2p_page_content(const t2p_context& ctx) {
   return content;
 }
 
-size_t t2p_write_pdf_xobject_stream_dict(uint32_t tile, t2p_context& ctx, PdfSink& out) {
+void t2p_write_pdf_xobject_stream_dict(uint32_t tile, t2p_context& ctx, PdfSink& out) {
   const TileGrid& grid = gridOf(ctx);
-  size_t written = t2p_write_pdf_stream_dict(0, ctx.objectCount + 1, out);
-  written += out.printf("/Type /XObject \r/Subtype /Image \r/Name /Im%u", ctx.currentPage + 1u);
+  t2p_write_pdf_stream_dict(0, ctx.objectCount + 1, out);
+  out.printf("/Type /XObject \r/Subtype /Image \r/Name /Im%u", ctx.currentPage + 1u);
   uint32_t width = ctx.width, length = ctx.length;
   if (tile != 0) {
-    written += out.printf("_%lu", static_cast<unsigned long>(tile));
+    out.printf("_%lu", static_cast<unsigned long>(tile));
     width = t2p_tile_is_right_edge(grid, tile - 1) ? grid.edgeWidth : grid.tileWidth;
     length = t2p_tile_is_bottom_edge(grid, tile - 1) ? grid.edgeLength : grid.tileLength;
   }
-  written += out.printf("\r/Width %lu\r/Height %lu\r/BitsPerComponent %u\r/ColorSpace ",
-                        static_cast<unsigned long>(width), static_cast<unsigned long>(length),
-                        ctx.bitsPerSample);
-  written += t2p_write_pdf_xobject_cs(ctx, out);
+  out.printf("\r/Width %lu\r/Height %lu\r/BitsPerComponent %u\r/ColorSpace ",
+             static_cast<unsigned long>(width), static_cast<unsigned long>(length),
+             ctx.bitsPerSample);
+  t2p_write_pdf_xobject_cs(ctx, out);
   // A Group 4 bilevel image is inverted by its decode parameters alone; an ICC profile on it
   // must not add a second inversion through a Decode array.
   const bool bilevelG4 = (ctx.colorspaceFlags & ~kCsIcc) == kCsBilevel &&
                          ctx.pdfCompression == kPdfCompressionG4;
   if (ctx.switchDecode != 0 && !bilevelG4) {
-    written += out.write("/Decode [ ");
-    for (uint16_t i = 0; i < ctx.samplesPerPixel; ++i) written += out.write("1 0 ");
-    written += out.write("]\r");
+    out.write("/Decode [ ");
+    for (uint16_t i = 0; i < ctx.samplesPerPixel; ++i) out.write("1 0 ");
+    out.write("]\r");
   }
   if (ctx.pdfCompression != kPdfCompressionNone) {
-    written += out.printf("/Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns %lu /Rows %lu",
-                          static_cast<unsigned long>(width), static_cast<unsigned long>(length));
-    if (ctx.switchDecode == 0) written += out.write(" /BlackIs1 true ");
-    written += out.write(">>\r");
+    out.printf("/Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns %lu /Rows %lu",
+               static_cast<unsigned long>(width), static_cast<unsigned long>(length));
+    if (ctx.switchDecode == 0) out.write(" /BlackIs1 true ");
+    out.write(">>\r");
   }
-  return written;
 }
 
 void t2p_write_page(t2p_context& ctx, TIFF* input, PdfSink& out) {

@@ -15,8 +15,8 @@ namespace tarnwell {
 void t2p_write_page(t2p_context& ctx, TIFF* input, PdfSink& out);
 
 // Parts of the page, each returning the bytes written.
-size_t t2p_write_pdf_page(uint32_t pageObject, t2p_context& ctx, PdfSink& out);
+void t2p_write_pdf_page(uint32_t pageObject, t2p_context& ctx, PdfSink& out);
 std::string t2p_page_content(const t2p_context& ctx);
-size_t t2p_write_pdf_xobject_stream_dict(uint32_t tile, t2p_context& ctx, PdfSink& out);
+void t2p_write_pdf_xobject_stream_dict(uint32_t tile, t2p_context& ctx, PdfSink& out);
 
 }  // namespace tarnwell

@@ -70,4 +70,11 @@ int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
   }
 }
 
+int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
+                   const TiffCopyOptions& options, int32_t compression) {
+  TiffCopyOptions chosen = options;
+  chosen.compression = compression;
+  return tiff_copy_file(sourceName, outputPath, chosen);
+}
+
 }  // namespace tarnwell

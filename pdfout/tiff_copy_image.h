@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "pdfout/tiff_copy.h"
+#include "pdfout/tiff_copy_options.h"
 
 namespace tarnwell {
 

@@ -43,14 +43,13 @@ class Application {
 
 }  // namespace
 
-int runMainWindow(ConversionJob& /*job*/, const ConversionSettings& settings,
-                  const WorkingPaths& paths) {
+int runMainWindow(const ConversionRequest& request) {
   Application app;
   if (!app.displayReached()) {
     std::cerr << "tarnwell: no display available, the window cannot be created\n";
     return 0;
   }
-  MainWindow window(settings, paths, pipelineStages(), desktopDialogs());
+  MainWindow window(request.settings, request.paths, pipelineStages(), desktopDialogs());
   window.show();
   return QApplication::exec();
 }

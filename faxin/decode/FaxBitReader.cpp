@@ -1,30 +1,14 @@
 #include "faxin/decode/FaxBitReader.h"
 
-#include <array>
+#include "faxin/decode/BitReverse.h"
 
 namespace tarnwell {
 namespace {
-
-constexpr std::array<uint8_t, 256> makeReverseTable() {
-  std::array<uint8_t, 256> table{};
-  for (int i = 0; i < 256; ++i) {
-    int r = 0;
-    for (int b = 0; b < 8; ++b) {
-      if (i & (1 << b)) r |= 0x80 >> b;
-    }
-    table[i] = static_cast<uint8_t>(r);
-  }
-  return table;
-}
-
-constexpr std::array<uint8_t, 256> kReverse = makeReverseTable();
 
 // Mask of the highest n bits of a 64-bit word (0 <= n <= 64).
 uint64_t topBits(int n) { return n <= 0 ? 0 : (n >= 64 ? ~0ULL : ~0ULL << (64 - n)); }
 
 }  // namespace
-
-uint8_t FaxBitReader::reverseBits(uint8_t byte) { return kReverse[byte]; }
 
 void FaxBitReader::init(std::span<const uint8_t> data, int bitOrder) {
   data_ = data.data();
@@ -38,7 +22,7 @@ void FaxBitReader::init(std::span<const uint8_t> data, int bitOrder) {
 void FaxBitReader::refillSlow() {
   while (count_ <= 55 && next_ < size_) {
     uint8_t byte = data_[next_++];
-    if (reverse_) byte = kReverse[byte];
+    if (reverse_) byte = kBitReverse[byte];
     cache_ |= static_cast<uint64_t>(byte) << (56 - count_);
     count_ += 8;
   }
@@ -48,7 +32,7 @@ int FaxBitReader::current() const {
   if (size_ == 0) return kNoData;
   const std::size_t pos = position();
   if (pos >= size_) return kPastEnd;
-  return reverse_ ? kReverse[data_[pos]] : data_[pos];
+  return reverse_ ? kBitReverse[data_[pos]] : data_[pos];
 }
 
 void FaxBitReader::seekBit(uint64_t bitPos) {

@@ -77,9 +77,6 @@ class FaxBitReader {
     count_ -= n;
   }
 
-  // Reverses the bits of a byte.
-  static uint8_t reverseBits(uint8_t byte);
-
  private:
   void refillSlow();
 

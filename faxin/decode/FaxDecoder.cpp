@@ -4,7 +4,7 @@
 #include <limits>
 #include <new>
 
-#include "faxin/decode/FaxProbe.h"
+#include "faxin/decode/FaxWidthClass.h"
 
 namespace tarnwell {
 namespace {

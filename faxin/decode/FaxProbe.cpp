@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "faxin/decode/BitReverse.h"
 #include "faxin/decode/FaxDecoder.h"
 
 namespace tarnwell {
@@ -171,22 +172,6 @@ int minimumProbe(FaxBitReader& reader, Dimensions dims, int required, int32_t mi
 
 }  // namespace
 
-FaxWidthClass widthClass(int64_t width) {
-  struct Line {
-    int64_t upTo;
-    uint16_t xResolution;
-    uint8_t pageSize;
-  };
-  static constexpr Line kLines[] = {
-      {1728, 200, 1}, {2048, 200, 2}, {2432, 200, 3}, {2592, 300, 1}, {3072, 300, 2},
-      {3456, 400, 1}, {3648, 300, 3}, {4096, 400, 2},
-  };
-  for (const Line& line : kLines) {
-    if (width <= line.upTo) return {line.xResolution, line.pageSize};
-  }
-  return {400, 3};
-}
-
 int probeStandardWidth1D(FaxBitReader& reader, int required, int32_t& width) {
   return standardProbe(reader, Dimensions::kOne, required, width);
 }
@@ -278,7 +263,7 @@ void mirrorRows(FaxPage& page) {
     // Reverse the bytes and the bits in each: the row's last pixel comes first, the padding
     // moves to the front ...
     std::reverse(row, row + bpr);
-    for (std::size_t i = 0; i < bpr; ++i) row[i] = FaxBitReader::reverseBits(row[i]);
+    for (std::size_t i = 0; i < bpr; ++i) row[i] = reverseBits(row[i]);
     // ... and is shifted back behind the last pixel.
     if (shift != 0) {
       for (std::size_t i = 0; i < bpr; ++i) {

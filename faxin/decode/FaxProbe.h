@@ -4,16 +4,10 @@
 #include <span>
 
 #include "faxin/decode/FaxBitReader.h"
+#include "faxin/decode/FaxWidthClass.h"
 #include "faxin/FaxPage.h"
 
 namespace tarnwell {
-
-// Horizontal resolution and paper class (1 A4, 2 B4, 3 A3) of a row width.
-struct FaxWidthClass {
-  uint16_t xResolution = 200;
-  uint8_t pageSize = 1;
-};
-FaxWidthClass widthClass(int64_t width);
 
 // The standard fax row widths, in the order the one- and two-dimensional probes know them.
 inline constexpr int32_t kFaxStandardWidths[] = {1728, 2048, 2432, 2592, 3072,

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "faxin/decode/BitReverse.h"
+
 namespace tarnwell {
 
 namespace {
@@ -10,24 +12,11 @@ namespace {
 // Rows of a page at 100 lines per inch for paper classes 1 to 3 (A4, B4, A3 lengths).
 constexpr std::array<uint32_t, 3> kRowsAt100 = {1144, 1363, 1617};
 
-constexpr uint8_t reverseBits(uint8_t b) {
-  uint8_t r = 0;
-  for (int i = 0; i < 8; ++i) r = static_cast<uint8_t>(r | (((b >> i) & 1) << (7 - i)));
-  return r;
-}
-
-constexpr std::array<uint8_t, 256> makeReverseTable() {
-  std::array<uint8_t, 256> t{};
-  for (int i = 0; i < 256; ++i) t[static_cast<std::size_t>(i)] = reverseBits(static_cast<uint8_t>(i));
-  return t;
-}
-constexpr std::array<uint8_t, 256> kReverse = makeReverseTable();
-
 // Mask keeping the first n bits of a byte in reading order (n from 0 to 8).
 uint8_t leadingMask(unsigned n, bool highFirst) {
   if (n >= 8) return 0xFF;
   const uint8_t msb = static_cast<uint8_t>(0xFF00u >> n);  // n highest bits
-  return highFirst ? msb : kReverse[msb];
+  return highFirst ? msb : kBitReverse[msb];
 }
 
 bool segmentFits(std::span<const uint8_t> source, const RawSegment& segment) {
@@ -105,7 +94,7 @@ bool appendSegmentBitsAligned(std::span<const uint8_t> source, const RawSegment&
   auto load = [&](uint64_t index) -> unsigned {
     if (index >= source.size()) return 0;
     const uint8_t b = source[static_cast<std::size_t>(index)];
-    return highFirst ? b : kReverse[b];
+    return highFirst ? b : kBitReverse[b];
   };
   const uint64_t bits = segment.endAddress() - segment.startAddress();
   const uint64_t bytes = (bits + 7) / 8;
@@ -116,7 +105,7 @@ bool appendSegmentBitsAligned(std::span<const uint8_t> source, const RawSegment&
     unsigned v = (load(from) << shift) | (shift ? load(from + 1) >> (8 - shift) : 0u);
     uint8_t b = static_cast<uint8_t>(v);
     if (j + 1 == bytes && bits % 8 != 0) b &= static_cast<uint8_t>(0xFF00u >> (bits % 8));
-    out.push_back(highFirst ? b : kReverse[b]);
+    out.push_back(highFirst ? b : kBitReverse[b]);
   }
   return true;
 }

@@ -32,14 +32,22 @@ bool plausibleHeader(const FaxPage& page) {
 }  // namespace
 
 void RawFaxReader::configure(const EngineSettings& settings) {
-  workFilePath_ = settings.workFilePath;
-  segmentFilePath_ = settings.segmentFilePath;
-  setProbeSettings(settings.threshold, settings.flagNum);
-  minWidth_ = settings.minWidth;
-  rawFax_ = settings.rawFax;
+  applySettings(settings);
   totalRows_ = 0;
   rowsPerPage_ = 0;
   pageYResolution_ = 0;
+}
+
+int RawFaxReader::readHeader() {
+  // Nothing in a raw stream tells how it is coded: the analysis stands in for a header check.
+  if (analyse(settings().bitOrder, settings().nonStandardWidth) < 0) return -1;
+  FaxPage header;  // stays empty when the work file cannot be read
+  (void)readWorkHeader(header);
+  // A vertical resolution chosen by the user replaces the one found; it sets the page length.
+  const uint16_t yResolution =
+      settings().verticalResolution > 0 ? settings().verticalResolution : header.yResolution;
+  setPageLength(header.pageSize, yResolution);
+  return 0;
 }
 
 int RawFaxReader::analyse(uint8_t bitOrder, uint8_t nonStandardWidth) {
@@ -51,12 +59,12 @@ int RawFaxReader::analyse(uint8_t bitOrder, uint8_t nonStandardWidth) {
 
     RawAnalysisInput input;
     input.source = source_;
-    input.workPath = workFilePath_;
-    input.indexPath = segmentFilePath_;
+    input.workPath = settings().workFilePath;
+    input.indexPath = settings().segmentFilePath;
     input.threshold = threshold();
     input.flagNum = flagNum();
-    input.minWidth = minWidth_;
-    input.rawFax = rawFax_ == 1;
+    input.minWidth = settings().minWidth;
+    input.rawFax = settings().rawFax == 1;
     input.nonStandardWidth = nonStandardWidth != 0;
 
     // Least significant bit first is the common order of fax boards, so it is tried first.
@@ -79,15 +87,15 @@ int RawFaxReader::analyse(uint8_t bitOrder, uint8_t nonStandardWidth) {
 }
 
 int RawFaxReader::readWorkHeader(FaxPage& page) const {
-  FileHandle work = openFile(workFilePath_, "rb");
-  if (!work) return -13;
+  FileHandle work = openFile(settings().workFilePath, "rb");
+  if (!work) return kWorkFileUnreadable;
   std::array<uint8_t, kRawWorkHeaderSize> bytes{};
   const std::size_t got = readFileAt(work.get(), 0, bytes);
   page.bitmap.clear();
   page.bitmap.shrink_to_fit();
-  if (got < bytes.size()) return -11;
+  if (got < bytes.size()) return kWorkFileBad;
   FaxPage header;
-  if (!decodeWorkHeader(bytes, header) || !plausibleHeader(header)) return -11;
+  if (!decodeWorkHeader(bytes, header) || !plausibleHeader(header)) return kWorkFileBad;
   page = std::move(header);
   return 0;
 }
@@ -101,7 +109,7 @@ int RawFaxReader::countPages() {
   if (totalRows_ == 0) {
     FaxPage header;
     const int result = readWorkHeader(header);
-    if (result == -13) return -13;
+    if (result == kWorkFileUnreadable) return kWorkFileUnreadable;
     if (result == 0) totalRows_ = static_cast<uint32_t>(header.rows);
   }
   if (rowsPerPage_ == 0) return 0;
@@ -116,15 +124,15 @@ uint16_t RawFaxReader::indexPages() {
 int RawFaxReader::fillBitmapFromWork(uint64_t firstRow, uint64_t rows, FaxPage& page) const {
   const uint64_t bytesPerRow = static_cast<uint64_t>(page.bytesPerRow);
   const uint64_t size = rows * bytesPerRow;
-  if (size > (uint64_t{1} << 31)) return -12;
+  if (size > (uint64_t{1} << 31)) return kWorkFileNoMemory;
   try {
     page.bitmap.assign(static_cast<std::size_t>(size), 0xFF);
   } catch (const std::bad_alloc&) {
     page.bitmap.clear();
-    return -12;
+    return kWorkFileNoMemory;
   }
-  FileHandle work = openFile(workFilePath_, "rb");
-  if (!work) return -13;
+  FileHandle work = openFile(settings().workFilePath, "rb");
+  if (!work) return kWorkFileUnreadable;
   // Rows the work file does not hold stay white.
   readFileAt(work.get(), kRawWorkHeaderSize + firstRow * bytesPerRow, page.bitmap);
   return 0;
@@ -147,6 +155,8 @@ int RawFaxReader::readPage(int index, FaxPage& page) {
   // The pages are as long as the resolution they were sized for (the estimate or the user's
   // choice) makes them, at every paper width.
   page.yResolution = pageYResolution_;
+  describedXResolution_ = page.xResolution;
+  describedYResolution_ = page.yResolution;
   const int filled = fillBitmapFromWork(static_cast<uint64_t>(before), rowsPerPage_, page);
   if (filled != 0) return filled;
   // Rows behind the last good row (a short last page) are white, not whatever follows in the file.
@@ -161,7 +171,7 @@ int RawFaxReader::writeAll(const std::string& outputPath, const FaxPage& page) {
     if (!isOpen()) return -1;
     index_ = RawSegmentIndex{};
     cut_.clear();
-    const int loaded = loadSegmentIndex(segmentFilePath_, index_);
+    const int loaded = loadSegmentIndex(settings().segmentFilePath, index_);
     if (loaded != 0) return loaded;
     if (index_.header.width == 0 || index_.header.width > static_cast<uint32_t>(kMaxWidth)) return -1;
 
@@ -173,7 +183,7 @@ int RawFaxReader::writeAll(const std::string& outputPath, const FaxPage& page) {
     for (std::size_t i = 0; i < cut_.size() && i < kRawPageTableEntries; ++i) {
       index_.header.pageTable[i] = static_cast<uint32_t>(cut_[i].segmentCount);
     }
-    if (FileHandle file = openFile(segmentFilePath_, "r+b")) {
+    if (FileHandle file = openFile(settings().segmentFilePath, "r+b")) {
       writeFileAt(file.get(), 0, encodeIndexHeader(index_.header));
     }
     if (cut_.size() > kMaxPages) cut_.resize(kMaxPages);
@@ -189,11 +199,18 @@ int RawFaxReader::writeAll(const std::string& outputPath, const FaxPage& page) {
   }
 }
 
+int RawFaxReader::writeConverted(const std::string& outputPath, uint16_t) {
+  FaxPage described;
+  described.xResolution = describedXResolution_;
+  described.yResolution = describedYResolution_;
+  return writeAll(outputPath, described);
+}
+
 int RawFaxReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) {
   if (index < 0 || static_cast<std::size_t>(index) >= cut_.size()) return kSkipPage;
   const RawPageCut& cut = cut_[static_cast<std::size_t>(index)];
   const RawIndexHeader& header = index_.header;
-  const bool groupFour = header.coding == 7;
+  const bool groupFour = header.coding == static_cast<uint8_t>(FaxCoding::kT6);
 
   out = PageToWrite{};
   out.width = header.width;

@@ -6,22 +6,16 @@
 // analyse() finds them from the data and leaves two working files: the work file (a 37-byte page
 // header and every good row) and the segment index (runs of good rows in the source).
 //
-// Use by the engine, for one source file:
+// Use by the engine, for one source file (the reader factory has applied the engine's settings):
 //
-//   RawFaxReader raw;
-//   if (raw.open(sourcePath) != 0) -> cannot open (-1)
-//   raw.configure(settings);                 // paths, threshold, flagNum, minWidth, rawFax;
-//                                            // totalRows and rowsPerPage back to 0
-//   if (raw.analyse(settings.bitOrder, settings.nonStandardWidth) < 0) -> pageCount 0, not valid
-//   else {
-//     raw.readWorkHeader(page);              // the work file's 37-byte header into page
-//     if (settings.verticalResolution > 0) page.yResolution = settings.verticalResolution;
-//     raw.setPageLength(page.pageSize, page.yResolution);
-//     pageCount = max(0, raw.countPages());  // valid (-13: work file unreadable)
-//   }
-//   raw.describePage(index, page);           // readPageInfo (FaxReader::describePage):
-//                                            // page index from the work file
-//   raw.writeAll(intermediateTiffPath, page);// convert: every page into the intermediate TIFF
+//   open(sourcePath)                          // false -> cannot open (-1)
+//   checkHeader()                             // the analysis: coding, bit order and width from
+//                                             // the data, both working files written; the page
+//                                             // length from the work file's header and the
+//                                             // settings' verticalResolution. Nonzero: not a fax
+//   countPages()                              // pages of that length (0: not a fax)
+//   describePage(index, page)                 // page `index` from the work file
+//   writeConverted(intermediateTiffPath, n)   // every page into the intermediate TIFF
 //
 // No call throws; results are the integer codes documented below.
 
@@ -39,13 +33,18 @@ namespace tarnwell {
 
 class RawFaxReader : public FaxReader {
  public:
+  // Results of the work-file operations.
+  static constexpr int kWorkFileBad = -11;         // empty, short or inconsistent
+  static constexpr int kWorkFileNoMemory = -12;
+  static constexpr int kWorkFileUnreadable = -13;  // cannot be opened
+
   RawFaxReader() = default;
 
   // Opens the source for reading (FaxReader::open). 0, or -1 when it cannot be opened.
   [[nodiscard]] int open(const std::string& path) { return FaxReader::open(path) ? 0 : -1; }
 
-  // Takes workFilePath, segmentFilePath, threshold, flagNum, minWidth and rawFax from the engine's
-  // settings; resets totalRows and rowsPerPage.
+  // Applies the engine's settings (working-file paths, threshold, flagNum, minWidth, rawFax,
+  // bitOrder, nonStandardWidth, verticalResolution); resets totalRows and rowsPerPage.
   void configure(const EngineSettings& settings);
 
   // Reads the open source once into memory, finds coding, bit order and width (bitOrder 0: least
@@ -76,10 +75,16 @@ class RawFaxReader : public FaxReader {
   // missing or unreadable, -2 no segments, or the result of FaxReader::writeAll.
   int writeAll(const std::string& outputPath, const FaxPage& page);
 
+  // writeAll with the resolutions of the page described last.
+  int writeConverted(const std::string& outputPath, uint16_t count) override;
+
   // The source bytes as read by analyse (tests, benchmarks).
   std::span<const uint8_t> source() const { return source_; }
 
  protected:
+  // The analysis with the settings' bit order and width options, then the page length. 0, or
+  // -1 when nothing decodes.
+  int readHeader() override;
   uint16_t indexPages() override;
   int readPage(int index, FaxPage& page) override;
   int preparePage(int index, bool recountLines, FaxPage& page, PageToWrite& out) override;
@@ -88,10 +93,6 @@ class RawFaxReader : public FaxReader {
   int fillBitmapFromWork(uint64_t firstRow, uint64_t rows, FaxPage& page) const;
 
   std::vector<uint8_t> source_;
-  std::string workFilePath_;
-  std::string segmentFilePath_;
-  uint16_t minWidth_ = 1728;
-  uint8_t rawFax_ = 0;
   uint32_t totalRows_ = 0;
   uint32_t rowsPerPage_ = 0;
   uint16_t pageYResolution_ = 0;  // the resolution rowsPerPage_ stands for
@@ -102,6 +103,10 @@ class RawFaxReader : public FaxReader {
   std::vector<uint8_t> pageBytes_;
   uint16_t xResolution_ = 0;
   uint16_t yResolution_ = 0;
+
+  // Resolutions of the page described last, for writeConverted.
+  uint16_t describedXResolution_ = 0;
+  uint16_t describedYResolution_ = 0;
 };
 
 }  // namespace tarnwell

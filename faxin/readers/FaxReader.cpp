@@ -12,10 +12,6 @@ namespace tarnwell {
 
 namespace {
 
-constexpr int kOutputFailed = -2;
-constexpr int kNoMemory = -3;
-constexpr int kNoPageWritten = -4;
-
 void freeBitmap(FaxPage& page) {
   page.bitmap.clear();
   page.bitmap.shrink_to_fit();
@@ -24,7 +20,7 @@ void freeBitmap(FaxPage& page) {
 }  // namespace
 
 // Writes one prepared page through the writer: its page calls in the fixed order, then the
-// directory. 0, or kOutputFailed when the writer reports a failure.
+// directory. 0, or FaxReader::kWriteOutputFailed when the writer reports a failure.
 int writePreparedPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPage& page,
                       int index, int count) {
   const auto pageIndex = static_cast<uint16_t>(index);
@@ -51,10 +47,10 @@ int writePreparedPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPa
     }
     std::span<const uint8_t> bytes = bitmap;
     if (encodedSize > 0) {
-      (void)writer.setCoding(8, 1);
+      (void)writer.setCoding(static_cast<uint8_t>(FaxCoding::kPackBits), 1);
       bytes = std::span<const uint8_t>(encoded.data(), static_cast<std::size_t>(encodedSize));
     } else {
-      (void)writer.setCoding(1, 1);
+      (void)writer.setCoding(static_cast<uint8_t>(FaxCoding::kUncompressed), 1);
     }
     writer.setFillOrder(1);
     writer.setSize(static_cast<uint32_t>(rowBytes * 8), static_cast<uint32_t>(rows));
@@ -77,7 +73,7 @@ int writePreparedPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPa
           std::min({out.stripStarts.size(), out.stripByteCounts.size(), std::size_t{UINT16_MAX}});
       if (writer.setStrips(static_cast<uint16_t>(strips), out.rowsPerStrip, out.stripStarts,
                            out.stripByteCounts) != 0) {
-        return kOutputFailed;
+        return FaxReader::kWriteOutputFailed;
       }
       position = writer.writeStrippedPage(out.data, out.xResolution, out.yResolution,
                                           out.resolutionUnit);
@@ -85,7 +81,7 @@ int writePreparedPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPa
       position = writer.writePage(out.data, out.xResolution, out.yResolution, out.resolutionUnit);
     }
   }
-  return writer.writeDirectory(position) == 0 ? 0 : kOutputFailed;
+  return writer.writeDirectory(position) == 0 ? 0 : FaxReader::kWriteOutputFailed;
 }
 
 
@@ -182,7 +178,7 @@ int FaxReader::checkHeader() {
   try {
     result = readHeader();
   } catch (const std::exception&) {
-    result = kNoMemory;
+    result = FaxReader::kWriteNoMemory;
   }
   if (result != 0) close();
   return result;
@@ -206,7 +202,7 @@ int FaxReader::describePage(int index, FaxPage& page) {
   try {
     return readPage(index, page);
   } catch (const std::exception&) {
-    return kNoMemory;
+    return FaxReader::kWriteNoMemory;
   }
 }
 
@@ -216,6 +212,18 @@ int FaxReader::writeAll(const std::string& outputPath, int count, bool recountLi
 
 int FaxReader::writeEachPage(const std::string& outputPath, int count, bool recountLines) {
   return writePages(outputPath, count, recountLines, true);
+}
+
+FaxReader::ScratchResult FaxReader::makeScratchTiff(const std::string&) {
+  return ScratchResult::kCannotOpen;
+}
+
+int FaxReader::writeConverted(const std::string& outputPath, uint16_t count) {
+  const bool recount = takesRecountLines() && settings_.recountLines != 0;
+  if (settings_.splitPages == 1 && canWriteEachPage()) {
+    return writeEachPage(outputPath, count, recount);
+  }
+  return writeAll(outputPath, count, recount);
 }
 
 std::string FaxReader::pageFileName(const std::string& outputPath, int number) {
@@ -232,17 +240,17 @@ std::string FaxReader::pageFileName(const std::string& outputPath, int number) {
 
 int FaxReader::writePages(const std::string& outputPath, int count, bool recountLines,
                           bool eachPage) {
-  if (!isOpen()) return -1;
+  if (!isOpen()) return kWriteNotOpen;
   // PageNumber holds 16-bit values.
   count = std::clamp(count, 0, static_cast<int>(UINT16_MAX));
-  if (eachPage && count == 0) return kNoPageWritten;
+  if (eachPage && count == 0) return FaxReader::kWriteNoPage;
 
   try {
     FaxPage page;
     std::unique_ptr<FaxTiffWriter> writer;
     if (!eachPage) {
       writer = std::make_unique<FaxTiffWriter>(outputPath);
-      if (writer->writeHeader() != 0) return kOutputFailed;
+      if (writer->writeHeader() != 0) return FaxReader::kWriteOutputFailed;
       writer->initDirectory();
     }
     int result = 0;
@@ -258,10 +266,10 @@ int FaxReader::writePages(const std::string& outputPath, int count, bool recount
         if (eachPage) {
           // Each page file is begun only once its page is known to be written.
           FaxTiffWriter single(pageFileName(outputPath, kFirstPageFileNumber + i));
-          if (single.writeHeader() != 0) return kOutputFailed;
+          if (single.writeHeader() != 0) return FaxReader::kWriteOutputFailed;
           single.initDirectory();
           result = writePreparedPage(single, out, page, i, count);
-          if (single.close() != 0) result = kOutputFailed;
+          if (single.close() != 0) result = FaxReader::kWriteOutputFailed;
         } else {
           result = writePreparedPage(*writer, out, page, i, count);
         }
@@ -269,12 +277,12 @@ int FaxReader::writePages(const std::string& outputPath, int count, bool recount
       }
       freeBitmap(page);
     }
-    if (writer && writer->close() != 0 && result == 0) result = kOutputFailed;
+    if (writer && writer->close() != 0 && result == 0) result = FaxReader::kWriteOutputFailed;
     // A TIFF without a page is no usable result.
-    if (result == 0 && written == 0) result = kNoPageWritten;
+    if (result == 0 && written == 0) result = FaxReader::kWriteNoPage;
     return result;
   } catch (const std::exception&) {
-    return kNoMemory;
+    return FaxReader::kWriteNoMemory;
   }
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "faxin/EngineSettings.h"
 #include "faxin/FaxPage.h"
 #include "faxin/tiff/FaxTiffWriter.h"
 
@@ -68,6 +69,13 @@ class FaxReader {
   static constexpr std::size_t kMaxPages = 1024;
   static constexpr int kFirstPageFileNumber = 1001;
 
+  // Results of the write operations (writeAll, writeEachPage, writeConverted) other than a
+  // reader's own codes.
+  static constexpr int kWriteNotOpen = -1;
+  static constexpr int kWriteOutputFailed = -2;
+  static constexpr int kWriteNoMemory = -3;
+  static constexpr int kWriteNoPage = -4;
+
   FaxReader();
   virtual ~FaxReader();
   FaxReader(const FaxReader&) = delete;
@@ -88,11 +96,10 @@ class FaxReader {
   std::span<const uint8_t> pageData() const { return pageData_; }
   const std::string& message() const { return message_; }
 
-  // Analysis values handed over by the engine before describePage (probe-based readers).
-  void setProbeSettings(uint16_t threshold, uint8_t flagNum) {
-    threshold_ = threshold;
-    flagNum_ = flagNum;
-  }
+  // The engine's settings for this file (threshold and flagNum of the probes, splitPages,
+  // recountLines, working-file paths, the raw analysis options). The reader factory hands them
+  // over right after construction; each reader takes from them what it needs.
+  void applySettings(const EngineSettings& settings) { settings_ = settings; }
 
   // Format operations.
   // 0 when the file is accepted; -1 when no file is open; else the reader's negative code (the
@@ -123,8 +130,24 @@ class FaxReader {
   virtual bool needsPages() const { return false; }
   // True for readers whose writers take the engine's recountLines setting (FX, MRV-FAX).
   virtual bool takesRecountLines() const { return false; }
-  // True for readers that take the engine's threshold and flagNum before describing a page.
-  virtual bool takesProbeSettings() const { return false; }
+
+  // Readers whose pages reach the engine as a scratch TIFF (AWD through the external converter,
+  // DS by unpacking the TIFF files it holds) return true. The engine then calls makeScratchTiff
+  // instead of open, checkHeader and countPages, and reads and copies the scratch TIFF
+  // (settings' scratchTiffPath) with its own TIFF reader.
+  virtual bool needsScratchTiff() const { return false; }
+  enum class ScratchResult : uint8_t {
+    kMade,        // the scratch TIFF was written: the engine reads it
+    kNone,        // no scratch TIFF (the source is no such file): not a fax
+    kCannotOpen,  // the source cannot be opened
+  };
+  virtual ScratchResult makeScratchTiff(const std::string& sourcePath);
+
+  // The engine's write step: every page of the open file into outputPath, one file per page
+  // when the settings' splitPages is 1 and the reader has that variant, with recountLines where
+  // the reader takes it. `count` is the page count the engine got. Readers whose pages are not
+  // those of the page table (raw streams) override it. Results as writeAll.
+  virtual int writeConverted(const std::string& outputPath, uint16_t count);
 
   // File name of the per-page file numbered `number`: the output path without the extension of
   // its last component (a "." in a directory name is not an extension), then the number and
@@ -173,8 +196,9 @@ class FaxReader {
   };
   int describeByProbe(std::span<const uint8_t> data, const ProbeSetup& setup, FaxPage& page);
 
-  uint16_t threshold() const { return threshold_; }
-  uint8_t flagNum() const { return flagNum_; }
+  uint16_t threshold() const { return settings_.threshold; }
+  uint8_t flagNum() const { return settings_.flagNum; }
+  const EngineSettings& settings() const { return settings_; }
 
  private:
   struct FileCloser {
@@ -189,8 +213,7 @@ class FaxReader {
   uint64_t fileSize_ = 0;
   std::vector<uint8_t> pageData_;
   std::string message_;
-  uint16_t threshold_ = 50;
-  uint8_t flagNum_ = 3;
+  EngineSettings settings_;
 };
 
 }  // namespace tarnwell

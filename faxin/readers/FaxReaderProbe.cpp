@@ -28,17 +28,17 @@ int FaxReader::describeByProbe(std::span<const uint8_t> data, const ProbeSetup& 
   FaxDecodeParams params;
   params.photometric = 0;
   params.rowLimit = decoderRowLimit(setup.rowLimit);
-  if (probeCoding(data, threshold_, found) == 0) {
+  if (probeCoding(data, threshold(), found) == 0) {
     params.bitOrder = found.bitOrder;
     params.coding = found.coding;
     params.width = decoderWidth(setup.width, found.width);
     return decodePage(data, params, page) < 0 ? -2 : 0;
   }
-  if (setup.t6Fallback && probeT6Widths(data, threshold_, found) == 0) {
+  if (setup.t6Fallback && probeT6Widths(data, threshold(), found) == 0) {
     params.bitOrder = found.bitOrder;
     params.coding = 7;
     params.width = decoderWidth(setup.width, found.width);
-    params.markerCount = flagNum_;
+    params.markerCount = flagNum();
     return decodePageT6(data, params, page) < 0 ? -2 : 0;
   }
   return -1;

@@ -1,28 +1,21 @@
 #pragma once
 
-#include <cstdint>
 #include <memory>
-#include <string>
 
+#include "faxin/EngineSettings.h"
 #include "faxin/FaxFormat.h"
 #include "faxin/readers/FaxReader.h"
 
 namespace tarnwell {
 
-// The reader of a container code (APF, BIT FAX, BMP, CALS, DCX, DS, ED, FX, PC Research, IG4,
-// QLIIFAX, MRV-FAX), created only for the file that needs it. nullptr when the program has no
-// reader for the code; the engine then treats the file as one it cannot open. The TIFF-based
-// codes (2, 9, 15, 16) and raw streams are read by the engine itself.
-std::unique_ptr<FaxReader> makeContainerReader(FaxFormat format);
+// The reader of a file's code, created only for the file that needs it, with the engine's
+// settings applied: the engine's TIFF reader for the TIFF-structured codes (9, 15, 16), the AWD
+// reader (2), one reader per container, and the raw stream reader for every code outside 1 to
+// 17. nullptr when the program has no reader for a container code; the engine then treats the
+// file as one it cannot open.
+std::unique_ptr<FaxReader> makeFaxReader(FaxFormat format, const EngineSettings& settings);
 
-// Implemented by a reader whose pages are TIFF files of their own (DS): after the page count,
-// it unpacks pages 0 to count-1 into the TIFF at scratchTiffPath, using pageFilePath ("%s.tiff"
-// of the scratch path) for each page on the way. 0, or negative on failure.
-class TiffExtractingReader {
- public:
-  virtual ~TiffExtractingReader() = default;
-  virtual int extractPages(const std::string& scratchTiffPath, const std::string& pageFilePath,
-                           uint16_t count) = 0;
-};
+// The same without settings (the readers' defaults), for tests and fuzzing of single readers.
+std::unique_ptr<FaxReader> makeFaxReader(FaxFormat format);
 
 }  // namespace tarnwell

@@ -5,16 +5,18 @@
 #include <cstring>
 #include <new>
 
+#include "faxin/FaxPage.h"
+#include "faxin/tiff/TiffTags.h"
 #include "platform/Platform.h"
 
 namespace tarnwell {
 
 namespace {
 
-constexpr uint16_t kTypeAscii = 2;
-constexpr uint16_t kTypeShort = 3;
-constexpr uint16_t kTypeLong = 4;
-constexpr uint16_t kTypeRational = 5;
+using tiff::kTypeAscii;
+using tiff::kTypeLong;
+using tiff::kTypeRational;
+using tiff::kTypeShort;
 
 // Entry positions in the directory, in tag order.
 enum EntryIndex : std::size_t {
@@ -40,16 +42,17 @@ enum EntryIndex : std::size_t {
   kDateTime,
 };
 
-constexpr uint16_t kTagT4Options = 292;
-constexpr uint16_t kTagT6Options = 293;
-
 constexpr char kSoftwareText[] = "Morvane.";
 constexpr uint32_t kHeaderSize = 8;
 constexpr uint16_t kTiffMagic = 42;
 
 // Options entry that goes with a compression when the caller gives none of its own.
 uint32_t defaultT4Options(uint16_t compression) {
-  return (compression == 2 || compression == 3 || compression == 32771) ? 4 : 0;
+  return (compression == tiff::kCompressionModifiedHuffman ||
+          compression == tiff::kCompressionGroup3 ||
+          compression == tiff::kCompressionModifiedHuffmanWord)
+             ? 4
+             : 0;
 }
 
 // "YYYY:MM:DD HH:MM:SS" and a terminating zero; each field is cut to its width.
@@ -84,11 +87,26 @@ FaxTiffWriter::FaxTiffWriter(const std::string& path, uint16_t byteOrder, Mode m
     : bigEndian_(byteOrder == kBigEndian) {
   // The whole template, so every directory is well formed even before initDirectory.
   const std::array<std::pair<uint16_t, uint16_t>, kEntryCount> layout = {{
-      {254, kTypeLong}, {256, kTypeLong}, {257, kTypeLong}, {258, kTypeShort},
-      {259, kTypeShort}, {262, kTypeShort}, {266, kTypeShort}, {273, kTypeLong},
-      {274, kTypeShort}, {277, kTypeShort}, {278, kTypeLong}, {279, kTypeLong},
-      {282, kTypeRational}, {283, kTypeRational}, {284, kTypeShort}, {kTagT4Options, kTypeLong},
-      {296, kTypeShort}, {297, kTypeShort}, {305, kTypeAscii}, {306, kTypeAscii},
+      {tiff::kNewSubfileType, kTypeLong},
+      {tiff::kImageWidth, kTypeLong},
+      {tiff::kImageLength, kTypeLong},
+      {tiff::kBitsPerSample, kTypeShort},
+      {tiff::kCompression, kTypeShort},
+      {tiff::kPhotometric, kTypeShort},
+      {tiff::kFillOrder, kTypeShort},
+      {tiff::kStripOffsets, kTypeLong},
+      {tiff::kOrientation, kTypeShort},
+      {tiff::kSamplesPerPixel, kTypeShort},
+      {tiff::kRowsPerStrip, kTypeLong},
+      {tiff::kStripByteCounts, kTypeLong},
+      {tiff::kXResolution, kTypeRational},
+      {tiff::kYResolution, kTypeRational},
+      {tiff::kPlanarConfiguration, kTypeShort},
+      {tiff::kT4Options, kTypeLong},
+      {tiff::kResolutionUnit, kTypeShort},
+      {tiff::kPageNumber, kTypeShort},
+      {tiff::kSoftware, kTypeAscii},
+      {tiff::kDateTime, kTypeAscii},
   }};
   for (std::size_t i = 0; i < kEntryCount; ++i) {
     entries_[i].tag = layout[i].first;
@@ -210,39 +228,44 @@ void FaxTiffWriter::initDirectory() {
 void FaxTiffWriter::setOptions(uint16_t compression, uint32_t t4Options, uint32_t t6Options) {
   entries_[kCompression].shorts[0] = compression;
   Entry& options = entries_[kCodingOptions];
-  if (compression == 4) {
-    options.tag = kTagT6Options;
+  if (compression == tiff::kCompressionGroup4) {
+    options.tag = tiff::kT6Options;
     options.value = t6Options;
   } else {
-    options.tag = kTagT4Options;
+    options.tag = tiff::kT4Options;
     options.value = t4Options;
   }
 }
 
 int FaxTiffWriter::setCoding(uint8_t coding, uint16_t photometric) {
   entries_[kPhotometric].shorts[0] = photometric;
-  switch (coding) {
-    case 1: setOptions(1, 0, 0); return 0;
-    case 3: setOptions(2, 4, 0); return 0;
-    case 4: setOptions(32771, 4, 0); return 0;
-    case 5: setOptions(3, 4, 0); return 0;
-    case 6: setOptions(3, 5, 0); return 0;
-    case 7: setOptions(4, 0, 0); return 0;
-    case 8: setOptions(32773, 0, 0); return 0;
+  switch (static_cast<FaxCoding>(coding)) {
+    case FaxCoding::kUncompressed: setOptions(tiff::kCompressionNone, 0, 0); return 0;
+    case FaxCoding::kModifiedHuffman: setOptions(tiff::kCompressionModifiedHuffman, 4, 0); return 0;
+    case FaxCoding::kModifiedHuffmanWord:
+      setOptions(tiff::kCompressionModifiedHuffmanWord, 4, 0);
+      return 0;
+    case FaxCoding::kT4OneD: setOptions(tiff::kCompressionGroup3, 4, 0); return 0;
+    case FaxCoding::kT4TwoD: setOptions(tiff::kCompressionGroup3, 5, 0); return 0;
+    case FaxCoding::kT6: setOptions(tiff::kCompressionGroup4, 0, 0); return 0;
+    case FaxCoding::kPackBits: setOptions(tiff::kCompressionPackBits, 0, 0); return 0;
     default:
       // Not a coding this writer knows: declare the bytes uncompressed rather than keep the
       // compression of an earlier page.
-      setOptions(1, 0, 0);
+      setOptions(tiff::kCompressionNone, 0, 0);
       return -1;
   }
 }
 
 bool FaxTiffWriter::knowsCoding(uint8_t coding) {
-  return coding == 1 || (coding >= 3 && coding <= 8);
+  return coding == static_cast<uint8_t>(FaxCoding::kUncompressed) ||
+         (coding >= static_cast<uint8_t>(FaxCoding::kModifiedHuffman) &&
+          coding <= static_cast<uint8_t>(FaxCoding::kPackBits));
 }
 
 void FaxTiffWriter::setCompression(uint16_t compression, uint32_t t4Options, uint32_t t6Options) {
-  setOptions(compression, compression == 3 ? t4Options : defaultT4Options(compression),
+  setOptions(compression,
+             compression == tiff::kCompressionGroup3 ? t4Options : defaultT4Options(compression),
              t6Options);
 }
 

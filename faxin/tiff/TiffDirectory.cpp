@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <new>
 
+#include "faxin/tiff/TiffTags.h"
+
 namespace tarnwell {
 
 namespace {
@@ -11,31 +13,7 @@ constexpr uint16_t kMarkLittle = 0x4949;  // "II"
 constexpr uint16_t kMarkBig = 0x4D4D;     // "MM"
 constexpr uint16_t kMarkFf = 0x4646;      // "FF", read as little-endian
 
-constexpr uint16_t kTypeByte = 1;
-constexpr uint16_t kTypeShort = 3;
-constexpr uint16_t kTypeLong = 4;
-constexpr uint16_t kTypeSByte = 6;
-constexpr uint16_t kTypeUndefined = 7;
-constexpr uint16_t kTypeSShort = 8;
-
-enum Tag : uint16_t {
-  kImageWidth = 256,
-  kImageLength = 257,
-  kBitsPerSample = 258,
-  kCompression = 259,
-  kPhotometric = 262,
-  kFillOrder = 266,
-  kStripOffsets = 273,
-  kOrientation = 274,
-  kRowsPerStrip = 278,
-  kStripByteCounts = 279,
-  kXResolution = 282,
-  kYResolution = 283,
-  kT4Options = 292,
-  kT6Options = 293,
-  kResolutionUnit = 296,
-  kPageNumber = 297,
-};
+using namespace tiff;
 
 // Width in bytes of one element of a SHORT/LONG/BYTE array; other types are read as LONG.
 std::size_t elementSize(uint16_t type) {

@@ -6,27 +6,22 @@
 
 #include "faxin/decode/FaxDecoder.h"
 #include "faxin/decode/FaxProbe.h"
+#include "faxin/tiff/TiffTags.h"
 
 namespace tarnwell {
 
 namespace {
 
-constexpr uint32_t kUncompressed = 1;
-constexpr uint32_t kModifiedHuffman = 2;
-constexpr uint32_t kGroup3 = 3;
-constexpr uint32_t kGroup4 = 4;
-constexpr uint32_t kModifiedHuffmanWord = 32771;
-constexpr uint32_t kPackBits = 32773;
-
 // The coding of a TIFF compression value, or kNone when the engine has no decoder for it.
 FaxCoding codingOf(const TiffPageInfo& info) {
   switch (info.compression) {
-    case kUncompressed: return FaxCoding::kUncompressed;
-    case kModifiedHuffman: return FaxCoding::kModifiedHuffman;
-    case kModifiedHuffmanWord: return FaxCoding::kModifiedHuffmanWord;
-    case kGroup3: return (info.t4Options & 1) ? FaxCoding::kT4TwoD : FaxCoding::kT4OneD;
-    case kGroup4: return FaxCoding::kT6;
-    case kPackBits: return FaxCoding::kPackBits;
+    case tiff::kCompressionNone: return FaxCoding::kUncompressed;
+    case tiff::kCompressionModifiedHuffman: return FaxCoding::kModifiedHuffman;
+    case tiff::kCompressionModifiedHuffmanWord: return FaxCoding::kModifiedHuffmanWord;
+    case tiff::kCompressionGroup3:
+      return (info.t4Options & 1) ? FaxCoding::kT4TwoD : FaxCoding::kT4OneD;
+    case tiff::kCompressionGroup4: return FaxCoding::kT6;
+    case tiff::kCompressionPackBits: return FaxCoding::kPackBits;
     default: return FaxCoding::kNone;
   }
 }

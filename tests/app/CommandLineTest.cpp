@@ -5,6 +5,7 @@
 
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace tarnwell {
@@ -227,6 +228,35 @@ TEST(CommandLine, InfoRequestAnywhereFirstOneDecides) {
   EXPECT_EQ(findInfoRequest({"--version", "--help"}), InfoRequest::kVersion);
   // Only the exact spellings count; "-H" or "--Help" may be a file name.
   EXPECT_EQ(findInfoRequest({"/f", "-H", "--Help", "-help"}), InfoRequest::kNone);
+}
+
+}  // namespace
+}  // namespace tarnwell
+
+namespace tarnwell {
+namespace {
+
+// The request of a run: the given paths, the defaults with one intermediate TIFF for all pages,
+// then what the command line sets; a window request keeps what was parsed before the stop.
+TEST(BuildRequest, StartsFromDefaultsAndTakesTheGivenPaths) {
+  const WorkingPaths paths = makeWorkingPaths("/opt/tw/tarnwell", "/tmp/x/", true);
+  for (const auto& [text, result, resolution] :
+       {std::tuple{"/v=1 /f a.g3 a.pdf", 0, 100}, std::tuple{"/v=3 a.g3", kIncompleteRequest, 300},
+        std::tuple{"/f a.g3 a.pdf", 0, 0}}) {
+    SCOPED_TRACE(text);
+    ConversionRequest request;
+    request.settings.splitPages = 1;
+    request.settings.threshold = 7;
+    std::ostringstream out;
+    EXPECT_EQ(buildRequest(request, paths, std::string_view(text), out), result);
+    EXPECT_EQ(request.paths.workFilePath, "/opt/tw/trwtmp.tmp");
+    EXPECT_EQ(request.paths.pdfReadyTiffPath, "/tmp/x/trwcptif.tmp");
+    EXPECT_EQ(request.settings.workFilePath, paths.workFilePath);
+    EXPECT_EQ(request.settings.scratchTiffPath, paths.scratchTiffPath);
+    EXPECT_EQ(request.settings.splitPages, 0);
+    EXPECT_EQ(request.settings.threshold, 50);
+    EXPECT_EQ(request.settings.verticalResolution, resolution);
+  }
 }
 
 }  // namespace

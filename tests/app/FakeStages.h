@@ -24,6 +24,7 @@ class FakeStages : public ConversionStages {
   mutable std::vector<std::string> calls;
   mutable EngineSettings engineSettings;
   mutable TiffCopyOptions copyOptions;
+  mutable int32_t copyCompression = 0;
 
   EngineOutcome runEngine(const EngineSettings& settings, const std::string& source, FaxFormat,
                           const std::string& intermediate) const override {
@@ -33,9 +34,10 @@ class FakeStages : public ConversionStages {
     return engineOutcome;
   }
   int copyTiff(const std::string& source, const std::string& output,
-               const TiffCopyOptions& options) const override {
+               const TiffCopyOptions& options, int32_t compression) const override {
     calls.push_back("copy " + source + " -> " + output);
     copyOptions = options;
+    copyCompression = compression;
     return copyResult;
   }
   int writePdf(const std::string& tiff, const std::string& pdf, int compression) const override {

@@ -47,7 +47,7 @@ TEST_F(ConvertFile, FaxSourceRunsAllThreeStages) {
   EXPECT_EQ(stages.calls[1],
             "copy " + paths.intermediateTiffPath + " -> " + paths.pdfReadyTiffPath);
   EXPECT_EQ(stages.calls[2], "pdf " + paths.pdfReadyTiffPath + " -> " + dst + " 0");
-  EXPECT_EQ(stages.copyOptions.compression, 6);
+  EXPECT_EQ(stages.copyCompression, 6);
   EXPECT_EQ(stages.engineSettings.bitOrder, 2);
   EXPECT_EQ(stages.engineSettings.workFilePath, paths.workFilePath);
   EXPECT_TRUE(platform::isRegularFile(dst));  // all directory levels were made
@@ -59,7 +59,7 @@ TEST_F(ConvertFile, TiffSourceSkipsTheEngineAndKeepsCompression) {
   EXPECT_TRUE(convert(src, dst));
   ASSERT_EQ(stages.calls.size(), 2u);
   EXPECT_EQ(stages.calls[0], "copy " + src + " -> " + paths.pdfReadyTiffPath);
-  EXPECT_EQ(stages.copyOptions.compression, -1);
+  EXPECT_EQ(stages.copyCompression, -1);
 }
 
 // Each failing stage gives its own ending, and no later stage runs.

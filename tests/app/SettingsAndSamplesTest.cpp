@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "app/ConversionSettings.h"
 #include "app/Program.h"
@@ -49,10 +51,10 @@ TEST(Settings, DefaultsOfAFreshRun) {
   EXPECT_EQ(s.scratchTiffPath, "/t/trwtif.tmp");
 }
 
-TEST(ArgumentText, JoinsWithSingleBlanks) {
+TEST(ProgramArguments, EachArgumentStaysOneToken) {
   const char* argv[] = {"tarnwell", "/f", "a b", "c"};
-  EXPECT_EQ(argumentText(4, argv), "/f a b c");
-  EXPECT_EQ(argumentText(1, argv), "");
+  EXPECT_EQ(programArguments(4, argv), (std::vector<std::string>{"/f", "a b", "c"}));
+  EXPECT_TRUE(programArguments(1, argv).empty());
 }
 
 // The committed sample faxes are exactly what the generator writes.
@@ -66,8 +68,8 @@ TEST(Samples, MatchTheGenerator) {
     EXPECT_FALSE(committed.empty()) << name;
     EXPECT_EQ(committed, test::readText(tree.path(name))) << name;
   }
-  EXPECT_EQ(classifyFile(TARNWELL_SOURCE_DIR "/samples/letter.tif"), fax_format::kTiff);
-  EXPECT_EQ(classifyFile(TARNWELL_SOURCE_DIR "/samples/memo.g3"), fax_format::kRaw);
+  EXPECT_EQ(classifyFile(TARNWELL_SOURCE_DIR "/samples/letter.tif"), FaxFormat::kTiff);
+  EXPECT_EQ(classifyFile(TARNWELL_SOURCE_DIR "/samples/memo.g3"), FaxFormat::kRaw);
 }
 
 }  // namespace

@@ -19,8 +19,7 @@ using namespace tarnwell::test;
 // Opens and, when it is a fax, converts; returns the convert result or 1 for "not a fax".
 int runEngine(const TempTree& dir, const std::string& source, FaxFormat format,
               int* pages = nullptr) {
-  FaxConverter engine;
-  engine.setSettings(settingsIn(dir));
+  FaxConverter engine(settingsIn(dir));
   engine.open(source, format);
   if (pages) *pages = engine.settings().pageCount;
   if (!engine.hasPages()) return 1;
@@ -41,7 +40,7 @@ TEST(EngineHostileTest, TruncatedAndDamagedFilesNeverCrash) {
   for (size_t length = 0; length < bytes.size(); length += 1 + length / 16) {
     SCOPED_TRACE(length);
     writeBytes(cut, std::vector<uint8_t>(bytes.begin(), bytes.begin() + length));
-    int result = runEngine(dir, cut, fax_format::kFmf);
+    int result = runEngine(dir, cut, FaxFormat::kFmf);
     EXPECT_TRUE(result == 1 || result <= 0) << result;
   }
   // Single bytes flipped all over the file.
@@ -50,7 +49,7 @@ TEST(EngineHostileTest, TruncatedAndDamagedFilesNeverCrash) {
     std::vector<uint8_t> damaged = bytes;
     damaged[at] ^= 0xA5;
     writeBytes(cut, damaged);
-    int result = runEngine(dir, cut, fax_format::kTiffFax);
+    int result = runEngine(dir, cut, FaxFormat::kTiffFax);
     EXPECT_TRUE(result == 1 || result <= 0) << result;
   }
 }
@@ -77,14 +76,13 @@ TEST(EngineHostileTest, TruncatedPageDescribesItsDecodedRowsAndCopiesOnlyFileByt
   front.append(std::vector<uint8_t>(strip.begin(), strip.begin() + static_cast<long>(half)));
   writeBytes(cut, front.bytes());
 
-  FaxConverter engine;
-  engine.setSettings(settingsIn(dir));
-  EXPECT_EQ(engine.open(cut, fax_format::kFmf), 0);
+  FaxConverter engine(settingsIn(dir));
+  EXPECT_EQ(engine.open(cut, FaxFormat::kFmf), 0);
   ASSERT_TRUE(engine.hasPages());
   EXPECT_GT(engine.page().rows, 0);
   EXPECT_LT(engine.page().rows, 200);
   const std::string out = dir.file("trwintif.tmp");
-  ASSERT_EQ(engine.convert(out, fax_format::kFmf), 0);
+  ASSERT_EQ(engine.convert(out, FaxFormat::kFmf), 0);
   // The copy holds exactly the half strip that was in the file, at the start of its data.
   std::vector<uint8_t> written = readBytes(out);
   ASSERT_GE(written.size(), 8 + half);
@@ -109,7 +107,7 @@ TEST(EngineHostileTest, LoopingChainCountsEachDirectoryOnce) {
   for (int i = 0; i < 4; ++i) bytes[link + i] = static_cast<uint8_t>(dirs[1] >> (8 * i));
   writeBytes(source, bytes);
   int pagesCounted = 0;
-  EXPECT_EQ(runEngine(dir, source, fax_format::kFmf, &pagesCounted), 0);
+  EXPECT_EQ(runEngine(dir, source, FaxFormat::kFmf, &pagesCounted), 0);
   EXPECT_EQ(pagesCounted, 3);
   std::vector<TiffPage> got;
   ASSERT_TRUE(readTiffPages(dir.file("trwintif.tmp"), got));
@@ -123,7 +121,7 @@ TEST(EngineHostileTest, MoreThan1024PagesAreConvertedAs1024) {
   const std::string source = dir.file("many.FMF");
   ASSERT_TRUE(writeFaxTiff(source, pages, FaxTiffOptions{}));
   int pagesCounted = 0;
-  EXPECT_EQ(runEngine(dir, source, fax_format::kFmf, &pagesCounted), 0);
+  EXPECT_EQ(runEngine(dir, source, FaxFormat::kFmf, &pagesCounted), 0);
   EXPECT_EQ(pagesCounted, 1024);
   std::vector<TiffPage> got;
   ASSERT_TRUE(readTiffPages(dir.file("trwintif.tmp"), got));

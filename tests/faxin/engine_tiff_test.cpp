@@ -42,8 +42,7 @@ TEST_P(EngineTiffTest, ConvertsEveryPageKeepingItsCoding) {
   const std::string source = dir.file("fax.tif");
   ASSERT_TRUE(writeFaxTiff(source, pages, o));
 
-  FaxConverter engine;
-  engine.setSettings(settingsIn(dir));
+  FaxConverter engine(settingsIn(dir));
   EXPECT_EQ(engine.open(source, c.format), 0);
   ASSERT_TRUE(engine.hasPages());
   EXPECT_EQ(engine.settings().pageCount, 2);
@@ -79,7 +78,7 @@ TEST_P(EngineTiffTest, ConvertsEveryPageKeepingItsCoding) {
 }
 
 std::vector<EngineCase> engineCases() {
-  using namespace fax_format;
+  using enum FaxFormat;
   return {
       {kFmf, COMPRESSION_CCITTFAX3, 0, false, 1, 0},  {kFmf, COMPRESSION_CCITTFAX3, 4, true, 2, 0},
       {kTiffFax, COMPRESSION_CCITTFAX3, 1, false, 2, 20},
@@ -94,7 +93,7 @@ std::vector<EngineCase> engineCases() {
 INSTANTIATE_TEST_SUITE_P(Files, EngineTiffTest, ::testing::ValuesIn(engineCases()),
                          [](const auto& info) {
                            const EngineCase& c = info.param;
-                           return "F" + std::to_string(c.format) + "_C" +
+                           return "F" + std::to_string(static_cast<int>(c.format)) + "_C" +
                                   std::to_string(c.compression) + "_T" +
                                   std::to_string(c.t4Options) + (c.bigEndian ? "_MM" : "_II") +
                                   "_F" + std::to_string(c.fillOrder) + "_R" +
@@ -105,33 +104,30 @@ TEST(EngineTiffEdgeTest, NonTiffG3nFileIsNotAFax) {
   TempTree dir;
   const std::string source = dir.file("page.G3N");
   writeBytes(source, std::vector<uint8_t>(500, 0x5A));
-  FaxConverter engine;
-  engine.setSettings(settingsIn(dir));
-  EXPECT_EQ(engine.open(source, fax_format::kTiffFax), 0);
+  FaxConverter engine(settingsIn(dir));
+  EXPECT_EQ(engine.open(source, FaxFormat::kTiffFax), 0);
   EXPECT_FALSE(engine.hasPages());
-  EXPECT_EQ(engine.convert(dir.file("out.tmp"), fax_format::kTiffFax), -1);
+  EXPECT_EQ(engine.convert(dir.file("out.tmp"), FaxFormat::kTiffFax), -1);
 }
 
 TEST(EngineTiffEdgeTest, OutputThatCannotBeWrittenIsAFailure) {
   TempTree dir;
   const std::string source = dir.file("fax.FMF");
   ASSERT_TRUE(writeFaxTiff(source, {makePage(Pattern::kWords, 1728, 20, 1)}, FaxTiffOptions{}));
-  FaxConverter engine;
-  engine.setSettings(settingsIn(dir));
-  EXPECT_EQ(engine.open(source, fax_format::kFmf), 0);
+  FaxConverter engine(settingsIn(dir));
+  EXPECT_EQ(engine.open(source, FaxFormat::kFmf), 0);
   ASSERT_TRUE(engine.hasPages());
   // A failed write must not pass for success: the driver would otherwise convert whatever an
   // earlier file left in the intermediate TIFF.
-  EXPECT_LT(engine.convert(dir.file("no-such-dir/trwintif.tmp"), fax_format::kFmf), 0);
+  EXPECT_LT(engine.convert(dir.file("no-such-dir/trwintif.tmp"), FaxFormat::kFmf), 0);
 }
 
 TEST(EngineTiffEdgeTest, MissingFileCannotBeOpened) {
   TempTree dir;
-  FaxConverter engine;
-  engine.setSettings(settingsIn(dir));
-  EXPECT_EQ(engine.open(dir.file("missing.FMF"), fax_format::kFmf), -1);
+  FaxConverter engine(settingsIn(dir));
+  EXPECT_EQ(engine.open(dir.file("missing.FMF"), FaxFormat::kFmf), -1);
   EXPECT_FALSE(engine.hasPages());
-  EXPECT_EQ(engine.convert(dir.file("out.tmp"), fax_format::kFmf), -1);
+  EXPECT_EQ(engine.convert(dir.file("out.tmp"), FaxFormat::kFmf), -1);
 }
 
 TEST(EngineTiffEdgeTest, FirstPageWithoutRowsMakesTheFileNotAFax) {
@@ -150,9 +146,8 @@ TEST(EngineTiffEdgeTest, FirstPageWithoutRowsMakesTheFileNotAFax) {
   }
   ASSERT_TRUE(patched);
   writeBytes(source, bytes);
-  FaxConverter engine;
-  engine.setSettings(settingsIn(dir));
-  EXPECT_EQ(engine.open(source, fax_format::kFmf), 0);
+  FaxConverter engine(settingsIn(dir));
+  EXPECT_EQ(engine.open(source, FaxFormat::kFmf), 0);
   EXPECT_FALSE(engine.hasPages());
 }
 
@@ -161,17 +156,17 @@ TEST(EngineDispatchTest, CodesWithoutAReaderCannotBeOpened) {
   const std::string source = dir.file("any.bin");
   std::vector<Bitmap> pages = {makePage(Pattern::kWords, 1728, 20, 1)};
   ASSERT_TRUE(writeFaxTiff(source, pages, FaxTiffOptions{}));
-  for (FaxFormat code : {1, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 14, 17}) {
-    SCOPED_TRACE(code);
-    FaxConverter engine;
-    engine.setSettings(settingsIn(dir));
+  for (int number : {1, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 14, 17}) {
+    SCOPED_TRACE(number);
+    const auto code = static_cast<FaxFormat>(number);
+    FaxConverter engine(settingsIn(dir));
     EXPECT_EQ(engine.open(source, code), -1);
     EXPECT_FALSE(engine.hasPages());
     EXPECT_EQ(engine.convert(dir.file("out.tmp"), code), -1);
   }
 }
 
-class EngineRawTest : public ::testing::TestWithParam<FaxFormat> {};
+class EngineRawTest : public ::testing::TestWithParam<int> {};
 
 TEST_P(EngineRawTest, CodesOutsideTheContainersGoToTheRawPath) {
   TempTree dir;
@@ -184,15 +179,15 @@ TEST_P(EngineRawTest, CodesOutsideTheContainersGoToTheRawPath) {
   const std::string raw = dir.file("fax.g3");
   writeBytes(raw, rawStripBytes(tif));
 
-  FaxConverter engine;
-  engine.setSettings(settingsIn(dir));
-  EXPECT_EQ(engine.open(raw, GetParam()), 0);
+  FaxConverter engine(settingsIn(dir));
+  const auto code = static_cast<FaxFormat>(GetParam());
+  EXPECT_EQ(engine.open(raw, code), 0);
   ASSERT_TRUE(engine.hasPages());
   EXPECT_EQ(engine.settings().pageCount, 1);
   EXPECT_EQ(engine.page().width, 1728);
   EXPECT_EQ(engine.page().fillOrder, 2);
   const std::string out = dir.file("trwintif.tmp");
-  ASSERT_EQ(engine.convert(out, GetParam()), 0);
+  ASSERT_EQ(engine.convert(out, code), 0);
   std::vector<TiffPage> got;
   ASSERT_TRUE(readTiffPages(out, got));
   ASSERT_EQ(got.size(), 1u);
@@ -204,6 +199,35 @@ INSTANTIATE_TEST_SUITE_P(Codes, EngineRawTest, ::testing::Values(0, -2, 18, -7),
                            return "Code" + std::string(info.param < 0 ? "Minus" : "") +
                                   std::to_string(std::abs(info.param));
                          });
+
+// The vertical resolution the user chose reaches the raw reader through the engine's settings:
+// it sets the page length and the resolution written.
+TEST(EngineRawSettingsTest, ChosenVerticalResolutionIsWritten) {
+  TempTree dir;
+  std::vector<Bitmap> pages = {makePage(Pattern::kWords, 1728, 120, 32)};
+  FaxTiffOptions o;
+  o.compression = COMPRESSION_CCITTFAX3;
+  const std::string tif = dir.file("src.tif");
+  ASSERT_TRUE(writeFaxTiff(tif, pages, o));
+  const std::string raw = dir.file("fax.g3");
+  writeBytes(raw, rawStripBytes(tif));
+  for (uint16_t resolution : {100, 200, 300, 400}) {
+    SCOPED_TRACE(resolution);
+    EngineSettings s = settingsIn(dir);
+    s.verticalResolution = resolution;
+    FaxConverter engine(s);
+    EXPECT_EQ(engine.open(raw, FaxFormat::kRaw), 0);
+    ASSERT_TRUE(engine.hasPages());
+    EXPECT_EQ(engine.page().yResolution, resolution);
+    const std::string out = dir.file("trwintif.tmp");
+    ASSERT_EQ(engine.convert(out, FaxFormat::kRaw), 0);
+    std::vector<TiffPage> got;
+    ASSERT_TRUE(readTiffPages(out, got));
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].yResolution, resolution);
+    EXPECT_EQ(got[0].bitmap, pages[0]);
+  }
+}
 
 // Puts a directory first on PATH for one test and restores PATH afterwards.
 class PathGuard {
@@ -250,12 +274,11 @@ TEST(EngineAwdTest, StandInConverterScratchTiffIsRepackedKeepingCodings) {
   for (const auto& [source, compression] :
        {std::pair{t6Source, COMPRESSION_CCITTFAX4}, std::pair{t4Source, COMPRESSION_CCITTFAX3}}) {
     SCOPED_TRACE(source);
-    FaxConverter engine;
-    engine.setSettings(settingsIn(dir));
-    EXPECT_EQ(engine.open(source, fax_format::kAwd), 0);
+    FaxConverter engine(settingsIn(dir));
+    EXPECT_EQ(engine.open(source, FaxFormat::kAwd), 0);
     ASSERT_TRUE(engine.hasPages());
     const std::string out = dir.file("trwintif.tmp");
-    ASSERT_EQ(engine.convert(out, fax_format::kAwd), 0);
+    ASSERT_EQ(engine.convert(out, FaxFormat::kAwd), 0);
     std::vector<TiffPage> got;
     ASSERT_TRUE(readTiffPages(out, got));
     ASSERT_EQ(got.size(), 2u);
@@ -279,12 +302,11 @@ TEST(EngineAwdTest, MissingConverterIsNotAFaxAndStaleScratchIsDeleted) {
   // A good TIFF left behind by an earlier file must not be taken.
   ASSERT_TRUE(writeFaxTiff(s.scratchTiffPath, pages, FaxTiffOptions{}));
   PathGuard path(emptyBin.path(), true);
-  FaxConverter engine;
-  engine.setSettings(s);
-  engine.open(source, fax_format::kAwd);
+  FaxConverter engine(s);
+  engine.open(source, FaxFormat::kAwd);
   EXPECT_FALSE(engine.hasPages());
   EXPECT_FALSE(std::filesystem::exists(s.scratchTiffPath));
-  EXPECT_NE(engine.convert(dir.file("out.tmp"), fax_format::kAwd), 0);
+  EXPECT_NE(engine.convert(dir.file("out.tmp"), FaxFormat::kAwd), 0);
 }
 
 TEST(EngineAwdTest, ConverterLeavingNoTiffIsNotAFax) {
@@ -293,9 +315,8 @@ TEST(EngineAwdTest, ConverterLeavingNoTiffIsNotAFax) {
   PathGuard path(dir.path());
   const std::string source = dir.file("fax.AWD");
   writeBytes(source, {1, 2, 3});
-  FaxConverter engine;
-  engine.setSettings(settingsIn(dir));
-  EXPECT_EQ(engine.open(source, fax_format::kAwd), -1);
+  FaxConverter engine(settingsIn(dir));
+  EXPECT_EQ(engine.open(source, FaxFormat::kAwd), -1);
   EXPECT_FALSE(engine.hasPages());
 }
 

@@ -19,6 +19,14 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using Probe = writertest::ChainReader::ProbeSetup;
 
+// Probe settings with the given threshold and the default flagNum of 3.
+EngineSettings probeSettings(uint16_t threshold) {
+  EngineSettings s;
+  s.threshold = threshold;
+  s.flagNum = 3;
+  return s;
+}
+
 Bytes inverted(Bytes b) {
   for (auto& x : b) x = static_cast<uint8_t>(~x);
   return b;
@@ -44,7 +52,7 @@ TEST_P(FaxReaderProbe, IdentifiesAndDecodesThePage) {
   const Bytes coded = test::encodeStrip(bitmapPage, c.compression, c.t4Options, c.fillOrder);
   ASSERT_FALSE(coded.empty());
   writertest::ChainReader reader;
-  reader.setProbeSettings(10, 3);
+  reader.applySettings(probeSettings(10));
   FaxPage page;
   ASSERT_EQ(reader.describeByProbe(coded, Probe{0, 3288, true}, page), 0);
   EXPECT_EQ(page.width, 1728);
@@ -70,7 +78,7 @@ TEST(FaxReaderProbeLimits, GivenWidthAndRowLimitApply) {
   const Bytes coded =
       test::encodeStrip(bitmapPage, COMPRESSION_CCITTFAX3);
   writertest::ChainReader reader;
-  reader.setProbeSettings(10, 3);
+  reader.applySettings(probeSettings(10));
   FaxPage page;
   ASSERT_EQ(reader.describeByProbe(coded, Probe{1728, 25, false}, page), 0);
   EXPECT_EQ(page.rows, 25);
@@ -90,7 +98,7 @@ TEST(FaxReaderProbeLimits, UnrecognisedDataKeepsTheEarlierPage) {
     return n;
   }();
   writertest::ChainReader reader;
-  reader.setProbeSettings(10, 3);
+  reader.applySettings(probeSettings(10));
   for (const Bytes* data : {&t6, &noise}) {
     FaxPage page;
     page.width = 2048;

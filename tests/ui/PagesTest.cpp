@@ -120,10 +120,9 @@ TEST(WindowStartTest, VerticalOptionOfAnIncompleteCommandLineIsSelected) {
   FakeStages stages;
   QString shown;
   ProgramHooks hooks;
-  hooks.runWindow = [&](ConversionJob&, const ConversionSettings& settings,
-                        const WorkingPaths& paths) {
+  hooks.runWindow = [&](const ConversionRequest& request) {
     ScriptedDialogs dialogs;
-    ui::MainWindow window(settings, paths, stages, dialogs);
+    ui::MainWindow window(request.settings, request.paths, stages, dialogs);
     shown = window.findChild<QComboBox*>(QStringLiteral("vertical"))->currentText();
     return 7;
   };
