@@ -16,19 +16,22 @@ std::string cutAtLastSeparator(const std::string& path) {
 }  // namespace
 
 WorkingPaths makeWorkingPaths(const std::string& programPath, const std::string& tempDirectory,
-                              bool moduleDirectoryWritable) {
+                              bool moduleDirectoryWritable,
+                              const std::string& ownWorkDirectory) {
   WorkingPaths p;
   p.programPath = programPath;
   p.moduleDirectory = cutAtLastSeparator(programPath);
-  const std::string workDirectory =
-      moduleDirectoryWritable ? p.moduleDirectory + kSep : tempDirectory;
+  const std::string workDirectory = !ownWorkDirectory.empty() ? ownWorkDirectory
+                                    : moduleDirectoryWritable ? p.moduleDirectory + kSep
+                                                              : tempDirectory;
+  const std::string tiffDirectory = ownWorkDirectory.empty() ? tempDirectory : ownWorkDirectory;
   p.workFilePath = workDirectory + "trwtmp.tmp";
   p.segmentFilePath = workDirectory + "trwseg.tmp";
   p.lockFilePath = workDirectory + "trwlock.tmp";
   p.logDirectory = p.moduleDirectory + kSep + "log" + kSep;
-  p.scratchTiffPath = tempDirectory + "trwtif.tmp";
-  p.intermediateTiffPath = tempDirectory + "trwintif.tmp";
-  p.pdfReadyTiffPath = tempDirectory + "trwcptif.tmp";
+  p.scratchTiffPath = tiffDirectory + "trwtif.tmp";
+  p.intermediateTiffPath = tiffDirectory + "trwintif.tmp";
+  p.pdfReadyTiffPath = tiffDirectory + "trwcptif.tmp";
   return p;
 }
 
@@ -50,7 +53,8 @@ ConversionSettings defaultSettings(const WorkingPaths& paths) {
 WorkingPaths programWorkingPaths() {
   const std::string program = platform::programPath();
   WorkingPaths paths = makeWorkingPaths(program, platform::tempDirectory(),
-                                       platform::isWritableDirectory(cutAtLastSeparator(program)));
+                                       platform::isWritableDirectory(cutAtLastSeparator(program)),
+                                       platform::ownWorkDirectory());
   chooseLogDirectory(paths, platform::isDirectory(paths.logDirectory),
                      platform::userStateDirectory());
   return paths;

@@ -26,9 +26,12 @@ struct WorkingPaths {
 
 // Builds the paths from the program path and the temporary directory (which ends in a
 // separator). The work and segment files go beside the program when its directory is writable,
-// otherwise into the temporary directory under the same names.
+// otherwise into the temporary directory under the same names. A non-empty own working
+// directory (ending in a separator) takes all five working files and the lock instead, so
+// processes with different directories convert side by side.
 WorkingPaths makeWorkingPaths(const std::string& programPath, const std::string& tempDirectory,
-                              bool moduleDirectoryWritable);
+                              bool moduleDirectoryWritable,
+                              const std::string& ownWorkDirectory = {});
 
 // The "log" directory beside the program is kept when it exists (a build tree). Otherwise the
 // logs go to "tarnwell/" under the user's state directory (an installed program cannot write

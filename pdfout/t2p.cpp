@@ -65,7 +65,8 @@ int convert(const std::string& inputPath, const std::string& output, int compres
   if (inputPath.empty()) {
     t2pError("No input file specified");
   } else {
-    std::unique_ptr<TIFF, TiffCloser> input(TIFFOpen(inputPath.c_str(), "r"));
+    // "m": plain reads instead of a mapping of the whole file, so memory stays one page's worth.
+    std::unique_ptr<TIFF, TiffCloser> input(TIFFOpen(inputPath.c_str(), "rm"));
     if (!input) {
       t2pError("Can't open input file %s for reading", inputPath.c_str());
     } else {

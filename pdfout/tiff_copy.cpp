@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "pdfout/tiff_copy_g4.h"
 #include "pdfout/tiff_copy_handle.h"
 #include "pdfout/tiff_copy_image.h"
 #include "pdfout/tiff_copy_source.h"
@@ -15,11 +16,20 @@ constexpr int kOutputFailed = -2;
 constexpr int kSourceFailed = -3;
 constexpr int kImageFailed = 1;
 
-// Copies the source's current directory into the output's current directory.
+// Copies the source's current directory into the output's current directory. A clean one-strip
+// Group 4 page going to Group 4 keeps its coded bytes; every other page is decoded and encoded.
 bool copyImage(TIFF* in, TIFF* out, const CopySettings& settings, bool tiledOutput,
-               const char* sourceName) {
+               const char* sourceName, const TiffMessageCount& messages) {
   ImageShape shape;
   if (!setUpOutputImage(in, out, settings, tiledOutput, sourceName, shape)) return false;
+  switch (copyGroup4Unchanged(in, out, shape, messages)) {
+    case RawCopy::Copied:
+      return true;
+    case RawCopy::WriteFailed:
+      return false;
+    case RawCopy::NotCopied:
+      break;
+  }
   return copyImageData(in, out, shape, sourceName);
 }
 
@@ -30,7 +40,10 @@ int copyFile(const std::string& sourceName, const std::string& outputPath,
   if (!out) return kOutputFailed;
 
   const SourceName source = splitSourceName(sourceName);
-  TiffHandle in(TIFFOpen(source.fileName.c_str(), "r"));
+  TiffMessageCount messages;
+  // "m": read with plain reads instead of mapping the file, so the memory the copy holds stays
+  // one page's worth however many pages the file has.
+  TiffHandle in = openCountingMessages(source.fileName.c_str(), "rm", messages);
   if (!in) return kSourceFailed;
   std::optional<ImageList> list;
   if (source.hasList) {
@@ -45,7 +58,7 @@ int copyFile(const std::string& sourceName, const std::string& outputPath,
   for (;;) {
     // An image that cannot be copied, for whatever reason (memory included), fails the whole
     // copy: a PDF that silently lacks a page would be worse than a reported failure.
-    if (!copyImage(in.get(), out.get(), settings, tiledOutput, fileName) ||
+    if (!copyImage(in.get(), out.get(), settings, tiledOutput, fileName, messages) ||
         !TIFFWriteDirectory(out.get())) {
       return kImageFailed;
     }

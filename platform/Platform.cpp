@@ -33,6 +33,17 @@ std::string tempDirectory() {
   return dir;
 }
 
+std::string ownWorkDirectory() {
+  const char* value = std::getenv("TARNWELL_WORKDIR");
+  if (value == nullptr || *value == '\0' || !isDirectory(value)) return {};
+  // An absolute path keeps naming the same directory whatever the current directory becomes.
+  std::error_code ec;
+  std::string dir = std::filesystem::absolute(value, ec).string();
+  if (ec || dir.empty()) return {};
+  if (dir.back() != kPathSeparator) dir.push_back(kPathSeparator);
+  return dir;
+}
+
 bool isDirectory(const std::string& path) {
   struct stat st{};
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);

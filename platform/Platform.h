@@ -16,6 +16,9 @@ inline constexpr char kPathSeparator = '/';
 std::string programPath();
 // The system's temporary directory with a trailing separator.
 std::string tempDirectory();
+// The directory named by TARNWELL_WORKDIR, with a trailing separator, when the variable names
+// an existing directory; empty otherwise (the working files then keep their usual places).
+std::string ownWorkDirectory();
 // The base directory of the user's state files, without a trailing separator:
 // $XDG_STATE_HOME when it is an absolute path, otherwise $HOME/.local/state; empty when neither
 // is known.

@@ -23,7 +23,9 @@ for f in "${inputs[@]}"; do
   pdf="$out/$flat.pdf"
   "$program" /q /f "$out/$flat" "$pdf" >/dev/null 2>&1 || true
   if [ -f "$pdf" ]; then
-    echo "$(sha256sum "$pdf" | cut -d' ' -f1)  $name"
+    # The PDF carries the time of the run in its dates: blank them so that runs compare.
+    sed -E 's/\(D:[0-9]{14}\)/(D:00000000000000)/g' "$pdf" > "$pdf.blank"
+    echo "$(sha256sum "$pdf.blank" | cut -d' ' -f1)  $name"
   else
     echo "no-pdf  $name"
   fi

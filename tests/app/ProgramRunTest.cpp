@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 
 #include "platform/Platform.h"
 #include "support/PdfCheck.h"
@@ -251,6 +252,53 @@ TEST_F(ProgramRun, SamplesBecomePdfs) {
   EXPECT_EQ(pdfTimes.modification.tv_nsec, 7);
   if (test::haveTool("qpdf")) {
     for (const char* pdf : {"out/letter.pdf", "out/memo.pdf"}) EXPECT_TRUE(test::qpdfCheck(tree.path(pdf)));
+  }
+}
+
+// A PDF with its creation and modification times and the identifier made from them blanked.
+std::string withoutDates(const std::string& pdf) {
+  static const std::regex dated("\\(D:[0-9]{14}\\)|/ID\\[<[0-9A-F]*><[0-9A-F]*>\\]");
+  return std::regex_replace(pdf, dated, "");
+}
+
+// Two processes, each with its own TARNWELL_WORKDIR, convert at the same time while the shared
+// lock beside the program is held: neither waits for it, each keeps its working files in its
+// own directory, and every PDF is byte for byte what a lone run writes.
+TEST_F(ProgramRun, OwnWorkDirectoriesConvertSideBySide) {
+  const std::string samples = TARNWELL_SOURCE_DIR "/samples";
+  for (const char* job : {"in1", "in2"}) {
+    tree.mkdir(job);
+    for (int i = 0; i < 6; ++i) {
+      fs::copy_file(samples + "/letter.tif", tree.path(job) + "/letter" + std::to_string(i) + ".tif");
+      fs::copy_file(samples + "/memo.g3", tree.path(job) + "/memo" + std::to_string(i) + ".g3");
+    }
+  }
+  ASSERT_EQ(run("/q /d in1 lone").exitCode, 0);
+
+  const std::string w1 = tree.mkdir("w1"), w2 = tree.mkdir("w2");
+  platform::FileLock shared(bin + "/trwlock.tmp", false);
+  ASSERT_TRUE(shared.locked());
+  auto job = [&](const std::string& work, const std::string& in, const std::string& out) {
+    return "TARNWELL_WORKDIR='" + work + "' TMPDIR='" + tmp + "' timeout 120 '" + bin +
+           "/tarnwell' /q /d " + in + " " + out + " >/dev/null 2>&1";
+  };
+  const std::string cmd = "cd '" + tree.path() + "' && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM sh -c \"" +
+                          job(w1, "in1", "out1") + " & p1=\\$!; " + job(w2, "in2", "out2") +
+                          " & p2=\\$!; wait \\$p1; r1=\\$?; wait \\$p2; r2=\\$?; exit \\$((r1 + r2))\"";
+  EXPECT_EQ(std::system(cmd.c_str()), 0);
+
+  for (const char* work : {"w1", "w2"}) {
+    EXPECT_TRUE(fs::exists(tree.path(work) + "/trwintif.tmp")) << work;
+    EXPECT_TRUE(fs::exists(tree.path(work) + "/trwcptif.tmp")) << work;
+    EXPECT_TRUE(fs::exists(tree.path(work) + "/trwlock.tmp")) << work;
+  }
+  for (const char* out : {"out1", "out2"}) {
+    for (const auto& e : fs::directory_iterator(tree.path("lone"))) {
+      const std::string name = e.path().filename();
+      EXPECT_TRUE(withoutDates(test::readText(tree.path(out) + "/" + name)) ==
+                  withoutDates(test::readText(e.path().string())))
+          << out << "/" << name;
+    }
   }
 }
 

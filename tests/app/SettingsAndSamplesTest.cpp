@@ -34,6 +34,19 @@ TEST(WorkingPaths, InTheTemporaryDirectoryWhenProgramDirectoryIsReadOnly) {
   EXPECT_EQ(p.logDirectory, "/usr/bin/log/");  // the log stays beside the program
 }
 
+TEST(WorkingPaths, AllWorkingFilesAndTheLockInAnOwnWorkDirectory) {
+  for (const bool writable : {true, false}) {
+    const WorkingPaths p = makeWorkingPaths("/opt/tw/tarnwell", "/tmp/", writable, "/w/job1/");
+    EXPECT_EQ(p.workFilePath, "/w/job1/trwtmp.tmp");
+    EXPECT_EQ(p.segmentFilePath, "/w/job1/trwseg.tmp");
+    EXPECT_EQ(p.lockFilePath, "/w/job1/trwlock.tmp");
+    EXPECT_EQ(p.scratchTiffPath, "/w/job1/trwtif.tmp");
+    EXPECT_EQ(p.intermediateTiffPath, "/w/job1/trwintif.tmp");
+    EXPECT_EQ(p.pdfReadyTiffPath, "/w/job1/trwcptif.tmp");
+    EXPECT_EQ(p.logDirectory, "/opt/tw/log/");  // the log stays where it was
+  }
+}
+
 TEST(Settings, DefaultsOfAFreshRun) {
   const WorkingPaths p = makeWorkingPaths("/a/b", "/t/", true);
   const ConversionSettings s = defaultSettings(p);

@@ -1,0 +1,87 @@
+// Writes the fax files the shell benchmarks convert: Group 4 TIFFs and raw Group 3 streams of
+// 1728 x 2200 text-like pages, 10 and 100 pages each, coded by libtiff.
+//
+// Run: make_bench_faxes <directory>   (writes g4_10.tif g4_100.tif g3_10.g3 g3_100.g3)
+
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#ifndef TARNWELL_BINARY_DIR
+#define TARNWELL_BINARY_DIR "/tmp"
+#endif
+#include "tests/faxin/raw_test_support.h"
+
+namespace {
+
+using tarnwell::rawtest::Bitmap;
+using tarnwell::rawtest::Coding;
+
+constexpr int kWidth = 1728, kRows = 2200;
+
+bool writeGroup4Tiff(const std::string& path, int pages) {
+  TIFF* t = TIFFOpen(path.c_str(), "w");
+  if (t == nullptr) return false;
+  bool ok = true;
+  for (int p = 0; p < pages && ok; ++p) {
+    const Bitmap page = tarnwell::rawtest::makePage(kWidth, kRows, static_cast<unsigned>(p % 10 + 1));
+    TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, kWidth);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, kRows);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, kRows);
+    TIFFSetField(t, TIFFTAG_XRESOLUTION, 204.0);
+    TIFFSetField(t, TIFFTAG_YRESOLUTION, 196.0);
+    TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    TIFFSetField(t, TIFFTAG_PAGENUMBER, p, pages);
+    ok = TIFFWriteEncodedStrip(t, 0, const_cast<uint8_t*>(page.bits.data()),
+                               static_cast<tmsize_t>(page.bits.size())) >= 0 &&
+         TIFFWriteDirectory(t) != 0;
+  }
+  TIFFClose(t);
+  return ok;
+}
+
+// One-dimensional Group 3 pages, each followed by RTC, most significant bit first.
+bool writeRawGroup3(const std::string& path, int pages, const std::string& scratch) {
+  std::vector<uint8_t> stream;
+  for (int p = 0; p < pages; ++p) {
+    const Bitmap page = tarnwell::rawtest::makePage(kWidth, kRows, static_cast<unsigned>(p % 10 + 1));
+    const std::vector<uint8_t> strip =
+        tarnwell::rawtest::encodeStrip(page, Coding::kG3OneD, FILLORDER_MSB2LSB, scratch);
+    if (strip.empty()) return false;
+    tarnwell::rawtest::append(stream, strip);
+    tarnwell::rawtest::append(stream, tarnwell::rawtest::rtc(false, FILLORDER_MSB2LSB));
+  }
+  tarnwell::rawtest::writeBytes(path, stream);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The CI runs every program of this folder with benchmark options; that is not a request.
+  if (argc != 2 || argv[1][0] == '-') {
+    std::printf("usage: make_bench_faxes <directory>\n");
+    return 0;
+  }
+  TIFFSetErrorHandler(nullptr);
+  TIFFSetWarningHandler(nullptr);
+  const std::string dir = argv[1];
+  for (const int pages : {10, 100}) {
+    const std::string n = std::to_string(pages);
+    if (!writeGroup4Tiff(dir + "/g4_" + n + ".tif", pages) ||
+        !writeRawGroup3(dir + "/g3_" + n + ".g3", pages, dir + "/scratch.tif")) {
+      std::fprintf(stderr, "cannot write the files into %s\n", dir.c_str());
+      return 1;
+    }
+  }
+  std::remove((dir + "/scratch.tif").c_str());
+  return 0;
+}
