@@ -3,6 +3,7 @@
 #include <climits>
 #include <iostream>
 #include <string>
+#include <vector>
 
 namespace tarnwell {
 
@@ -65,6 +66,29 @@ bool applyOption(const std::string& token, ConversionJob& job, ConversionSetting
   return true;
 }
 
+// Removes trailing white space from the end of the argument list as if the arguments were one
+// text joined with blanks: an argument left empty at the end goes, together with its blank.
+void trimTrailingSpace(std::vector<std::string>& arguments) {
+  while (!arguments.empty()) {
+    std::string& last = arguments.back();
+    while (!last.empty() && isTrailingSpace(last.back())) last.pop_back();
+    if (!last.empty() || arguments.size() == 1) return;
+    arguments.pop_back();
+  }
+}
+
+std::string joinWithBlanks(std::vector<std::string>::const_iterator first,
+                           std::vector<std::string>::const_iterator last) {
+  std::string text;
+  for (auto it = first; it != last; ++it) {
+    if (it != first) text += kBlank;
+    text += *it;
+  }
+  return text;
+}
+
+}  // namespace
+
 void printUsage(std::ostream& out) {
   out << "Usage: trnw2tif [/l /q] /f [/b=0] source-file dest-tif-file\n";
   out << "or\n";
@@ -72,50 +96,93 @@ void printUsage(std::ostream& out) {
   out.flush();
 }
 
-}  // namespace
-
-int parseCommandLine(ConversionJob& job, ConversionSettings& settings,
-                     std::optional<std::string_view> text, std::ostream& out) {
+int parseArguments(ConversionJob& job, ConversionSettings& settings,
+                   const std::vector<std::string>& arguments, std::ostream& out) {
   job.keepFileTime = 0;
   job.quiet = 0;
   job.keepSourceExtension = 0;
   job.includeSubdirectories = 0;
   job.keepHierarchy = 0;
   job.mode = kModeNone;
-  if (!text) return -1;
-  if (text->empty()) return -2;
+  if (arguments.empty() || (arguments.size() == 1 && arguments.front().empty())) return -2;
 
   settings.nonStandardWidth = 0;
   settings.rawFax = 0;
   settings.recountLines = 0;
 
-  std::string rest(*text);
-  while (!rest.empty() && isTrailingSpace(rest.back())) rest.pop_back();
+  std::vector<std::string> tokens(arguments);
+  trimTrailingSpace(tokens);
 
-  // Options come first; the first token that is no option ends them. A blank at the very front
-  // (two blanks in a row) also ends them and leaves an empty source path.
-  std::size_t p = rest.find(kBlank);
-  while (p != std::string::npos && p > 0) {
-    if (!applyOption(lowerAscii(std::string_view(rest).substr(0, p)), job, settings)) break;
-    rest.erase(0, p + 1);
-    p = rest.find(kBlank);
-  }
+  // Options come first and need a token after them; the first token that is no option ends
+  // them, and so does an empty one (which then becomes an empty source path).
+  std::size_t i = 0;
+  while (i + 1 < tokens.size() && !tokens[i].empty() &&
+         applyOption(lowerAscii(tokens[i]), job, settings))
+    ++i;
 
-  if (job.mode != kModeNone && p != std::string::npos) {
-    job.sourcePath = rest.substr(0, p);
-    rest.erase(0, p + 1);
-    const std::size_t q = rest.find(kBlank);
-    if (q == std::string::npos) {
-      job.destinationPath = rest;
-      job.filter = "*.*";
-    } else {
-      job.destinationPath = rest.substr(0, q);
-      job.filter = rest.substr(q + 1);
-    }
+  if (job.mode != kModeNone && i + 1 < tokens.size()) {
+    job.sourcePath = tokens[i];
+    job.destinationPath = tokens[i + 1];
+    // Everything after the destination is the filter, joined with single blanks.
+    job.filter = i + 2 < tokens.size() ? joinWithBlanks(tokens.begin() + i + 2, tokens.end())
+                                       : std::string("*.*");
     return job.destinationPath.empty() ? kIncompleteRequest : 0;
   }
   printUsage(out);
   return kIncompleteRequest;
+}
+
+int parseCommandLine(ConversionJob& job, ConversionSettings& settings,
+                     std::optional<std::string_view> text, std::ostream& out) {
+  if (!text) {
+    // Only the flags are cleared when there is no argument text at all.
+    (void)parseArguments(job, settings, {}, out);
+    return -1;
+  }
+  return parseArguments(job, settings, splitAtBlanks(*text), out);
+}
+
+std::vector<std::string> splitAtBlanks(std::string_view text) {
+  std::vector<std::string> tokens;
+  std::size_t start = 0;
+  for (std::size_t p = text.find(kBlank); p != std::string_view::npos;
+       p = text.find(kBlank, start)) {
+    tokens.emplace_back(text.substr(start, p - start));
+    start = p + 1;
+  }
+  tokens.emplace_back(text.substr(start));
+  return tokens;
+}
+
+InfoRequest findInfoRequest(const std::vector<std::string>& arguments) {
+  for (const std::string& a : arguments) {
+    if (a == "--help" || a == "-h") return InfoRequest::kHelp;
+    if (a == "--version") return InfoRequest::kVersion;
+  }
+  return InfoRequest::kNone;
+}
+
+void printHelp(std::ostream& out) {
+  printUsage(out);
+  out << "\n"
+         "Converts received fax files to PDF. Options come before the paths, in any letter case:\n"
+         "  /f          convert one file into the named PDF file\n"
+         "  /d          convert every matching file of a directory into a directory\n"
+         "  /i          directory mode: walk subdirectories too\n"
+         "  /kh         directory mode: mirror the source tree under the destination\n"
+         "  /ke         keep the source's extension in the PDF name (a.g3.pdf)\n"
+         "  /l          give each PDF the file times of its source\n"
+         "  /q          do not show the report (the log is still written)\n"
+         "  /b=0|1|2    raw faxes: bit order automatic, highest bit first, lowest bit first\n"
+         "  /v=0..4     raw faxes: vertical resolution automatic, 100, 200, 300, 400 lpi\n"
+         "  /nw=N       raw faxes: accept non-standard page widths of at least N pixels\n"
+         "  /raw        raw faxes: Group 4 data without flag bytes\n"
+         "  /relines    FX and MRV-FAX: count scan lines by decoding\n"
+         "  /m=0|1|2    /m=1: one intermediate TIFF per page\n"
+         "  -h, --help  show this text;  --version  show the version\n"
+         "Quote paths that hold blanks. Exit status: 0 all files converted or already PDF,\n"
+         "1 a file failed, 2 incomplete command line and no window. See tarnwell(1).\n";
+  out.flush();
 }
 
 int parseCommandLine(ConversionJob& job, ConversionSettings& settings,
@@ -129,6 +196,14 @@ int buildRequest(ConversionRequest& request, const WorkingPaths& paths,
   request.settings = defaultSettings(paths);
   request.settings.splitPages = 0;
   return parseCommandLine(request.job, request.settings, text, out);
+}
+
+int buildRequest(ConversionRequest& request, const WorkingPaths& paths,
+                 const std::vector<std::string>& arguments, std::ostream& out) {
+  request.paths = paths;
+  request.settings = defaultSettings(paths);
+  request.settings.splitPages = 0;
+  return parseArguments(request.job, request.settings, arguments, out);
 }
 
 }  // namespace tarnwell

@@ -38,6 +38,13 @@ std::string logEntryBytes(const std::tm& localTime, const std::string& report) {
   return bytes;
 }
 
+int writeLog(const WorkingPaths& paths, const std::string& name, const std::string& report,
+             const std::tm& localTime) {
+  if (paths.makeLogDirectory && !platform::isDirectory(paths.logDirectory))
+    (void)platform::createDirectories(paths.logDirectory);
+  return writeLog(paths.logDirectory, name, report, localTime);
+}
+
 int writeLog(const std::string& logDirectory, const std::string& name, const std::string& report,
              const std::tm& localTime) {
   if (!platform::isDirectory(logDirectory)) return 0;

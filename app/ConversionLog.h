@@ -4,6 +4,8 @@
 #include <iosfwd>
 #include <string>
 
+#include "app/ConversionSettings.h"
+
 namespace tarnwell {
 
 // Name of the log of single-file command-line runs.
@@ -18,10 +20,14 @@ inline constexpr const char* kSingleFileLogName = "fileconv.log";
 
 // Appends the report as one dated entry to a log file in the log directory (ending in a
 // separator), dated with the given local time. An empty name selects the time-stamped name.
-// Returns 0 when the log directory is missing (nothing is written, and the directory is never
-// created), otherwise 0 on success and -1 when the file cannot be written. Callers may ignore
-// the result.
+// Returns 0 when the log directory is missing (nothing is written, and the directory is not
+// created here), otherwise 0 on success and -1 when the file cannot be written. Callers may
+// ignore the result.
 int writeLog(const std::string& logDirectory, const std::string& name, const std::string& report,
+             const std::tm& localTime);
+
+// The same in the log directory of the paths, which is made first when the paths say so.
+int writeLog(const WorkingPaths& paths, const std::string& name, const std::string& report,
              const std::tm& localTime);
 
 // Caption of the results report.

@@ -35,6 +35,13 @@ WorkingPaths makeWorkingPaths(const std::string& programPath, const std::string&
   return p;
 }
 
+void chooseLogDirectory(WorkingPaths& paths, bool besideProgramExists,
+                        const std::string& stateDirectory) {
+  if (besideProgramExists || stateDirectory.empty()) return;
+  paths.logDirectory = stateDirectory + kSep + "tarnwell" + kSep;
+  paths.makeLogDirectory = true;
+}
+
 ConversionSettings defaultSettings(const WorkingPaths& paths) {
   ConversionSettings s;
   s.workFilePath = paths.workFilePath;
@@ -45,9 +52,12 @@ ConversionSettings defaultSettings(const WorkingPaths& paths) {
 
 WorkingPaths programWorkingPaths() {
   const std::string program = platform::programPath();
-  return makeWorkingPaths(program, platform::tempDirectory(),
-                          platform::isWritableDirectory(cutAtLastSeparator(program)),
-                          platform::ownWorkDirectory());
+  WorkingPaths paths = makeWorkingPaths(program, platform::tempDirectory(),
+                                       platform::isWritableDirectory(cutAtLastSeparator(program)),
+                                       platform::ownWorkDirectory());
+  chooseLogDirectory(paths, platform::isDirectory(paths.logDirectory),
+                     platform::userStateDirectory());
+  return paths;
 }
 
 void removeWorkingFiles(const WorkingPaths& paths) {

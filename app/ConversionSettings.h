@@ -17,7 +17,8 @@ struct WorkingPaths {
   std::string workFilePath;          // "trwtmp.tmp": beside the program, or in the temp directory
   std::string segmentFilePath;       // "trwseg.tmp": as workFilePath
   std::string lockFilePath;          // "trwlock.tmp" beside workFilePath; serialises conversions
-  std::string logDirectory;          // moduleDirectory + "/log/"
+  std::string logDirectory;          // moduleDirectory + "/log/", or see chooseLogDirectory
+  bool makeLogDirectory = false;     // logDirectory is made when the first entry is written
   std::string scratchTiffPath;       // temp directory + "trwtif.tmp"
   std::string intermediateTiffPath;  // temp directory + "trwintif.tmp"
   std::string pdfReadyTiffPath;      // temp directory + "trwcptif.tmp"
@@ -31,6 +32,12 @@ struct WorkingPaths {
 WorkingPaths makeWorkingPaths(const std::string& programPath, const std::string& tempDirectory,
                               bool moduleDirectoryWritable,
                               const std::string& ownWorkDirectory = {});
+
+// The "log" directory beside the program is kept when it exists (a build tree). Otherwise the
+// logs go to "tarnwell/" under the user's state directory (an installed program cannot write
+// beside itself), made on first use; without a state directory nothing changes.
+void chooseLogDirectory(WorkingPaths& paths, bool besideProgramExists,
+                        const std::string& stateDirectory);
 
 // The defaults of a fresh run, pointing at the given working files.
 ConversionSettings defaultSettings(const WorkingPaths& paths);

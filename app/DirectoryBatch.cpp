@@ -70,19 +70,32 @@ std::string destinationFor(const ConversionJob& job, const std::string& source) 
 int convertFileList(ConversionJob& job, const ConversionSettings& settings,
                     const WorkingPaths& paths, const ConversionStages& stages) {
   if (job.destinationPath.empty()) return -1;
+  (void)convertListedFiles(job, settings, paths, stages);
+  return 0;
+}
+
+BatchTally convertListedFiles(ConversionJob& job, const ConversionSettings& settings,
+                              const WorkingPaths& paths, const ConversionStages& stages) {
+  BatchTally tally;
+  if (job.destinationPath.empty()) return tally;
   job.logText = headerText(job);
-  int converted = 0;
   for (const std::string& entry : job.fileList) {
     const std::string source = job.sourcePath + kSep + entry;
     const std::string destination = destinationFor(job, source);
     if (endsWithPdf(source)) {
       job.logText += source + " : already PDF format, need no converting!\n";
+      ++tally.alreadyPdf;
       continue;
     }
-    if (convertFile(job, source, destination, settings, paths, stages)) ++converted;
+    if (convertFile(job, source, destination, settings, paths, stages)) {
+      ++tally.converted;
+    } else {
+      ++tally.failed;
+    }
   }
-  job.logText += "\r\n---------\r\nTotal converted FAX files: " + std::to_string(converted) + "\r\n";
-  return 0;
+  job.logText +=
+      "\r\n---------\r\nTotal converted FAX files: " + std::to_string(tally.converted) + "\r\n";
+  return tally;
 }
 
 }  // namespace tarnwell

@@ -23,4 +23,17 @@ void collectFiles(ConversionJob& job, const std::string& directory, bool recurse
 int convertFileList(ConversionJob& job, const ConversionSettings& settings,
                     const WorkingPaths& paths, const ConversionStages& stages = pipelineStages());
 
+// How the listed files of a directory run ended.
+struct BatchTally {
+  int converted = 0;
+  int alreadyPdf = 0;
+  int failed = 0;
+};
+
+// Converts and reports exactly as convertFileList does and tells how the files ended; nothing
+// happens when destinationPath is empty.
+BatchTally convertListedFiles(ConversionJob& job, const ConversionSettings& settings,
+                              const WorkingPaths& paths,
+                              const ConversionStages& stages = pipelineStages());
+
 }  // namespace tarnwell

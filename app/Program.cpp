@@ -17,6 +17,12 @@ namespace tarnwell {
 
 namespace {
 
+#ifdef TARNWELL_VERSION
+constexpr const char* kProgramVersion = TARNWELL_VERSION;
+#else
+constexpr const char* kProgramVersion = "unknown";
+#endif
+
 // Removes the per-process working files however runProgram is left.
 class WorkingFileCleanup {
  public:
@@ -34,54 +40,70 @@ int windowRoad(const ConversionRequest& request, const ProgramHooks& hooks) {
   if (hooks.runWindow && display) return hooks.runWindow(request);
   std::cerr << (display ? "tarnwell: built without its window, the window cannot be created\n"
                         : "tarnwell: no display available, the window cannot be created\n");
-  return 0;
+  return kExitIncomplete;
 }
 
-void commandLineRoad(const ConversionRequest& request, const ProgramHooks& hooks) {
+// Converts the request; true when every file converted or was already PDF.
+bool commandLineRoad(const ConversionRequest& request, const ProgramHooks& hooks) {
   ConversionJob job = request.job;  // this run's file list and report
   std::string logName;
+  bool allConverted = true;
   if (job.mode == kModeDirectory) {
     std::cout << "Please Wait...\n" << std::flush;
     job.fileList.clear();
     collectFiles(job, job.sourcePath, job.includeSubdirectories != 0);
-    (void)convertFileList(job, request.settings, request.paths);
+    allConverted = convertListedFiles(job, request.settings, request.paths).failed == 0;
   } else {
     job.logText = "\r\n\r\n";
-    (void)convertFile(job, job.sourcePath, job.destinationPath, request.settings, request.paths);
+    allConverted =
+        convertFile(job, job.sourcePath, job.destinationPath, request.settings, request.paths);
     logName = kSingleFileLogName;
   }
-  (void)writeLog(request.paths.logDirectory, logName, job.logText, platform::localTimeNow());
-  if (job.quiet) return;
-  if (platform::hasDisplay() && hooks.showResultsBox && hooks.showResultsBox(job.logText)) return;
+  (void)writeLog(request.paths, logName, job.logText, platform::localTimeNow());
+  if (job.quiet) return allConverted;
+  if (platform::hasDisplay() && hooks.showResultsBox && hooks.showResultsBox(job.logText))
+    return allConverted;
   showResults(job.logText, std::cout);
+  return allConverted;
 }
 
 }  // namespace
 
-int runProgram(const std::string& commandLine, const ProgramHooks& hooks) {
+int runProgram(const std::vector<std::string>& arguments, const ProgramHooks& hooks) {
   try {
+    switch (findInfoRequest(arguments)) {
+      case InfoRequest::kHelp:
+        printHelp(std::cout);
+        return kExitSuccess;
+      case InfoRequest::kVersion:
+        std::cout << "tarnwell " << kProgramVersion << '\n' << std::flush;
+        return kExitSuccess;
+      case InfoRequest::kNone:
+        break;
+    }
     silenceTiffMessages();
     ConversionRequest request;
-    const int parsed = buildRequest(request, programWorkingPaths(), commandLine, std::cout);
+    const int parsed = buildRequest(request, programWorkingPaths(), arguments, std::cout);
     WorkingFileCleanup cleanup(request.paths);
     if (parsed != 0) return windowRoad(request, hooks);
-    commandLineRoad(request, hooks);
-    return 0;
+    return commandLineRoad(request, hooks) ? kExitSuccess : kExitFailure;
   } catch (const std::bad_alloc&) {
     std::cerr << "tarnwell: out of memory\n";
   } catch (const std::exception& e) {
     std::cerr << "tarnwell: " << e.what() << '\n';
   }
-  return 1;
+  return kExitFailure;
 }
 
-std::string argumentText(int argc, const char* const* argv) {
-  std::string text;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) text += ' ';
-    text += argv[i];
-  }
-  return text;
+int runProgram(const std::string& commandLine, const ProgramHooks& hooks) {
+  return runProgram(commandLine.empty() ? std::vector<std::string>() : splitAtBlanks(commandLine),
+                    hooks);
+}
+
+std::vector<std::string> programArguments(int argc, const char* const* argv) {
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+  return arguments;
 }
 
 }  // namespace tarnwell

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/ConversionRequest.h"
 
@@ -16,14 +17,23 @@ struct ProgramHooks {
   std::function<bool(const std::string& report)> showResultsBox;
 };
 
-// Everything between start-up and clean-up; returns the process exit code. commandLine is the
-// program's arguments joined with single blanks. A complete request converts at once and
-// returns 0 whatever the outcome; anything else takes the window road. On the way out the
-// work file, the segment file and the scratch TIFF are removed.
+// Exit status of the program on the command-line road.
+inline constexpr int kExitSuccess = 0;     // every file converted or was already PDF
+inline constexpr int kExitFailure = 1;     // at least one file failed
+inline constexpr int kExitIncomplete = 2;  // incomplete command line and no window to open
+
+// Everything between start-up and clean-up; returns the process exit status. arguments are the
+// program's arguments as the shell passed them, one token each. "--help", "-h" or "--version"
+// anywhere print the usage text or the version and give 0. A complete request converts at once
+// and gives kExitSuccess or kExitFailure; anything else takes the window road, which gives the
+// window's own result, or kExitIncomplete when no window can be opened. On the way out the work
+// file, the segment file and the scratch TIFF are removed.
+int runProgram(const std::vector<std::string>& arguments, const ProgramHooks& hooks = {});
+
+// The same with the arguments given as one text split at every blank.
 int runProgram(const std::string& commandLine, const ProgramHooks& hooks = {});
 
-// The argument text of a command line: the arguments after the program name, joined with
-// single blanks.
-[[nodiscard]] std::string argumentText(int argc, const char* const* argv);
+// The arguments after the program name.
+[[nodiscard]] std::vector<std::string> programArguments(int argc, const char* const* argv);
 
 }  // namespace tarnwell

@@ -10,5 +10,5 @@ int main(int argc, char** argv) {
   hooks.runWindow = tarnwell::ui::runMainWindow;
   hooks.showResultsBox = tarnwell::ui::showResultsBox;
 #endif
-  return tarnwell::runProgram(tarnwell::argumentText(argc, argv), hooks);
+  return tarnwell::runProgram(tarnwell::programArguments(argc, argv), hooks);
 }

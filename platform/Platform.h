@@ -19,12 +19,19 @@ std::string tempDirectory();
 // The directory named by TARNWELL_WORKDIR, with a trailing separator, when the variable names
 // an existing directory; empty otherwise (the working files then keep their usual places).
 std::string ownWorkDirectory();
+// The base directory of the user's state files, without a trailing separator:
+// $XDG_STATE_HOME when it is an absolute path, otherwise $HOME/.local/state; empty when neither
+// is known.
+std::string userStateDirectory();
 
 bool isDirectory(const std::string& path);
 bool isRegularFile(const std::string& path);
 bool pathExists(const std::string& path);
 // Creates one directory level; true when it was created.
 bool createDirectory(const std::string& path);
+// Creates a directory and its missing parents, each new one readable only by its owner; true
+// when the path is a directory afterwards.
+bool createDirectories(const std::string& path);
 // True when a file can be created in the directory.
 bool isWritableDirectory(const std::string& path);
 // Removes a file; false when it did not exist or could not be removed.

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Prepares a Debian 12 machine for Tarnwell and builds it into build/:
-# installs the packages the build and the tests need (only those still missing; uses sudo when
-# not run as root), configures with CMake and Ninja, builds everything, and creates build/log so
-# the program's conversion logs have a place to go. Safe to run again at any time.
+# installs the packages the build, the tests and the Debian package need (only those still
+# missing; uses sudo when not run as root), configures with CMake and Ninja, builds everything,
+# and creates build/log so the program's conversion logs have a place to go. Safe to run again
+# at any time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ clang libtiff-dev libgtest-dev libgmock-dev libbenchmark-dev
-          qt6-base-dev qpdf ghostscript netpbm poppler-utils pkg-config xvfb xauth)
+          qt6-base-dev qpdf ghostscript netpbm poppler-utils pkg-config xvfb xauth
+          dpkg-dev file)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -99,7 +99,7 @@ void ConvertWorker::run(int runId, RunRequest request) {
       }
       emit fileDone(runId, row, written, result);
     }
-    (void)writeLog(paths_.logDirectory, std::string(), job.logText, platform::localTimeNow());
+    (void)writeLog(paths_, std::string(), job.logText, platform::localTimeNow());
     runReport_ = std::move(job.logText);
   } catch (...) {
     // Out of memory while building texts: the run ends here with what it converted.

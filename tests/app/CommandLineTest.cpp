@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <string>
 #include <tuple>
+#include <vector>
 
 namespace tarnwell {
 namespace {
@@ -171,6 +173,61 @@ TEST(CommandLine, ClearsFlagsOfAnEarlierParse) {
   EXPECT_EQ(job.quiet, 0);
   EXPECT_EQ(job.keepFileTime, 0);
   EXPECT_EQ(job.mode, kModeFile);
+}
+
+// The shell's arguments, one token each: blanks inside an argument belong to it.
+struct Tokens {
+  const char* name;
+  std::vector<std::string> arguments;
+  int result;
+  const char* source;
+  const char* destination;
+  const char* filter;
+  bool usage;
+};
+
+class ArgumentTokens : public testing::TestWithParam<Tokens> {};
+
+TEST_P(ArgumentTokens, ParseAsTheShellSplitThem) {
+  const Tokens& t = GetParam();
+  ConversionJob job;
+  ConversionSettings settings;
+  std::ostringstream out;
+  EXPECT_EQ(parseArguments(job, settings, t.arguments, out), t.result);
+  EXPECT_EQ(out.str(), t.usage ? kUsage : "");
+  if (t.result != 0) return;
+  EXPECT_EQ(job.sourcePath, t.source);
+  EXPECT_EQ(job.destinationPath, t.destination);
+  EXPECT_EQ(job.filter, t.filter);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, ArgumentTokens,
+    testing::Values(
+        Tokens{"BlankInPaths", {"/f", "Fax 0815.g3", "out/Fax 0815.pdf"}, 0, "Fax 0815.g3",
+               "out/Fax 0815.pdf", "*.*", false},
+        Tokens{"BlankInFilter", {"/d", "in dir", "out dir", "Fax *.g3"}, 0, "in dir", "out dir",
+               "Fax *.g3", false},
+        Tokens{"RestJoinedIntoFilter", {"/d", "in", "out", "*.g3", "*.fax"}, 0, "in", "out",
+               "*.g3 *.fax", false},
+        Tokens{"TrailingSpaceOfLastArgumentsDropped", {"/f", "a", "b c ", "\t", ""}, 0, "a",
+               "b c", "*.*", false},
+        Tokens{"LeadingBlankKept", {"/f", " a", "b"}, 0, " a", "b", "*.*", false},
+        Tokens{"EmptyArgumentIsEmptySource", {"/d", "", "in", "out"}, 0, "", "in", "out", false},
+        Tokens{"EmptyDestination", {"/d", "a", "", "x"}, 126, "", "", "", false},
+        Tokens{"TrailingEmptyArgumentsDoNotCount", {"/f", "a", "", ""}, 126, "", "", "", true},
+        Tokens{"OptionsInOneArgumentAreNoOption", {"/q /f", "a", "b"}, 126, "", "", "", true},
+        Tokens{"NoArguments", {}, -2, "", "", "", false},
+        Tokens{"OneEmptyArgument", {""}, -2, "", "", "", false},
+        Tokens{"TwoEmptyArguments", {"", ""}, 126, "", "", "", true}),
+    [](const testing::TestParamInfo<Tokens>& info) { return std::string(info.param.name); });
+
+TEST(CommandLine, InfoRequestAnywhereFirstOneDecides) {
+  EXPECT_EQ(findInfoRequest({"/f", "a", "b"}), InfoRequest::kNone);
+  EXPECT_EQ(findInfoRequest({"/d", "a", "b", "-h"}), InfoRequest::kHelp);
+  EXPECT_EQ(findInfoRequest({"--version", "--help"}), InfoRequest::kVersion);
+  // Only the exact spellings count; "-H" or "--Help" may be a file name.
+  EXPECT_EQ(findInfoRequest({"/f", "-H", "--Help", "-help"}), InfoRequest::kNone);
 }
 
 }  // namespace

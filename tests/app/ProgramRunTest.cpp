@@ -53,7 +53,8 @@ class ProgramRun : public testing::Test {
 
   // Runs the program copy with the argument text (split at blanks by the shell) in cwd.
   RunResult run(const std::string& args, const std::string& cwd = "") {
-    return test::runProgram({bin + "/tarnwell", cwd.empty() ? tree.path() : cwd, tmp}, args);
+    return test::runProgram({bin + "/tarnwell", cwd.empty() ? tree.path() : cwd, tmp, environment},
+                            args);
   }
 
   std::vector<std::string> logFiles() {
@@ -64,13 +65,14 @@ class ProgramRun : public testing::Test {
 
   test::TempTree tree;
   std::string bin, tmp;
+  std::vector<std::string> environment;  // further NAME=value settings of the runs
 };
 
 TEST_F(ProgramRun, SingleFileWritesLogEntryAndNothingElseWhenQuiet) {
   const std::string src = tree.write("in/x.g3", "");
   const std::string dst = tree.path("out/x.pdf");
   RunResult r = run("/q /f " + src + " " + dst);
-  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.exitCode, 1);  // the file failed
   EXPECT_EQ(r.out, "");
   const std::string log = test::readText(bin + "/log/fileconv.log");
   EXPECT_TRUE(startsWithDateLine(log)) << log;
@@ -91,7 +93,7 @@ TEST_F(ProgramRun, ReportGoesToStandardOutputWithoutDisplay) {
   const std::string src = tree.write("in/x.tif", "");
   const std::string dst = tree.path("x.pdf");
   RunResult r = run("/F " + src + " " + dst);
-  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.out, "\r\n\r\n" + src + " --> " + dst + " : Failed : " + src +
                        " - Error in prearing to pdf conversion\r\n");
 }
@@ -130,7 +132,7 @@ class DirectoryRun : public ProgramRun {
 
 TEST_F(DirectoryRun, FlatRunReportsEveryListedFile) {
   RunResult r = run("/d src out");
-  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.exitCode, 1);
   ASSERT_TRUE(r.out.starts_with("Please Wait...\n"));
   const std::string report = r.out.substr(15);
   EXPECT_TRUE(report.starts_with("Source Dir: src\r\nDestination Dir: out\r\n\r\n"));
@@ -180,12 +182,12 @@ TEST_F(DirectoryRun, DestinationThatIsAFileFailsEachFile) {
 
 TEST_F(ProgramRun, IncompleteRequestTakesTheWindowRoad) {
   RunResult none = run("");
-  EXPECT_EQ(none.exitCode, 0);
+  EXPECT_EQ(none.exitCode, 2);
   EXPECT_EQ(none.out, "");
   EXPECT_NE(none.err.find("window cannot be created"), std::string::npos);
 
   RunResult partial = run("/f only-one");
-  EXPECT_EQ(partial.exitCode, 0);
+  EXPECT_EQ(partial.exitCode, 2);
   EXPECT_TRUE(partial.out.starts_with("Usage: trnw2tif"));
   EXPECT_TRUE(logFiles().empty());
 }
@@ -203,12 +205,15 @@ TEST_F(ProgramRun, OptionAfterThePathsIsTheFilter) {
                                 "Total converted FAX files: 0\r\n"));
 }
 
-TEST_F(ProgramRun, NoLogDirectoryMeansNoLog) {
+TEST_F(ProgramRun, NoLogDirectoryAndNoHomeMeansNoLog) {
   fs::remove(bin + "/log");
-  tree.write("a.g3", "");
+  environment = {"HOME=", "XDG_STATE_HOME="};  // empty: as good as unset
+  fs::copy(TARNWELL_SOURCE_DIR "/samples/memo.g3", tree.path("a.g3"));
   RunResult r = run("/q /f a.g3 a.pdf");
   EXPECT_EQ(r.exitCode, 0);
+  EXPECT_TRUE(fs::exists(tree.path("a.pdf")));
   EXPECT_FALSE(fs::exists(bin + "/log"));
+  EXPECT_FALSE(fs::exists(tree.path("tmp/state")));
 }
 
 TEST_F(ProgramRun, ExitRemovesThreeWorkingFilesAndKeepsTwo) {

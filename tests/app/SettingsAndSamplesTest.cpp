@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "app/ConversionSettings.h"
 #include "app/Program.h"
@@ -62,10 +64,10 @@ TEST(Settings, DefaultsOfAFreshRun) {
   EXPECT_EQ(s.scratchTiffPath, "/t/trwtif.tmp");
 }
 
-TEST(ArgumentText, JoinsWithSingleBlanks) {
+TEST(ProgramArguments, EachArgumentStaysOneToken) {
   const char* argv[] = {"tarnwell", "/f", "a b", "c"};
-  EXPECT_EQ(argumentText(4, argv), "/f a b c");
-  EXPECT_EQ(argumentText(1, argv), "");
+  EXPECT_EQ(programArguments(4, argv), (std::vector<std::string>{"/f", "a b", "c"}));
+  EXPECT_TRUE(programArguments(1, argv).empty());
 }
 
 // The committed sample faxes are exactly what the generator writes.

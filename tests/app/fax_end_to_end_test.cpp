@@ -29,7 +29,7 @@ Bitmap makeBitmap(uint32_t width, uint32_t rows, uint32_t seed) {
 // Converts with the program, its working files in the temporary tree; returns its report.
 std::string convert(const TempTree& dir, const std::string& source, const std::string& pdf,
                     const std::string& options = "") {
-  const CommandResult r = runProgram({"", "", dir.path()}, "/f " + options + " " +
+  const CommandResult r = runProgram({"", "", dir.path(), {}}, "/f " + options + " " +
                                                                shellQuote(source) + " " + shellQuote(pdf));
   return r.out + r.err;
 }

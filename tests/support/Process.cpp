@@ -54,8 +54,12 @@ CommandResult runProgram(const ProgramRun& how, const std::string& arguments) {
   const std::string program = how.program.empty() ? std::string(TARNWELL_PROGRAM) : how.program;
   std::string command;
   if (!how.workingDir.empty()) command += "cd " + shellQuote(how.workingDir) + " && ";
+  // Logs of a program without a "log" directory beside it stay in the private tree too, unless
+  // the run's own environment says otherwise.
   command += "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM TMPDIR=" + shellQuote(how.tmpDir) +
-             " " + shellQuote(program) + " " + arguments + " >" + shellQuote(capture.path("stdout")) +
+             " XDG_STATE_HOME=" + shellQuote(how.tmpDir + "/state");
+  for (const std::string& setting : how.environment) command += " " + shellQuote(setting);
+  command += " " + shellQuote(program) + " " + arguments + " >" + shellQuote(capture.path("stdout")) +
              " 2>" + shellQuote(capture.path("stderr"));
   CommandResult result;
   result.exitCode = exitCodeOf(std::system(command.c_str()));

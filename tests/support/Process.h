@@ -25,9 +25,11 @@ struct ProgramRun {
   std::string program;     // empty: the built program (TARNWELL_PROGRAM)
   std::string workingDir;  // empty: the test's own working directory
   std::string tmpDir;      // the program's private TMPDIR (working files, scratch TIFFs); required
+  std::vector<std::string> environment;  // further NAME=value settings (HOME, XDG_STATE_HOME...)
 };
 // Runs the program with the argument text (split at blanks by the shell), without a display,
-// capturing standard output and standard error apart.
+// capturing standard output and standard error apart. XDG_STATE_HOME is tmpDir + "/state"
+// unless the environment of the run sets it.
 CommandResult runProgram(const ProgramRun& how, const std::string& arguments);
 // The same with each argument quoted.
 CommandResult runProgram(const ProgramRun& how, const std::vector<std::string>& arguments);

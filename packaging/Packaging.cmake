@@ -1,0 +1,47 @@
+# Installation (cmake --install) and the Debian package (cpack -G DEB): the program, its manual
+# page and, with the window, a desktop entry and an icon.
+include(GNUInstallDirs)
+
+install(TARGETS tarnwell RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# The manual page carries the project's version; Debian wants it compressed.
+set(TARNWELL_MAN_PAGE ${CMAKE_BINARY_DIR}/tarnwell.1)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/tarnwell.1.in ${TARNWELL_MAN_PAGE} @ONLY)
+find_program(TARNWELL_GZIP gzip)
+if(TARNWELL_GZIP)
+  add_custom_command(OUTPUT ${TARNWELL_MAN_PAGE}.gz
+    COMMAND ${TARNWELL_GZIP} -9 -n -c ${TARNWELL_MAN_PAGE} > ${TARNWELL_MAN_PAGE}.gz
+    DEPENDS ${TARNWELL_MAN_PAGE}
+    COMMENT "Compressing the manual page")
+  add_custom_target(tarnwell_man_page ALL DEPENDS ${TARNWELL_MAN_PAGE}.gz)
+  install(FILES ${TARNWELL_MAN_PAGE}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+else()
+  install(FILES ${TARNWELL_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+if(TARNWELL_UI)
+  install(FILES ${CMAKE_CURRENT_LIST_DIR}/tarnwell.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${CMAKE_CURRENT_LIST_DIR}/tarnwell.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+endif()
+
+set(CPACK_PACKAGE_NAME tarnwell)
+set(CPACK_PACKAGE_VENDOR "Tarnwell")
+set(CPACK_PACKAGE_CONTACT "Tarnwell maintainers <tarnwell@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "batch converter from received fax files to PDF")
+set(CPACK_PACKAGE_DESCRIPTION "\
+Tarnwell turns received fax documents (raw Group 3/Group 4 streams, TIFF fax
+files and several proprietary fax containers) into PDF files, one page per fax
+page, each page a Group 4 compressed bilevel image. It converts single files or
+whole directory trees from the command line, or from its window.")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The dependencies are computed from the installed program (dpkg-shlibdeps, from dpkg-dev).
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_GENERATOR DEB)
+include(CPack)
