@@ -39,7 +39,7 @@ for name in "${targets[@]}"; do
   findings="build-fuzz/findings/$name"
   log="build-fuzz/findings/$name.log"
   mkdir -p "$work" "$findings"
-  args=(-max_total_time="$seconds" -rss_limit_mb=256 -malloc_limit_mb=256 -print_final_stats=1
+  args=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=256 -malloc_limit_mb=256 -print_final_stats=1
         -artifact_prefix="$findings/")
   if [ -f "fuzz/dict/$name.dict" ]; then args+=("-dict=fuzz/dict/$name.dict"); fi
   if [ "$name" = fuzz_raw_analysis ]; then args+=(-max_len=1048576); fi
