@@ -1,5 +1,5 @@
-// Fuzz target for the PDF output stage: TIFF bytes through the TIFF page copy (tiff_copy_file)
-// and the PDF writer (t2p_convert_file), as the driver chains them. Inputs above 512 KiB are
+// Fuzz target for the PDF output stage: TIFF bytes through the TIFF page copy (read from memory
+// by tiff_copy_buffer) and the PDF writer (t2p_convert_file), as the driver chains them. Inputs above 512 KiB are
 // skipped. The low bit of the size picks the copy's compression choice: keep the source's (a
 // TIFF source) or Group 4 (the engine's intermediate TIFF).
 
@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <span>
 #include <string>
 
 #include "pdfout/messages.h"
@@ -30,16 +31,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool silenced = (silenceTiffMessages(), true);
   (void)silenced;
 
-  static const std::string source = scratchPath("copy.tif");
   static const std::string ready = scratchPath("ready.tif");
   static const std::string pdf = scratchPath("out.pdf");
-  std::FILE* f = std::fopen(source.c_str(), "wb");
-  if (f == nullptr) return 0;
-  const bool written = size == 0 || std::fwrite(data, 1, size, f) == size;
-  if (std::fclose(f) != 0 || !written) return 0;
-
   const int32_t compression = (size & 1) != 0 ? -1 : 6;
-  if (tiff_copy_file(source, ready, TiffCopyOptions{}, compression) == 0) {
+  if (tiff_copy_buffer(std::span<const uint8_t>(data, size), ready, TiffCopyOptions{}, compression) ==
+      0) {
     (void)t2p_convert_file(ready, pdf, 0);
   }
   std::remove(pdf.c_str());

@@ -33,6 +33,30 @@ bool copyImage(TIFF* in, TIFF* out, const CopySettings& settings, bool tiledOutp
   return copyImageData(in, out, shape, sourceName);
 }
 
+// Copies every image of the open source `in` (or those of `list`) into `out`.
+int copyImages(TIFF* in, TIFF* out, const CopySettings& settings, std::optional<ImageList>& list,
+               const char* fileName, const TiffMessageCount& messages) {
+  if (list && list->selectNext(in) != ImageList::Step::Selected) return kSourceFailed;
+
+  // With tiling -1 the first image decides the layout of every image of this call.
+  const bool tiledOutput = settings.tiling == -1 ? TIFFIsTiled(in) != 0 : settings.tiling != 0;
+  for (;;) {
+    // An image that cannot be copied, for whatever reason (memory included), fails the whole
+    // copy: a PDF that silently lacks a page would be worse than a reported failure.
+    if (!copyImage(in, out, settings, tiledOutput, fileName, messages) ||
+        !TIFFWriteDirectory(out)) {
+      return kImageFailed;
+    }
+
+    if (list) {
+      if (list->selectNext(in) != ImageList::Step::Selected) break;
+    } else if (!TIFFReadDirectory(in)) {
+      break;
+    }
+  }
+  return 0;
+}
+
 int copyFile(const std::string& sourceName, const std::string& outputPath,
              const TiffCopyOptions& options) {
   const CopySettings settings = copySettingsFor(options);
@@ -46,30 +70,23 @@ int copyFile(const std::string& sourceName, const std::string& outputPath,
   TiffHandle in = openCountingMessages(source.fileName.c_str(), "rm", messages);
   if (!in) return kSourceFailed;
   std::optional<ImageList> list;
-  if (source.hasList) {
-    list.emplace(source.fileName, source.list);
-    if (list->selectNext(in.get()) != ImageList::Step::Selected) return kSourceFailed;
-  }
+  if (source.hasList) list.emplace(source.fileName, source.list);
+  return copyImages(in.get(), out.get(), settings, list, source.fileName.c_str(), messages);
+}
 
-  // With tiling -1 the first image decides the layout of every image of this call.
-  const bool tiledOutput =
-      settings.tiling == -1 ? TIFFIsTiled(in.get()) != 0 : settings.tiling != 0;
-  const char* fileName = source.fileName.c_str();
-  for (;;) {
-    // An image that cannot be copied, for whatever reason (memory included), fails the whole
-    // copy: a PDF that silently lacks a page would be worse than a reported failure.
-    if (!copyImage(in.get(), out.get(), settings, tiledOutput, fileName, messages) ||
-        !TIFFWriteDirectory(out.get())) {
-      return kImageFailed;
-    }
+int copyBuffer(std::span<const uint8_t> source, const std::string& outputPath,
+               const TiffCopyOptions& options) {
+  const CopySettings settings = copySettingsFor(options);
+  TiffHandle out(TIFFOpen(outputPath.c_str(), options.append != 0 ? "a" : "w"));
+  if (!out) return kOutputFailed;
 
-    if (list) {
-      if (list->selectNext(in.get()) != ImageList::Step::Selected) break;
-    } else if (!TIFFReadDirectory(in.get())) {
-      break;
-    }
-  }
-  return 0;
+  TiffMemoryStream stream{source};
+  TiffMessageCount messages;
+  constexpr const char* kName = "memory";
+  TiffHandle in = openMemoryCountingMessages(stream, kName, messages);
+  if (!in) return kSourceFailed;
+  std::optional<ImageList> list;
+  return copyImages(in.get(), out.get(), settings, list, kName, messages);
 }
 
 }  // namespace
@@ -88,6 +105,17 @@ int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
   TiffCopyOptions chosen = options;
   chosen.compression = compression;
   return tiff_copy_file(sourceName, outputPath, chosen);
+}
+
+int tiff_copy_buffer(std::span<const uint8_t> source, const std::string& outputPath,
+                     const TiffCopyOptions& options, int32_t compression) {
+  TiffCopyOptions chosen = options;
+  chosen.compression = compression;
+  try {
+    return copyBuffer(source, outputPath, chosen);
+  } catch (...) {
+    return kImageFailed;
+  }
 }
 
 }  // namespace tarnwell

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -63,7 +64,55 @@ bool decodesCleanly(TIFF* in, const std::vector<uint8_t>& coded, const ImageShap
   return std::any_of(lastRow, pixels.end(), [](uint8_t b) { return b != kPattern; });
 }
 
+tmsize_t memoryRead(thandle_t handle, void* buffer, tmsize_t size) {
+  auto* stream = static_cast<TiffMemoryStream*>(handle);
+  if (size <= 0 || stream->position >= stream->bytes.size()) return 0;
+  const uint64_t available = stream->bytes.size() - stream->position;
+  const auto count = static_cast<std::size_t>(std::min<uint64_t>(available, static_cast<uint64_t>(size)));
+  std::memcpy(buffer, stream->bytes.data() + stream->position, count);
+  stream->position += count;
+  return static_cast<tmsize_t>(count);
+}
+
+tmsize_t memoryWrite(thandle_t, void*, tmsize_t) { return -1; }
+
+toff_t memorySeek(thandle_t handle, toff_t offset, int whence) {
+  auto* stream = static_cast<TiffMemoryStream*>(handle);
+  uint64_t base = 0;
+  if (whence == SEEK_CUR) base = stream->position;
+  else if (whence == SEEK_END) base = stream->bytes.size();
+  else if (whence != SEEK_SET) return static_cast<toff_t>(-1);
+  // Offsets are unsigned; a position past the end is allowed, reads there return nothing.
+  if (offset > UINT64_MAX - base) return static_cast<toff_t>(-1);
+  stream->position = base + offset;
+  return stream->position;
+}
+
+int memoryClose(thandle_t) { return 0; }
+
+toff_t memorySize(thandle_t handle) { return static_cast<TiffMemoryStream*>(handle)->bytes.size(); }
+
+int memoryMap(thandle_t, void**, toff_t*) { return 0; }
+
+void memoryUnmap(thandle_t, void*, toff_t) {}
+
 }  // namespace
+
+TiffHandle openMemoryCountingMessages(TiffMemoryStream& stream, const char* name,
+                                      TiffMessageCount& messages) {
+  messages = TiffMessageCount{};
+  stream.position = 0;
+  std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
+  if (!options) return {};
+  TIFFOpenOptionsSetErrorHandlerExtR(options.get(), countMessage, &messages);
+  TIFFOpenOptionsSetWarningHandlerExtR(options.get(), countMessage, &messages);
+  // "m": no mapping; the reads copy from the buffer like plain file reads do.
+  TiffHandle handle(TIFFClientOpenExt(name, "rm", &stream, memoryRead, memoryWrite, memorySeek,
+                                      memoryClose, memorySize, memoryMap, memoryUnmap,
+                                      options.get()));
+  messages.counting = handle != nullptr;
+  return handle;
+}
 
 TiffHandle openCountingMessages(const char* path, const char* mode, TiffMessageCount& messages) {
   messages = TiffMessageCount{};

@@ -6,6 +6,9 @@
 
 #include <tiffio.h>
 
+#include <cstdint>
+#include <span>
+
 #include "pdfout/tiff_copy_handle.h"
 #include "pdfout/tiff_copy_image.h"
 
@@ -21,6 +24,17 @@ struct TiffMessageCount {
 // Opens a TIFF like TIFFOpen, counting the messages reported for it in `messages`, which must
 // outlive the handle.
 TiffHandle openCountingMessages(const char* path, const char* mode, TiffMessageCount& messages);
+
+// A TIFF held in memory, read by libtiff through its client interface.
+struct TiffMemoryStream {
+  std::span<const uint8_t> bytes;
+  uint64_t position = 0;
+};
+
+// Opens the TIFF in `stream` for reading like openCountingMessages; `name` appears in libtiff's
+// messages. `stream` and `messages` must outlive the handle.
+TiffHandle openMemoryCountingMessages(TiffMemoryStream& stream, const char* name,
+                                      TiffMessageCount& messages);
 
 enum class RawCopy {
   Copied,      // the source's coded bytes are the output strip

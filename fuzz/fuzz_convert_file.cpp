@@ -1,0 +1,68 @@
+// Fuzz target for the whole conversion of one file: the input bytes become a source file whose
+// suffix the first byte chooses (raw, TIFF, the fax-TIFF names and every container suffix the
+// classifier knows), and convertFile takes it through classification, the fax engine, the TIFF
+// copy and the PDF writer. All working files live in one directory per process under /tmp,
+// reused by every input. Inputs above 256 KiB are skipped.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <iterator>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "app/ConversionJob.h"
+#include "app/ConversionSettings.h"
+#include "app/FileConversion.h"
+#include "pdfout/messages.h"
+
+namespace {
+
+constexpr std::size_t kMaxInput = std::size_t{256} * 1024;
+
+// Index 0 is a raw fax name; ".fax" is a name the classifier does not know.
+constexpr const char* kSuffixes[] = {
+    ".g3",  ".tif", ".fmf", ".g3n", ".tiff", ".fxd", ".fxm", ".fxr", ".fxs", ".bfx",
+    ".bmp", ".dcx", ".cal", ".cals", ".ras", ".img", ".gp4", ".mil", ".oda", ".apf",
+    ".awd", ".ig4", ".qfx", ".g3f", ".ds",  ".ed",  ".mrv", ".fax"};
+
+struct Room {
+  std::string directory;
+  tarnwell::WorkingPaths paths;
+  tarnwell::ConversionSettings settings;
+};
+
+const Room& room() {
+  static const Room made = [] {
+    Room r;
+    r.directory = "/tmp/trwfuzz_convert_" + std::to_string(getpid()) + "/";
+    ::mkdir(r.directory.c_str(), 0700);
+    r.paths = tarnwell::makeWorkingPaths(r.directory + "tarnwell", r.directory, false, r.directory);
+    r.settings = tarnwell::defaultSettings(r.paths);
+    tarnwell::silenceTiffMessages();
+    return r;
+  }();
+  return made;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1 || size > kMaxInput) return 0;
+  const Room& r = room();
+  const char* suffix = kSuffixes[data[0] % std::size(kSuffixes)];
+  const std::string source = r.directory + "in" + suffix;
+  const std::string pdf = r.directory + "out.pdf";
+  std::FILE* f = std::fopen(source.c_str(), "wb");
+  if (f == nullptr) return 0;
+  const bool written = size == 1 || std::fwrite(data + 1, 1, size - 1, f) == size - 1;
+  if (std::fclose(f) != 0 || !written) return 0;
+
+  tarnwell::ConversionJob job;
+  (void)tarnwell::convertFile(job, source, pdf, r.settings, r.paths);
+  std::remove(pdf.c_str());
+  std::remove(source.c_str());
+  return 0;
+}
