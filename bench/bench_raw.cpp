@@ -18,7 +18,8 @@
 #include "faxin/decode/FaxDecoder.h"
 #include "faxin/FaxPage.h"
 #include "faxin/raw/RawFaxReader.h"
-#include "tests/faxin/raw_test_support.h"
+#include "faxin/raw_test_support.h"
+#include "support/TempTree.h"
 
 namespace {
 
@@ -43,13 +44,13 @@ const Corpus& corpus(Coding coding, int pages) {
   if (!c.strips.empty()) return c;
   for (int p = 0; p < pages; ++p) {
     const auto bitmap = tarnwell::rawtest::makePage(kWidth, kRows, static_cast<unsigned>(p + 1));
-    c.strips.push_back(tarnwell::rawtest::encodeStrip(bitmap, coding, 2, scratch("src.tif")));
+    c.strips.push_back(tarnwell::rawtest::encodeStrip(bitmap, coding, 2));
     if (coding == Coding::kG4) tarnwell::rawtest::append(c.stream, {0xFF, 0xFF, 0xFF});
     tarnwell::rawtest::append(c.stream, c.strips.back());
     if (coding != Coding::kG4) tarnwell::rawtest::append(c.stream, tarnwell::rawtest::rtc(false, 2));
   }
   c.path = scratch(std::to_string(static_cast<int>(coding)) + "_" + std::to_string(pages) + ".raw");
-  tarnwell::rawtest::writeBytes(c.path, c.stream);
+  tarnwell::test::writeBytes(c.path, c.stream);
   return c;
 }
 
@@ -105,7 +106,7 @@ void decodeOnly(benchmark::State& state, Coding coding) {
 // Bytes that are no fax: the whole search runs and fails; its time should grow with the size only.
 void BM_RawRejectJunk(benchmark::State& state) {
   const std::string path = scratch("junk_" + std::to_string(state.range(0)) + ".raw");
-  tarnwell::rawtest::writeBytes(path, tarnwell::rawtest::junk(static_cast<std::size_t>(state.range(0)), 5));
+  tarnwell::test::writeBytes(path, tarnwell::rawtest::junk(static_cast<std::size_t>(state.range(0)), 5));
   tarnwell::EngineSettings settings;
   settings.workFilePath = scratch("work.tmp");
   settings.segmentFilePath = scratch("seg.tmp");

@@ -13,7 +13,8 @@
 #ifndef TARNWELL_BINARY_DIR
 #define TARNWELL_BINARY_DIR "/tmp"
 #endif
-#include "tests/faxin/raw_test_support.h"
+#include "faxin/raw_test_support.h"
+#include "support/TempTree.h"
 
 namespace {
 
@@ -49,18 +50,17 @@ bool writeGroup4Tiff(const std::string& path, int pages) {
 }
 
 // One-dimensional Group 3 pages, each followed by RTC, most significant bit first.
-bool writeRawGroup3(const std::string& path, int pages, const std::string& scratch) {
+bool writeRawGroup3(const std::string& path, int pages) {
   std::vector<uint8_t> stream;
   for (int p = 0; p < pages; ++p) {
     const Bitmap page = tarnwell::rawtest::makePage(kWidth, kRows, static_cast<unsigned>(p % 10 + 1));
     const std::vector<uint8_t> strip =
-        tarnwell::rawtest::encodeStrip(page, Coding::kG3OneD, FILLORDER_MSB2LSB, scratch);
+        tarnwell::rawtest::encodeStrip(page, Coding::kG3OneD, FILLORDER_MSB2LSB);
     if (strip.empty()) return false;
     tarnwell::rawtest::append(stream, strip);
     tarnwell::rawtest::append(stream, tarnwell::rawtest::rtc(false, FILLORDER_MSB2LSB));
   }
-  tarnwell::rawtest::writeBytes(path, stream);
-  return true;
+  return tarnwell::test::writeBytes(path, stream);
 }
 
 }  // namespace
@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
   for (const int pages : {10, 100}) {
     const std::string n = std::to_string(pages);
     if (!writeGroup4Tiff(dir + "/g4_" + n + ".tif", pages) ||
-        !writeRawGroup3(dir + "/g3_" + n + ".g3", pages, dir + "/scratch.tif")) {
+        !writeRawGroup3(dir + "/g3_" + n + ".g3", pages)) {
       std::fprintf(stderr, "cannot write the files into %s\n", dir.c_str());
       return 1;
     }
