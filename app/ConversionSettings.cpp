@@ -66,6 +66,7 @@ void removeWorkingFiles(const WorkingPaths& paths) {
   platform::removeFile(paths.workFilePath);
   platform::removeFile(paths.segmentFilePath);
   platform::removeFile(paths.scratchTiffPath);
+  lock.removeLockFile();
 }
 
 }  // namespace tarnwell

@@ -201,23 +201,39 @@ bool runAndWait(const std::vector<std::string>& argv, int* exitCode) {
   return true;
 }
 
-FileLock::FileLock(const std::string& path, bool wait) {
+FileLock::FileLock(const std::string& path, bool wait) : path_(path) {
   if (path.empty()) return;
-  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
-  if (fd < 0) return;
-  int r;
-  do {
-    r = ::flock(fd, wait ? LOCK_EX : LOCK_EX | LOCK_NB);
-  } while (r != 0 && errno == EINTR);
-  if (r != 0) {
+  // A holder removes the lock file when the process ends; a process that was waiting on the
+  // removed file then holds a lock nobody else can see, so it opens the file afresh until the
+  // file it locked is the one the path names.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
+    if (fd < 0) return;
+    int r;
+    do {
+      r = ::flock(fd, wait ? LOCK_EX : LOCK_EX | LOCK_NB);
+    } while (r != 0 && errno == EINTR);
+    if (r != 0) {
+      ::close(fd);
+      return;
+    }
+    struct stat held{}, named{};
+    if (::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
+        held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+      fd_ = fd;
+      return;
+    }
     ::close(fd);
-    return;
   }
-  fd_ = fd;
 }
 
 FileLock::~FileLock() {
   if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+}
+
+void FileLock::removeLockFile() {
+  // Only the holder removes it, so no other process is between its open and its lock check.
+  if (fd_ >= 0) ::unlink(path_.c_str());
 }
 
 bool hasDisplay() {

@@ -79,8 +79,12 @@ class FileLock {
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
   bool locked() const { return fd_ >= 0; }
+  // Removes the lock file while it is held, so a finished process leaves nothing behind;
+  // processes waiting on it take a fresh one.
+  void removeLockFile();
 
  private:
+  std::string path_;
   int fd_ = -1;
 };
 

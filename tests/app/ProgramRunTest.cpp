@@ -225,6 +225,7 @@ TEST_F(ProgramRun, ExitRemovesThreeWorkingFilesAndKeepsTwo) {
   run("/q /f a.tif a.pdf");
   EXPECT_FALSE(fs::exists(tree.path("bin/trwtmp.tmp")));
   EXPECT_FALSE(fs::exists(tree.path("bin/trwseg.tmp")));
+  EXPECT_FALSE(fs::exists(tree.path("bin/trwlock.tmp")));  // the lock goes with its holder
   EXPECT_FALSE(fs::exists(tree.path("tmp/trwtif.tmp")));
   EXPECT_TRUE(fs::exists(tree.path("tmp/trwintif.tmp")));
   EXPECT_TRUE(fs::exists(tree.path("tmp/trwcptif.tmp")));
@@ -290,7 +291,7 @@ TEST_F(ProgramRun, OwnWorkDirectoriesConvertSideBySide) {
   for (const char* work : {"w1", "w2"}) {
     EXPECT_TRUE(fs::exists(tree.path(work) + "/trwintif.tmp")) << work;
     EXPECT_TRUE(fs::exists(tree.path(work) + "/trwcptif.tmp")) << work;
-    EXPECT_TRUE(fs::exists(tree.path(work) + "/trwlock.tmp")) << work;
+    EXPECT_FALSE(fs::exists(tree.path(work) + "/trwlock.tmp")) << work;
   }
   for (const char* out : {"out1", "out2"}) {
     for (const auto& e : fs::directory_iterator(tree.path("lone"))) {

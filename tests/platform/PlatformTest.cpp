@@ -122,6 +122,29 @@ TEST_F(PlatformFiles, WaitingLockGetsItWhenReleased) {
   EXPECT_TRUE(got);
 }
 
+// A holder that removes the lock file on its way out must not let a waiter of the old file and
+// a newcomer on a fresh file both believe they hold the lock.
+TEST_F(PlatformFiles, RemovedLockFileStillExcludes) {
+  const std::string lockPath = path("lock");
+  auto first = std::make_unique<FileLock>(lockPath);
+  std::atomic<bool> got{false};
+  std::thread waiter([&] {
+    FileLock second(lockPath);
+    got = second.locked();
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  first->removeLockFile();
+  EXPECT_FALSE(std::filesystem::exists(lockPath));
+  auto third = std::make_unique<FileLock>(lockPath, /*wait=*/false);
+  ASSERT_TRUE(third->locked());
+  first.reset();  // the waiter wakes on the removed file and must queue behind the newcomer
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(got);
+  third.reset();
+  waiter.join();
+  EXPECT_TRUE(got);
+}
+
 TEST(Platform, RunAndWaitReportsExitCodeAndMissingProgram) {
   int code = -5;
   EXPECT_TRUE(runAndWait({"sh", "-c", "exit 3"}, &code));
