@@ -91,10 +91,18 @@ Builder tiffFile(uint32_t seed, uint16_t compression, uint32_t t4Options, float 
   };
 }
 
-// Two pages as a container stores them, coded by libtiff.
-std::vector<CodedPage> codedPages(uint32_t seed, uint8_t coding, uint8_t fillOrder) {
-  return {codePage(words(1728, 130, seed), coding, fillOrder),
-          codePage(words(1728, 95, seed + 1), coding, fillOrder)};
+// How a container stores one page: its coding (FaxCoding), bit order and width.
+struct PageCoding {
+  uint8_t coding;
+  uint8_t fillOrder;
+  uint32_t width;
+};
+
+// Two pages as a container stores them, coded by libtiff; each page may be coded and sized
+// differently, as every page is read on its own.
+std::vector<CodedPage> codedPages(uint32_t seed, PageCoding first, PageCoding second) {
+  return {codePage(words(first.width, 130, seed), first.coding, first.fillOrder),
+          codePage(words(second.width, 95, seed + 1), second.coding, second.fillOrder)};
 }
 
 std::vector<Bitmap> bitmapsOf(const std::vector<CodedPage>& pages) {
@@ -143,37 +151,37 @@ std::vector<FormatRow> everyFormat() {
       {"AWD", "awd/awd.AWD", tiffFile(9, COMPRESSION_CCITTFAX4, 0, 200, 200)},
       {"PC Research", "containers/pcresearch.g3f",
        [](const TempTree&) {
-         const std::vector<CodedPage> pages = codedPages(11, 5, 1);
+         const std::vector<CodedPage> pages = codedPages(11, {5, 1, 1728}, {6, 2, 1728});
          return SourceFile{buildPcResearch(pages), at(bitmapsOf(pages), 200, 200)};
        }},
       {"QLIIFAX", "containers/qlii.qfx",
        [](const TempTree&) {
-         const std::vector<CodedPage> pages = codedPages(13, 6, 2);
+         const std::vector<CodedPage> pages = codedPages(13, {6, 2, 1728}, {7, 1, 2048});
          QliiFaxLayout layout;
          layout.resolutionCode = 2;  // 100 lines per inch
          return SourceFile{buildQliiFax(pages, layout), at(bitmapsOf(pages), 200, 100)};
        }},
       {"BIT FAX", "containers/bitfax.bfx",
        [](const TempTree&) {
-         const std::vector<CodedPage> pages = codedPages(15, 7, 1);
+         const std::vector<CodedPage> pages = codedPages(15, {5, 1, 2048}, {7, 2, 1728});
          return SourceFile{buildBitFax(pages, -1, 1), at(bitmapsOf(pages), 200, 200)};
        }},
       {"MRV-FAX", "containers/mrv.mrv",
        [](const TempTree&) {
-         const std::vector<CodedPage> pages = codedPages(17, 6, 2);
+         const std::vector<CodedPage> pages = codedPages(17, {7, 1, 2048}, {6, 2, 1728});
          return SourceFile{buildMrv(pages), at(bitmapsOf(pages), 200, 200)};
        }},
       {"FX", "containers/fx.fxd",
        [](const TempTree&) {
-         const std::vector<CodedPage> pages = codedPages(19, 7, 2);
+         const std::vector<CodedPage> pages = codedPages(19, {5, 2, 1728}, {7, 2, 2048});
          return SourceFile{buildFx(pages), at(bitmapsOf(pages), 200, 200)};
        }},
       {"APF", "containers/apf.apf",
        [](const TempTree& dir) {
-         // A normal page, then a fine one with a 16-bit word before and after every row.
-         const Bitmap normal = words(1728, 90, 21), fine = words(1728, 60, 22);
+         // A normal page, then a fine wide one with a 16-bit word before and after every row.
+         const Bitmap normal = words(1728, 90, 21), fine = words(2048, 60, 22);
          return SourceFile{
-             buildApf({{apfData(dir, normal, false), 0x00}, {apfData(dir, fine, true), 0x05}}, 2),
+             buildApf({{apfData(dir, normal, false), 0x00}, {apfData(dir, fine, true), 0x07}}, 2),
              {{normal, 200, 100}, {fine, 200, 200}}};
        }},
       {"DCX", "containers/dcx.dcx",
