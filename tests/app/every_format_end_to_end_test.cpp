@@ -81,13 +81,11 @@ FaxTiffOptions faxOptions(uint16_t compression, uint32_t t4Options, float xdpi, 
   return o;
 }
 
-// A TIFF-based file: two pages written by libtiff with the given coding and resolution.
-Builder tiffFile(uint32_t seed, uint16_t compression, uint32_t t4Options, float xdpi, float ydpi,
-                 bool bigEndian = false) {
+// A TIFF-based file: two pages written by libtiff as the options say.
+Builder tiffFile(uint32_t seed, const FaxTiffOptions& o) {
   return [=](const TempTree& dir) {
     const std::vector<Bitmap> pages = {words(1728, 120, seed), words(1728, 90, seed + 1)};
-    return SourceFile{faxTiff(dir, pages, faxOptions(compression, t4Options, xdpi, ydpi, bigEndian)),
-                      at(pages, xdpi, ydpi)};
+    return SourceFile{faxTiff(dir, pages, o), at(pages, o.xResolution, o.yResolution)};
   };
 }
 
@@ -144,11 +142,14 @@ std::vector<FormatRow> everyFormat() {
   return {
       {"raw G3", "streams/raw-g3.g3", rawStream(rawtest::Coding::kG3TwoD, FILLORDER_LSB2MSB)},
       {"raw G4", "streams/raw-g4.g4", rawStream(rawtest::Coding::kG4, FILLORDER_MSB2LSB)},
-      {"TIFF", "tiff/letter.tif", tiffFile(1, COMPRESSION_CCITTFAX3, GROUP3OPT_2DENCODING, 204, 196)},
-      {"FMF", "tiff/fmf.FMF", tiffFile(3, COMPRESSION_CCITTFAX4, 0, 200, 200, true)},
-      {"G3N", "tiff/g3n.G3N", tiffFile(5, COMPRESSION_CCITTFAX3, 5, 200, 100, true)},
-      {"G3F (TIFF)", "tiff/tiff-g3f.G3F", tiffFile(7, COMPRESSION_CCITTFAX3, 0, 200, 200)},
-      {"AWD", "awd/awd.AWD", tiffFile(9, COMPRESSION_CCITTFAX4, 0, 200, 200)},
+      {"TIFF", "tiff/letter.tif",
+       tiffFile(1, faxOptions(COMPRESSION_CCITTFAX3, GROUP3OPT_2DENCODING, 204, 196))},
+      {"FMF", "tiff/fmf.FMF", tiffFile(3, faxOptions(COMPRESSION_CCITTFAX4, 0, 200, 200, true))},
+      {"G3N", "tiff/g3n.G3N",
+       tiffFile(5, faxOptions(COMPRESSION_CCITTFAX3, 5, 200, 100, true, FILLORDER_LSB2MSB))},
+      {"G3F (TIFF)", "tiff/tiff-g3f.G3F",
+       tiffFile(7, faxOptions(COMPRESSION_CCITTFAX3, 0, 200, 200, false, FILLORDER_LSB2MSB))},
+      {"AWD", "awd/awd.AWD", tiffFile(9, faxOptions(COMPRESSION_CCITTFAX4, 0, 200, 200))},
       {"PC Research", "containers/pcresearch.g3f",
        [](const TempTree&) {
          const std::vector<CodedPage> pages = codedPages(11, {5, 1, 1728}, {6, 2, 1728});
@@ -236,24 +237,34 @@ std::string writeAwdConverter(const TempTree& dir) {
   const std::string bin = dir.mkdir("bin");
   const std::string path =
       dir.write("bin/AWDVSTUB.EXE", "#!/bin/sh\n[ \"$1\" = /c ] || exit 3\ncp \"$2\" \"$3\"\n");
-  std::filesystem::permissions(path, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
+  std::filesystem::permissions(path, std::filesystem::perms::owner_exec,
+                               std::filesystem::perm_options::add);
   return bin;
 }
 
-// Pixels of each page that differ from the expected bitmap, rendered at the page's resolution;
-// SIZE_MAX for a page that cannot be rendered.
-std::vector<std::size_t> differingPixelsPerPage(const std::string& pdf,
-                                                const std::vector<ExpectedPage>& pages) {
-  std::vector<std::size_t> out;
+// Judges one PDF: qpdf's check, the page count, and every page rendered at its own resolution
+// against the bitmap it must show. "pixels equal" when all is well, else what is wrong.
+std::string judgePdf(const std::string& pdf, const std::vector<ExpectedPage>& pages,
+                     int& pageCount) {
+  pageCount = -1;
+  if (!qpdfCheck(pdf)) return "qpdf --check fails";
+  pageCount = qpdfPageCount(pdf);
+  if (pageCount != static_cast<int>(pages.size())) {
+    return std::to_string(pages.size()) + " pages expected";
+  }
+  std::string problems;
   for (std::size_t i = 0; i < pages.size(); ++i) {
     Raster raster;
-    if (!renderPdfPage(pdf, static_cast<int>(i + 1), pages[i].xdpi, pages[i].ydpi, raster)) {
-      out.push_back(SIZE_MAX);
-      continue;
-    }
-    out.push_back(differingPixels(toBitmap(raster), pages[i].bitmap));
+    const std::size_t differing =
+        renderPdfPage(pdf, static_cast<int>(i + 1), pages[i].xdpi, pages[i].ydpi, raster)
+            ? differingPixels(toBitmap(raster), pages[i].bitmap)
+            : SIZE_MAX;
+    if (differing == 0) continue;
+    problems += (problems.empty() ? "page " : ", page ") + std::to_string(i + 1) +
+                (differing == SIZE_MAX ? " of the wrong size or not rendered"
+                                       : ": " + std::to_string(differing) + " pixels differ");
   }
-  return out;
+  return problems.empty() ? "pixels equal" : problems;
 }
 
 std::size_t occurrences(const std::string& text, const std::string& what) {
@@ -284,13 +295,10 @@ TEST(EveryFormatEndToEndTest, OneDirectoryRunConvertsEveryInputKind) {
   const CommandResult run = runProgram(how, {"/d", "/i", source, destination});
   const std::string& report = run.out;
   EXPECT_EQ(run.exitCode, 0) << report << run.err;
-  EXPECT_NE(report.find("Source Dir: " + source + "\r\nDestination Dir: " + destination + "\r\n\r\n"),
-            std::string::npos)
-      << report;
-  EXPECT_NE(report.find("\r\n---------\r\nTotal converted FAX files: " + std::to_string(rows.size()) +
-                        "\r\n"),
-            std::string::npos)
-      << report;
+  const std::string header = "Source Dir: " + source + "\r\nDestination Dir: " + destination;
+  EXPECT_NE(report.find(header + "\r\n\r\n"), std::string::npos) << report;
+  const std::string total = "Total converted FAX files: " + std::to_string(rows.size());
+  EXPECT_NE(report.find("\r\n---------\r\n" + total + "\r\n"), std::string::npos) << report;
   // One report line per file, no more.
   EXPECT_EQ(occurrences(report, " --> "), rows.size()) << report;
 
@@ -315,22 +323,7 @@ TEST(EveryFormatEndToEndTest, OneDirectoryRunConvertsEveryInputKind) {
     EXPECT_EQ(result, "Success !") << report;
 
     int pageCount = -1;
-    std::string pdfResult;
-    if (!qpdfCheck(pdf)) {
-      pdfResult = "qpdf --check fails";
-    } else if ((pageCount = qpdfPageCount(pdf)) != static_cast<int>(pages.size())) {
-      pdfResult = std::to_string(pageCount) + " pages, " + std::to_string(pages.size()) + " expected";
-    } else {
-      const std::vector<std::size_t> differing = differingPixelsPerPage(pdf, pages);
-      for (std::size_t i = 0; i < differing.size(); ++i) {
-        EXPECT_EQ(differing[i], 0u) << "page " << i + 1;
-        if (differing[i] == 0) continue;
-        pdfResult += (pdfResult.empty() ? "" : ", ") + std::string("page ") + std::to_string(i + 1) +
-                     (differing[i] == SIZE_MAX ? " wrong size or not rendered"
-                                               : ": " + std::to_string(differing[i]) + " pixels differ");
-      }
-      if (pdfResult.empty()) pdfResult = "pixels equal";
-    }
+    const std::string pdfResult = judgePdf(pdf, pages, pageCount);
     EXPECT_EQ(pdfResult, "pixels equal");
     table << std::setw(12) << row.format << std::setw(30) << row.file << std::setw(7)
           << (pageCount < 0 ? "-" : std::to_string(pageCount)) << result << ", " << pdfResult
