@@ -1,11 +1,9 @@
 // Fuzz target for the whole conversion of one file: the input bytes become a source file whose
 // suffix the first byte chooses (raw, TIFF, the fax-TIFF names and every container suffix the
 // classifier knows), and convertFile takes it through classification, the fax engine, the TIFF
-// copy and the PDF writer. All working files live in one directory per process under /tmp,
-// reused by every input. Inputs above 256 KiB are skipped.
-
-#include <sys/stat.h>
-#include <unistd.h>
+// copy and the PDF writer. The source, the PDF and every working file (handed over as the working
+// paths, as a TARNWELL_WORKDIR would) live in one directory per process on /dev/shm, reused by
+// every input. Inputs above 256 KiB are skipped.
 
 #include <iterator>
 #include <cstddef>
@@ -16,6 +14,7 @@
 #include "app/ConversionJob.h"
 #include "app/ConversionSettings.h"
 #include "app/FileConversion.h"
+#include "fuzz/FuzzScratch.h"
 #include "pdfout/messages.h"
 
 namespace {
@@ -29,21 +28,16 @@ constexpr const char* kSuffixes[] = {
     ".awd", ".ig4", ".qfx", ".g3f", ".ds",  ".ed",  ".mrv", ".fax"};
 
 struct Room {
-  std::string directory;
-  tarnwell::WorkingPaths paths;
-  tarnwell::ConversionSettings settings;
+  tarnwell::fuzz::ScratchDirectory scratch{"convert"};
+  std::string directory = scratch.prefix();
+  tarnwell::WorkingPaths paths =
+      tarnwell::makeWorkingPaths(directory + "tarnwell", directory, false, directory);
+  tarnwell::ConversionSettings settings = tarnwell::defaultSettings(paths);
+  Room() { tarnwell::silenceTiffMessages(); }
 };
 
 const Room& room() {
-  static const Room made = [] {
-    Room r;
-    r.directory = "/tmp/trwfuzz_convert_" + std::to_string(getpid()) + "/";
-    ::mkdir(r.directory.c_str(), 0700);
-    r.paths = tarnwell::makeWorkingPaths(r.directory + "tarnwell", r.directory, false, r.directory);
-    r.settings = tarnwell::defaultSettings(r.paths);
-    tarnwell::silenceTiffMessages();
-    return r;
-  }();
+  static const Room made;
   return made;
 }
 

@@ -1,27 +1,33 @@
 // Fuzz target for the container readers: the first input byte picks the container code, the rest
 // is the file. The reader is driven as the engine drives it: header check, page count, page
-// descriptions, then both write variants.
-
-#include <unistd.h>
+// descriptions, then both write variants. The reader reads the input straight from memory; only
+// the output TIFFs (and the DS source, which its reader unpacks by path) go to files, in one
+// scratch directory on /dev/shm reused by every input. Page descriptions run under small limits
+// (8192 pixels wide, 4 MiB of bitmap), as in the TIFF reader's target.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <span>
 #include <string>
 
 #include "faxin/EngineSettings.h"
 #include "faxin/FaxFormat.h"
 #include "faxin/FaxPage.h"
 #include "faxin/readers/ReaderFactory.h"
+#include "fuzz/FuzzScratch.h"
 
 namespace {
 
-std::string scratchPath(const char* name) {
-  return "/tmp/trwfuzz_" + std::to_string(getpid()) + "_" + name;
-}
-
 // Codes 1 to 17 in turn; codes without a reader of their own are simply skipped.
 constexpr int kCodes = 17;
+
+struct Room {
+  tarnwell::fuzz::ScratchDirectory directory{"readers"};
+  std::string source = directory.file("reader.in");
+  std::string output = directory.file("reader.tif");
+  std::string scratch = directory.file("scratch.tif");
+};
 
 }  // namespace
 
@@ -29,28 +35,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tarnwell;
   if (size < 1 || size > (std::size_t{1} << 20)) return 0;
   const int code = 1 + data[0] % kCodes;
+  const std::span<const uint8_t> file(data + 1, size - 1);
 
-  static const std::string source = scratchPath("reader.in");
-  static const std::string output = scratchPath("reader.tif");
-  if (std::FILE* f = std::fopen(source.c_str(), "wb")) {
-    if (size > 1) std::fwrite(data + 1, 1, size - 1, f);
-    std::fclose(f);
-  }
-  static const std::string scratch = scratchPath("scratch.tif");
+  static const Room room;
   EngineSettings settings;
-  settings.scratchTiffPath = scratch;
+  settings.scratchTiffPath = room.scratch;
   const auto format = static_cast<FaxFormat>(code);
   auto reader = makeFaxReader(format, settings);
   if (!reader) return 0;
   if (reader->needsScratchTiff()) {
     // DS: the pages are cut out into a page file and gathered in a scratch TIFF of this process.
     // AWD would run the external converter: nothing of its own to read.
-    if (format != FaxFormat::kAwd) (void)reader->makeScratchTiff(source);
-    std::remove(scratch.c_str());
-    std::remove((scratch + ".tiff").c_str());
+    if (format != FaxFormat::kAwd) {
+      if (std::FILE* f = std::fopen(room.source.c_str(), "wb")) {
+        if (!file.empty()) std::fwrite(file.data(), 1, file.size(), f);
+        std::fclose(f);
+      }
+      (void)reader->makeScratchTiff(room.source);
+    }
+    std::remove(room.scratch.c_str());
+    std::remove((room.scratch + ".tiff").c_str());
     return 0;
   }
-  if (!reader->open(source)) return 0;
+  // Small limits keep huge declared pages cheap: a page past them takes the same refusing or
+  // cutting path as a page past the engine's own limits.
+  reader->setDescribeLimits(DescribeLimits{8192, std::size_t{1} << 22});
+  if (!reader->openBytes(file)) return 0;
   if (reader->hasHeaderCheck() && reader->checkHeader() != 0) return 0;
   const uint16_t count = reader->countPages();
   if (count == 0) return 0;
@@ -61,11 +71,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     __builtin_trap();  // a page record that claims more rows than its bitmap holds
   }
   (void)reader->describePage(count - 1, page);
-  (void)reader->writeAll(output, count, (data[0] & 0x80) != 0);
+  (void)reader->writeAll(room.output, count, (data[0] & 0x80) != 0);
   if (reader->canWriteEachPage() && count <= 4) {
-    (void)reader->writeEachPage(output, count, false);
+    (void)reader->writeEachPage(room.output, count, false);
     for (int i = 0; i < count; ++i) {
-      std::remove(FaxReader::pageFileName(output, FaxReader::kFirstPageFileNumber + i).c_str());
+      std::remove(FaxReader::pageFileName(room.output, FaxReader::kFirstPageFileNumber + i).c_str());
     }
   }
   return 0;

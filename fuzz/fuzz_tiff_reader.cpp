@@ -1,25 +1,16 @@
 // Fuzz target for the engine's own TIFF reader: header, directory chain, strips, page description
-// and the copy into an intermediate TIFF, on arbitrary bytes.
-
-#include <unistd.h>
+// and the copy into an intermediate TIFF, on arbitrary bytes. The reader reads the input from
+// memory; its output TIFF goes to one scratch directory on /dev/shm reused by every input.
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "faxin/FaxPage.h"
 #include "faxin/tiff/TiffDirectory.h"
 #include "faxin/readers/TiffFaxReader.h"
 #include "faxin/tiff/TiffPageDescriber.h"
-
-namespace {
-
-std::string scratchPath(const char* name) {
-  return "/tmp/trwfuzz_" + std::to_string(getpid()) + "_" + name;
-}
-
-}  // namespace
+#include "fuzz/FuzzScratch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tarnwell;
@@ -42,16 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
 
-  // Through the file: the reader as the engine drives it, then the copy.
-  static const std::string source = scratchPath("in.tif");
-  static const std::string output = scratchPath("out.tif");
-  if (std::FILE* f = std::fopen(source.c_str(), "wb")) {
-    if (size > 0) std::fwrite(data, 1, size, f);
-    std::fclose(f);
-  }
+  // The reader as the engine drives it, then the copy.
+  static const tarnwell::fuzz::ScratchDirectory directory("tiff_reader");
+  static const std::string output = directory.file("out.tif");
   TiffFaxReader reader;
   reader.setDescribeLimits(DescribeLimits{8192, std::size_t{1} << 22});
-  if (reader.open(source) && reader.checkHeader() == 0) {
+  if (reader.openBytes(bytes) && reader.checkHeader() == 0) {
     uint16_t count = reader.countPages();
     if (count > 0) {
       FaxPage page;

@@ -1,5 +1,6 @@
 #include "faxin/readers/ApfReader.h"
 
+#include <algorithm>
 #include <array>
 
 #include "faxin/decode/FaxDecoder.h"
@@ -61,7 +62,10 @@ int ApfReader::readPage(int index, FaxPage& page) {
   params.bitOrder = 2;
   params.coding = static_cast<uint8_t>(FaxCoding::kT4OneD);
   params.width = (flags_ & kWide) != 0 ? 2048 : 1728;
-  params.rowLimit = kRowLimit;
+  // At most kRowLimit rows, and never more than the describe limits' bitmap holds.
+  const std::size_t bytesPerRow = (static_cast<std::size_t>(params.width) + 7) / 8;
+  params.rowLimit = static_cast<int32_t>(std::min<std::size_t>(
+      kRowLimit, describeLimits().maxBitmapBytes / bytesPerRow));
   (void)decodePageT4RowComplete(pageData(), params, (flags_ & kRowWords) != 0, page);
   page.resolutionUnit = 2;
   page.xResolution = 200;

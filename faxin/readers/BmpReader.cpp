@@ -93,7 +93,7 @@ int BmpReader::readPage(int index, FaxPage& page) {
   // Colour and compressed bitmaps are no fax; so are pages of no pixels or past the engine's
   // bitmap limit (the height's magnitude is taken in 64 bits, so the most negative one is safe).
   const int64_t rows = std::llabs(layout.height);
-  const DescribeLimits limits;
+  const DescribeLimits& limits = describeLimits();
   if (layout.bitsPerPixel != 1 || layout.compression != 0 || layout.width <= 0 || rows == 0 ||
       layout.width > limits.maxWidth) {
     return -2;

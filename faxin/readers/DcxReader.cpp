@@ -8,7 +8,8 @@
 
 namespace tarnwell {
 
-bool readPcxLayout(std::span<const uint8_t> header, PcxPageLayout& layout) {
+bool readPcxLayout(std::span<const uint8_t> header, PcxPageLayout& layout,
+                   const DescribeLimits& limits) {
   if (header.size() < DcxReader::kPcxHeaderSize) return false;
   const ByteFields fields(header);
   uint8_t bitsPerPixel = 0;
@@ -29,7 +30,6 @@ bool readPcxLayout(std::span<const uint8_t> header, PcxPageLayout& layout) {
   const int32_t rows = int32_t{ymax} - ymin + 1;
   if (width <= 0 || rows <= 0 || planeRowBytes <= 0) return false;
   const uint32_t rowSize = (static_cast<uint32_t>(planeRowBytes) + 1) & ~1u;
-  const DescribeLimits limits;
   if (uint64_t{rowSize} * 8 > limits.maxWidth ||
       uint64_t{rowSize} * static_cast<uint64_t>(rows) > limits.maxBitmapBytes) {
     return false;
@@ -99,7 +99,7 @@ uint16_t DcxReader::indexPages() {
     std::array<uint8_t, kPcxHeaderSize> header{};
     PcxPageLayout layout;
     // Pages that are no fax page (colour, empty, too large, unreadable) are not indexed.
-    if (end <= listed[i] || !readAt(listed[i], header) || !readPcxLayout(header, layout)) {
+    if (end <= listed[i] || !readAt(listed[i], header) || !readPcxLayout(header, layout, describeLimits())) {
       continue;
     }
     pageEnds_[pageCount()] = static_cast<uint32_t>(end);
@@ -116,7 +116,8 @@ int DcxReader::readPage(int index, FaxPage& page) {
   if (loaded != 0) return loaded;
   const std::span<const uint8_t> data = pageData();
   PcxPageLayout layout;
-  if (!readPcxLayout(data.first(std::min<std::size_t>(data.size(), kPcxHeaderSize)), layout)) {
+  if (!readPcxLayout(data.first(std::min<std::size_t>(data.size(), kPcxHeaderSize)), layout,
+                     describeLimits())) {
     return -2;
   }
   page = FaxPage{};

@@ -41,8 +41,9 @@ struct PcxPageLayout {
 };
 // Reads a 128-byte PCX header. False when it is not a bilevel page the engine can hold: fewer
 // than 128 bytes, not one plane of one bit, a width, rows or row length of 0 or below, or a
-// bitmap past the engine's bitmap limit.
-bool readPcxLayout(std::span<const uint8_t> header, PcxPageLayout& layout);
+// bitmap past the bitmap limit of `limits` (by default the engine's).
+bool readPcxLayout(std::span<const uint8_t> header, PcxPageLayout& layout,
+                   const DescribeLimits& limits = {});
 // Expands the run-length rows of `data` into `bitmap` (rows * rowSize bytes, zero-filled first).
 void expandPcxRows(std::span<const uint8_t> data, const PcxPageLayout& layout,
                    std::span<uint8_t> bitmap);

@@ -92,11 +92,15 @@ void FaxReader::FileCloser::operator()(std::FILE* f) const {
 FaxReader::FaxReader() = default;
 FaxReader::~FaxReader() = default;
 
-bool FaxReader::open(const std::string& path) {
+void FaxReader::resetSource() {
   close();
   pageCount_ = 0;
   fileSize_ = 0;
   clearPageData();
+}
+
+bool FaxReader::open(const std::string& path) {
+  resetSource();
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) return false;
   if (std::fseek(file.get(), 0, SEEK_END) != 0) return false;
@@ -107,7 +111,19 @@ bool FaxReader::open(const std::string& path) {
   return true;
 }
 
-void FaxReader::close() { file_.reset(); }
+bool FaxReader::openBytes(std::span<const uint8_t> bytes) {
+  resetSource();
+  memory_ = bytes;
+  memoryOpen_ = true;
+  fileSize_ = bytes.size();
+  return true;
+}
+
+void FaxReader::close() {
+  file_.reset();
+  memory_ = {};
+  memoryOpen_ = false;
+}
 
 int FaxReader::addPage(uint32_t position) {
   if (pageCount_ >= kMaxPages) return -1;
@@ -121,8 +137,12 @@ uint32_t FaxReader::pagePosition(std::size_t index) const {
 }
 
 bool FaxReader::readAt(uint64_t offset, std::span<uint8_t> out) {
-  if (!file_ || offset > fileSize_ || out.size() > fileSize_ - offset) return false;
+  if (!isOpen() || offset > fileSize_ || out.size() > fileSize_ - offset) return false;
   if (out.empty()) return true;
+  if (memoryOpen_) {
+    std::copy_n(memory_.begin() + static_cast<std::ptrdiff_t>(offset), out.size(), out.begin());
+    return true;
+  }
   if (offset > static_cast<uint64_t>(LONG_MAX) ||
       std::fseek(file_.get(), static_cast<long>(offset), SEEK_SET) != 0) {
     return false;
@@ -131,9 +151,13 @@ bool FaxReader::readAt(uint64_t offset, std::span<uint8_t> out) {
 }
 
 std::size_t FaxReader::readSome(uint64_t offset, std::span<uint8_t> out) {
-  if (!file_ || offset >= fileSize_ || out.empty()) return 0;
+  if (!isOpen() || offset >= fileSize_ || out.empty()) return 0;
   const std::size_t length =
       static_cast<std::size_t>(std::min<uint64_t>(out.size(), fileSize_ - offset));
+  if (memoryOpen_) {
+    std::copy_n(memory_.begin() + static_cast<std::ptrdiff_t>(offset), length, out.begin());
+    return length;
+  }
   if (offset > static_cast<uint64_t>(LONG_MAX) ||
       std::fseek(file_.get(), static_cast<long>(offset), SEEK_SET) != 0) {
     return 0;
@@ -143,7 +167,7 @@ std::size_t FaxReader::readSome(uint64_t offset, std::span<uint8_t> out) {
 
 int FaxReader::loadPageData(uint64_t offset, uint64_t size) {
   clearPageData();
-  if (!file_ || offset > fileSize_) return -1;
+  if (!isOpen() || offset > fileSize_) return -1;
   // Data declared past the end of the file is cut at the end.
   const uint64_t length = std::min(size, fileSize_ - offset);
   std::vector<uint8_t> bytes;

@@ -11,6 +11,7 @@
 #include "faxin/EngineSettings.h"
 #include "faxin/FaxPage.h"
 #include "faxin/tiff/FaxTiffWriter.h"
+#include "faxin/tiff/TiffPageDescriber.h"
 
 namespace tarnwell {
 
@@ -63,7 +64,8 @@ int writePreparedPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPa
 // out (a failed allocation becomes a failure result).
 //
 // All file reads go through readAt/readSome/loadPageData, which check offsets against the file
-// size and report short reads.
+// size and report short reads. The bytes come from a file (open) or from memory the caller holds
+// (openBytes); both sources answer these calls the same way.
 class FaxReader {
  public:
   static constexpr std::size_t kMaxPages = 1024;
@@ -84,7 +86,10 @@ class FaxReader {
   // Closes any open file, then opens `path` for binary reading and takes its size. False when it
   // cannot be opened (the reader is then closed). Clears the page table and page data.
   bool open(const std::string& path);
-  bool isOpen() const { return file_ != nullptr; }
+  // As open, for bytes already in memory. The reader only borrows them: they must stay valid and
+  // unchanged until the reader is closed, reopened or destroyed.
+  bool openBytes(std::span<const uint8_t> bytes);
+  bool isOpen() const { return file_ != nullptr || memoryOpen_; }
   void close();
 
   // Page table: -1 when it already holds kMaxPages positions (nothing changes), else 0.
@@ -100,6 +105,11 @@ class FaxReader {
   // recountLines, working-file paths, the raw analysis options). The reader factory hands them
   // over right after construction; each reader takes from them what it needs.
   void applySettings(const EngineSettings& settings) { settings_ = settings; }
+
+  // The widest page and the largest bitmap a page description decodes (the engine's limits unless
+  // set otherwise). Pages beyond them are refused or cut as each reader's format allows.
+  void setDescribeLimits(const DescribeLimits& limits) { limits_ = limits; }
+  const DescribeLimits& describeLimits() const { return limits_; }
 
   // Format operations.
   // 0 when the file is accepted; -1 when no file is open; else the reader's negative code (the
@@ -215,13 +225,19 @@ class FaxReader {
 
   int writePages(const std::string& outputPath, int count, bool recountLines, bool eachPage);
 
+  void resetSource();
+
+  // The open source: a file, or borrowed bytes when memoryOpen_ is set.
   std::unique_ptr<std::FILE, FileCloser> file_;
+  std::span<const uint8_t> memory_;
+  bool memoryOpen_ = false;
   std::array<uint32_t, kMaxPages> pageTable_{};
   uint16_t pageCount_ = 0;
   uint64_t fileSize_ = 0;
   std::vector<uint8_t> pageData_;
   std::string message_;
   EngineSettings settings_;
+  DescribeLimits limits_;
 };
 
 }  // namespace tarnwell

@@ -17,11 +17,11 @@ int32_t decoderWidth(uint32_t given, int32_t probed) {
   return static_cast<int32_t>(std::min<uint32_t>(given, INT32_MAX));
 }
 
-// The row limit, cut so that the bitmap of a page of this width stays within the engine's bitmap
+// The row limit, cut so that the bitmap of a page of this width stays within the reader's bitmap
 // limit whatever row count a container declares.
-int32_t decoderRowLimit(uint32_t rowLimit, int32_t width) {
+int32_t decoderRowLimit(uint32_t rowLimit, int32_t width, const DescribeLimits& limits) {
   const std::size_t bytesPerRow = width > 0 ? (static_cast<std::size_t>(width) + 7) / 8 : 1;
-  const std::size_t fitting = DescribeLimits{}.maxBitmapBytes / bytesPerRow;
+  const std::size_t fitting = limits.maxBitmapBytes / bytesPerRow;
   return static_cast<int32_t>(std::min<std::size_t>({rowLimit, fitting, INT32_MAX}));
 }
 
@@ -36,7 +36,7 @@ int FaxReader::describeByProbe(std::span<const uint8_t> data, const ProbeSetup& 
     params.bitOrder = found.bitOrder;
     params.coding = found.coding;
     params.width = decoderWidth(setup.width, found.width);
-    params.rowLimit = decoderRowLimit(setup.rowLimit, params.width);
+    params.rowLimit = decoderRowLimit(setup.rowLimit, params.width, describeLimits());
     return decodePage(data, params, page) < 0 ? -2 : 0;
   }
   // The fallback resynchronises on flags of flagNum 0xFF bytes, as the T.6 decoder does.
@@ -44,7 +44,7 @@ int FaxReader::describeByProbe(std::span<const uint8_t> data, const ProbeSetup& 
     params.bitOrder = found.bitOrder;
     params.coding = 7;
     params.width = decoderWidth(setup.width, found.width);
-    params.rowLimit = decoderRowLimit(setup.rowLimit, params.width);
+    params.rowLimit = decoderRowLimit(setup.rowLimit, params.width, describeLimits());
     params.markerCount = flagNum();
     return decodePageT6(data, params, page) < 0 ? -2 : 0;
   }

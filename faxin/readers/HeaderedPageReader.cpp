@@ -15,7 +15,7 @@ int HeaderedPageReader::readPage(int index, FaxPage& page) {
     return result;
   }
   // Codings outside 3 to 7 are not decoded: the record keeps its values.
-  if (decodeByHeader(pageData(), loaded.geometry, page) < 0) return -1;
+  if (decodeByHeader(pageData(), loaded.geometry, page, describeLimits()) < 0) return -1;
   page.resolutionUnit = 2;
   page.xResolution = loaded.xResolution;
   page.yResolution = loaded.yResolution;
@@ -32,11 +32,11 @@ int HeaderedPageReader::preparePage(int index, bool recountLines, FaxPage& page,
   if (!FaxTiffWriter::knowsCoding(geometry.coding)) return kSkipPage;
   // A page that does not decode keeps its header's row count. The decoded count never exceeds
   // the header's, which is its limit.
-  if (recountLines && decodeByHeader(pageData(), geometry, page) >= 0 && page.rows > 0) {
+  if (recountLines && decodeByHeader(pageData(), geometry, page, describeLimits()) >= 0 && page.rows > 0) {
     geometry.rows = static_cast<uint32_t>(page.rows);
   }
   // Uncompressed and PackBits pages never claim more rows than their data holds.
-  geometry.rows = rowsHeldByData(pageData(), geometry);
+  geometry.rows = rowsHeldByData(pageData(), geometry, describeLimits());
   if (geometry.rows == 0) return kSkipPage;
   out.form = PageToWrite::Form::kCoded;
   out.data = pageData();

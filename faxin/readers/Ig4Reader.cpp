@@ -95,7 +95,7 @@ int Ig4Reader::readPage(int index, FaxPage& page) {
   page = FaxPage{};
 
   const std::size_t bytesPerRow = (std::size_t{width_} + 7) / 8;
-  const DescribeLimits limits;
+  const DescribeLimits& limits = describeLimits();
   if (width_ == 0 || width_ > limits.maxWidth || imageRows_ == 0) return -1;
   // Rows of all strips together, never more than the engine's bitmap limit holds.
   const uint64_t capacity = std::min<uint64_t>(uint64_t{stripStarts_.size()} * imageRows_,

@@ -24,8 +24,8 @@ bool passThroughDecoded(const FaxPage& page, std::span<const uint8_t> data, Page
   return true;
 }
 
-int decodeByHeader(std::span<const uint8_t> data, const HeaderGeometry& header, FaxPage& page) {
-  const DescribeLimits limits;
+int decodeByHeader(std::span<const uint8_t> data, const HeaderGeometry& header, FaxPage& page,
+                   const DescribeLimits& limits) {
   const bool known = header.coding >= static_cast<uint8_t>(FaxCoding::kModifiedHuffman) &&
                      header.coding <= static_cast<uint8_t>(FaxCoding::kT6);
   if (!known || header.width == 0 || header.width > limits.maxWidth) return kFaxDecodeFailed;
@@ -41,7 +41,8 @@ int decodeByHeader(std::span<const uint8_t> data, const HeaderGeometry& header, 
                                                                 : decodePage(data, params, page);
 }
 
-uint32_t rowsHeldByData(std::span<const uint8_t> data, const HeaderGeometry& header) {
+uint32_t rowsHeldByData(std::span<const uint8_t> data, const HeaderGeometry& header,
+                        const DescribeLimits& limits) {
   const std::size_t bytesPerRow = (std::size_t{header.width} + 7) / 8;
   if (bytesPerRow == 0) return 0;
   if (header.coding == static_cast<uint8_t>(FaxCoding::kUncompressed)) {
@@ -51,7 +52,7 @@ uint32_t rowsHeldByData(std::span<const uint8_t> data, const HeaderGeometry& hea
   // PackBits: expand at most the bitmap limit and count the whole rows that came out. Two coded
   // bytes give at most 128, so the data cannot fill more than 64 times its size.
   const std::size_t wanted = std::min({std::size_t{header.rows} * bytesPerRow,
-                                       DescribeLimits{}.maxBitmapBytes, data.size() * 64});
+                                       limits.maxBitmapBytes, data.size() * 64});
   std::vector<uint8_t> rows;
   try {
     rows.resize(wanted);

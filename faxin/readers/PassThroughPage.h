@@ -29,10 +29,13 @@ struct HeaderGeometry {
 // a wider page is not decoded, and no more rows are stored than the bitmap limit allows. The
 // decoder's result, or kFaxDecodeFailed when the page was not decoded (`page` is then unchanged
 // for codings the decoders do not know and for pages too wide).
-int decodeByHeader(std::span<const uint8_t> data, const HeaderGeometry& header, FaxPage& page);
+int decodeByHeader(std::span<const uint8_t> data, const HeaderGeometry& header, FaxPage& page,
+                   const DescribeLimits& limits = {});
 
 // Rows of an uncompressed (1) or PackBits (8) page that its data really holds, at most the
-// header's rows; the header's rows for any other coding.
-uint32_t rowsHeldByData(std::span<const uint8_t> data, const HeaderGeometry& header);
+// header's rows; the header's rows for any other coding. PackBits data is expanded within the
+// bitmap limit of `limits`.
+uint32_t rowsHeldByData(std::span<const uint8_t> data, const HeaderGeometry& header,
+                        const DescribeLimits& limits = {});
 
 }  // namespace tarnwell

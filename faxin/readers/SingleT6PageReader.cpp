@@ -6,7 +6,7 @@
 namespace tarnwell {
 
 int SingleT6PageReader::declare(const Declared& declared) {
-  const DescribeLimits limits;
+  const DescribeLimits& limits = describeLimits();
   const uint64_t bitmapBytes = (uint64_t{declared.width} + 7) / 8 * declared.rows;
   if (declared.width == 0 || declared.rows == 0 ||
       declared.width > limits.maxWidth || declared.rows > INT32_MAX ||

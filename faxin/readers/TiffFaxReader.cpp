@@ -126,7 +126,7 @@ void TiffFaxReader::pageForWriting(const TiffPageInfo& info, PageToWrite& out) c
 int TiffFaxReader::readPage(int index, FaxPage& page) {
   if (index < 0 || index >= pageCount()) return -1;
   if (readDirectory(pagePosition(static_cast<std::size_t>(index))) <= 0) return -1;
-  describeTiffPage(TiffView(file_, bigEndian_), parseDirectory(), page, limits_);
+  describeTiffPage(TiffView(file_, bigEndian_), parseDirectory(), page, describeLimits());
   return 0;
 }
 

@@ -42,9 +42,8 @@ class TiffFaxReader : public FaxReader {
   // and, where the page's strips are coded apart from each other, the several-strip form.
   void pageForWriting(const TiffPageInfo& info, PageToWrite& out) const;
 
-  // Widest page and largest bitmap decoded to describe a page (defaults: 65536 pixels, 128 MiB);
-  // wider pages are still copied, but describe as empty, and taller ones describe cut.
-  void setDescribeLimits(const DescribeLimits& limits) { limits_ = limits; }
+  // The describe limits (setDescribeLimits of the base): wider pages are still copied, but
+  // describe as empty, and taller ones describe cut.
 
  protected:
   int readHeader() override;
@@ -60,7 +59,6 @@ class TiffFaxReader : public FaxReader {
   uint32_t nextDirectory_ = 0;
   std::vector<TiffEntry> entries_;
   std::vector<uint32_t> stripSizes_;
-  DescribeLimits limits_;
 };
 
 }  // namespace tarnwell
