@@ -14,7 +14,7 @@
 #include "app/ConversionJob.h"
 #include "app/ConversionSettings.h"
 #include "app/FileConversion.h"
-#include "fuzz/FuzzScratch.h"
+#include "fuzz/FuzzSupport.h"
 #include "pdfout/messages.h"
 
 namespace {

@@ -2,8 +2,8 @@
 // is the file. The reader is driven as the engine drives it: header check, page count, page
 // descriptions, then both write variants. The reader reads the input straight from memory; only
 // the output TIFFs (and the DS source, which its reader unpacks by path) go to files, in one
-// scratch directory on /dev/shm reused by every input. Page descriptions run under small limits
-// (8192 pixels wide, 4 MiB of bitmap), as in the TIFF reader's target.
+// scratch directory on /dev/shm reused by every input. Page descriptions run under the small
+// limits of the targets (fuzz::kDescribeLimits).
 
 #include <cstddef>
 #include <cstdint>
@@ -15,7 +15,7 @@
 #include "faxin/FaxFormat.h"
 #include "faxin/FaxPage.h"
 #include "faxin/readers/ReaderFactory.h"
-#include "fuzz/FuzzScratch.h"
+#include "fuzz/FuzzSupport.h"
 
 namespace {
 
@@ -57,9 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::remove((room.scratch + ".tiff").c_str());
     return 0;
   }
-  // Small limits keep huge declared pages cheap: a page past them takes the same refusing or
-  // cutting path as a page past the engine's own limits.
-  reader->setDescribeLimits(DescribeLimits{8192, std::size_t{1} << 22});
+  reader->setDescribeLimits(fuzz::kDescribeLimits);
   if (!reader->openBytes(file)) return 0;
   if (reader->hasHeaderCheck() && reader->checkHeader() != 0) return 0;
   const uint16_t count = reader->countPages();

@@ -1,5 +1,7 @@
 #pragma once
 
+// What the fuzz targets share: their scratch directory and the page limits they describe under.
+//
 // The working directory of a fuzz target: made once per process and reused by every input, on
 // /dev/shm (memory) when the machine has it, else in the temporary directory. The files a target
 // writes there never touch a disk, and the directory goes away when the process ends normally.
@@ -10,7 +12,16 @@
 #include <string>
 #include <system_error>
 
+#include "faxin/tiff/TiffPageDescriber.h"
+
 namespace tarnwell::fuzz {
+
+// Page descriptions in the targets: at most 8192 pixels wide and 256 KiB of bitmap (over a
+// thousand rows of a fax page). An input of a few kilobytes can declare, or really code, a page
+// of a hundred megabytes; decoding that much on every run would leave the fuzzer a few runs a
+// second. A page past these limits takes the same refusing or cutting path as one past the
+// engine's own limits, so no branch is hidden.
+inline constexpr DescribeLimits kDescribeLimits{8192, std::size_t{256} * 1024};
 
 class ScratchDirectory {
  public:
