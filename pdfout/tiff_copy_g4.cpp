@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <memory>
 #include <vector>
 
@@ -22,6 +24,19 @@ int countMessage(TIFF*, void* userData, const char*, const char*, va_list) {
 struct OptionsFree {
   void operator()(TIFFOpenOptions* options) const noexcept { TIFFOpenOptionsFree(options); }
 };
+
+}  // namespace
+
+void setAllocationBudget(TIFFOpenOptions* options, const char* path) {
+  std::error_code error;
+  const uintmax_t size = std::filesystem::file_size(path, error);
+  // A file that cannot be measured gets the largest budget; libtiff refuses it anyway when it
+  // cannot be read.
+  const uint64_t budget = error ? kMaxCopyBufferBytes : pageBufferBudget(size);
+  TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(budget));
+}
+
+namespace {
 
 // Both sides are one strip of one-bit Group 4 data without uncompressed mode, so the output
 // strip may hold the source's coded bytes as they are.
@@ -133,6 +148,8 @@ TiffHandle openMemoryCountingMessages(TiffMemoryStream& stream, const char* name
   if (!options) return {};
   TIFFOpenOptionsSetErrorHandlerExtR(options.get(), countMessage, &messages);
   TIFFOpenOptionsSetWarningHandlerExtR(options.get(), countMessage, &messages);
+  TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(),
+                                      static_cast<tmsize_t>(pageBufferBudget(stream.bytes.size())));
   // "m": no mapping; the reads copy from the buffer like plain file reads do.
   TiffHandle handle(TIFFClientOpenExt(name, "rm", &stream, memoryRead, memoryWrite, memorySeek,
                                       memoryClose, memorySize, memoryMap, memoryUnmap,
@@ -147,9 +164,17 @@ TiffHandle openCountingMessages(const char* path, const char* mode, TiffMessageC
   if (!options) return TiffHandle(TIFFOpen(path, mode));
   TIFFOpenOptionsSetErrorHandlerExtR(options.get(), countMessage, &messages);
   TIFFOpenOptionsSetWarningHandlerExtR(options.get(), countMessage, &messages);
+  setAllocationBudget(options.get(), path);
   TiffHandle handle(TIFFOpenExt(path, mode, options.get()));
   messages.counting = handle != nullptr;
   return handle;
+}
+
+TiffHandle openWithBudget(const char* path, const char* mode) {
+  std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
+  if (!options) return TiffHandle(TIFFOpen(path, mode));
+  setAllocationBudget(options.get(), path);
+  return TiffHandle(TIFFOpenExt(path, mode, options.get()));
 }
 
 RawCopy copyGroup4Unchanged(TIFF* in, TIFF* out, const ImageShape& shape,

@@ -21,6 +21,13 @@ struct TiffMessageCount {
   unsigned long count = 0;
 };
 
+// Lets libtiff allocate no more at once for the file at `path` than pageBufferBudget allows a
+// page of it.
+void setAllocationBudget(TIFFOpenOptions* options, const char* path);
+
+// Opens a TIFF like TIFFOpen with setAllocationBudget.
+TiffHandle openWithBudget(const char* path, const char* mode);
+
 // Opens a TIFF like TIFFOpen, counting the messages reported for it in `messages`, which must
 // outlive the handle.
 TiffHandle openCountingMessages(const char* path, const char* mode, TiffMessageCount& messages);

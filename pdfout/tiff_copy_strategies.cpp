@@ -21,7 +21,7 @@ uint32_t planesOf(const ImageShape& shape) {
 // same strip, one libtiff decode and encode per strip.
 bool copyStrips(TIFF* in, TIFF* out, const ImageShape& shape, uint32_t rowsPerStrip) {
   const tmsize_t stripSize = TIFFStripSize(in);
-  if (!usableBufferSize(stripSize)) return false;
+  if (!usableBufferSize(in, stripSize)) return false;
   const uint32_t stripsPerPlane =
       static_cast<uint32_t>((uint64_t{shape.length} + rowsPerStrip - 1) / rowsPerStrip);
   const uint64_t strips = uint64_t{stripsPerPlane} * planesOf(shape);
@@ -42,7 +42,9 @@ bool copyStrips(TIFF* in, TIFF* out, const ImageShape& shape, uint32_t rowsPerSt
 // Strips to strips with different rows per strip: scanline by scanline, plane by plane.
 bool copyRows(TIFF* in, TIFF* out, const ImageShape& shape) {
   const tmsize_t lineSize = TIFFScanlineSize(in);
-  if (!usableBufferSize(lineSize) || lineSize != TIFFScanlineSize(out)) return false;
+  if (!usableBufferSize(in, lineSize) || lineSize != TIFFScanlineSize(out)) return false;
+  // libtiff holds a whole output strip while encoding it.
+  if (!usableBufferSize(in, TIFFStripSize(out))) return false;
   std::vector<uint8_t> line(static_cast<size_t>(lineSize));
   for (uint32_t plane = 0; plane < planesOf(shape); ++plane) {
     for (uint32_t row = 0; row < shape.length; ++row) {
@@ -57,7 +59,7 @@ bool copyRows(TIFF* in, TIFF* out, const ImageShape& shape) {
 // Tiles to tiles of the same size: every tile is decoded and encoded as the same tile.
 bool copyTiles(TIFF* in, TIFF* out) {
   const tmsize_t tileSize = TIFFTileSize(in);
-  if (!usableBufferSize(tileSize) || tileSize != TIFFTileSize(out)) return false;
+  if (!usableBufferSize(in, tileSize) || tileSize != TIFFTileSize(out)) return false;
   const uint32_t tiles = TIFFNumberOfTiles(in);
   if (tiles != TIFFNumberOfTiles(out)) return false;
   std::vector<uint8_t> buffer(static_cast<size_t>(tileSize));
