@@ -66,7 +66,7 @@ class WholeRowCounter final : public FaxRowSink {
     // libtiff keeps a row's runs in an array of 2 * width or more entries and refuses a row
     // that needs that many. Runs of some length number fewer than width, and runs of no length
     // cost a code of 3 bits or more each (one at the row start may take 1 bit), so a row of E
-    // entries takes at least 3 * E - 2 * width - 2 bits: a row libtiff refuses takes 4 * width
+    // entries takes at least 3 * E - 2 * width bits: a row libtiff refuses takes 4 * width
     // bits or more. Such rows are left to libtiff; a margin stays below that, and every real
     // row (text and halftone take far less) stays on the fast road.
     bitLimit_ = width > 8 ? 4 * static_cast<uint64_t>(width) - 16 : 0;

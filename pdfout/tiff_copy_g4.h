@@ -45,7 +45,7 @@ TiffHandle openMemoryCountingMessages(TiffMemoryStream& stream, const char* name
 
 // True when `coded` (Group 4, least significant bit first when leastBitFirst) decodes into at
 // least `rows` rows of exactly `width` pixels, each ended by its own last code, with no invalid
-// code, end-of-line or end-of-block before them and no row of more than 3 coded bits a pixel.
+// code, end-of-line or end-of-block before them and no row of nearly 4 coded bits a pixel.
 // Data after those rows is not looked at. The check is at least as strict as a decode by libtiff
 // that reports no error or warning and fills every row: whatever it accepts, libtiff decodes
 // cleanly into the same pixels.

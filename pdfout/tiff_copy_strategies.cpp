@@ -88,6 +88,16 @@ bool copyImageData(TIFF* in, TIFF* out, const ImageShape& shape, const char* sou
     TIFFError(kPdfModule, "%s: Don't know how to copy/convert image", sourceName);
     return false;
   }
+  // However it is copied, strip by strip or line by line, a page is never larger than the
+  // source's bytes could hold: the PDF writer needs it whole, and a header's word alone would
+  // otherwise cost gigabytes of output.
+  const uint64_t rowBytes = static_cast<uint64_t>(TIFFScanlineSize64(in));
+  const uint64_t planes = planesOf(shape);
+  const uint64_t budget = pageBufferBudget(in);
+  if (rowBytes == 0 || rowBytes > budget / shape.length / planes) {
+    TIFFError(kPdfModule, "%s: Don't know how to copy/convert image", sourceName);
+    return false;
+  }
   if (shape.inputPlanar != shape.outputPlanar) {
     // The output always takes the source's planar configuration; anything else is refused.
     TIFFError(kPdfModule, "%s: Don't know how to copy/convert image", sourceName);

@@ -145,6 +145,17 @@ INSTANTIATE_TEST_SUITE_P(
                       SizeCase{"rows_of_40_mb", 0x14000000u, 2, 1, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A page of 64 x 4104 pixels of 64764 one-bit samples (2 GB, uncompressed) declared by a
+// file of 279 bytes is refused as a whole, not written out line by line (a fuzz input that
+// took seconds and gigabytes of disk).
+TEST_F(TiffCopyMalformed, PageLargerThanTheFileCouldHoldIsRefusedWhole) {
+  std::vector<RawEntry> entries = faxEntries(64, 4104, 1, 200, 64, 64764);
+  for (RawEntry& e : entries)
+    if (e.tag == 277) e.value = 64764;
+  EXPECT_NE(copyBytes(test::rawTiff({entries}, std::string(64, '\0'), 200), -1), 0);
+  EXPECT_LT(std::filesystem::file_size(out), 1u << 20);
+}
+
 // A page's buffers follow what the file's bytes could hold: any file may have pages of 32 MiB,
 // larger pages need 1 KiB of file for every MiB, and 512 MiB is the end.
 TEST(TiffCopyBudget, FollowsTheFileSize) {
