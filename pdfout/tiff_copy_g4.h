@@ -46,9 +46,9 @@ TiffHandle openMemoryCountingMessages(TiffMemoryStream& stream, const char* name
 // True when `coded` (Group 4, least significant bit first when leastBitFirst) decodes into at
 // least `rows` rows of exactly `width` pixels, each ended by its own last code, with no invalid
 // code, end-of-line or end-of-block before them and no row of nearly 4 coded bits a pixel.
-// Data after those rows is not looked at. The check is at least as strict as a decode by libtiff
-// that reports no error or warning and fills every row: whatever it accepts, libtiff decodes
-// cleanly into the same pixels.
+// Data after those rows is not looked at, as libtiff does not look at it either. The check is
+// meant to be at least as strict as a libtiff decode that reports no error or warning and fills
+// every row, so that a strip it accepts is one libtiff would decode cleanly too.
 bool group4StripIsWhole(std::span<const uint8_t> coded, uint32_t width, uint32_t rows,
                         bool leastBitFirst);
 
