@@ -73,7 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (reader->canWriteEachPage() && count <= 4) {
     (void)reader->writeEachPage(room.output, count, false);
     for (int i = 0; i < count; ++i) {
-      std::remove(FaxReader::pageFileName(room.output, FaxReader::kFirstPageFileNumber + i).c_str());
+      const int number = FaxReader::kFirstPageFileNumber + i;
+      std::remove(FaxReader::pageFileName(room.output, number).c_str());
     }
   }
   return 0;

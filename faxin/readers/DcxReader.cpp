@@ -99,7 +99,8 @@ uint16_t DcxReader::indexPages() {
     std::array<uint8_t, kPcxHeaderSize> header{};
     PcxPageLayout layout;
     // Pages that are no fax page (colour, empty, too large, unreadable) are not indexed.
-    if (end <= listed[i] || !readAt(listed[i], header) || !readPcxLayout(header, layout, describeLimits())) {
+    if (end <= listed[i] || !readAt(listed[i], header) ||
+        !readPcxLayout(header, layout, describeLimits())) {
       continue;
     }
     pageEnds_[pageCount()] = static_cast<uint32_t>(end);

@@ -32,7 +32,8 @@ int HeaderedPageReader::preparePage(int index, bool recountLines, FaxPage& page,
   if (!FaxTiffWriter::knowsCoding(geometry.coding)) return kSkipPage;
   // A page that does not decode keeps its header's row count. The decoded count never exceeds
   // the header's, which is its limit.
-  if (recountLines && decodeByHeader(pageData(), geometry, page, describeLimits()) >= 0 && page.rows > 0) {
+  if (recountLines && decodeByHeader(pageData(), geometry, page, describeLimits()) >= 0 &&
+      page.rows > 0) {
     geometry.rows = static_cast<uint32_t>(page.rows);
   }
   // Uncompressed and PackBits pages never claim more rows than their data holds.
