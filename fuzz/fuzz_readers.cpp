@@ -1,9 +1,9 @@
 // Fuzz target for the container readers: the first input byte picks the container code, the rest
 // is the file. The reader is driven as the engine drives it: header check, page count, page
-// descriptions, then both write variants. The reader reads the input straight from memory; only
-// the output TIFFs (and the DS source, which its reader unpacks by path) go to files, in one
-// scratch directory on /dev/shm reused by every input. Page descriptions run under the small
-// limits of the targets (fuzz::kDescribeLimits).
+// descriptions, then one of the two write variants. The reader reads the input straight from
+// memory; only the output TIFFs (and the DS source, which its reader unpacks by path) go to
+// files, in one scratch directory on /dev/shm reused by every input. Page descriptions run under
+// the small limits of the targets (fuzz::kDescribeLimits).
 
 #include <cstddef>
 #include <cstdint>
@@ -69,13 +69,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     __builtin_trap();  // a page record that claims more rows than its bitmap holds
   }
   (void)reader->describePage(count - 1, page);
-  (void)reader->writeAll(room.output, count, (data[0] & 0x80) != 0);
-  if (reader->canWriteEachPage() && count <= 4) {
-    (void)reader->writeEachPage(room.output, count, false);
+  // The engine writes a file one way or the other, never both: bit 0x40 of the first byte picks
+  // the one-file-per-page variant where the reader has it, bit 0x80 the line recount.
+  const bool recount = (data[0] & 0x80) != 0;
+  if (reader->canWriteEachPage() && count <= 4 && (data[0] & 0x40) != 0) {
+    (void)reader->writeEachPage(room.output, count, recount);
     for (int i = 0; i < count; ++i) {
       const int number = FaxReader::kFirstPageFileNumber + i;
       std::remove(FaxReader::pageFileName(room.output, number).c_str());
     }
+  } else {
+    (void)reader->writeAll(room.output, count, recount);
   }
   return 0;
 }
