@@ -4,8 +4,12 @@
 // look-up tables, and decoding one one-dimensional or two-dimensional row into a list of colour
 // changes. Internal to the decoder; the loops in FaxDecodeLoops.cpp are its only users.
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
+#include <span>
+#include <utility>
 
 #include "faxin/decode/FaxBitReader.h"
 #include "faxin/decode/FaxCodeTables.h"
@@ -19,18 +23,26 @@ class ChangeList {
  public:
   static constexpr int32_t kSlack = 4;  // room for the sentinels behind the last change
 
-  ChangeList() { storage_.resize(1024); }
+  // The room starts zeroed, as it grows. It is made with one zeroing allocation rather than a
+  // vector's element-wise fill: the decoders make two lists per page, and the probes decode many
+  // times per file.
+  ChangeList() : storage_(new int32_t[kInitialSize]()), size_(kInitialSize) {}
   void clear() { count_ = 0; }
   int32_t count() const { return count_; }
   void setCount(int32_t count) { count_ = count; }
-  const int32_t* data() const { return storage_.data(); }
-  int32_t* data() { return storage_.data(); }
+  const int32_t* data() const { return storage_.get(); }
+  int32_t* data() { return storage_.get(); }
   // Changes that fit before the sentinels' room runs out.
-  int32_t limit() const { return static_cast<int32_t>(storage_.size()) - kSlack; }
-  // Doubles the room; may throw std::bad_alloc, which the loops catch.
-  void grow() { storage_.resize(storage_.size() * 2); }
+  int32_t limit() const { return static_cast<int32_t>(size_) - kSlack; }
+  // Doubles the room, keeping what it holds; may throw std::bad_alloc, which the loops catch.
+  void grow() {
+    std::unique_ptr<int32_t[]> bigger(new int32_t[size_ * 2]());
+    std::copy_n(storage_.get(), size_, bigger.get());
+    storage_ = std::move(bigger);
+    size_ *= 2;
+  }
   std::span<const int32_t> changes() const {
-    return {storage_.data(), static_cast<std::size_t>(count_)};
+    return {storage_.get(), static_cast<std::size_t>(count_)};
   }
   // Writes the sentinels a reference row needs behind its last change.
   void seal(int32_t end) {
@@ -38,11 +50,15 @@ class ChangeList {
   }
   void swap(ChangeList& other) {
     storage_.swap(other.storage_);
+    std::swap(size_, other.size_);
     std::swap(count_, other.count_);
   }
 
  private:
-  std::vector<int32_t> storage_;
+  static constexpr std::size_t kInitialSize = 1024;
+
+  std::unique_ptr<int32_t[]> storage_;
+  std::size_t size_;
   int32_t count_ = 0;
 };
 
