@@ -79,7 +79,9 @@ class MeasureSink : public FaxRowSink {
   // dropped). mayOpen: the row can begin a segment of its own.
   bool keep(const FaxRowView& v, uint64_t end, bool mayOpen = true) {
     if (!recorder_.makeRoom(mayOpen)) return false;
-    recorder_.addRow(painter_.paint(v.changes), pending_, end);
+    // Rows past the work file's limit are only counted: painting them would be wasted work.
+    recorder_.addRow(recorder_.storesRow() ? painter_.paint(v.changes) : std::span<const uint8_t>{},
+                     pending_, end);
     return true;
   }
   // After the last row the recorder takes, decoding further is wasted work.
@@ -238,7 +240,8 @@ bool flagAt(std::span<const uint8_t> data, std::size_t at, int flagNum) {
 int measureGroup3(const RawAnalysisInput& input, uint8_t bitOrder, int32_t width, bool twoD) {
   RawFaxRecorder recorder;
   if (!recorder.create(input.workPath, input.indexPath, width, bitOrder,
-                       twoD ? kCodingTwoD : kCodingOneD, static_cast<uint32_t>(input.source.size()))) {
+                       twoD ? kCodingTwoD : kCodingOneD, static_cast<uint32_t>(input.source.size()),
+                       input.verticalResolution, input.workFileBytes)) {
     return -1;
   }
   FaxBitReader reader(input.source, bitOrder);
@@ -261,7 +264,8 @@ int measureGroup3(const RawAnalysisInput& input, uint8_t bitOrder, int32_t width
 int measureGroup4(const RawAnalysisInput& input, uint8_t bitOrder, int32_t width, uint64_t start) {
   RawFaxRecorder recorder;
   if (!recorder.create(input.workPath, input.indexPath, width, bitOrder, kCodingT6,
-                       static_cast<uint32_t>(input.source.size()))) {
+                       static_cast<uint32_t>(input.source.size()), input.verticalResolution,
+                       input.workFileBytes)) {
     return -1;
   }
   const std::span<const uint8_t> data = input.source;
@@ -299,7 +303,85 @@ int measureGroup4(const RawAnalysisInput& input, uint8_t bitOrder, int32_t width
   return recorder.finish() < 0 ? -1 : errors;
 }
 
+// Paints the rows of one segment as a measuring pass would have kept them: the rows of exactly
+// the width that end the way that pass accepts, until the wanted rows are painted or anything
+// else comes (which would have closed the segment).
+class SegmentRowsSink final : public FaxRowSink {
+ public:
+  SegmentRowsSink(uint8_t coding, int32_t width, uint64_t skip, uint64_t count, std::span<uint8_t> out)
+      : coding_(coding), painter_(width), width_(width), skip_(skip), count_(count), out_(out) {}
+  FaxSinkAction row(const FaxRowView& v) override {
+    if (!kept(v)) return FaxSinkAction::kStop;
+    if (seen_ >= skip_) {
+      const std::span<const uint8_t> row = painter_.paint(v.changes);
+      const uint64_t at = (seen_ - skip_) * row.size();
+      if (at > out_.size() || row.size() > out_.size() - at) return FaxSinkAction::kStop;
+      std::copy(row.begin(), row.end(), out_.begin() + static_cast<std::ptrdiff_t>(at));
+      ++painted_;
+    }
+    ++seen_;
+    return painted_ >= count_ ? FaxSinkAction::kStop : FaxSinkAction::kContinue;
+  }
+  uint64_t painted() const { return painted_; }
+
+ private:
+  bool kept(const FaxRowView& v) const {
+    if (v.length != width_) return false;
+    switch (coding_) {
+      case kCodingOneD:
+        return v.end == FaxRowEnd::kEol || v.end == FaxRowEnd::kInvalid || v.end == FaxRowEnd::kDataEnd;
+      case kCodingTwoD:
+        return v.end == FaxRowEnd::kEol || v.end == FaxRowEnd::kDataEnd;
+      default:
+        return v.end == FaxRowEnd::kComplete;
+    }
+  }
+
+  uint8_t coding_;
+  RowPainter painter_;
+  int32_t width_;
+  uint64_t skip_;
+  uint64_t count_;
+  std::span<uint8_t> out_;
+  uint64_t seen_ = 0;
+  uint64_t painted_ = 0;
+};
+
 }  // namespace
+
+uint64_t decodeSegmentRows(std::span<const uint8_t> source, const RawIndexHeader& header,
+                           int markerCount, const RawSegment& segment, uint64_t skip,
+                           uint64_t count, std::span<uint8_t> out) {
+  if (count == 0 || header.width == 0 || header.width > (uint32_t{1} << 17)) return 0;
+  if (skip >= segment.rows) return 0;
+  count = std::min<uint64_t>(count, segment.rows - skip);
+  if (segment.startAddress() >= uint64_t{source.size()} * 8) return 0;
+  const int32_t width = static_cast<int32_t>(header.width);
+  FaxBitReader reader(source, header.bitOrder);
+  reader.seekBit(segment.startAddress());
+  FaxLoopOptions options;
+  options.width = width;
+  options.exactWidth = true;
+  SegmentRowsSink sink(header.coding, width, skip, count, out);
+  int result = 0;
+  switch (header.coding) {
+    case kCodingOneD:
+      options.findFirstEol = true;
+      result = runT4OneD(reader, options, sink);
+      break;
+    case kCodingTwoD:
+      result = runT4TwoD(reader, options, sink);
+      break;
+    case kCodingT6:
+      options.markerCount = markerCount;
+      result = runT6(reader, options, sink);
+      break;
+    default:
+      return 0;
+  }
+  (void)result;
+  return sink.painted();
+}
 
 int analyseGroup3(const RawAnalysisInput& input, uint8_t bitOrder) {
   if (!createEmpty(input.workPath) || !createEmpty(input.indexPath)) return -1;

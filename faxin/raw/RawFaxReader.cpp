@@ -4,6 +4,7 @@
 #include <limits>
 #include <new>
 
+#include "faxin/decode/FaxWidthClass.h"
 #include "faxin/raw/RawFaxAnalysis.h"
 #include "faxin/raw/RawFaxFiles.h"
 
@@ -66,6 +67,8 @@ int RawFaxReader::analyse(uint8_t bitOrder, uint8_t nonStandardWidth) {
     input.minWidth = settings().minWidth;
     input.rawFax = settings().rawFax == 1;
     input.nonStandardWidth = nonStandardWidth != 0;
+    input.verticalResolution = settings().verticalResolution;
+    input.workFileBytes = workFileBytes_;
 
     // Least significant bit first is the common order of fax boards, so it is tried first.
     const uint8_t orders[2] = {2, 1};
@@ -133,9 +136,39 @@ int RawFaxReader::fillBitmapFromWork(uint64_t firstRow, uint64_t rows, FaxPage& 
   }
   FileHandle work = openFile(settings().workFilePath, "rb");
   if (!work) return kWorkFileUnreadable;
-  // Rows the work file does not hold stay white.
-  readFileAt(work.get(), kRawWorkHeaderSize + firstRow * bytesPerRow, page.bitmap);
+  // The work file stores rows up to its limit; rows it does not hold below that stay white.
+  const uint64_t limit = workFileRowLimit(widthClass(page.width).pageSize, static_cast<uint32_t>(bytesPerRow),
+                                          workFileBytes_);
+  const uint64_t stored = firstRow < limit ? std::min(rows, limit - firstRow) : 0;
+  readFileAt(work.get(), kRawWorkHeaderSize + firstRow * bytesPerRow,
+             std::span<uint8_t>(page.bitmap).first(static_cast<std::size_t>(stored * bytesPerRow)));
+  // Rows past the limit were counted but not stored: they are decoded again from the source.
+  if (stored < rows) fillRowsFromSource(firstRow + stored, rows - stored, firstRow, page);
   return 0;
+}
+
+void RawFaxReader::fillRowsFromSource(uint64_t firstRow, uint64_t rows, uint64_t bitmapFirstRow,
+                                      FaxPage& page) const {
+  RawSegmentIndex index;
+  if (loadSegmentIndex(settings().segmentFilePath, index) != 0) return;
+  if (index.header.width != static_cast<uint32_t>(page.width)) return;
+  const int markerCount = settings().rawFax == 1 ? 0 : std::max<int>(flagNum(), 1);
+  const uint64_t bytesPerRow = static_cast<uint64_t>(page.bytesPerRow);
+  const uint64_t end = firstRow + rows;
+  uint64_t segmentFirst = 0;  // work-file row index of the segment's first row
+  for (const RawSegment& segment : index.segments) {
+    const uint64_t segmentEnd = segmentFirst + segment.rows;
+    if (segmentFirst >= end) break;
+    if (segmentEnd > firstRow) {
+      const uint64_t from = std::max(firstRow, segmentFirst);
+      const uint64_t to = std::min(end, segmentEnd);
+      const std::span<uint8_t> out =
+          std::span<uint8_t>(page.bitmap).subspan(static_cast<std::size_t>((from - bitmapFirstRow) * bytesPerRow),
+                                                  static_cast<std::size_t>((to - from) * bytesPerRow));
+      (void)decodeSegmentRows(source_, index.header, markerCount, segment, from - segmentFirst, to - from, out);
+    }
+    segmentFirst = segmentEnd;
+  }
 }
 
 int RawFaxReader::readPage(int index, FaxPage& page) {

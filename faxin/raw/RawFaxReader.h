@@ -4,7 +4,8 @@
 //
 // Nothing in such a file tells its coding, bit order, width, page ends or vertical resolution;
 // analyse() finds them from the data and leaves two working files: the work file (a 37-byte page
-// header and every good row) and the segment index (runs of good rows in the source).
+// header and the good rows, up to a bound of 64 MiB) and the segment index (runs of good rows in
+// the source). Rows past the bound are decoded again from the source whenever a page needs them.
 //
 // Use by the engine, for one source file (the reader factory has applied the engine's settings):
 //
@@ -78,6 +79,10 @@ class RawFaxReader : public FaxReader {
   // writeAll with the resolutions of the page described last.
   int writeConverted(const std::string& outputPath, uint16_t count) override;
 
+  // Bytes of rows the work file may hold (kRawWorkFileBytes); tests lower it so that small
+  // streams reach the rows past the limit. Set it before analyse and keep it for the page steps.
+  void setWorkFileBytes(uint64_t bytes) { workFileBytes_ = bytes; }
+
   // The source bytes as read by analyse (tests, benchmarks).
   std::span<const uint8_t> source() const { return source_; }
 
@@ -90,12 +95,18 @@ class RawFaxReader : public FaxReader {
   int preparePage(int index, bool recountLines, FaxPage& page, PageToWrite& out) override;
 
  private:
+  // Fills page.bitmap (width and bytesPerRow set) with `rows` rows from row firstRow of the work
+  // file; rows past the work file's limit (workFileRowLimit) are decoded again from the source.
   int fillBitmapFromWork(uint64_t firstRow, uint64_t rows, FaxPage& page) const;
+  // Paints rows [firstRow, firstRow + rows) from the source into the bitmap, whose first row is
+  // bitmapFirstRow; rows no segment holds stay as they are.
+  void fillRowsFromSource(uint64_t firstRow, uint64_t rows, uint64_t bitmapFirstRow, FaxPage& page) const;
 
   std::vector<uint8_t> source_;
   uint32_t totalRows_ = 0;
   uint32_t rowsPerPage_ = 0;
   uint16_t pageYResolution_ = 0;  // the resolution rowsPerPage_ stands for
+  uint64_t workFileBytes_ = kRawWorkFileBytes;
 
   // State of one writeAll call.
   RawSegmentIndex index_;
