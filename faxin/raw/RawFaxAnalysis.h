@@ -7,13 +7,14 @@
 #include <span>
 #include <string>
 
+#include "faxin/decode/FaxBitReader.h"
 #include "faxin/raw/RawFaxFiles.h"
 #include "faxin/raw/RawFaxPages.h"
 
 namespace tarnwell {
 
 struct RawAnalysisInput {
-  std::span<const uint8_t> source;
+  FaxByteSource* source = nullptr;  // the stream, read in chunks (never null when analysing)
   std::string workPath;
   std::string indexPath;
   uint16_t threshold = 50;
@@ -38,7 +39,7 @@ int analyseGroup4(const RawAnalysisInput& input, uint8_t bitOrder);
 // used it for Group 4, 0 when flags are off). Rows [skip, skip + count) of the segment are
 // painted into out, bytesPerRow bytes each, 1 bits white. Returns the rows painted: fewer when
 // the source does not decode as the segment says, or out is too small.
-uint64_t decodeSegmentRows(std::span<const uint8_t> source, const RawIndexHeader& header,
+uint64_t decodeSegmentRows(FaxByteSource& source, const RawIndexHeader& header,
                            int markerCount, const RawSegment& segment, uint64_t skip,
                            uint64_t count, std::span<uint8_t> out);
 

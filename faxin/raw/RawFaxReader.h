@@ -21,12 +21,14 @@
 // No call throws; results are the integer codes documented below.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "faxin/EngineSettings.h"
 #include "faxin/FaxPage.h"
+#include "faxin/decode/FaxBitReader.h"
 #include "faxin/raw/RawFaxPages.h"
 #include "faxin/readers/FaxReader.h"
 
@@ -48,7 +50,7 @@ class RawFaxReader : public FaxReader {
   // bitOrder, nonStandardWidth, verticalResolution); resets totalRows and rowsPerPage.
   void configure(const EngineSettings& settings);
 
-  // Reads the open source once into memory, finds coding, bit order and width (bitOrder 0: least
+  // Reads the open source in chunks (never whole into memory), finds coding, bit order and width (bitOrder 0: least
   // significant bit first, then highest bit first; 1 or 2: only that order; Group 3 before
   // Group 4) and writes both working files. 0 or above (the measuring pass's error count) on
   // success; negative when nothing decodes (-1), the file is empty or cannot be read.
@@ -83,8 +85,9 @@ class RawFaxReader : public FaxReader {
   // streams reach the rows past the limit. Set it before analyse and keep it for the page steps.
   void setWorkFileBytes(uint64_t bytes) { workFileBytes_ = bytes; }
 
-  // The source bytes as read by analyse (tests, benchmarks).
-  std::span<const uint8_t> source() const { return source_; }
+  // Takes these bytes as the source instead of the open file (the fuzz target, tests); they must
+  // stay alive and unchanged while the reader uses them. An empty span goes back to the file.
+  void setSourceBytes(std::span<const uint8_t> bytes);
 
  protected:
   // The analysis with the settings' bit order and width options, then the page length. 0, or
@@ -95,14 +98,30 @@ class RawFaxReader : public FaxReader {
   int preparePage(int index, bool recountLines, FaxPage& page, PageToWrite& out) override;
 
  private:
+  // The open file as a byte source, read through the checked reads of FaxReader.
+  class FileSource final : public FaxByteSource {
+   public:
+    explicit FileSource(RawFaxReader& reader) : reader_(reader) {}
+    uint64_t size() const override { return reader_.fileSize(); }
+    std::size_t read(uint64_t at, std::span<uint8_t> into) override { return reader_.readSome(at, into); }
+
+   private:
+    RawFaxReader& reader_;
+  };
+
+  bool hasSource() const { return isOpen() || memorySource_.has_value(); }
+  // Copies the source bytes a segment's slice needs into segmentBytes_ and gives the segment
+  // counted from them; false when the segment does not lie inside the source.
+  bool loadSegmentBytes(FaxByteSource& source, const RawSegment& segment, RawSegment& local);
+
   // Fills page.bitmap (width and bytesPerRow set) with `rows` rows from row firstRow of the work
   // file; rows past the work file's limit (workFileRowLimit) are decoded again from the source.
-  int fillBitmapFromWork(uint64_t firstRow, uint64_t rows, FaxPage& page) const;
+  int fillBitmapFromWork(uint64_t firstRow, uint64_t rows, FaxPage& page);
   // Paints rows [firstRow, firstRow + rows) from the source into the bitmap, whose first row is
   // bitmapFirstRow; rows no segment holds stay as they are.
-  void fillRowsFromSource(uint64_t firstRow, uint64_t rows, uint64_t bitmapFirstRow, FaxPage& page) const;
+  void fillRowsFromSource(uint64_t firstRow, uint64_t rows, uint64_t bitmapFirstRow, FaxPage& page);
 
-  std::vector<uint8_t> source_;
+  std::optional<MemoryByteSource> memorySource_;
   uint32_t totalRows_ = 0;
   uint32_t rowsPerPage_ = 0;
   uint16_t pageYResolution_ = 0;  // the resolution rowsPerPage_ stands for
@@ -112,6 +131,7 @@ class RawFaxReader : public FaxReader {
   RawSegmentIndex index_;
   std::vector<RawPageCut> cut_;
   std::vector<uint8_t> pageBytes_;
+  std::vector<uint8_t> segmentBytes_;
   uint16_t xResolution_ = 0;
   uint16_t yResolution_ = 0;
 
