@@ -32,7 +32,7 @@ void FaxBitReader::init(std::span<const uint8_t> data, int bitOrder) {
   total_ = 0;
 }
 
-void FaxBitReader::init(FaxByteSource& source, int bitOrder) {
+void FaxBitReader::init(FaxByteSource& source, int bitOrder, std::size_t windowBytes) {
   const std::span<const uint8_t> inMemory = source.inMemory();
   if (!inMemory.empty() || source.size() == 0) {
     init(inMemory, bitOrder);
@@ -42,7 +42,7 @@ void FaxBitReader::init(FaxByteSource& source, int bitOrder) {
   source_ = &source;
   total_ = source.size();
   window_ = std::make_shared<std::vector<uint8_t>>(
-      static_cast<std::size_t>(std::min<uint64_t>(kWindowBytes, total_)));
+      static_cast<std::size_t>(std::min<uint64_t>(std::max<std::size_t>(windowBytes, 8), total_)));
   moveWindow(0);
 }
 

@@ -64,8 +64,9 @@ class FaxBitReader {
   // bitOrder 1: bytes are used as stored (highest bit first); any other value: every byte is
   // bit-reversed first (least significant bit first data, TIFF FillOrder 2). Position 0.
   void init(std::span<const uint8_t> data, int bitOrder);
-  // The same over a byte source (in place when its bytes are in memory).
-  void init(FaxByteSource& source, int bitOrder);
+  // The same over a byte source (in place when its bytes are in memory), read through a window of
+  // windowBytes (at least 8).
+  void init(FaxByteSource& source, int bitOrder, std::size_t windowBytes = kWindowBytes);
 
   // The next n bits (1 to 8), highest bit first; negative (nothing consumed) when fewer than n
   // bits are left.

@@ -85,8 +85,9 @@ class RawFaxReader : public FaxReader {
   // streams reach the rows past the limit. Set it before analyse and keep it for the page steps.
   void setWorkFileBytes(uint64_t bytes) { workFileBytes_ = bytes; }
 
-  // Takes these bytes as the source instead of the open file (the fuzz target, tests); they must
-  // stay alive and unchanged while the reader uses them. An empty span goes back to the file.
+  // Takes these bytes as the source instead of the open file's (the fuzz target, tests); the
+  // reader must still be open, on any file. The bytes must stay alive and unchanged while the
+  // reader uses them. An empty span goes back to the file.
   void setSourceBytes(std::span<const uint8_t> bytes);
 
  protected:
@@ -109,7 +110,7 @@ class RawFaxReader : public FaxReader {
     RawFaxReader& reader_;
   };
 
-  bool hasSource() const { return isOpen() || memorySource_.has_value(); }
+  bool hasSource() const { return isOpen(); }
   // Copies the source bytes a segment's slice needs into segmentBytes_ and gives the segment
   // counted from them; false when the segment does not lie inside the source.
   bool loadSegmentBytes(FaxByteSource& source, const RawSegment& segment, RawSegment& local);
