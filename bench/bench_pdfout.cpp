@@ -1,9 +1,9 @@
 // Speed of the PDF output road on a fax: a 100-page 1728 x 2200 Group 4 TIFF with text-like
 // pages goes through tiff_copy_file (which keeps each clean one-strip Group 4 page's coded
-// bytes, after one libtiff decode that checks them) and t2p_convert_file. Three baselines run on
-// the same file in the same process: copying its bytes, decoding every page once with libtiff
-// (the check alone), and decoding and re-encoding every page once with libtiff (what the copy
-// used to cost). The time per page and the ratios of the road to each baseline are printed
+// bytes, after the fax decoder has followed every row of them) and t2p_convert_file. Three
+// baselines run on the same file in the same process: copying its bytes, decoding every page
+// once with libtiff (what the check cost when libtiff made it), and decoding and re-encoding
+// every page once with libtiff (what the copy cost before the straight road). The time per page and the ratios of the road to each baseline are printed
 // after the benchmark table.
 
 #include <benchmark/benchmark.h>

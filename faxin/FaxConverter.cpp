@@ -72,6 +72,9 @@ int FaxConverter::convert(const std::string& outputPath, FaxFormat) {
       return repackTiff(settings_.scratchTiffPath, outputPath, false);
     }
     if (!reader_ || !reader_->isOpen()) return kCannotOpen;
+    if (reader_->writesPageFiles()) {
+      return writeEachPageGathered(*reader_, outputPath, settings_.pageCount);
+    }
     return reader_->writeConverted(outputPath, settings_.pageCount);
   } catch (const std::exception&) {
     return kCannotOpen;

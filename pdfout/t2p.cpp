@@ -2,20 +2,19 @@
 
 #include <tiffio.h>
 
+#include <algorithm>
 #include <new>
 
 #include "pdfout/t2p_context.h"
 #include "pdfout/t2p_document.h"
 #include "pdfout/t2p_messages.h"
 #include "pdfout/t2p_sink.h"
+#include "pdfout/tiff_copy_g4.h"
+#include "pdfout/tiff_copy_handle.h"
 #include "platform/Platform.h"
 
 namespace tarnwell {
 namespace {
-
-struct TiffCloser {
-  void operator()(TIFF* tif) const { TIFFClose(tif); }
-};
 
 std::string defaultOutputPath(const std::string& inputPath) {
   const size_t dot = inputPath.rfind('.');
@@ -66,7 +65,10 @@ int convert(const std::string& inputPath, const std::string& output, int compres
     t2pError("No input file specified");
   } else {
     // "m": plain reads instead of a mapping of the whole file, so memory stays one page's worth.
-    std::unique_ptr<TIFF, TiffCloser> input(TIFFOpen(inputPath.c_str(), "rm"));
+    // Its buffers are bounded by what the file's bytes could hold.
+    TiffHandle input = openWithBudget(inputPath.c_str(), "rm");
+    if (input && options.allocationLimit == 0)
+      ctx->allocationLimit = std::min(ctx->allocationLimit, pageBufferBudget(input.get()));
     if (!input) {
       t2pError("Can't open input file %s for reading", inputPath.c_str());
     } else {

@@ -5,8 +5,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <memory>
 #include <vector>
+
+#include "faxin/decode/FaxDecoder.h"
 
 namespace tarnwell {
 
@@ -20,6 +24,19 @@ int countMessage(TIFF*, void* userData, const char*, const char*, va_list) {
 struct OptionsFree {
   void operator()(TIFFOpenOptions* options) const noexcept { TIFFOpenOptionsFree(options); }
 };
+
+}  // namespace
+
+void setAllocationBudget(TIFFOpenOptions* options, const char* path) {
+  std::error_code error;
+  const uintmax_t size = std::filesystem::file_size(path, error);
+  // A file that cannot be measured gets the largest budget; libtiff refuses it anyway when it
+  // cannot be read.
+  const uint64_t budget = error ? kMaxCopyBufferBytes : pageBufferBudget(size);
+  TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(budget));
+}
+
+namespace {
 
 // Both sides are one strip of one-bit Group 4 data without uncompressed mode, so the output
 // strip may hold the source's coded bytes as they are.
@@ -40,29 +57,42 @@ bool qualifies(TIFF* in, TIFF* out, const ImageShape& shape) {
   return TIFFNumberOfStrips(in) == 1 && TIFFNumberOfStrips(out) == 1;
 }
 
-// Decodes the coded bytes with libtiff and reports whether that gave every row of the page
-// without a single error or warning. A strip that ends early leaves the last row as it was, so
-// that row is first filled with a pattern: a last row still equal to it counts as missing (a
-// real row that happens to match only costs the fast road).
-bool decodesCleanly(TIFF* in, const std::vector<uint8_t>& coded, const ImageShape& shape,
-                    const TiffMessageCount& messages) {
-  const tmsize_t rowBytes = TIFFScanlineSize(in);
-  const tmsize_t pageBytes = TIFFVStripSize(in, shape.length);
-  if (!usableBufferSize(rowBytes) || !usableBufferSize(pageBytes) || pageBytes < rowBytes)
-    return false;
-  std::vector<uint8_t> pixels(static_cast<size_t>(pageBytes), 0);
-  const auto lastRow = pixels.end() - rowBytes;
-  constexpr uint8_t kPattern = 0xA5;
-  std::fill(lastRow, pixels.end(), kPattern);
-  // libtiff may bit-reverse its input in place, so it decodes a copy.
-  std::vector<uint8_t> input(coded);
-  const unsigned long before = messages.count;
-  const int decoded =
-      TIFFReadFromUserBuffer(in, 0, input.data(), static_cast<tmsize_t>(input.size()),
-                             pixels.data(), pageBytes);
-  if (decoded != 1 || messages.count != before) return false;
-  return std::any_of(lastRow, pixels.end(), [](uint8_t b) { return b != kPattern; });
-}
+// Follows a Group 4 strip row by row and stops at the first row that is not exactly `width`
+// pixels ended by its own last code: an invalid code, an end-of-line or end-of-block, a row
+// that runs past the width, or the data's end inside a row. No pixel is written.
+class WholeRowCounter final : public FaxRowSink {
+ public:
+  WholeRowCounter(uint32_t width, uint32_t rows) : width_(width), wanted_(rows) {
+    // libtiff keeps a row's runs in an array of 2 * width or more entries and refuses a row
+    // that needs that many. Runs of some length number fewer than width, and runs of no length
+    // cost a code of 3 bits or more each (one at the row start may take 1 bit), so a row of E
+    // entries takes at least 3 * E - 2 * width bits: a row libtiff refuses takes 4 * width
+    // bits or more. Such rows are left to libtiff; a margin stays below that, and every real
+    // row (text and halftone take far less) stays on the fast road.
+    bitLimit_ = width > 8 ? 4 * static_cast<uint64_t>(width) - 16 : 0;
+  }
+
+  FaxSinkAction row(const FaxRowView& row) override {
+    if (row.end != FaxRowEnd::kComplete || row.length != static_cast<int64_t>(width_) ||
+        row.codeEndBit - rowStart_ > bitLimit_) {
+      broken_ = true;
+      return FaxSinkAction::kStop;
+    }
+    rowStart_ = row.codeEndBit;
+    return ++rows_ == wanted_ ? FaxSinkAction::kStop : FaxSinkAction::kContinue;
+  }
+  void resynced(uint64_t) override { broken_ = true; }
+
+  bool whole() const { return !broken_ && rows_ == wanted_; }
+
+ private:
+  uint32_t width_;
+  uint32_t wanted_;
+  uint64_t bitLimit_ = 0;
+  uint64_t rowStart_ = 0;
+  uint32_t rows_ = 0;
+  bool broken_ = false;
+};
 
 tmsize_t memoryRead(thandle_t handle, void* buffer, tmsize_t size) {
   auto* stream = static_cast<TiffMemoryStream*>(handle);
@@ -98,6 +128,18 @@ void memoryUnmap(thandle_t, void*, toff_t) {}
 
 }  // namespace
 
+bool group4StripIsWhole(std::span<const uint8_t> coded, uint32_t width, uint32_t rows,
+                        bool leastBitFirst) {
+  if (width == 0 || width > static_cast<uint32_t>(INT32_MAX) || rows == 0 || coded.empty())
+    return false;
+  FaxBitReader reader(coded, leastBitFirst ? 2 : 1);
+  FaxLoopOptions options;
+  options.width = width;
+  options.markerCount = 0;  // no resynchronising: the first bad code ends the check
+  WholeRowCounter counter(width, rows);
+  return runT6(reader, options, counter) == 0 && counter.whole();
+}
+
 TiffHandle openMemoryCountingMessages(TiffMemoryStream& stream, const char* name,
                                       TiffMessageCount& messages) {
   messages = TiffMessageCount{};
@@ -106,6 +148,8 @@ TiffHandle openMemoryCountingMessages(TiffMemoryStream& stream, const char* name
   if (!options) return {};
   TIFFOpenOptionsSetErrorHandlerExtR(options.get(), countMessage, &messages);
   TIFFOpenOptionsSetWarningHandlerExtR(options.get(), countMessage, &messages);
+  TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(),
+                                      static_cast<tmsize_t>(pageBufferBudget(stream.bytes.size())));
   // "m": no mapping; the reads copy from the buffer like plain file reads do.
   TiffHandle handle(TIFFClientOpenExt(name, "rm", &stream, memoryRead, memoryWrite, memorySeek,
                                       memoryClose, memorySize, memoryMap, memoryUnmap,
@@ -120,31 +164,43 @@ TiffHandle openCountingMessages(const char* path, const char* mode, TiffMessageC
   if (!options) return TiffHandle(TIFFOpen(path, mode));
   TIFFOpenOptionsSetErrorHandlerExtR(options.get(), countMessage, &messages);
   TIFFOpenOptionsSetWarningHandlerExtR(options.get(), countMessage, &messages);
+  setAllocationBudget(options.get(), path);
   TiffHandle handle(TIFFOpenExt(path, mode, options.get()));
   messages.counting = handle != nullptr;
   return handle;
 }
 
+TiffHandle openWithBudget(const char* path, const char* mode) {
+  std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
+  if (!options) return TiffHandle(TIFFOpen(path, mode));
+  setAllocationBudget(options.get(), path);
+  return TiffHandle(TIFFOpenExt(path, mode, options.get()));
+}
+
 RawCopy copyGroup4Unchanged(TIFF* in, TIFF* out, const ImageShape& shape,
                             const TiffMessageCount& messages) {
   if (!messages.counting || !qualifies(in, out, shape)) return RawCopy::NotCopied;
-  // Group 4 needs at most a few bits per pixel even for the busiest page; a larger byte count
-  // is a header's claim, not data, and is left to the decoding road instead of being allocated.
+  // Group 4 needs at most a few bits per pixel even for the busiest page, and a strip cannot
+  // hold more bytes than the file has; a larger byte count is a header's claim, not data, and
+  // is left to the decoding road instead of being allocated.
   const tmsize_t pageBytes = TIFFVStripSize(in, shape.length);
   const uint64_t byteCount = TIFFGetStrileByteCount(in, 0);
+  const uint64_t fileBytes = TIFFGetSizeProc(in)(TIFFClientdata(in));
   if (pageBytes <= 0 || byteCount == 0 || byteCount > kMaxCopyBufferBytes ||
-      byteCount > 8 * static_cast<uint64_t>(pageBytes) + 4096)
+      byteCount > fileBytes || byteCount > 8 * static_cast<uint64_t>(pageBytes) + 4096)
     return RawCopy::NotCopied;
   std::vector<uint8_t> coded(static_cast<size_t>(byteCount));
   const unsigned long before = messages.count;
   const tmsize_t got = TIFFReadRawStrip(in, 0, coded.data(), static_cast<tmsize_t>(coded.size()));
-  if (got != static_cast<tmsize_t>(coded.size()) || messages.count != before ||
-      !decodesCleanly(in, coded, shape, messages))
+  if (got != static_cast<tmsize_t>(coded.size()) || messages.count != before)
     return RawCopy::NotCopied;
 
   uint16_t inFillOrder = FILLORDER_MSB2LSB, outFillOrder = FILLORDER_MSB2LSB;
   TIFFGetFieldDefaulted(in, TIFFTAG_FILLORDER, &inFillOrder);
   TIFFGetFieldDefaulted(out, TIFFTAG_FILLORDER, &outFillOrder);
+  // Anything short of every row decoding whole goes the decoding road, where libtiff decides.
+  if (!group4StripIsWhole(coded, shape.width, shape.length, inFillOrder == FILLORDER_LSB2MSB))
+    return RawCopy::NotCopied;
   if (inFillOrder != outFillOrder) {
     TIFFReverseBits(coded.data(), static_cast<tmsize_t>(coded.size()));
   }

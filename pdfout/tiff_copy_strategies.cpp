@@ -21,7 +21,7 @@ uint32_t planesOf(const ImageShape& shape) {
 // same strip, one libtiff decode and encode per strip.
 bool copyStrips(TIFF* in, TIFF* out, const ImageShape& shape, uint32_t rowsPerStrip) {
   const tmsize_t stripSize = TIFFStripSize(in);
-  if (!usableBufferSize(stripSize)) return false;
+  if (!usableBufferSize(in, stripSize)) return false;
   const uint32_t stripsPerPlane =
       static_cast<uint32_t>((uint64_t{shape.length} + rowsPerStrip - 1) / rowsPerStrip);
   const uint64_t strips = uint64_t{stripsPerPlane} * planesOf(shape);
@@ -42,7 +42,9 @@ bool copyStrips(TIFF* in, TIFF* out, const ImageShape& shape, uint32_t rowsPerSt
 // Strips to strips with different rows per strip: scanline by scanline, plane by plane.
 bool copyRows(TIFF* in, TIFF* out, const ImageShape& shape) {
   const tmsize_t lineSize = TIFFScanlineSize(in);
-  if (!usableBufferSize(lineSize) || lineSize != TIFFScanlineSize(out)) return false;
+  if (!usableBufferSize(in, lineSize) || lineSize != TIFFScanlineSize(out)) return false;
+  // libtiff holds a whole output strip while encoding it.
+  if (!usableBufferSize(in, TIFFStripSize(out))) return false;
   std::vector<uint8_t> line(static_cast<size_t>(lineSize));
   for (uint32_t plane = 0; plane < planesOf(shape); ++plane) {
     for (uint32_t row = 0; row < shape.length; ++row) {
@@ -57,7 +59,7 @@ bool copyRows(TIFF* in, TIFF* out, const ImageShape& shape) {
 // Tiles to tiles of the same size: every tile is decoded and encoded as the same tile.
 bool copyTiles(TIFF* in, TIFF* out) {
   const tmsize_t tileSize = TIFFTileSize(in);
-  if (!usableBufferSize(tileSize) || tileSize != TIFFTileSize(out)) return false;
+  if (!usableBufferSize(in, tileSize) || tileSize != TIFFTileSize(out)) return false;
   const uint32_t tiles = TIFFNumberOfTiles(in);
   if (tiles != TIFFNumberOfTiles(out)) return false;
   std::vector<uint8_t> buffer(static_cast<size_t>(tileSize));
@@ -83,6 +85,16 @@ bool sameTileSize(TIFF* in, TIFF* out) {
 bool copyImageData(TIFF* in, TIFF* out, const ImageShape& shape, const char* sourceName) {
   if (shape.width == 0 || shape.length == 0 || shape.samplesPerPixel == 0 ||
       shape.bitsPerSample == 0) {
+    TIFFError(kPdfModule, "%s: Don't know how to copy/convert image", sourceName);
+    return false;
+  }
+  // However it is copied, strip by strip or line by line, a page is never larger than the
+  // source's bytes could hold: the PDF writer needs it whole, and a header's word alone would
+  // otherwise cost gigabytes of output.
+  const uint64_t rowBytes = static_cast<uint64_t>(TIFFScanlineSize64(in));
+  const uint64_t planes = planesOf(shape);
+  const uint64_t budget = pageBufferBudget(in);
+  if (rowBytes == 0 || rowBytes > budget / shape.length / planes) {
     TIFFError(kPdfModule, "%s: Don't know how to copy/convert image", sourceName);
     return false;
   }

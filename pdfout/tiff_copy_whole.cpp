@@ -19,6 +19,7 @@ struct PlaneImage {
   uint32_t length = 0;
   uint64_t bitsPerPixel = 0;  // per plane
   size_t rowBytes = 0;
+  uint64_t budget = 0;  // largest buffer for this page of the source
   std::vector<uint8_t> data;
 
   uint8_t* row(uint32_t plane, uint32_t y) {
@@ -48,15 +49,16 @@ void copyBits(std::span<uint8_t> dst, uint64_t dstBit, std::span<const uint8_t> 
   }
 }
 
-bool allocate(PlaneImage& image, const ImageShape& shape) {
+bool allocate(PlaneImage& image, const ImageShape& shape, uint64_t budget) {
+  image.budget = budget;
   image.planes = shape.inputPlanar == PLANARCONFIG_SEPARATE ? shape.samplesPerPixel : 1u;
   image.length = shape.length;
   image.bitsPerPixel =
       uint64_t{shape.bitsPerSample} * (image.planes == 1 ? shape.samplesPerPixel : 1u);
   const uint64_t rowBytes = (uint64_t{shape.width} * image.bitsPerPixel + 7) / 8;
-  if (rowBytes == 0 || rowBytes > kMaxCopyBufferBytes) return false;
+  if (rowBytes == 0 || rowBytes > budget) return false;
   const uint64_t total = rowBytes * shape.length * image.planes;  // each factor below 2^32
-  if (total / image.planes / shape.length != rowBytes || total > kMaxCopyBufferBytes) return false;
+  if (total / image.planes / shape.length != rowBytes || total > budget) return false;
   image.rowBytes = static_cast<size_t>(rowBytes);
   image.data.assign(static_cast<size_t>(total), 0);
   return true;
@@ -114,7 +116,9 @@ bool prepareTiles(TIFF* tiff, const PlaneImage& image, TileGrid& grid) {
   TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &grid.width);
   TIFFGetField(tiff, TIFFTAG_TILELENGTH, &grid.length);
   const tmsize_t size = TIFFTileSize(tiff);
-  if (grid.width == 0 || grid.length == 0 || !usableBufferSize(size)) return false;
+  if (grid.width == 0 || grid.length == 0 || size <= 0 ||
+      static_cast<uint64_t>(size) > image.budget)
+    return false;
   const uint64_t rowBytes = (uint64_t{grid.width} * image.bitsPerPixel + 7) / 8;
   if (TIFFTileRowSize(tiff) != static_cast<tmsize_t>(rowBytes) ||
       rowBytes * grid.length > static_cast<uint64_t>(size)) {
@@ -182,7 +186,7 @@ bool writeTiles(TIFF* out, PlaneImage& image, uint32_t width) {
 
 bool copyWholeImage(TIFF* in, TIFF* out, const ImageShape& shape, const char* sourceName) {
   PlaneImage image;
-  if (!allocate(image, shape)) {
+  if (!allocate(image, shape, pageBufferBudget(in))) {
     TIFFError(kPdfModule, "%s: Don't know how to copy/convert image", sourceName);
     return false;
   }

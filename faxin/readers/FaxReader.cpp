@@ -6,7 +6,6 @@
 
 #include "faxin/tiff/FaxTiffWriter.h"
 #include "faxin/readers/PackBits.h"
-#include "faxin/tiff/RepackTiff.h"
 #include "platform/Platform.h"
 
 namespace tarnwell {
@@ -220,40 +219,7 @@ FaxReader::ScratchResult FaxReader::makeScratchTiff(const std::string&) {
 }
 
 int FaxReader::writeConverted(const std::string& outputPath, uint16_t count) {
-  const bool recount = takesRecountLines() && settings_.recountLines != 0;
-  if (settings_.splitPages == 1 && canWriteEachPage()) {
-    return writeEachPageGathered(outputPath, count, recount);
-  }
-  return writeAll(outputPath, count, recount);
-}
-
-int FaxReader::writeEachPageGathered(const std::string& outputPath, uint16_t count,
-                                     bool recountLines) {
-  auto pageFile = [&outputPath](int i) { return pageFileName(outputPath, kFirstPageFileNumber + i); };
-  // A page left out writes no file: a file of the same name from an earlier source must not
-  // take its place.
-  for (int i = 0; i < count; ++i) (void)platform::removeFile(pageFile(i));
-  const int written = writeEachPage(outputPath, count, recountLines);
-
-  // Without a scratch TIFF the pages are gathered straight into the output.
-  const std::string& scratch = settings_.scratchTiffPath;
-  const std::string& gathered = scratch.empty() ? outputPath : scratch;
-  (void)platform::removeFile(gathered);
-  bool anyPage = false;
-  for (int i = 0; i < count; ++i) {
-    const std::string name = pageFile(i);
-    if (!platform::isRegularFile(name)) continue;
-    if (!anyPage) (void)platform::removeFile(gathered);  // begun again until it holds a page
-    if (repackTiff(name, gathered, true) == 0) anyPage = true;
-    (void)platform::removeFile(name);
-  }
-  int result = written != 0 ? written : anyPage ? 0 : kWriteNoPage;
-  if (result == 0 && gathered != outputPath) {
-    // Copying the gathered pages numbers them (index, count) within the whole file.
-    result = repackTiff(gathered, outputPath, false);
-  }
-  if (gathered != outputPath) (void)platform::removeFile(gathered);
-  return result;
+  return writeAll(outputPath, count, recountsLines());
 }
 
 std::string FaxReader::pageFileName(const std::string& outputPath, int number) {

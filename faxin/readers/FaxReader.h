@@ -144,13 +144,18 @@ class FaxReader {
   virtual ScratchResult makeScratchTiff(const std::string& sourcePath);
 
   // The engine's write step: every page of the open file into outputPath, with recountLines where
-  // the reader takes it. When the settings' splitPages is 1 and the reader has the
-  // one-file-per-page variant, each page is first written into a page file of its own
-  // (writeEachPage) and the page files are then gathered in page order into outputPath (through
-  // the settings' scratchTiffPath, so that the pages are numbered within the whole file) and
-  // removed; page files an earlier file left under the same names are removed first. `count` is the page count the engine got. Readers whose pages are not
-  // those of the page table (raw streams) override it. Results as writeAll.
+  // the reader takes it. `count` is the page count the engine got. Readers whose pages are not
+  // those of the page table (raw streams) override it. Results as writeAll. When
+  // writesPageFiles() is true the engine takes the one-file-per-page road instead
+  // (writeEachPageGathered, next to the TIFF repacking that gathers the page files).
   virtual int writeConverted(const std::string& outputPath, uint16_t count);
+
+  // True when the engine writes this file's pages through per-page files: the settings'
+  // splitPages is 1 and the reader has the one-file-per-page variant.
+  bool writesPageFiles() const { return settings_.splitPages == 1 && canWriteEachPage(); }
+  // The settings' recountLines, for readers that take it.
+  bool recountsLines() const { return takesRecountLines() && settings_.recountLines != 0; }
+  const std::string& scratchTiffPath() const { return settings_.scratchTiffPath; }
 
   // File name of the per-page file numbered `number`: the output path without the extension of
   // its last component (a "." in a directory name is not an extension), then the number and
@@ -209,10 +214,6 @@ class FaxReader {
   };
 
   int writePages(const std::string& outputPath, int count, bool recountLines, bool eachPage);
-  // The one-file-per-page road of writeConverted. 0; writeEachPage's negative result when its
-  // write failed; kWriteNoPage when no page file could be gathered; otherwise the result of
-  // copying the gathered pages.
-  int writeEachPageGathered(const std::string& outputPath, uint16_t count, bool recountLines);
 
   std::unique_ptr<std::FILE, FileCloser> file_;
   std::array<uint32_t, kMaxPages> pageTable_{};

@@ -54,7 +54,7 @@ uint16_t FxReader::indexPages() {
   return pageCount();
 }
 
-int FxReader::loadPage(std::size_t index, Page& out) {
+int FxReader::loadPage(std::size_t index, HeaderedPage& out) {
   if (index >= pageCount()) return -1;
   const uint64_t position = pagePosition(index);
   Header header{};
@@ -74,44 +74,9 @@ int FxReader::loadPage(std::size_t index, Page& out) {
   out.geometry.rows = rows == 0 ? kDefaultRows : rows;
   out.geometry.coding = static_cast<uint8_t>(coding == 0 ? FaxCoding::kT4OneD : FaxCoding::kT6);
   out.geometry.fillOrder = 2;
-  out.yResolution = verticalResolution(resolution);
-  // The data follows the header; a size past the end of the file is cut to what follows.
-  if (const int loaded = loadPageData(position + kHeaderSize, size); loaded != 0) return loaded;
-  return pageData().empty() ? -1 : 0;
-}
-
-int FxReader::readPage(int index, FaxPage& page) {
-  Page loaded;
-  if (const int result = loadPage(static_cast<std::size_t>(index), loaded); result != 0) {
-    return result;
-  }
-  if (decodeByHeader(pageData(), loaded.geometry, page) < 0) return -1;
-  page.resolutionUnit = 2;
-  page.xResolution = kXResolution;
-  page.yResolution = loaded.yResolution;
-  return 0;
-}
-
-int FxReader::preparePage(int index, bool recountLines, FaxPage& page, PageToWrite& out) {
-  Page loaded;
-  if (loadPage(static_cast<std::size_t>(index), loaded) != 0) return kSkipPage;
-  HeaderGeometry& geometry = loaded.geometry;
-  // A page that does not decode keeps its header's row count. The decoded count never exceeds
-  // the header's 16-bit count, which is its limit.
-  if (recountLines && decodeByHeader(pageData(), geometry, page) >= 0 && page.rows > 0) {
-    geometry.rows = static_cast<uint32_t>(page.rows);
-  }
-  out.form = PageToWrite::Form::kCoded;
-  out.data = pageData();
-  out.coding = geometry.coding;
-  out.photometric = 0;
-  out.fillOrder = geometry.fillOrder;
-  out.width = geometry.width;
-  out.rows = geometry.rows;
   out.xResolution = kXResolution;
-  out.yResolution = loaded.yResolution;
-  out.resolutionUnit = 2;
-  return 0;
+  out.yResolution = verticalResolution(resolution);
+  return loadDataBehindHeader(position + kHeaderSize, size);
 }
 
 }  // namespace tarnwell

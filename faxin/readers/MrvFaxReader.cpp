@@ -35,7 +35,7 @@ uint16_t MrvFaxReader::indexPages() {
   return pageCount();
 }
 
-int MrvFaxReader::loadPage(std::size_t index, Page& out) {
+int MrvFaxReader::loadPage(std::size_t index, HeaderedPage& out) {
   if (index >= pageCount()) return -1;
   const uint64_t position = pagePosition(index);
   Header header{};
@@ -58,52 +58,7 @@ int MrvFaxReader::loadPage(std::size_t index, Page& out) {
   out.geometry.fillOrder = out.geometry.fillOrder == 2 ? 2 : 1;
   out.xResolution = xResolution;
   out.yResolution = yResolution;
-  // The data follows the header; a size past the end of the file is cut to what follows.
-  if (const int loaded = loadPageData(position + kHeaderSize, size); loaded != 0) return loaded;
-  return pageData().empty() ? -1 : 0;
-}
-
-int MrvFaxReader::readPage(int index, FaxPage& page) {
-  Page loaded;
-  if (const int result = loadPage(static_cast<std::size_t>(index), loaded); result != 0) {
-    return result;
-  }
-  // Codings outside 3 to 7 are not decoded: the record keeps its values.
-  const int decoded = decodeByHeader(pageData(), loaded.geometry, page);
-  if (decoded < 0) return -1;
-  page.resolutionUnit = 2;
-  page.xResolution = loaded.xResolution;
-  page.yResolution = loaded.yResolution;
-  return 0;
-}
-
-int MrvFaxReader::preparePage(int index, bool recountLines, FaxPage& page, PageToWrite& out) {
-  Page loaded;
-  if (loadPage(static_cast<std::size_t>(index), loaded) != 0) return kSkipPage;
-  HeaderGeometry& geometry = loaded.geometry;
-  // A coding the fax TIFF has no compression for cannot be copied: writing it as uncompressed
-  // would turn coded bytes into a picture of noise. Such a page is left out.
-  if (!FaxTiffWriter::knowsCoding(geometry.coding)) return kSkipPage;
-  if (recountLines) {
-    // A page that does not decode keeps its header's row count.
-    if (decodeByHeader(pageData(), geometry, page) >= 0 && page.rows > 0) {
-      geometry.rows = static_cast<uint32_t>(page.rows);
-    }
-  }
-  // Uncompressed and PackBits pages never claim more rows than their data holds.
-  geometry.rows = rowsHeldByData(pageData(), geometry);
-  if (geometry.rows == 0) return kSkipPage;
-  out.form = PageToWrite::Form::kCoded;
-  out.data = pageData();
-  out.coding = geometry.coding;
-  out.photometric = 0;
-  out.fillOrder = geometry.fillOrder;
-  out.width = geometry.width;
-  out.rows = geometry.rows;
-  out.xResolution = loaded.xResolution;
-  out.yResolution = loaded.yResolution;
-  out.resolutionUnit = 2;
-  return 0;
+  return loadDataBehindHeader(position + kHeaderSize, size);
 }
 
 }  // namespace tarnwell

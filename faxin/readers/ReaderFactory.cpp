@@ -36,8 +36,7 @@ std::unique_ptr<FaxReader> makeFaxReader(FaxFormat format) {
     case FaxFormat::kPcResearch: return std::make_unique<PcResearchReader>();
     case FaxFormat::kQfx: return std::make_unique<QliiFaxReader>();
     case FaxFormat::kMrv: return std::make_unique<MrvFaxReader>();
-    // Each container reader joins here with one line:
-    // case FaxFormat::kXxx: return std::make_unique<XxxReader>();
+    // Every other code is a raw stream; a container code without a reader has none.
     default: return isContainerCode(format) ? nullptr : std::make_unique<RawFaxReader>();
   }
 }

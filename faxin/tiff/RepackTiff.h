@@ -20,4 +20,13 @@ namespace tarnwell {
 bool writeCodedPage(FaxTiffWriter& writer, const PageToWrite& page, uint16_t index,
                     uint16_t count);
 
+// The engine's write step for a reader whose writesPageFiles() is true: each page is first
+// written into a page file of its own (writeEachPage) and the page files are then gathered in
+// page order into outputPath (through the reader's scratch TIFF, so that the pages are numbered
+// within the whole file) and removed; page files an earlier file left under the same names are
+// removed first. 0; writeEachPage's negative result when its write failed;
+// FaxReader::kWriteNoPage when no page file could be gathered; otherwise the result of copying
+// the gathered pages.
+int writeEachPageGathered(FaxReader& reader, const std::string& outputPath, uint16_t count);
+
 }  // namespace tarnwell

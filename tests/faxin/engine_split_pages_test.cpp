@@ -1,10 +1,11 @@
-// The one-file-per-page road of writeConverted (splitPages 1): a reader with per-page files (the
+// The one-file-per-page road of the engine's write step (splitPages 1): a reader with per-page files (the
 // test chain reader) writes its numbered page files, which are gathered in page order into one
 // TIFF and removed.
 
 #include <gtest/gtest.h>
 
 #include "faxin/EngineSettings.h"
+#include "faxin/tiff/RepackTiff.h"
 #include "faxin/faxreader_support.h"
 #include "support/LibtiffReader.h"
 #include "support/LibtiffWriter.h"
@@ -37,7 +38,8 @@ class SplitPagesTest : public ::testing::Test {
     settings.splitPages = 1;
     settings.scratchTiffPath = scratch_;
     reader_.applySettings(settings);
-    return reader_.writeConverted(output_, count);
+    EXPECT_TRUE(reader_.writesPageFiles());
+    return writeEachPageGathered(reader_, output_, count);
   }
 
   std::string pageFile(int i) const {

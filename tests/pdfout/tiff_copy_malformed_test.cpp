@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 #include <span>
 
 #include "pdfout/messages.h"
+#include "pdfout/t2p.h"
 #include "pdfout/tiff_copy.h"
+#include "pdfout/tiff_copy_handle.h"
 #include "support/LibtiffMessages.h"
 #include "support/LibtiffReader.h"
 #include "support/LibtiffWriter.h"
@@ -135,8 +138,76 @@ INSTANTIATE_TEST_SUITE_P(
                       SizeCase{"tall_single_strip", 64, 0x7FFFFFFFu, 0, 4},
                       SizeCase{"wide_uncompressed", 0x40000000u, 64, 64, 1},
                       SizeCase{"tall_many_strips", 1728, 0x7FFFFFFFu, 1, 4},
-                      SizeCase{"tall_many_uncompressed_strips", 8, 0x7FFFFFFFu, 1, 1}),
+                      SizeCase{"tall_many_uncompressed_strips", 8, 0x7FFFFFFFu, 1, 1},
+                      // Sizes a big file could hold, declared by a file of a few hundred bytes.
+                      SizeCase{"page_of_300_mb_g4", 40000, 60000, 0, 4},
+                      SizeCase{"page_of_40_mb_g3", 20000, 16000, 0, 3},
+                      SizeCase{"rows_of_40_mb", 0x14000000u, 2, 1, 1}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A page of 64 x 4104 pixels of 64764 one-bit samples (2 GB, uncompressed) declared by a
+// file of 279 bytes is refused as a whole, not written out line by line (a fuzz input that
+// took seconds and gigabytes of disk).
+TEST_F(TiffCopyMalformed, PageLargerThanTheFileCouldHoldIsRefusedWhole) {
+  std::vector<RawEntry> entries = faxEntries(64, 4104, 1, 200, 64, 64764);
+  for (RawEntry& e : entries)
+    if (e.tag == 277) e.value = 64764;
+  EXPECT_NE(copyBytes(test::rawTiff({entries}, std::string(64, '\0'), 200), -1), 0);
+  EXPECT_LT(std::filesystem::file_size(out), 1u << 20);
+}
+
+// A page's buffers follow what the file's bytes could hold: any file may have pages of 32 MiB,
+// larger pages need 1 KiB of file for every MiB, and 512 MiB is the end.
+TEST(TiffCopyBudget, FollowsTheFileSize) {
+  constexpr uint64_t MiB = uint64_t{1} << 20;
+  const struct {
+    uint64_t fileBytes, budget;
+  } cases[] = {
+      {0, 32 * MiB},           {4096, 32 * MiB},         {32 * 1024, 32 * MiB},
+      {32 * 1024 + 1, 32 * MiB + 1024}, {100 * 1024, 100 * MiB}, {512 * 1024, 512 * MiB},
+      {600 * 1024, 512 * MiB}, {UINT64_MAX, 512 * MiB},
+  };
+  for (const auto& c : cases) EXPECT_EQ(pageBufferBudget(c.fileBytes), c.budget) << c.fileBytes;
+}
+
+// Real large pages from small files still go through the copy and the PDF writer: a blank
+// bilevel page of 10000 x 14000 pixels in Group 3 (17.5 MB decoded from a few kilobytes) and a
+// flat colour A4 page at 300 pixels per inch (26 MB) in LZW.
+TEST_F(TiffCopyMalformed, LargeRealPagesOfSmallFilesConvert) {
+  test::TiffImage blank;
+  blank.width = 10000;
+  blank.length = 14000;
+  blank.compression = COMPRESSION_CCITTFAX3;
+  blank.group3Options = GROUP3OPT_2DENCODING;
+  blank.pixels.assign(size_t{10000} / 8 * 14000, 0);
+  test::TiffImage colour;
+  colour.width = 2480;
+  colour.length = 3508;
+  colour.bitsPerSample = 8;
+  colour.samplesPerPixel = 3;
+  colour.photometric = PHOTOMETRIC_RGB;
+  colour.compression = COMPRESSION_LZW;
+  colour.pixels.assign(size_t{2480} * 3508 * 3, 0xC8);
+  for (const test::TiffImage& image : {blank, colour}) {
+    SCOPED_TRACE(image.width);
+    ASSERT_TRUE(test::writeTiff(in, {image}));
+    ASSERT_LT(std::filesystem::file_size(in), 1u << 20);
+    TiffCopyOptions options;
+    options.compression = image.samplesPerPixel == 1 ? 6 : -1;
+    ASSERT_EQ(tiff_copy_file(in, out, options), 0);
+    EXPECT_EQ(t2p_convert_file(out, dir.file("out.pdf"), 0), 0);
+    const std::string pdf = test::readText(dir.file("out.pdf"));
+    EXPECT_NE(pdf.find("/Width " + std::to_string(image.width)), std::string::npos);
+  }
+}
+
+// The PDF writer bounds its buffers the same way: a PDF-ready file of a few hundred bytes whose
+// Group 3 page declares 40 MB is refused.
+TEST_F(TiffCopyMalformed, PdfWriterRefusesLargePagesOfSmallFiles) {
+  const std::string data(64, '\0');
+  ASSERT_TRUE(test::writeText(in, test::rawTiff({faxEntries(20000, 16000, 3, 200, 64)}, data, 200)));
+  EXPECT_NE(t2p_convert_file(in, dir.file("out.pdf"), 0), 0);
+}
 
 // Directories that point back at themselves or at each other end the copy.
 TEST_F(TiffCopyMalformed, DirectoryLoopsEnd) {
