@@ -1,7 +1,8 @@
 // Writes the fax files the shell benchmarks convert: Group 4 TIFFs and raw Group 3 streams of
-// 1728 x 2200 text-like pages, 10 and 100 pages each, coded by libtiff.
+// 1728 x 2200 text-like pages, 10 and 100 pages each, coded by libtiff, and a DCX of 20 such
+// pages (PCX run-length coded).
 //
-// Run: make_bench_faxes <directory>   (writes g4_10.tif g4_100.tif g3_10.g3 g3_100.g3)
+// Run: make_bench_faxes <directory>   (writes g4_10.tif g4_100.tif g3_10.g3 g3_100.g3 dcx_20.dcx)
 
 #include <tiffio.h>
 
@@ -13,6 +14,7 @@
 #ifndef TARNWELL_BINARY_DIR
 #define TARNWELL_BINARY_DIR "/tmp"
 #endif
+#include "faxin/container_builders.h"
 #include "faxin/raw_test_support.h"
 #include "support/TempTree.h"
 
@@ -63,6 +65,15 @@ bool writeRawGroup3(const std::string& path, int pages) {
   return tarnwell::test::writeBytes(path, stream);
 }
 
+bool writeDcx(const std::string& path, int pages) {
+  std::vector<std::vector<uint8_t>> pcx;
+  for (int p = 0; p < pages; ++p) {
+    pcx.push_back(tarnwell::test::buildPcx(
+        tarnwell::rawtest::makePage(kWidth, kRows, static_cast<unsigned>(p % 10 + 1))));
+  }
+  return tarnwell::test::writeBytes(path, tarnwell::test::buildDcx(pcx));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -81,6 +92,10 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "cannot write the files into %s\n", dir.c_str());
       return 1;
     }
+  }
+  if (!writeDcx(dir + "/dcx_20.dcx", 20)) {
+    std::fprintf(stderr, "cannot write the files into %s\n", dir.c_str());
+    return 1;
   }
   std::remove((dir + "/scratch.tif").c_str());
   return 0;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Peak resident memory (/usr/bin/time -v, "Maximum resident set size") of converting a Group 4
 # TIFF and a raw Group 3 stream of 1728 x 2200 text-like pages, at 10 and at 100 pages, so that
-# growth with the page count shows. The files come from make_bench_faxes (libtiff codes them).
+# growth with the page count shows, and of a DCX of 20 such pages. The files come from
+# make_bench_faxes (libtiff codes the fax pages).
 #
 # Run: bench/peak_memory.sh [build-directory]   (default build-bench, configured with
 #      -DTARNWELL_BENCH=ON; needs its tarnwell and bench/make_bench_faxes)
@@ -13,7 +14,7 @@ trap 'rm -rf "$tmp"' EXIT
 mkdir "$tmp/work" "$tmp/out"
 "$build/bench/make_bench_faxes" "$tmp"
 
-for file in g4_10.tif g4_100.tif g3_10.g3 g3_100.g3; do
+for file in g4_10.tif g4_100.tif g3_10.g3 g3_100.g3 dcx_20.dcx; do
   TARNWELL_WORKDIR="$tmp/work" /usr/bin/time -v "$build/tarnwell" /q /f "$tmp/$file" \
     "$tmp/out/$file.pdf" >/dev/null 2>"$tmp/time.txt" || true
   kb=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$tmp/time.txt")

@@ -1,11 +1,17 @@
 // libFuzzer target: the raw fax analysis and the page steps behind it on arbitrary bytes.
 // The first byte chooses the options (bit order, non-standard widths, flagless Group 4, a low row
 // threshold so that short inputs reach the measuring passes and the TIFF writing).
+//
+// The input reaches the reader as bytes in memory; the working files live in one directory made
+// once per process, under /dev/shm when it exists, so that an input costs no file system work
+// beyond the working files themselves.
 
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <span>
 #include <string>
 
 #include "faxin/EngineSettings.h"
@@ -14,8 +20,38 @@
 
 namespace {
 
-std::string scratch(const char* name) {
-  return "/tmp/fuzz_raw_" + std::to_string(getpid()) + "_" + name;
+// The process's working directory, removed with everything in it when the process ends.
+struct ScratchDirectory {
+  ScratchDirectory() {
+    std::error_code ec;
+    const std::filesystem::path base =
+        std::filesystem::is_directory("/dev/shm", ec) ? "/dev/shm" : std::filesystem::temp_directory_path(ec);
+    path = base / ("fuzz_raw_" + std::to_string(getpid()));
+    std::filesystem::create_directories(path, ec);
+  }
+  ~ScratchDirectory() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+  }
+  std::filesystem::path path;
+};
+
+const std::string& scratchDirectory() {
+  static const ScratchDirectory directory;
+  static const std::string dir = directory.path.string() + "/";
+  return dir;
+}
+
+std::string scratch(const char* name) { return scratchDirectory() + name; }
+
+// The reader is opened on this empty file; the bytes it analyses come from memory.
+const std::string& placeholder() {
+  static const std::string path = [] {
+    const std::string p = scratch("empty.g3");
+    if (std::FILE* f = std::fopen(p.c_str(), "wb")) std::fclose(f);
+    return p;
+  }();
+  return path;
 }
 
 }  // namespace
@@ -23,11 +59,6 @@ std::string scratch(const char* name) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   const uint8_t options = data[0];
-  const std::string source = scratch("src.g3");
-  if (std::FILE* f = std::fopen(source.c_str(), "wb")) {
-    if (size > 1) std::fwrite(data + 1, 1, size - 1, f);
-    std::fclose(f);
-  }
 
   tarnwell::EngineSettings settings;
   settings.workFilePath = scratch("work.tmp");
@@ -40,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   settings.minWidth = (options & 0x10) ? 16 : 1728;
 
   tarnwell::RawFaxReader reader;
-  if (reader.open(source) != 0) return 0;
+  if (reader.open(placeholder()) != 0) return 0;
+  reader.setSourceBytes(std::span<const uint8_t>(data + 1, size - 1));
   reader.configure(settings);
   if (reader.analyse(settings.bitOrder, settings.nonStandardWidth) < 0) return 0;
   tarnwell::FaxPage page;

@@ -220,6 +220,26 @@ uint16_t t2p_transfer_tables(TIFF* input, const uint16_t* tables[3]) {
   return 3;
 }
 
+namespace {
+
+// Makes `directory` the current directory. libtiff's TIFFSetDirectory walks the chain from the
+// first directory every time, which makes a pass over the pages of a long file quadratic; pages
+// are visited in file order, so a directory ahead of the current one is reached by reading on
+// from there. When that fails (a damaged directory in between that the walk skips over),
+// TIFFSetDirectory decides.
+bool goToDirectory(TIFF* input, tdir_t directory) {
+  const tdir_t current = TIFFCurrentDirectory(input);
+  if (current != static_cast<tdir_t>(-1) && directory > current &&
+      directory - current <= 64) {
+    tdir_t at = current;
+    while (at < directory && TIFFReadDirectory(input) != 0) ++at;
+    if (at == directory && TIFFCurrentDirectory(input) == directory) return true;
+  }
+  return TIFFSetDirectory(input, directory) != 0;
+}
+
+}  // namespace
+
 void t2p_read_tiff_init(t2p_context& ctx, TIFF* input) {
   const char* name = fileName(input);
   const uint32_t directories = TIFFNumberOfDirectories(input);
@@ -235,7 +255,7 @@ void t2p_read_tiff_init(t2p_context& ctx, TIFF* input) {
   }
   ctx.pageCount = 0;
   for (uint32_t d = 0; d < directories; ++d) {
-    if (TIFFSetDirectory(input, static_cast<tdir_t>(d)) == 0) {
+    if (!goToDirectory(input, static_cast<tdir_t>(d))) {
       t2pError("Can't set directory %u of input file %s", d, name);
       return fail(ctx);
     }
@@ -250,7 +270,7 @@ void t2p_read_tiff_init(t2p_context& ctx, TIFF* input) {
   uint64_t objects = 3;
   for (uint16_t i = 0; i < ctx.pageCount; ++i) {
     const uint16_t directory = ctx.tiff_pages[i].directory;
-    if (TIFFSetDirectory(input, directory) == 0) {
+    if (!goToDirectory(input, directory)) {
       t2pError("Can't set directory %u of input file %s", directory, name);
       return fail(ctx);
     }
@@ -269,7 +289,7 @@ void t2p_read_tiff_image(t2p_context& ctx, TIFF* input) {
   ctx.transferCount = 0;
   if (ctx.currentPage >= ctx.pageCount) return fail(ctx);
   const uint16_t directory = ctx.tiff_pages[ctx.currentPage].directory;
-  if (TIFFSetDirectory(input, directory) == 0) {
+  if (!goToDirectory(input, directory)) {
     t2pError("Can't set directory %u of input file %s", directory, fileName(input));
     return fail(ctx);
   }

@@ -2,6 +2,8 @@
 
 #include "faxin/decode/BitReverse.h"
 
+#include <algorithm>
+
 namespace tarnwell {
 namespace {
 
@@ -10,6 +12,13 @@ uint64_t topBits(int n) { return n <= 0 ? 0 : (n >= 64 ? ~0ULL : ~0ULL << (64 - 
 
 }  // namespace
 
+std::size_t MemoryByteSource::read(uint64_t at, std::span<uint8_t> into) {
+  if (at >= bytes_.size()) return 0;
+  const std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(into.size(), bytes_.size() - at));
+  std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(at), n, into.begin());
+  return n;
+}
+
 void FaxBitReader::init(std::span<const uint8_t> data, int bitOrder) {
   data_ = data.data();
   size_ = data_ ? data.size() : 0;
@@ -17,9 +26,55 @@ void FaxBitReader::init(std::span<const uint8_t> data, int bitOrder) {
   next_ = 0;
   cache_ = 0;
   count_ = 0;
+  source_ = nullptr;
+  window_.reset();
+  base_ = 0;
+  total_ = 0;
+}
+
+void FaxBitReader::init(FaxByteSource& source, int bitOrder, std::size_t windowBytes) {
+  const std::span<const uint8_t> inMemory = source.inMemory();
+  if (!inMemory.empty() || source.size() == 0) {
+    init(inMemory, bitOrder);
+    return;
+  }
+  init(std::span<const uint8_t>(), bitOrder);
+  source_ = &source;
+  total_ = source.size();
+  window_ = std::make_shared<std::vector<uint8_t>>(
+      static_cast<std::size_t>(std::min<uint64_t>(std::max<std::size_t>(windowBytes, 8), total_)));
+  moveWindow(0);
+}
+
+void FaxBitReader::moveWindow(uint64_t at) {
+  if (source_ == nullptr || !window_) return;
+  std::vector<uint8_t>& window = *window_;
+  at = std::min(at, total_);
+  const std::size_t want = static_cast<std::size_t>(std::min<uint64_t>(window.size(), total_ - at));
+  const std::size_t got = source_->read(at, std::span<uint8_t>(window).first(want));
+  // A source that comes short ends the data there.
+  if (got < want) total_ = at + got;
+  data_ = window.data();
+  size_ = got;
+  base_ = at;
+  next_ = 0;
+}
+
+uint8_t FaxBitReader::byteAt(uint64_t at) {
+  if (at < base_ || at - base_ >= size_) moveWindow(at);
+  return at >= base_ && at - base_ < size_ ? data_[at - base_] : 0;
 }
 
 void FaxBitReader::refillSlow() {
+  // Near the end of the window of a source with more bytes: move the window to the next unread
+  // byte (the window bits of the cache stay the same bytes) and take the fast path again.
+  if (source_ != nullptr && base_ + size_ < total_) {
+    moveWindow(base_ + next_);
+    if (size_ - next_ >= 8) {
+      refill();
+      return;
+    }
+  }
   while (count_ <= 55 && next_ < size_) {
     uint8_t byte = data_[next_++];
     if (reverse_) byte = kBitReverse[byte];
@@ -29,15 +84,23 @@ void FaxBitReader::refillSlow() {
 }
 
 int FaxBitReader::current() const {
-  if (size_ == 0) return kNoData;
-  const std::size_t pos = position();
-  if (pos >= size_) return kPastEnd;
-  return reverse_ ? kBitReverse[data_[pos]] : data_[pos];
+  if (size() == 0) return kNoData;
+  const uint64_t pos = position();
+  if (pos >= size()) return kPastEnd;
+  uint8_t byte = 0;
+  if (pos >= base_ && pos - base_ < size_) {
+    byte = data_[pos - base_];
+  } else if (source_ == nullptr || source_->read(pos, std::span<uint8_t>(&byte, 1)) != 1) {
+    return kPastEnd;
+  }
+  return reverse_ ? kBitReverse[byte] : byte;
 }
 
 void FaxBitReader::seekBit(uint64_t bitPos) {
   if (bitPos > bitSize()) bitPos = bitSize();
-  next_ = static_cast<std::size_t>(bitPos >> 3);
+  const uint64_t byte = bitPos >> 3;
+  if (source_ != nullptr && (byte < base_ || byte - base_ >= size_)) moveWindow(byte);
+  next_ = static_cast<std::size_t>(byte - base_);
   cache_ = 0;
   count_ = 0;
   const int skip = static_cast<int>(bitPos & 7);
@@ -48,7 +111,7 @@ void FaxBitReader::seekBit(uint64_t bitPos) {
 }
 
 int FaxBitReader::readBits(int n) {
-  if (size_ == 0) return kNoData;
+  if (size() == 0) return kNoData;
   if (n < 1 || n > 8) return kPastEnd;
   refill();
   if (count_ < n) return kPastEnd;
@@ -76,7 +139,7 @@ void FaxBitReader::alignRow(bool wordAligned) {
 }
 
 int FaxBitReader::findEol(int mode) {
-  if (size_ == 0) return kNoData;
+  if (size() == 0) return kNoData;
   if (mode == 0) seekBit(0);
   for (;;) {
     refill();
@@ -114,19 +177,19 @@ int FaxBitReader::findEol(int mode) {
 }
 
 int FaxBitReader::findMarker(int minCount) {
-  if (size_ == 0) return kNoData;
+  if (size() == 0) return kNoData;
   if (minCount < 1) minCount = 1;
-  std::size_t pos = position();
+  uint64_t pos = position();
   std::size_t run = 0;
-  for (; pos < size_; ++pos) {
-    if (data_[pos] == 0xFF) {
+  for (; pos < size(); ++pos) {
+    if (byteAt(pos) == 0xFF) {
       ++run;
       continue;
     }
     if (run >= static_cast<std::size_t>(minCount)) break;
     run = 0;
   }
-  if (pos >= size_) {
+  if (pos >= size()) {
     seekBit(bitSize());
     return kPastEnd;
   }

@@ -3,12 +3,41 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <span>
+#include <vector>
 
 namespace tarnwell {
 
+// Where a reader takes coded bytes from when they need not all be in memory (a file read in
+// chunks). A source whose bytes are in memory says so, and readers then use them in place.
+class FaxByteSource {
+ public:
+  virtual ~FaxByteSource() = default;
+  virtual uint64_t size() const = 0;
+  // Copies up to into.size() bytes from position `at`; returns how many (fewer only at the end,
+  // or when the bytes cannot be read).
+  virtual std::size_t read(uint64_t at, std::span<uint8_t> into) = 0;
+  // All the bytes when they are in memory; empty otherwise.
+  virtual std::span<const uint8_t> inMemory() const { return {}; }
+};
+
+// Bytes in memory as a source.
+class MemoryByteSource final : public FaxByteSource {
+ public:
+  explicit MemoryByteSource(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+  uint64_t size() const override { return bytes_.size(); }
+  std::size_t read(uint64_t at, std::span<uint8_t> into) override;
+  std::span<const uint8_t> inMemory() const override { return bytes_; }
+
+ private:
+  std::span<const uint8_t> bytes_;
+};
+
 // Reads coded fax data bit by bit, highest bit first, hiding the bit order of the stored bytes.
-// The data is not owned. Every access is bounds-checked: reading past the end yields an error
+// The data is not owned: either bytes in memory, or a byte source read through a window of
+// kWindowBytes that is moved along on demand (positions are always counted from the source's
+// start). Every access is bounds-checked: reading past the end yields an error
 // result and zero bits, never a read outside the data.
 //
 // Two interfaces share one position:
@@ -23,12 +52,21 @@ class FaxBitReader {
   static constexpr int kBeforeStart = -2;  // a step back would pass the start
   static constexpr int kPastEnd = -3;      // the data is exhausted
 
+  static constexpr std::size_t kWindowBytes = std::size_t{1} << 18;
+
   FaxBitReader() = default;
   FaxBitReader(std::span<const uint8_t> data, int bitOrder) { init(data, bitOrder); }
+  // The source must outlive the reader.
+  // The source must outlive the reader. Copies of such a reader share its window: only one of
+  // them may read at a time (as a copy taken for a row and written back does).
+  FaxBitReader(FaxByteSource& source, int bitOrder) { init(source, bitOrder); }
 
   // bitOrder 1: bytes are used as stored (highest bit first); any other value: every byte is
   // bit-reversed first (least significant bit first data, TIFF FillOrder 2). Position 0.
   void init(std::span<const uint8_t> data, int bitOrder);
+  // The same over a byte source (in place when its bytes are in memory), read through a window of
+  // windowBytes (at least 8).
+  void init(FaxByteSource& source, int bitOrder, std::size_t windowBytes = kWindowBytes);
 
   // The next n bits (1 to 8), highest bit first; negative (nothing consumed) when fewer than n
   // bits are left.
@@ -49,12 +87,13 @@ class FaxBitReader {
   // is then at the end).
   [[nodiscard]] int findMarker(int minCount);
 
+  // The bytes in memory; for a reader over a byte source that is not in memory, the current window.
   std::span<const uint8_t> data() const { return {data_, size_}; }
-  std::size_t size() const { return size_; }
+  std::size_t size() const { return source_ ? static_cast<std::size_t>(total_) : size_; }
   int bitOrder() const { return reverse_ ? 2 : 1; }
   // Bits consumed since the start of the data (byte index * 8 + bitIndex).
-  uint64_t bitPosition() const { return next_ * 8 - static_cast<uint64_t>(count_); }
-  uint64_t bitSize() const { return static_cast<uint64_t>(size_) * 8; }
+  uint64_t bitPosition() const { return (base_ + next_) * 8 - static_cast<uint64_t>(count_); }
+  uint64_t bitSize() const { return static_cast<uint64_t>(size()) * 8; }
   bool atEnd() const { return bitPosition() >= bitSize(); }
   // Index of the byte holding the next unread bit, and the bits of it already consumed (0 to 7).
   std::size_t position() const { return static_cast<std::size_t>(bitPosition() >> 3); }
@@ -79,6 +118,10 @@ class FaxBitReader {
 
  private:
   void refillSlow();
+  // Moves the window of a reader over a byte source so that it starts at byte `at`.
+  void moveWindow(uint64_t at);
+  // The stored byte at an absolute position below size() (moving the window when needed).
+  uint8_t byteAt(uint64_t at);
 
   const uint8_t* data_ = nullptr;
   std::size_t size_ = 0;
@@ -86,6 +129,12 @@ class FaxBitReader {
   uint64_t cache_ = 0;    // window bits, next bit highest; bits past count_ are 0 or the data's own
   int count_ = 0;         // valid bits in the window
   bool reverse_ = false;
+  // Reading from a byte source: the window's bytes and where they start; total_ is the source's
+  // size (cut at a read that comes short).
+  FaxByteSource* source_ = nullptr;
+  std::shared_ptr<std::vector<uint8_t>> window_;
+  uint64_t base_ = 0;
+  uint64_t total_ = 0;
 };
 
 inline void FaxBitReader::refill() {

@@ -79,7 +79,9 @@ class MeasureSink : public FaxRowSink {
   // dropped). mayOpen: the row can begin a segment of its own.
   bool keep(const FaxRowView& v, uint64_t end, bool mayOpen = true) {
     if (!recorder_.makeRoom(mayOpen)) return false;
-    recorder_.addRow(painter_.paint(v.changes), pending_, end);
+    // Rows past the work file's limit are only counted: painting them would be wasted work.
+    recorder_.addRow(recorder_.storesRow() ? painter_.paint(v.changes) : std::span<const uint8_t>{},
+                     pending_, end);
     return true;
   }
   // After the last row the recorder takes, decoding further is wasted work.
@@ -215,33 +217,41 @@ class GroupFourSink final : public MeasureSink {
   uint64_t eolEnd_ = 0;
 };
 
-// n bits (1 to 16) at a bit address in reading order, or -1 past the end of the data.
-int bitsAt(std::span<const uint8_t> data, int bitOrder, uint64_t address, int n) {
-  if (address > uint64_t{data.size()} * 8 || uint64_t(n) > uint64_t{data.size()} * 8 - address) return -1;
+// n bits (1 to 16) at a bit address in reading order, or -1 past the end of the data. Moves the
+// reader.
+int bitsAt(FaxBitReader& reader, uint64_t address, int n) {
+  if (address > reader.bitSize() || uint64_t(n) > reader.bitSize() - address) return -1;
+  reader.seekBit(address);
   int value = 0;
-  for (int i = 0; i < n; ++i, ++address) {
-    const uint8_t byte = data[static_cast<std::size_t>(address / 8)];
-    const unsigned shift = bitOrder == 1 ? 7 - address % 8 : address % 8;
-    value = (value << 1) | ((byte >> shift) & 1);
+  while (n > 0) {
+    const int take = std::min(n, 8);
+    const int bits = reader.readBits(take);
+    if (bits < 0) return -1;
+    value = (value << take) | bits;
+    n -= take;
   }
   return value;
 }
 
-bool flagAt(std::span<const uint8_t> data, std::size_t at, int flagNum) {
-  const std::size_t need = static_cast<std::size_t>(std::max(flagNum, 1));
-  if (at > data.size() || need > data.size() - at) return false;
-  return std::all_of(data.begin() + static_cast<std::ptrdiff_t>(at),
-                     data.begin() + static_cast<std::ptrdiff_t>(at + need),
-                     [](uint8_t b) { return b == 0xFF; });
+// Whether flagNum (at least one) 0xFF bytes start at byte `at`. Moves the reader.
+bool flagAt(FaxBitReader& reader, uint64_t at, int flagNum) {
+  const uint64_t need = static_cast<uint64_t>(std::max(flagNum, 1));
+  if (at > reader.size() || need > reader.size() - at) return false;
+  reader.seekBit(at * 8);
+  for (uint64_t i = 0; i < need; ++i) {
+    if (reader.readBits(8) != 0xFF) return false;
+  }
+  return true;
 }
 
 int measureGroup3(const RawAnalysisInput& input, uint8_t bitOrder, int32_t width, bool twoD) {
   RawFaxRecorder recorder;
   if (!recorder.create(input.workPath, input.indexPath, width, bitOrder,
-                       twoD ? kCodingTwoD : kCodingOneD, static_cast<uint32_t>(input.source.size()))) {
+                       twoD ? kCodingTwoD : kCodingOneD, static_cast<uint32_t>(input.source->size()),
+                       input.verticalResolution, input.workFileBytes)) {
     return -1;
   }
-  FaxBitReader reader(input.source, bitOrder);
+  FaxBitReader reader(*input.source, bitOrder);
   FaxLoopOptions options;
   options.width = width;
   options.exactWidth = true;
@@ -261,12 +271,12 @@ int measureGroup3(const RawAnalysisInput& input, uint8_t bitOrder, int32_t width
 int measureGroup4(const RawAnalysisInput& input, uint8_t bitOrder, int32_t width, uint64_t start) {
   RawFaxRecorder recorder;
   if (!recorder.create(input.workPath, input.indexPath, width, bitOrder, kCodingT6,
-                       static_cast<uint32_t>(input.source.size()))) {
+                       static_cast<uint32_t>(input.source->size()), input.verticalResolution,
+                       input.workFileBytes)) {
     return -1;
   }
-  const std::span<const uint8_t> data = input.source;
-  const uint64_t bitSize = uint64_t{data.size()} * 8;
-  FaxBitReader reader(data, bitOrder);
+  FaxBitReader reader(*input.source, bitOrder);
+  const uint64_t bitSize = reader.bitSize();
   FaxLoopOptions options;
   options.width = width;
   options.markerCount = input.rawFax ? 0 : std::max<int>(input.flagNum, 1);
@@ -284,12 +294,12 @@ int measureGroup4(const RawAnalysisInput& input, uint8_t bitOrder, int32_t width
     uint64_t next = 0;
     if (!sink.takeEol(next) || next <= position) break;
     // Further EOLs (the second half of an end-of-block), then zero fill up to a byte boundary.
-    while (bitsAt(data, bitOrder, next, static_cast<int>(kEolBits)) == 1) next += kEolBits;
+    while (bitsAt(reader, next, static_cast<int>(kEolBits)) == 1) next += kEolBits;
     const int fill = static_cast<int>((8 - next % 8) % 8);
-    if (fill > 0 && bitsAt(data, bitOrder, next, fill) == 0) next += static_cast<uint64_t>(fill);
+    if (fill > 0 && bitsAt(reader, next, fill) == 0) next += static_cast<uint64_t>(fill);
     // A flag in front of the next block is skipped like a resynchronisation.
     if (options.markerCount > 0 && next % 8 == 0 &&
-        flagAt(data, static_cast<std::size_t>(next / 8), options.markerCount)) {
+        flagAt(reader, next / 8, options.markerCount)) {
       reader.seekBit(next);
       if (reader.findMarker(options.markerCount) != 0) break;
       next = reader.bitPosition();
@@ -299,11 +309,89 @@ int measureGroup4(const RawAnalysisInput& input, uint8_t bitOrder, int32_t width
   return recorder.finish() < 0 ? -1 : errors;
 }
 
+// Paints the rows of one segment as a measuring pass would have kept them: the rows of exactly
+// the width that end the way that pass accepts, until the wanted rows are painted or anything
+// else comes (which would have closed the segment).
+class SegmentRowsSink final : public FaxRowSink {
+ public:
+  SegmentRowsSink(uint8_t coding, int32_t width, uint64_t skip, uint64_t count, std::span<uint8_t> out)
+      : coding_(coding), painter_(width), width_(width), skip_(skip), count_(count), out_(out) {}
+  FaxSinkAction row(const FaxRowView& v) override {
+    if (!kept(v)) return FaxSinkAction::kStop;
+    if (seen_ >= skip_) {
+      const std::span<const uint8_t> row = painter_.paint(v.changes);
+      const uint64_t at = (seen_ - skip_) * row.size();
+      if (at > out_.size() || row.size() > out_.size() - at) return FaxSinkAction::kStop;
+      std::copy(row.begin(), row.end(), out_.begin() + static_cast<std::ptrdiff_t>(at));
+      ++painted_;
+    }
+    ++seen_;
+    return painted_ >= count_ ? FaxSinkAction::kStop : FaxSinkAction::kContinue;
+  }
+  uint64_t painted() const { return painted_; }
+
+ private:
+  bool kept(const FaxRowView& v) const {
+    if (v.length != width_) return false;
+    switch (coding_) {
+      case kCodingOneD:
+        return v.end == FaxRowEnd::kEol || v.end == FaxRowEnd::kInvalid || v.end == FaxRowEnd::kDataEnd;
+      case kCodingTwoD:
+        return v.end == FaxRowEnd::kEol || v.end == FaxRowEnd::kDataEnd;
+      default:
+        return v.end == FaxRowEnd::kComplete;
+    }
+  }
+
+  uint8_t coding_;
+  RowPainter painter_;
+  int32_t width_;
+  uint64_t skip_;
+  uint64_t count_;
+  std::span<uint8_t> out_;
+  uint64_t seen_ = 0;
+  uint64_t painted_ = 0;
+};
+
 }  // namespace
+
+uint64_t decodeSegmentRows(FaxByteSource& source, const RawIndexHeader& header,
+                           int markerCount, const RawSegment& segment, uint64_t skip,
+                           uint64_t count, std::span<uint8_t> out) {
+  if (count == 0 || header.width == 0 || header.width > (uint32_t{1} << 17)) return 0;
+  if (skip >= segment.rows) return 0;
+  count = std::min<uint64_t>(count, segment.rows - skip);
+  if (segment.startAddress() >= source.size() * 8) return 0;
+  const int32_t width = static_cast<int32_t>(header.width);
+  FaxBitReader reader(source, header.bitOrder);
+  reader.seekBit(segment.startAddress());
+  FaxLoopOptions options;
+  options.width = width;
+  options.exactWidth = true;
+  SegmentRowsSink sink(header.coding, width, skip, count, out);
+  int result = 0;
+  switch (header.coding) {
+    case kCodingOneD:
+      options.findFirstEol = true;
+      result = runT4OneD(reader, options, sink);
+      break;
+    case kCodingTwoD:
+      result = runT4TwoD(reader, options, sink);
+      break;
+    case kCodingT6:
+      options.markerCount = markerCount;
+      result = runT6(reader, options, sink);
+      break;
+    default:
+      return 0;
+  }
+  (void)result;
+  return sink.painted();
+}
 
 int analyseGroup3(const RawAnalysisInput& input, uint8_t bitOrder) {
   if (!createEmpty(input.workPath) || !createEmpty(input.indexPath)) return -1;
-  FaxBitReader reader(input.source, bitOrder);
+  FaxBitReader reader(*input.source, bitOrder);
   const int required = std::max<int>(input.threshold, 1);
   int32_t width = 0;
   if (probeStandardWidth1D(reader, required, width) == 0 ||
@@ -319,7 +407,7 @@ int analyseGroup3(const RawAnalysisInput& input, uint8_t bitOrder) {
 
 int analyseGroup4(const RawAnalysisInput& input, uint8_t bitOrder) {
   if (!createEmpty(input.workPath)) return -1;
-  FaxBitReader reader(input.source, bitOrder);
+  FaxBitReader reader(*input.source, bitOrder);
   const int required = std::max<int>(input.threshold, 1);
   const int markers = input.rawFax ? 0 : std::max<int>(input.flagNum, 1);
 

@@ -7,10 +7,14 @@
 #include <span>
 #include <string>
 
+#include "faxin/decode/FaxBitReader.h"
+#include "faxin/raw/RawFaxFiles.h"
+#include "faxin/raw/RawFaxPages.h"
+
 namespace tarnwell {
 
 struct RawAnalysisInput {
-  std::span<const uint8_t> source;
+  FaxByteSource* source = nullptr;  // the stream, read in chunks (never null when analysing)
   std::string workPath;
   std::string indexPath;
   uint16_t threshold = 50;
@@ -18,6 +22,8 @@ struct RawAnalysisInput {
   uint16_t minWidth = 1728;
   bool rawFax = false;           // Group 4 data without flags
   bool nonStandardWidth = true;  // also try widths other than the standard ones
+  uint16_t verticalResolution = 0;  // chosen by the user (sets the page length); 0: estimated
+  uint64_t workFileBytes = kRawWorkFileBytes;  // bound of the rows the work file stores
 };
 
 // Group 3 with one bit order (1 highest bit first, 2 least bit first): probes one-dimensional then
@@ -27,5 +33,14 @@ int analyseGroup3(const RawAnalysisInput& input, uint8_t bitOrder);
 
 // Group 4 with one bit order: probes the widths, then runs the Group 4 measuring pass.
 int analyseGroup4(const RawAnalysisInput& input, uint8_t bitOrder);
+
+// Decodes the good rows of one recorded segment again from the source, exactly as the measuring
+// pass found them (coding, bit order and width from the index header; markerCount as the pass
+// used it for Group 4, 0 when flags are off). Rows [skip, skip + count) of the segment are
+// painted into out, bytesPerRow bytes each, 1 bits white. Returns the rows painted: fewer when
+// the source does not decode as the segment says, or out is too small.
+uint64_t decodeSegmentRows(FaxByteSource& source, const RawIndexHeader& header,
+                           int markerCount, const RawSegment& segment, uint64_t skip,
+                           uint64_t count, std::span<uint8_t> out);
 
 }  // namespace tarnwell

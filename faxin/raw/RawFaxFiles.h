@@ -3,7 +3,8 @@
 // The two working files of the raw fax analysis and their fixed byte layouts.
 //
 // Work file: a 37-byte FaxPage record (little-endian, the last four bytes unused), then the good
-// rows, bytesPerRow bytes each, in source order (1 bits white).
+// rows, bytesPerRow bytes each, in source order (1 bits white), up to workFileRowLimit rows (the
+// header's row count may be larger for degenerate streams; see RawFaxPages.h).
 //
 // Segment index file: a 4120-byte header, then one 14-byte record per segment (a segment is an
 // unbroken run of good rows in the source).

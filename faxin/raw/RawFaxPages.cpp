@@ -46,6 +46,11 @@ uint16_t estimateVerticalResolution(uint8_t paperClass, uint32_t longestSegmentR
   return 400;
 }
 
+uint64_t workFileRowLimit(uint8_t paperClass, uint32_t bytesPerRow, uint64_t bytes) {
+  const uint64_t fit = bytes / std::max<uint32_t>(bytesPerRow, 1);
+  return std::max<uint64_t>(fit, rowsPerPageFor(paperClass, 400));
+}
+
 std::vector<RawPageCut> cutPages(std::span<const RawSegment> segments, uint32_t rowsPerPage) {
   uint64_t pageLength = rowsPerPage;
   for (const RawSegment& s : segments) pageLength = std::max<uint64_t>(pageLength, s.rows);

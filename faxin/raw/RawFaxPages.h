@@ -20,6 +20,14 @@ uint32_t rowsPerPageFor(uint8_t paperClass, uint32_t verticalResolution);
 // paper class.
 uint16_t estimateVerticalResolution(uint8_t paperClass, uint32_t longestSegmentRows);
 
+// Rows the work file holds at most: as many as fit in `bytes` (64 MiB unless a test lowers it),
+// and never fewer than the longest page of the paper class (at 400 lines per inch). A stream of
+// more good rows than that is degenerate (a normal fax of that size has hundreds of pages); its
+// further rows are counted and indexed but not stored, and whoever needs them decodes them again
+// from the source.
+inline constexpr uint64_t kRawWorkFileBytes = uint64_t{64} << 20;
+uint64_t workFileRowLimit(uint8_t paperClass, uint32_t bytesPerRow, uint64_t bytes = kRawWorkFileBytes);
+
 // One cut page: a run of consecutive segments.
 struct RawPageCut {
   std::size_t firstSegment = 0;

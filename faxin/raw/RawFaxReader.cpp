@@ -4,6 +4,7 @@
 #include <limits>
 #include <new>
 
+#include "faxin/decode/FaxWidthClass.h"
 #include "faxin/raw/RawFaxAnalysis.h"
 #include "faxin/raw/RawFaxFiles.h"
 
@@ -50,15 +51,21 @@ int RawFaxReader::readHeader() {
   return 0;
 }
 
+void RawFaxReader::setSourceBytes(std::span<const uint8_t> bytes) {
+  memorySource_.reset();
+  if (!bytes.empty()) memorySource_.emplace(bytes);
+}
+
 int RawFaxReader::analyse(uint8_t bitOrder, uint8_t nonStandardWidth) {
   try {
-    if (!isOpen()) return -1;
-    source_.clear();
-    if (!readWholeFile(source_) || source_.empty()) return -1;
+    if (!hasSource()) return -1;
+    FileSource file(*this);
+    FaxByteSource& source = memorySource_ ? static_cast<FaxByteSource&>(*memorySource_) : file;
+    if (source.size() == 0) return -1;
     totalRows_ = 0;
 
     RawAnalysisInput input;
-    input.source = source_;
+    input.source = &source;
     input.workPath = settings().workFilePath;
     input.indexPath = settings().segmentFilePath;
     input.threshold = threshold();
@@ -66,6 +73,8 @@ int RawFaxReader::analyse(uint8_t bitOrder, uint8_t nonStandardWidth) {
     input.minWidth = settings().minWidth;
     input.rawFax = settings().rawFax == 1;
     input.nonStandardWidth = nonStandardWidth != 0;
+    input.verticalResolution = settings().verticalResolution;
+    input.workFileBytes = workFileBytes_;
 
     // Least significant bit first is the common order of fax boards, so it is tried first.
     const uint8_t orders[2] = {2, 1};
@@ -121,7 +130,7 @@ uint16_t RawFaxReader::indexPages() {
   return static_cast<uint16_t>(std::max(0, countPages()));
 }
 
-int RawFaxReader::fillBitmapFromWork(uint64_t firstRow, uint64_t rows, FaxPage& page) const {
+int RawFaxReader::fillBitmapFromWork(uint64_t firstRow, uint64_t rows, FaxPage& page) {
   const uint64_t bytesPerRow = static_cast<uint64_t>(page.bytesPerRow);
   const uint64_t size = rows * bytesPerRow;
   if (size > (uint64_t{1} << 31)) return kWorkFileNoMemory;
@@ -133,9 +142,42 @@ int RawFaxReader::fillBitmapFromWork(uint64_t firstRow, uint64_t rows, FaxPage& 
   }
   FileHandle work = openFile(settings().workFilePath, "rb");
   if (!work) return kWorkFileUnreadable;
-  // Rows the work file does not hold stay white.
-  readFileAt(work.get(), kRawWorkHeaderSize + firstRow * bytesPerRow, page.bitmap);
+  // The work file stores rows up to its limit; rows it does not hold below that stay white.
+  const uint64_t limit = workFileRowLimit(widthClass(page.width).pageSize, static_cast<uint32_t>(bytesPerRow),
+                                          workFileBytes_);
+  const uint64_t stored = firstRow < limit ? std::min(rows, limit - firstRow) : 0;
+  readFileAt(work.get(), kRawWorkHeaderSize + firstRow * bytesPerRow,
+             std::span<uint8_t>(page.bitmap).first(static_cast<std::size_t>(stored * bytesPerRow)));
+  // Rows past the limit were counted but not stored: they are decoded again from the source.
+  if (stored < rows) fillRowsFromSource(firstRow + stored, rows - stored, firstRow, page);
   return 0;
+}
+
+void RawFaxReader::fillRowsFromSource(uint64_t firstRow, uint64_t rows, uint64_t bitmapFirstRow,
+                                      FaxPage& page) {
+  if (!hasSource()) return;
+  FileSource file(*this);
+  FaxByteSource& source = memorySource_ ? static_cast<FaxByteSource&>(*memorySource_) : file;
+  RawSegmentIndex index;
+  if (loadSegmentIndex(settings().segmentFilePath, index) != 0) return;
+  if (index.header.width != static_cast<uint32_t>(page.width)) return;
+  const int markerCount = settings().rawFax == 1 ? 0 : std::max<int>(flagNum(), 1);
+  const uint64_t bytesPerRow = static_cast<uint64_t>(page.bytesPerRow);
+  const uint64_t end = firstRow + rows;
+  uint64_t segmentFirst = 0;  // work-file row index of the segment's first row
+  for (const RawSegment& segment : index.segments) {
+    const uint64_t segmentEnd = segmentFirst + segment.rows;
+    if (segmentFirst >= end) break;
+    if (segmentEnd > firstRow) {
+      const uint64_t from = std::max(firstRow, segmentFirst);
+      const uint64_t to = std::min(end, segmentEnd);
+      const std::span<uint8_t> out =
+          std::span<uint8_t>(page.bitmap).subspan(static_cast<std::size_t>((from - bitmapFirstRow) * bytesPerRow),
+                                                  static_cast<std::size_t>((to - from) * bytesPerRow));
+      (void)decodeSegmentRows(source, index.header, markerCount, segment, from - segmentFirst, to - from, out);
+    }
+    segmentFirst = segmentEnd;
+  }
 }
 
 int RawFaxReader::readPage(int index, FaxPage& page) {
@@ -168,7 +210,7 @@ int RawFaxReader::readPage(int index, FaxPage& page) {
 
 int RawFaxReader::writeAll(const std::string& outputPath, const FaxPage& page) {
   try {
-    if (!isOpen()) return -1;
+    if (!hasSource()) return -1;
     index_ = RawSegmentIndex{};
     cut_.clear();
     const int loaded = loadSegmentIndex(settings().segmentFilePath, index_);
@@ -193,6 +235,8 @@ int RawFaxReader::writeAll(const std::string& outputPath, const FaxPage& page) {
     const int result = FaxReader::writeAll(outputPath, static_cast<int>(cut_.size()));
     pageBytes_.clear();
     pageBytes_.shrink_to_fit();
+    segmentBytes_.clear();
+    segmentBytes_.shrink_to_fit();
     return result;
   } catch (const std::bad_alloc&) {
     return -1;
@@ -204,6 +248,20 @@ int RawFaxReader::writeConverted(const std::string& outputPath, uint16_t) {
   described.xResolution = describedXResolution_;
   described.yResolution = describedYResolution_;
   return writeAll(outputPath, described);
+}
+
+bool RawFaxReader::loadSegmentBytes(FaxByteSource& source, const RawSegment& segment, RawSegment& local) {
+  segmentBytes_.clear();
+  const uint64_t size = source.size();
+  if (segment.endAddress() <= segment.startAddress() || segment.startByte >= size) return false;
+  // From the start byte to one byte behind the end byte: all a slice of the segment reads.
+  const uint64_t end = std::min<uint64_t>(uint64_t{segment.endByte} + 2, size);
+  segmentBytes_.resize(static_cast<std::size_t>(end - segment.startByte));
+  segmentBytes_.resize(source.read(segment.startByte, segmentBytes_));
+  local = segment;
+  local.startByte = 0;
+  local.endByte = segment.endByte - segment.startByte;
+  return true;
 }
 
 int RawFaxReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) {
@@ -236,15 +294,17 @@ int RawFaxReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) 
 
   pageBytes_.clear();
   uint64_t rows = 0;
-  const std::span<const uint8_t> source(source_);
+  FileSource file(*this);
+  FaxByteSource& source = memorySource_ ? static_cast<FaxByteSource&>(*memorySource_) : file;
   for (std::size_t s = cut.firstSegment; s < cut.firstSegment + cut.segmentCount; ++s) {
     if (s >= index_.segments.size()) break;
-    const RawSegment& segment = index_.segments[s];
+    RawSegment local;
     // A segment that does not lie inside the source adds neither bytes nor rows.
-    const bool copied = groupFour
-                            ? appendSegmentBitsAligned(source, segment, header.bitOrder, pageBytes_)
-                            : appendSegmentBytes(source, segment, header.bitOrder, pageBytes_);
-    if (copied) rows += segment.rows;
+    const bool copied =
+        loadSegmentBytes(source, index_.segments[s], local) &&
+        (groupFour ? appendSegmentBitsAligned(segmentBytes_, local, header.bitOrder, pageBytes_)
+                   : appendSegmentBytes(segmentBytes_, local, header.bitOrder, pageBytes_));
+    if (copied) rows += local.rows;
   }
   // A page none of whose segments lies in the source has no data; an empty directory would make
   // the whole intermediate TIFF unreadable, so the page is left out.

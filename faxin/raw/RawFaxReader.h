@@ -4,7 +4,8 @@
 //
 // Nothing in such a file tells its coding, bit order, width, page ends or vertical resolution;
 // analyse() finds them from the data and leaves two working files: the work file (a 37-byte page
-// header and every good row) and the segment index (runs of good rows in the source).
+// header and the good rows, up to a bound of 64 MiB) and the segment index (runs of good rows in
+// the source). Rows past the bound are decoded again from the source whenever a page needs them.
 //
 // Use by the engine, for one source file (the reader factory has applied the engine's settings):
 //
@@ -20,12 +21,14 @@
 // No call throws; results are the integer codes documented below.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "faxin/EngineSettings.h"
 #include "faxin/FaxPage.h"
+#include "faxin/decode/FaxBitReader.h"
 #include "faxin/raw/RawFaxPages.h"
 #include "faxin/readers/FaxReader.h"
 
@@ -47,7 +50,7 @@ class RawFaxReader : public FaxReader {
   // bitOrder, nonStandardWidth, verticalResolution); resets totalRows and rowsPerPage.
   void configure(const EngineSettings& settings);
 
-  // Reads the open source once into memory, finds coding, bit order and width (bitOrder 0: least
+  // Reads the open source in chunks (never whole into memory), finds coding, bit order and width (bitOrder 0: least
   // significant bit first, then highest bit first; 1 or 2: only that order; Group 3 before
   // Group 4) and writes both working files. 0 or above (the measuring pass's error count) on
   // success; negative when nothing decodes (-1), the file is empty or cannot be read.
@@ -78,8 +81,14 @@ class RawFaxReader : public FaxReader {
   // writeAll with the resolutions of the page described last.
   int writeConverted(const std::string& outputPath, uint16_t count) override;
 
-  // The source bytes as read by analyse (tests, benchmarks).
-  std::span<const uint8_t> source() const { return source_; }
+  // Bytes of rows the work file may hold (kRawWorkFileBytes); tests lower it so that small
+  // streams reach the rows past the limit. Set it before analyse and keep it for the page steps.
+  void setWorkFileBytes(uint64_t bytes) { workFileBytes_ = bytes; }
+
+  // Takes these bytes as the source instead of the open file's (the fuzz target, tests); the
+  // reader must still be open, on any file. The bytes must stay alive and unchanged while the
+  // reader uses them. An empty span goes back to the file.
+  void setSourceBytes(std::span<const uint8_t> bytes);
 
  protected:
   // The analysis with the settings' bit order and width options, then the page length. 0, or
@@ -90,17 +99,40 @@ class RawFaxReader : public FaxReader {
   int preparePage(int index, bool recountLines, FaxPage& page, PageToWrite& out) override;
 
  private:
-  int fillBitmapFromWork(uint64_t firstRow, uint64_t rows, FaxPage& page) const;
+  // The open file as a byte source, read through the checked reads of FaxReader.
+  class FileSource final : public FaxByteSource {
+   public:
+    explicit FileSource(RawFaxReader& reader) : reader_(reader) {}
+    uint64_t size() const override { return reader_.fileSize(); }
+    std::size_t read(uint64_t at, std::span<uint8_t> into) override { return reader_.readSome(at, into); }
 
-  std::vector<uint8_t> source_;
+   private:
+    RawFaxReader& reader_;
+  };
+
+  bool hasSource() const { return isOpen(); }
+  // Copies the source bytes a segment's slice needs into segmentBytes_ and gives the segment
+  // counted from them; false when the segment does not lie inside the source.
+  bool loadSegmentBytes(FaxByteSource& source, const RawSegment& segment, RawSegment& local);
+
+  // Fills page.bitmap (width and bytesPerRow set) with `rows` rows from row firstRow of the work
+  // file; rows past the work file's limit (workFileRowLimit) are decoded again from the source.
+  int fillBitmapFromWork(uint64_t firstRow, uint64_t rows, FaxPage& page);
+  // Paints rows [firstRow, firstRow + rows) from the source into the bitmap, whose first row is
+  // bitmapFirstRow; rows no segment holds stay as they are.
+  void fillRowsFromSource(uint64_t firstRow, uint64_t rows, uint64_t bitmapFirstRow, FaxPage& page);
+
+  std::optional<MemoryByteSource> memorySource_;
   uint32_t totalRows_ = 0;
   uint32_t rowsPerPage_ = 0;
   uint16_t pageYResolution_ = 0;  // the resolution rowsPerPage_ stands for
+  uint64_t workFileBytes_ = kRawWorkFileBytes;
 
   // State of one writeAll call.
   RawSegmentIndex index_;
   std::vector<RawPageCut> cut_;
   std::vector<uint8_t> pageBytes_;
+  std::vector<uint8_t> segmentBytes_;
   uint16_t xResolution_ = 0;
   uint16_t yResolution_ = 0;
 

@@ -10,7 +10,9 @@ namespace tarnwell {
 
 namespace {
 
+// Rows and segment records are written in blocks of about this size.
 constexpr std::size_t kRowBufferLimit = 1 << 20;
+constexpr std::size_t kRecordBufferLimit = 1 << 16;
 
 RawSegment segmentAt(uint64_t start, uint64_t end, uint32_t rows) {
   RawSegment s;
@@ -26,9 +28,9 @@ RawSegment segmentAt(uint64_t start, uint64_t end, uint32_t rows) {
 }  // namespace
 
 bool RawFaxRecorder::create(const std::string& workPath, const std::string& indexPath, int width,
-                            uint8_t bitOrder, uint8_t coding, uint32_t sourceSize) {
+                            uint8_t bitOrder, uint8_t coding, uint32_t sourceSize,
+                            uint16_t fixedResolution, uint64_t workFileBytes) {
   *this = RawFaxRecorder{};
-  indexPath_ = indexPath;
   const FaxWidthClass wc = widthClass(width);
   header_.width = width;
   header_.bytesPerRow = (width + 7) / 8;
@@ -42,19 +44,34 @@ bool RawFaxRecorder::create(const std::string& workPath, const std::string& inde
   header_.coding = coding;
   header_.pageSize = wc.pageSize;
   header_.photometric = 0;
-  index_.width = static_cast<uint32_t>(width);
-  index_.bitOrder = bitOrder;
-  index_.coding = coding;
-  index_.paperClass = wc.pageSize;
+  indexHeader_.width = static_cast<uint32_t>(width);
+  indexHeader_.bitOrder = bitOrder;
+  indexHeader_.coding = coding;
+  indexHeader_.paperClass = wc.pageSize;
+  fixedResolution_ = fixedResolution;
   maxSegmentRows_ = rowsPerPageFor(wc.pageSize, 400);
-  maxTotalRows_ = maxSegmentRows_ * static_cast<uint32_t>(kRawPageTableEntries);
+  workRowLimit_ = workFileRowLimit(wc.pageSize, static_cast<uint32_t>(header_.bytesPerRow),
+                                   workFileBytes);
+  updateLimit();
 
   work_ = openFile(workPath, "wb");
-  FileHandle index = openFile(indexPath, "wb");
-  if (!work_ || !index) return false;
+  index_ = openFile(indexPath, "wb");
+  if (!work_ || !index_) return false;
   const auto workHeader = encodeWorkHeader(header_);
-  const std::vector<uint8_t> indexHeader = encodeIndexHeader(index_);
-  return writeFileAt(work_.get(), 0, workHeader) && writeFileAt(index.get(), 0, indexHeader);
+  const std::vector<uint8_t> indexHeader = encodeIndexHeader(indexHeader_);
+  // The segment records follow the index header as their segments close.
+  return writeFileAt(work_.get(), 0, workHeader) && writeFileAt(index_.get(), 0, indexHeader);
+}
+
+void RawFaxRecorder::updateLimit() {
+  // The page length in use: the chosen resolution's, or the one the longest segment so far makes
+  // the estimate give; pages are cut no shorter than the longest segment. Both only grow, so
+  // rows already recorded stay inside the limit.
+  const uint8_t paperClass = indexHeader_.paperClass;
+  const uint32_t resolution =
+      fixedResolution_ > 0 ? fixedResolution_ : estimateVerticalResolution(paperClass, longest_);
+  const uint32_t pageRows = std::max(rowsPerPageFor(paperClass, resolution), longest_);
+  maxTotalRows_ = pageRows * static_cast<uint32_t>(kRawPageTableEntries);
 }
 
 void RawFaxRecorder::openSegment(uint64_t startAddress) {
@@ -75,15 +92,26 @@ void RawFaxRecorder::addRow(std::span<const uint8_t> row, uint64_t rowStartAddre
                             uint64_t endAddress) {
   if (full()) return;
   if (!open_) openSegment(rowStartAddress);
-  rowBuffer_.insert(rowBuffer_.end(), row.begin(), row.end());
-  if (rowBuffer_.size() >= kRowBufferLimit) flushRows();
+  if (storesRow()) {
+    rowBuffer_.insert(rowBuffer_.end(), row.begin(), row.end());
+    if (rowBuffer_.size() >= kRowBufferLimit) flushRows();
+  }
   ++rows_;
   ++totalRows_;
   end_ = endAddress;
+  if (rows_ > longest_) {
+    longest_ = rows_;
+    updateLimit();
+  }
 }
 
 void RawFaxRecorder::closeSegment() {
-  if (open_ && rows_ > 0) segments_.push_back(segmentAt(start_, end_, rows_));
+  if (open_ && rows_ > 0) {
+    const auto record = encodeSegment(segmentAt(start_, end_, rows_));
+    recordBuffer_.insert(recordBuffer_.end(), record.begin(), record.end());
+    ++segmentCount_;
+    if (recordBuffer_.size() >= kRecordBufferLimit) flushRecords();
+  }
   open_ = false;
   rows_ = 0;
 }
@@ -98,30 +126,32 @@ bool RawFaxRecorder::flushRows() {
   return !failed_;
 }
 
+bool RawFaxRecorder::flushRecords() {
+  if (!recordBuffer_.empty() && index_) {
+    if (std::fwrite(recordBuffer_.data(), 1, recordBuffer_.size(), index_.get()) != recordBuffer_.size()) {
+      failed_ = true;
+    }
+  }
+  recordBuffer_.clear();
+  return !failed_;
+}
+
 int RawFaxRecorder::finish() {
   closeSegment();
-  if (!work_) return -1;
+  if (!work_ || !index_) return -1;
   flushRows();
+  flushRecords();
 
-  uint32_t longest = 0;
-  for (const RawSegment& s : segments_) longest = std::max(longest, s.rows);
-  index_.segmentCount = static_cast<uint32_t>(segments_.size());
-  index_.totalRows = totalRows_;
-  index_.longestSegment = longest;
-  index_.verticalResolution = estimateVerticalResolution(index_.paperClass, longest);
-
-  FileHandle index = openFile(indexPath_, "wb");
-  if (!index) return -1;
-  std::vector<uint8_t> bytes = encodeIndexHeader(index_);
-  bytes.reserve(bytes.size() + segments_.size() * kRawSegmentRecordSize);
-  for (const RawSegment& s : segments_) {
-    const auto record = encodeSegment(s);
-    bytes.insert(bytes.end(), record.begin(), record.end());
-  }
-  if (!writeFileAt(index.get(), 0, bytes)) failed_ = true;
+  indexHeader_.segmentCount = segmentCount_;
+  indexHeader_.totalRows = totalRows_;
+  indexHeader_.longestSegment = longest_;
+  indexHeader_.verticalResolution = estimateVerticalResolution(indexHeader_.paperClass, longest_);
+  if (!writeFileAt(index_.get(), 0, encodeIndexHeader(indexHeader_))) failed_ = true;
+  if (std::fflush(index_.get()) != 0) failed_ = true;
+  index_.reset();
 
   header_.rows = static_cast<int32_t>(std::min<uint32_t>(totalRows_, std::numeric_limits<int32_t>::max()));
-  header_.yResolution = index_.verticalResolution;
+  header_.yResolution = indexHeader_.verticalResolution;
   if (!writeFileAt(work_.get(), 0, encodeWorkHeader(header_))) failed_ = true;
   if (std::fflush(work_.get()) != 0) failed_ = true;
   work_.reset();

@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <array>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "faxin/EngineSettings.h"
 #include "faxin/FaxPage.h"
+#include "faxin/decode/FaxBitReader.h"
+#include "faxin/decode/FaxDecoder.h"
 #include "faxin/raw/RawFaxFiles.h"
 #include "faxin/raw/RawFaxReader.h"
 #include "raw_test_support.h"
@@ -163,6 +167,164 @@ TEST(RawRobustness, TruncatedStreamsNeverFailUncleanly) {
     }
   }
 }
+
+// ---------------------------------------------------------------------------------------------
+// The source read in chunks: a bit reader over a byte source sees the same bits, positions and
+// rows as one over the bytes in memory, whatever its window; the raw reader gives the same
+// working files and TIFF from the file read in chunks as from the bytes in memory.
+
+// The bytes as a source that is not in memory, read in pieces of at most `piece` bytes.
+class PieceSource final : public FaxByteSource {
+ public:
+  explicit PieceSource(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+  uint64_t size() const override { return bytes_.size(); }
+  std::size_t read(uint64_t at, std::span<uint8_t> into) override {
+    ++reads;
+    return MemoryByteSource(bytes_).read(at, into);
+  }
+  int reads = 0;
+
+ private:
+  std::span<const uint8_t> bytes_;
+};
+
+// Every row a decoding loop reports, with where it ended.
+struct RowLog final : FaxRowSink {
+  FaxSinkAction row(const FaxRowView& v) override {
+    rows.push_back({static_cast<int64_t>(v.end), v.length, static_cast<int64_t>(v.bitPosition),
+                    static_cast<int64_t>(v.codeEndBit), static_cast<int64_t>(v.changes.size())});
+    return FaxSinkAction::kContinue;
+  }
+  void resynced(uint64_t position) override { rows.push_back({-1, 0, static_cast<int64_t>(position), 0, 0}); }
+  std::vector<std::array<int64_t, 5>> rows;
+};
+
+TEST(RawChunkedSource, WindowedReaderMatchesTheBytesInMemory) {
+  // Junk, a Group 3 page, a flag, a Group 4 page, a flag and junk again.
+  std::vector<uint8_t> stream = rawtest::junk(333, 5);
+  rawtest::append(stream, rawtest::encodeStrip(rawtest::makePage(1728, 120, 3), Coding::kG3OneD, 2));
+  const std::size_t flag = stream.size();
+  rawtest::append(stream, {0xFF, 0xFF, 0xFF, 0xFF});
+  rawtest::append(stream, rawtest::encodeStrip(rawtest::makePage(1728, 120, 4), Coding::kG4, 2));
+  rawtest::append(stream, {0xFF, 0xFF, 0xFF});
+  rawtest::append(stream, rawtest::junk(200, 6));
+
+  for (const std::size_t window : {std::size_t{8}, std::size_t{9}, std::size_t{1000}, std::size_t{1} << 18}) {
+    SCOPED_TRACE(window);
+    PieceSource source(stream);
+    FaxBitReader memory(stream, 2);
+    FaxBitReader chunked;
+    chunked.init(source, 2, window);
+    EXPECT_EQ(chunked.size(), stream.size());
+
+    // Single bits and bytes at scattered positions, forwards and backwards.
+    for (uint64_t bit : {uint64_t{0}, uint64_t{8 * 4000 + 3}, uint64_t{17}, uint64_t{8 * stream.size() - 5},
+                         uint64_t{8 * flag - 1}, uint64_t{8 * stream.size()}}) {
+      memory.seekBit(bit);
+      chunked.seekBit(bit);
+      EXPECT_EQ(chunked.current(), memory.current()) << bit;
+      for (int i = 0; i < 20; ++i) ASSERT_EQ(chunked.readBits(1 + i % 8), memory.readBits(1 + i % 8)) << bit;
+      EXPECT_EQ(chunked.unreadBits(9), memory.unreadBits(9));
+      EXPECT_EQ(chunked.bitPosition(), memory.bitPosition());
+    }
+    // Every EOL and every marker, in turn.
+    memory.seekBit(0);
+    chunked.seekBit(0);
+    for (;;) {
+      const int found = memory.findEol(2);
+      ASSERT_EQ(chunked.findEol(2), found);
+      ASSERT_EQ(chunked.bitPosition(), memory.bitPosition());
+      if (found != 0) break;
+    }
+    memory.seekBit(0);
+    chunked.seekBit(0);
+    for (;;) {
+      const int found = memory.findMarker(3);
+      ASSERT_EQ(chunked.findMarker(3), found);
+      ASSERT_EQ(chunked.bitPosition(), memory.bitPosition());
+      if (found != 0) break;
+      memory.seekBit(memory.bitPosition() + 8);
+      chunked.seekBit(chunked.bitPosition() + 8);
+    }
+
+    // Whole decoding passes: one-dimensional from the start, Group 4 from the flag.
+    FaxLoopOptions options;
+    options.findFirstEol = true;
+    RowLog fromMemory;
+    RowLog fromChunks;
+    memory.seekBit(0);
+    chunked.seekBit(0);
+    EXPECT_EQ(runT4OneD(chunked, options, fromChunks), runT4OneD(memory, options, fromMemory));
+    EXPECT_EQ(fromChunks.rows, fromMemory.rows);
+    EXPECT_GT(fromMemory.rows.size(), 120u);
+    fromMemory.rows.clear();
+    fromChunks.rows.clear();
+    memory.seekBit(8 * (flag + 4));
+    chunked.seekBit(8 * (flag + 4));
+    EXPECT_EQ(runT6(chunked, options, fromChunks), runT6(memory, options, fromMemory));
+    EXPECT_EQ(fromChunks.rows, fromMemory.rows);
+    EXPECT_GT(fromMemory.rows.size(), 120u);
+    if (window < stream.size()) EXPECT_GT(source.reads, 2);
+  }
+}
+
+// The file (read in windows of 256 KiB) against the same bytes handed over in memory: three
+// pages of each coding make streams of several windows.
+class RawChunkedFileTest : public ::testing::TestWithParam<Coding> {};
+
+TEST_P(RawChunkedFileTest, FileReadInChunksGivesWhatTheBytesInMemoryGive) {
+  const Coding coding = GetParam();
+  const std::string name = "chunked" + std::to_string(static_cast<int>(coding));
+  std::vector<uint8_t> stream;
+  for (uint32_t p = 0; p < 3; ++p) {
+    if (coding == Coding::kG4) rawtest::append(stream, {0xFF, 0xFF, 0xFF});
+    rawtest::append(stream, rawtest::encodeStrip(rawtest::makePage(2432, 2600, 20 + p), coding, 2));
+    if (coding != Coding::kG4) rawtest::append(stream, rawtest::rtc(coding == Coding::kG3TwoD, 2));
+  }
+  ASSERT_GT(stream.size(), 2 * FaxBitReader::kWindowBytes);
+  const std::string source = rawtest::tempPath(name + ".raw");
+  test::writeBytes(source, stream);
+
+  std::vector<std::vector<uint8_t>> outputs[2];
+  for (int inMemory = 0; inMemory < 2; ++inMemory) {
+    EngineSettings s;
+    s.workFilePath = rawtest::tempPath(name + std::to_string(inMemory) + ".work");
+    s.segmentFilePath = rawtest::tempPath(name + std::to_string(inMemory) + ".seg");
+    const std::string tiff = rawtest::tempPath(name + std::to_string(inMemory) + ".tif");
+    RawFaxReader reader;
+    if (inMemory == 1) {
+      // The open file is empty: every byte comes from memory.
+      const std::string empty = rawtest::tempPath(name + ".empty");
+      test::writeBytes(empty, {});
+      ASSERT_EQ(reader.open(empty), 0);
+      reader.setSourceBytes(stream);
+    } else {
+      ASSERT_EQ(reader.open(source), 0);
+    }
+    reader.configure(s);
+    ASSERT_GE(reader.analyse(0, 1), 0);
+    FaxPage page;
+    ASSERT_EQ(reader.readWorkHeader(page), 0);
+    reader.setPageLength(page.pageSize, page.yResolution);
+    ASSERT_EQ(reader.countPages(), 3);
+    ASSERT_EQ(reader.describePage(2, page), 0);
+    ASSERT_EQ(reader.writeAll(tiff, page), 0);
+    outputs[inMemory] = {test::readBytes(s.workFilePath), test::readBytes(s.segmentFilePath), page.bitmap};
+    EXPECT_EQ(test::countDirectories(tiff), 3);
+    const auto pages = test::readTiffPages(tiff);
+    ASSERT_EQ(pages.size(), 3u);
+    EXPECT_EQ(pages[2].bitmap, rawtest::makePage(2432, 2600, 22));
+  }
+  EXPECT_TRUE(outputs[0] == outputs[1]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codings, RawChunkedFileTest,
+                         ::testing::Values(Coding::kG3OneD, Coding::kG3TwoD, Coding::kG4),
+                         [](const auto& info) {
+                           return std::string(info.param == Coding::kG3OneD   ? "G3OneD"
+                                              : info.param == Coding::kG3TwoD ? "G3TwoD"
+                                                                              : "G4");
+                         });
 
 }  // namespace
 }  // namespace tarnwell

@@ -32,6 +32,8 @@ struct RawRun {
   int writeResult = -99;
   RawSegmentIndex index;
   std::vector<test::TiffPage> tiff;
+  std::vector<std::vector<uint8_t>> described;  // bitmaps of the first eight pages described
+  uint64_t workFileSize = 0;
 };
 
 EngineSettings settingsFor(const std::string& name) {
@@ -42,13 +44,15 @@ EngineSettings settingsFor(const std::string& name) {
 }
 
 // Drives the reader the way the engine does.
-RawRun runRaw(const std::vector<uint8_t>& stream, const EngineSettings& s, const std::string& name) {
+RawRun runRaw(const std::vector<uint8_t>& stream, const EngineSettings& s, const std::string& name,
+              uint64_t workFileBytes = kRawWorkFileBytes) {
   RawRun run;
   const std::string source = rawtest::tempPath(name + ".raw");
   test::writeBytes(source, stream);
   RawFaxReader reader;
   if (reader.open(source) != 0) return run;
   reader.configure(s);
+  reader.setWorkFileBytes(workFileBytes);
   run.analysis = reader.analyse(s.bitOrder, s.nonStandardWidth);
   if (run.analysis < 0) return run;
   EXPECT_EQ(reader.readWorkHeader(run.header), 0);
@@ -56,6 +60,12 @@ RawRun runRaw(const std::vector<uint8_t>& stream, const EngineSettings& s, const
   reader.setPageLength(run.header.pageSize, run.header.yResolution);
   run.pageCount = reader.countPages();
   EXPECT_EQ(reader.describePage(0, run.first), 0);
+  for (int i = 0; i < std::min(run.pageCount, 8); ++i) {
+    FaxPage page;
+    EXPECT_EQ(reader.describePage(i, page), 0);
+    run.described.push_back(std::move(page.bitmap));
+  }
+  run.workFileSize = test::readBytes(s.workFilePath).size();
   const std::string tiff = rawtest::tempPath(name + ".tif");
   run.writeResult = reader.writeAll(tiff, run.first);
   loadSegmentIndex(s.segmentFilePath, run.index);
@@ -388,6 +398,42 @@ TEST(RawAnalysis, LongRunsOfRowsAreCutAtTheLongestPage) {
   EXPECT_EQ(g4.tiff[0].bitmap.rows, longest);
 }
 
+// Rows are recorded up to what 1024 pages of the page length in use hold: the chosen resolution's
+// length, or the estimate's from the longest run so far. 1200 runs of 1000 Group 4 rows, each
+// begun by an EOL: estimated at 100 lines per inch the stream stops at 1024 pages of 1144 rows;
+// at a chosen 400 lines per inch every row fits.
+TEST(RawAnalysis, RowsStopAtWhat1024PagesOfTheLengthInUseHold) {
+  test::BitWriter w;
+  const std::string blankRows(940, '1');
+  for (int run = 0; run < 1200; ++run) {
+    w.put("000000000001");
+    for (int i = 0; i < 30; ++i) w.put("0000010 1 0001");
+    w.put(blankRows);
+  }
+  const std::vector<uint8_t> stream = w.bytes();
+  const std::string source = rawtest::tempPath("runs.raw");
+  test::writeBytes(source, stream);
+  for (const auto& [resolution, rows] : {std::pair<uint16_t, int>{0, 1024 * 1144}, {400, 1200 * 1000}}) {
+    SCOPED_TRACE(resolution);
+    EngineSettings s = settingsFor("runs" + std::to_string(resolution));
+    s.rawFax = 1;
+    s.verticalResolution = resolution;
+    RawFaxReader reader;
+    ASSERT_EQ(reader.open(source), 0);
+    reader.configure(s);
+    reader.setWorkFileBytes(1);  // the work file keeps one longest page
+    ASSERT_GE(reader.analyse(s.bitOrder, s.nonStandardWidth), 0);
+    FaxPage header;
+    ASSERT_EQ(reader.readWorkHeader(header), 0);
+    EXPECT_EQ(header.rows, rows);
+    EXPECT_EQ(test::readBytes(s.workFilePath).size(), kRawWorkHeaderSize + rowsPerPageFor(1, 400) * 216u);
+    RawSegmentIndex index;
+    ASSERT_EQ(loadSegmentIndex(s.segmentFilePath, index), 0);
+    EXPECT_EQ(index.header.longestSegment, 1000u);
+    EXPECT_EQ(index.segments.size(), static_cast<std::size_t>((rows + 999) / 1000));
+  }
+}
+
 TEST(RawAnalysis, GroupFourWithoutFlagsNeedsRawFax) {
   const Bitmap page = rawtest::makePage(1728, 150, 31);
   const std::vector<uint8_t> stream = strip(page, Coding::kG4, 1);
@@ -423,6 +469,70 @@ TEST(RawAnalysis, StreamCutMidPageKeepsItsWholeRows) {
   EXPECT_LT(kept, 800);
   EXPECT_EQ(run.tiff[1].bitmap, p2.rowsOf(0, kept));
 }
+
+// The work file stores rows up to its byte bound (never less than one longest page); the rows past
+// it are counted and indexed, and decoded again from the source when a page needs them. Pages
+// described and written are the same whatever the bound. The stream: 4000 rows, then two short
+// runs that share the second page and straddle the bound of 4576 rows (one longest A4 page).
+class RawWorkFileLimitTest : public ::testing::TestWithParam<std::tuple<Coding, int>> {};
+
+TEST_P(RawWorkFileLimitTest, RowsPastTheBoundAreDecodedAgain) {
+  const auto [coding, order] = GetParam();
+  const std::string name = "limit" + std::to_string(static_cast<int>(coding)) + std::to_string(order);
+  const Bitmap p1 = rawtest::makePage(1728, 4000, 71);
+  const Bitmap p2 = rawtest::makePage(1728, 600, 72);
+  const Bitmap p3 = rawtest::makePage(1728, 500, 73);
+  const bool twoD = coding == Coding::kG3TwoD;
+  std::vector<uint8_t> stream;
+  for (const Bitmap* page : {&p1, &p2, &p3}) {
+    if (coding == Coding::kG4) {
+      rawtest::append(stream, {0xFF, 0xFF, 0xFF});
+      rawtest::append(stream, strip(*page, coding, order));
+      rawtest::append(stream, {0xFF, 0xFF, 0xFF, 0x02, 0x02});
+    } else {
+      rawtest::append(stream, strip(*page, coding, order));
+      rawtest::append(stream, rawtest::corruptedRow(twoD, order));
+    }
+  }
+  EngineSettings s = settingsFor(name);
+  s.verticalResolution = 100;  // pages of 1144 rows to describe; cut pages of 4000 rows
+  const RawRun whole = runRaw(stream, s, name + "whole");
+  const RawRun bounded = runRaw(stream, s, name + "bounded", 1);
+  ASSERT_GE(whole.analysis, 0);
+  ASSERT_GE(bounded.analysis, 0);
+
+  const uint64_t longest = rowsPerPageFor(1, 400);
+  EXPECT_EQ(whole.workFileSize, kRawWorkHeaderSize + 5100u * 216u);
+  EXPECT_EQ(bounded.workFileSize, kRawWorkHeaderSize + longest * 216u);
+  EXPECT_EQ(bounded.header.rows, 5100);
+  EXPECT_EQ(bounded.pageCount, 5);
+  ASSERT_EQ(bounded.index.segments.size(), 3u);
+  EXPECT_EQ(bounded.index.header.totalRows, whole.index.header.totalRows);
+
+  ASSERT_EQ(bounded.described.size(), 5u);
+  for (std::size_t i = 0; i < bounded.described.size(); ++i) {
+    EXPECT_EQ(bounded.described[i], whole.described[i]) << "page " << i;
+  }
+  ASSERT_EQ(bounded.tiff.size(), 2u);
+  EXPECT_EQ(bounded.tiff[0].bitmap, p1);
+  Bitmap joined = p2;
+  joined.rows += p3.rows;
+  joined.bits.insert(joined.bits.end(), p3.bits.begin(), p3.bits.end());
+  EXPECT_EQ(bounded.tiff[1].bitmap, joined);
+  EXPECT_EQ(bounded.tiff[1].compression, coding == Coding::kG4 ? 32773 : 3);
+  // The last described page (rows 4576 to 5099) holds the end of the joined page, 1 bits white.
+  const Bitmap tail = joined.rowsOf(4576 - 4000, 5100 - 4576);
+  const std::vector<uint8_t> white = whiteOnes(tail);
+  ASSERT_GE(bounded.described[4].size(), white.size());
+  EXPECT_TRUE(std::equal(white.begin(), white.end(), bounded.described[4].begin()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Codings, RawWorkFileLimitTest,
+                         ::testing::Values(std::make_tuple(Coding::kG3OneD, 2), std::make_tuple(Coding::kG3TwoD, 1),
+                                           std::make_tuple(Coding::kG4, 2), std::make_tuple(Coding::kG4, 1)),
+    [](const ::testing::TestParamInfo<std::tuple<Coding, int>>& info) {
+      return codingName(std::get<0>(info.param)) + "_Order" + std::to_string(std::get<1>(info.param));
+    });
 
 // ---------------------------------------------------------------------------------------------
 // Real streams from the sample corpus, checked against the same data wrapped in a TIFF and
