@@ -361,12 +361,13 @@ std::vector<CheckCase> checkCases(const test::TempTree& dir) {
     add("zeros_inside", zeroed, p.rows);
     for (size_t i = 1; i <= 12; ++i) {
       std::vector<uint8_t> flipped = coded;
-      const size_t bit = coded.size() * 8 * i / 13 + i;
+      // Spread over the strip; a short strip wraps round rather than reading past its end.
+      const size_t bit = (coded.size() * 8 * i / 13 + i) % (coded.size() * 8);
       flipped[bit / 8] ^= static_cast<uint8_t>(0x80 >> (bit % 8));
       add("flip_" + std::to_string(bit), flipped, p.rows);
     }
   }
-    // Hand-made rows 64 pixels wide: libtiff refuses a row of 128 runs (64 empty pairs).
+  // Hand-made rows 64 pixels wide: libtiff refuses a row of 128 runs (64 empty pairs).
   auto hand = [&](const std::string& name, const std::string& row, uint32_t rows,
                   Verdict verdict = Verdict::kSame) {
     cases.push_back({"hand_" + name, RawPage{rows, handMade(row, rows), FILLORDER_MSB2LSB, 0, 64},
