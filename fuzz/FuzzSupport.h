@@ -16,12 +16,12 @@
 
 namespace tarnwell::fuzz {
 
-// Page descriptions in the targets: at most 8192 pixels wide and 256 KiB of bitmap (over a
-// thousand rows of a fax page). An input of a few kilobytes can declare, or really code, a page
+// Page descriptions in the targets: at most 8192 pixels wide and 64 KiB of bitmap (about 300
+// rows of a fax page). An input of a few kilobytes can declare, or really code, a page
 // of a hundred megabytes; decoding that much on every run would leave the fuzzer a few runs a
 // second. A page past these limits takes the same refusing or cutting path as one past the
 // engine's own limits, so no branch is hidden.
-inline constexpr DescribeLimits kDescribeLimits{8192, std::size_t{256} * 1024};
+inline constexpr DescribeLimits kDescribeLimits{8192, std::size_t{64} * 1024};
 
 class ScratchDirectory {
  public:

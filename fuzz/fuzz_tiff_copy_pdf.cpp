@@ -3,14 +3,13 @@
 // skipped. The low bit of the size picks the copy's compression choice: keep the source's (a
 // TIFF source) or Group 4 (the engine's intermediate TIFF).
 
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <span>
 #include <string>
 
+#include "fuzz/FuzzSupport.h"
 #include "pdfout/messages.h"
 #include "pdfout/t2p.h"
 #include "pdfout/tiff_copy.h"
@@ -18,10 +17,6 @@
 namespace {
 
 constexpr std::size_t kMaxInput = std::size_t{512} * 1024;
-
-std::string scratchPath(const char* name) {
-  return "/tmp/trwfuzz_" + std::to_string(getpid()) + "_" + name;
-}
 
 }  // namespace
 
@@ -31,8 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool silenced = (silenceTiffMessages(), true);
   (void)silenced;
 
-  static const std::string ready = scratchPath("ready.tif");
-  static const std::string pdf = scratchPath("out.pdf");
+  static const fuzz::ScratchDirectory directory("tiff_copy_pdf");
+  static const std::string ready = directory.file("ready.tif");
+  static const std::string pdf = directory.file("out.pdf");
   const int32_t compression = (size & 1) != 0 ? -1 : 6;
   if (tiff_copy_buffer(std::span<const uint8_t>(data, size), ready, TiffCopyOptions{}, compression) ==
       0) {

@@ -9,8 +9,11 @@
 namespace tarnwell {
 namespace {
 
-// Stores the rows a page decoder counts into the page's bitmap, up to the row limit. Rows past
-// the limit are decoded but not stored, so the stored rows stay as decoded.
+// Stores the rows a page decoder counts into the page's bitmap, up to the row limit, and ends the
+// decoding once the limit is stored: rows past it would only be thrown away, and a page can claim
+// fewer rows than its data codes. The loops fail only before the first row, so stopping early
+// never changes whether a page decodes. A limit of 0 stores nothing and decodes to the end, which
+// tells the caller whether the data holds any row.
 class PageSink final : public FaxRowSink {
  public:
   PageSink(FaxPage& page, int32_t rowLimit, int photometric)
@@ -36,7 +39,7 @@ class PageSink final : public FaxRowSink {
     paintRow(row.changes, row.length, page_.width, photometric_,
              std::span<uint8_t>(page_.bitmap.data() + offset, bytesPerRow_));
     ++page_.rows;
-    return FaxSinkAction::kContinue;
+    return page_.rows >= rowLimit_ ? FaxSinkAction::kStop : FaxSinkAction::kContinue;
   }
 
   bool failed() const { return failed_; }
