@@ -6,40 +6,21 @@
 // once per process, under /dev/shm when it exists, so that an input costs no file system work
 // beyond the working files themselves.
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <span>
 #include <string>
 
 #include "faxin/EngineSettings.h"
 #include "faxin/FaxPage.h"
 #include "faxin/raw/RawFaxReader.h"
+#include "fuzz/FuzzSupport.h"
 
 namespace {
 
-// The process's working directory, removed with everything in it when the process ends.
-struct ScratchDirectory {
-  ScratchDirectory() {
-    std::error_code ec;
-    const std::filesystem::path base =
-        std::filesystem::is_directory("/dev/shm", ec) ? "/dev/shm" : std::filesystem::temp_directory_path(ec);
-    path = base / ("fuzz_raw_" + std::to_string(getpid()));
-    std::filesystem::create_directories(path, ec);
-  }
-  ~ScratchDirectory() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
-  std::filesystem::path path;
-};
-
 const std::string& scratchDirectory() {
-  static const ScratchDirectory directory;
-  static const std::string dir = directory.path.string() + "/";
-  return dir;
+  static const tarnwell::fuzz::ScratchDirectory directory("raw");
+  return directory.prefix();
 }
 
 std::string scratch(const char* name) { return scratchDirectory() + name; }
@@ -71,6 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   settings.minWidth = (options & 0x10) ? 16 : 1728;
 
   tarnwell::RawFaxReader reader;
+  reader.setDescribeLimits(tarnwell::fuzz::kDescribeLimits);
   if (reader.open(placeholder()) != 0) return 0;
   reader.setSourceBytes(std::span<const uint8_t>(data + 1, size - 1));
   reader.configure(settings);
@@ -79,10 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (reader.readWorkHeader(page) != 0) return 0;
   reader.setPageLength(page.pageSize, page.yResolution);
   const int pages = reader.countPages();
-  if (pages > 0) {
-    (void)reader.describePage(0, page);
-    (void)reader.describePage(pages - 1, page);
-  }
+  if (pages > 0) (void)reader.describePage(0, page);
+  if (pages > 1) (void)reader.describePage(pages - 1, page);
   (void)reader.writeAll(scratch("out.tif"), page);
   return 0;
 }

@@ -3,6 +3,7 @@
 #include "faxin/decode/BitReverse.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace tarnwell {
 namespace {
@@ -182,6 +183,20 @@ int FaxBitReader::findMarker(int minCount) {
   uint64_t pos = position();
   std::size_t run = 0;
   for (; pos < size(); ++pos) {
+    if (run == 0) {
+      // Outside a run only the next 0xFF byte matters: find it in the window in one search.
+      if (pos < base_ || pos - base_ >= size_) moveWindow(pos);
+      if (pos >= base_ && pos - base_ < size_) {
+        const uint8_t* from = data_ + (pos - base_);
+        const auto left = static_cast<std::size_t>(size_ - (pos - base_));
+        const void* hit = std::memchr(from, 0xFF, left);
+        if (hit == nullptr) {
+          pos = base_ + size_ - 1;  // the loop steps to the window's end
+          continue;
+        }
+        pos += static_cast<uint64_t>(static_cast<const uint8_t*>(hit) - from);
+      }
+    }
     if (byteAt(pos) == 0xFF) {
       ++run;
       continue;

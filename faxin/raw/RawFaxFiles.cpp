@@ -1,6 +1,8 @@
 #include "faxin/raw/RawFaxFiles.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <limits>
 
 namespace tarnwell {
@@ -47,6 +49,33 @@ class LeReader {
   std::span<const uint8_t> in_;
   bool ok_ = true;
 };
+
+// The page table as little-endian 32-bit words at `at`, in one copy on a little-endian machine
+// (the header is written and read many times while a raw file is analysed).
+void putPageTable(std::span<uint8_t> out, std::size_t at,
+                  const std::array<uint32_t, kRawPageTableEntries>& table) {
+  constexpr std::size_t kBytes = 4 * kRawPageTableEntries;
+  if (at > out.size() || out.size() - at < kBytes) return;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(out.data() + at, table.data(), kBytes);
+  } else {
+    LeWriter w(out);
+    for (std::size_t i = 0; i < kRawPageTableEntries; ++i) w.put32(at + 4 * i, table[i]);
+  }
+}
+
+bool getPageTable(std::span<const uint8_t> in, std::size_t at,
+                  std::array<uint32_t, kRawPageTableEntries>& table) {
+  constexpr std::size_t kBytes = 4 * kRawPageTableEntries;
+  if (at > in.size() || in.size() - at < kBytes) return false;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(table.data(), in.data() + at, kBytes);
+  } else {
+    LeReader r(in);
+    for (std::size_t i = 0; i < kRawPageTableEntries; ++i) table[i] = r.get32(at + 4 * i);
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -102,7 +131,7 @@ std::vector<uint8_t> encodeIndexHeader(const RawIndexHeader& header) {
   w.put8(14, header.paperClass);
   w.put32(16, header.longestSegment);
   w.put16(20, header.verticalResolution);
-  for (std::size_t i = 0; i < kRawPageTableEntries; ++i) w.put32(24 + 4 * i, header.pageTable[i]);
+  putPageTable(bytes, 24, header.pageTable);
   return bytes;
 }
 
@@ -117,8 +146,8 @@ bool decodeIndexHeader(std::span<const uint8_t> bytes, RawIndexHeader& header) {
   header.paperClass = r.get8(14);
   header.longestSegment = r.get32(16);
   header.verticalResolution = r.get16(20);
-  for (std::size_t i = 0; i < kRawPageTableEntries; ++i) header.pageTable[i] = r.get32(24 + 4 * i);
-  return r.ok();
+  const bool table = getPageTable(bytes, 24, header.pageTable);
+  return r.ok() && table;
 }
 
 std::array<uint8_t, kRawSegmentRecordSize> encodeSegment(const RawSegment& segment) {
