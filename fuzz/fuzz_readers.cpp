@@ -5,6 +5,7 @@
 // files, in one scratch directory on /dev/shm reused by every input. Page descriptions run under
 // the small limits of the targets (fuzz::kDescribeLimits).
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -68,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       page.bitmap.size() < std::size_t(page.rows) * std::size_t(page.bytesPerRow)) {
     __builtin_trap();  // a page record that claims more rows than its bitmap holds
   }
-  (void)reader->describePage(count - 1, page);
+  if (count > 1) (void)reader->describePage(count - 1, page);
   // The engine writes a file one way or the other, never both: bit 0x40 of the first byte picks
   // the one-file-per-page variant where the reader has it, bit 0x80 the line recount.
   const bool recount = (data[0] & 0x80) != 0;
@@ -79,7 +80,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::remove(FaxReader::pageFileName(room.output, number).c_str());
     }
   } else {
-    (void)reader->writeAll(room.output, count, recount);
+    // At most 16 pages: every page takes the same steps, and a table of hundreds of pages that
+    // all point at the same bytes would only repeat them.
+    (void)reader->writeAll(room.output, std::min<uint16_t>(count, 16), recount);
   }
   return 0;
 }
