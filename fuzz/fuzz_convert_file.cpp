@@ -5,21 +5,25 @@
 // paths, as a TARNWELL_WORKDIR would) live in one directory per process on /dev/shm, reused by
 // every input. Inputs above 256 KiB are skipped.
 
-#include <iterator>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <iterator>
 #include <string>
 
 #include "app/ConversionJob.h"
 #include "app/ConversionSettings.h"
 #include "app/FileConversion.h"
+#include "faxin/FaxFormat.h"
+#include "faxin/FormatClassifier.h"
 #include "fuzz/FuzzSupport.h"
 #include "pdfout/messages.h"
 
 namespace {
 
 constexpr std::size_t kMaxInput = std::size_t{256} * 1024;
+constexpr std::size_t kRawCut = 1024;
 
 // Index 0 is a raw fax name; ".fax" is a name the classifier does not know.
 constexpr const char* kSuffixes[] = {
@@ -53,9 +57,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (f == nullptr) return 0;
   const bool written = size == 1 || std::fwrite(data + 1, 1, size - 1, f) == size - 1;
   if (std::fclose(f) != 0 || !written) return 0;
+  // A source read as raw fax is cut to its first KB: the analysis makes several passes over all
+  // of it, and longer raw inputs, up to 1 MB, are the raw target's.
+  if (size - 1 > kRawCut && tarnwell::classifyFile(source) == tarnwell::FaxFormat::kRaw) {
+    std::error_code ec;
+    std::filesystem::resize_file(source, kRawCut, ec);
+  }
 
+  // The low bit of the size sets the bit order as a user would (/b=1 or /b=2), so that a raw
+  // source is analysed in one order; the automatic choice of both is the raw target's.
+  tarnwell::ConversionSettings settings = r.settings;
+  settings.bitOrder = static_cast<uint8_t>(1 + (size & 1));
   tarnwell::ConversionJob job;
-  (void)tarnwell::convertFile(job, source, pdf, r.settings, r.paths);
+  (void)tarnwell::convertFile(job, source, pdf, settings, r.paths);
   std::remove(pdf.c_str());
   std::remove(source.c_str());
   return 0;

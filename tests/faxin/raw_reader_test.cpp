@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -260,6 +261,30 @@ TEST(RawAnalysis, TwoHundredRowsLeastBitFirst) {
   EXPECT_EQ(run.tiff[0].bitmap.rows, 200);
   EXPECT_FLOAT_EQ(run.tiff[0].xResolution, 200.0f);
   EXPECT_FLOAT_EQ(run.tiff[0].yResolution, 100.0f);
+}
+
+// Under describe limits smaller than a page, a raw page keeps its first rows and no more: the
+// rows counted and the bitmap agree, and the kept rows are the ones an unlimited reader gives.
+TEST(RawAnalysis, DescribeLimitsCutThePageBitmap) {
+  const std::vector<uint8_t> stream = oneDStream(1728, 200, 2);
+  const EngineSettings s = settingsFor("rlimit");
+  test::writeBytes(rawtest::tempPath("rlimit.raw"), stream);
+  FaxPage pages[2];
+  for (int limited = 0; limited < 2; ++limited) {
+    RawFaxReader reader;
+    ASSERT_EQ(reader.open(rawtest::tempPath("rlimit.raw")), 0);
+    if (limited == 1) reader.setDescribeLimits({1u << 16, 216 * 64});
+    reader.configure(s);
+    ASSERT_GE(reader.analyse(s.bitOrder, s.nonStandardWidth), 0);
+    FaxPage header;
+    ASSERT_EQ(reader.readWorkHeader(header), 0);
+    reader.setPageLength(header.pageSize, header.yResolution);
+    ASSERT_EQ(reader.describePage(0, pages[limited]), 0);
+  }
+  EXPECT_EQ(pages[0].rows, 200);
+  EXPECT_EQ(pages[1].rows, 64);
+  ASSERT_EQ(pages[1].bitmap.size(), std::size_t{64} * 216);
+  EXPECT_TRUE(std::equal(pages[1].bitmap.begin(), pages[1].bitmap.end(), pages[0].bitmap.begin()));
 }
 
 TEST(RawAnalysis, BitOrderOptionRestrictsTheSearch) {
