@@ -64,10 +64,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::filesystem::resize_file(source, kRawCut, ec);
   }
 
-  // The low bit of the size sets the bit order as a user would (/b=1 or /b=2), so that a raw
-  // source is analysed in one order; the automatic choice of both is the raw target's.
+  // The settings as the command line makes them. The low bit of the size sets the bit order as
+  // a user would (/b=1 or /b=2), so that a raw source is analysed in one order (the automatic
+  // choice of both is the raw target's); the next bit asks for non-standard widths (/nw=1728),
+  // which the command line leaves off unless asked.
   tarnwell::ConversionSettings settings = r.settings;
   settings.bitOrder = static_cast<uint8_t>(1 + (size & 1));
+  settings.nonStandardWidth = static_cast<uint8_t>((size >> 1) & 1);
   tarnwell::ConversionJob job;
   (void)tarnwell::convertFile(job, source, pdf, settings, r.paths);
   std::remove(pdf.c_str());
