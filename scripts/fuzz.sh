@@ -16,7 +16,7 @@ minutes="$1"
 shift
 seconds="$(awk -v m="$minutes" 'BEGIN { printf "%d", m * 60 }')"
 
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTARNWELL_FUZZ=ON -DTARNWELL_TESTS=OFF \
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTARNWELL_FUZZ=ON -DTARNWELL_TESTS=OFF -DTARNWELL_UI=OFF \
   >/dev/null
 cmake --build build-fuzz -j "${FUZZ_JOBS:-2}" >/dev/null
 
