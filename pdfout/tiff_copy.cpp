@@ -60,10 +60,11 @@ int copyImages(TIFF* in, TIFF* out, const CopySettings& settings, std::optional<
 int copyFile(const std::string& sourceName, const std::string& outputPath,
              const TiffCopyOptions& options) {
   const CopySettings settings = copySettingsFor(options);
-  TiffHandle out(TIFFOpen(outputPath.c_str(), options.append != 0 ? "a" : "w"));
+  const SourceName source = splitSourceName(sourceName);
+  TiffHandle out = openOutput(outputPath.c_str(), options.append != 0 ? "a" : "w",
+                              allocationBudget(source.fileName.c_str()));
   if (!out) return kOutputFailed;
 
-  const SourceName source = splitSourceName(sourceName);
   TiffMessageCount messages;
   // "m": read with plain reads instead of mapping the file, so the memory the copy holds stays
   // one page's worth however many pages the file has.
@@ -77,7 +78,8 @@ int copyFile(const std::string& sourceName, const std::string& outputPath,
 int copyBuffer(std::span<const uint8_t> source, const std::string& outputPath,
                const TiffCopyOptions& options) {
   const CopySettings settings = copySettingsFor(options);
-  TiffHandle out(TIFFOpen(outputPath.c_str(), options.append != 0 ? "a" : "w"));
+  TiffHandle out = openOutput(outputPath.c_str(), options.append != 0 ? "a" : "w",
+                              pageBufferBudget(source.size()));
   if (!out) return kOutputFailed;
 
   TiffMemoryStream stream{source};

@@ -27,13 +27,16 @@ struct OptionsFree {
 
 }  // namespace
 
-void setAllocationBudget(TIFFOpenOptions* options, const char* path) {
+uint64_t allocationBudget(const char* path) {
   std::error_code error;
   const uintmax_t size = std::filesystem::file_size(path, error);
   // A file that cannot be measured gets the largest budget; libtiff refuses it anyway when it
   // cannot be read.
-  const uint64_t budget = error ? kMaxCopyBufferBytes : pageBufferBudget(size);
-  TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(budget));
+  return error ? kMaxCopyBufferBytes : pageBufferBudget(size);
+}
+
+void setAllocationBudget(TIFFOpenOptions* options, const char* path) {
+  TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(allocationBudget(path)));
 }
 
 namespace {
@@ -168,6 +171,13 @@ TiffHandle openCountingMessages(const char* path, const char* mode, TiffMessageC
   TiffHandle handle(TIFFOpenExt(path, mode, options.get()));
   messages.counting = handle != nullptr;
   return handle;
+}
+
+TiffHandle openOutput(const char* path, const char* mode, uint64_t budget) {
+  std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
+  if (!options) return {};
+  TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), static_cast<tmsize_t>(budget));
+  return TiffHandle(TIFFOpenExt(path, mode, options.get()));
 }
 
 TiffHandle openWithBudget(const char* path, const char* mode) {

@@ -21,9 +21,17 @@ struct TiffMessageCount {
   unsigned long count = 0;
 };
 
+// The most libtiff may allocate at once for a page of the file at `path` (pageBufferBudget).
+uint64_t allocationBudget(const char* path);
+
 // Lets libtiff allocate no more at once for the file at `path` than pageBufferBudget allows a
 // page of it.
 void setAllocationBudget(TIFFOpenOptions* options, const char* path);
+
+// Opens the TIFF a copy writes, like TIFFOpen, letting libtiff allocate no more at once than
+// `budget`, the source's page budget: the encoders size their buffers from the page's width and
+// strips, which a small source can declare at any size.
+TiffHandle openOutput(const char* path, const char* mode, uint64_t budget);
 
 // Opens a TIFF like TIFFOpen with setAllocationBudget.
 TiffHandle openWithBudget(const char* path, const char* mode);
