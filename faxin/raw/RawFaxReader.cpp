@@ -191,7 +191,8 @@ int RawFaxReader::readPage(int index, FaxPage& page) {
 
   const int64_t before = int64_t{rowsPerPage_} * std::max(index, 0);
   // The bitmap holds the whole page length, cut only where the describe limits are smaller.
-  const uint64_t bytesPerRow = std::max<uint64_t>(static_cast<uint64_t>(std::max(header.bytesPerRow, 0)), 1);
+  const uint64_t bytesPerRow =
+      std::max<uint64_t>(static_cast<uint64_t>(std::max(header.bytesPerRow, 0)), 1);
   const int64_t bitmapRows = static_cast<int64_t>(
       std::min<uint64_t>(rowsPerPage_, describeLimits().maxBitmapBytes / bytesPerRow));
   const int64_t rows = std::clamp<int64_t>(int64_t{totalRows_} - before, 0, bitmapRows);
@@ -203,7 +204,8 @@ int RawFaxReader::readPage(int index, FaxPage& page) {
   page.yResolution = pageYResolution_;
   describedXResolution_ = page.xResolution;
   describedYResolution_ = page.yResolution;
-  const int filled = fillBitmapFromWork(static_cast<uint64_t>(before), static_cast<uint64_t>(bitmapRows), page);
+  const int filled = fillBitmapFromWork(static_cast<uint64_t>(before),
+                                        static_cast<uint64_t>(bitmapRows), page);
   if (filled != 0) return filled;
   // Rows behind the last good row (a short last page) are white, not whatever follows in the file.
   const std::size_t used = static_cast<std::size_t>(page.rows) * static_cast<std::size_t>(page.bytesPerRow);
