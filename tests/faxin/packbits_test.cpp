@@ -159,6 +159,19 @@ TEST(PackBitsEncode, RoundTripsRandomRows) {
   }
 }
 
+// Runs are measured a machine word at a time: a run ending at every byte of a word, behind every
+// offset, still decodes to the row.
+TEST(PackBitsEncode, RunsEndingAtEveryByteOfAWord) {
+  for (std::size_t offset = 0; offset < 9; ++offset) {
+    for (std::size_t length = 1; length < 30; ++length) {
+      const Bytes row = concat({distinct(offset), repeat(length, 0xFF), distinct(3)});
+      EXPECT_EQ(unpack(encode(row)), row) << "offset " << offset << " length " << length;
+      const Bytes tail = concat({distinct(offset), repeat(length, 0x00)});
+      EXPECT_EQ(unpack(encode(tail)), tail) << "offset " << offset << " length " << length;
+    }
+  }
+}
+
 // libtiff's PackBits coder, applied to the same rows through a TIFF file, decodes our output to
 // the same rows and, with room to spare, produces the same bytes.
 TEST(PackBitsEncodeRows, MatchesLibtiffOnBitmaps) {
