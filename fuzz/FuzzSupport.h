@@ -8,10 +8,15 @@
 
 #include <unistd.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <system_error>
+#include <vector>
 
+#include "faxin/tiff/TiffDirectory.h"
 #include "faxin/tiff/TiffPageDescriber.h"
 
 namespace tarnwell::fuzz {
@@ -22,6 +27,32 @@ namespace tarnwell::fuzz {
 // second. A page past these limits takes the same refusing or cutting path as one past the
 // engine's own limits, so no branch is hidden.
 inline constexpr DescribeLimits kDescribeLimits{8192, std::size_t{64} * 1024};
+
+// Uncoded size of the largest page a TIFF declares, as the engine's own TIFF view reads its
+// directories; 0 for bytes that view does not take as a TIFF. The copy and the PDF writer let any
+// file have pages of up to 32 MiB, which a header of a hundred bytes can declare: every run of
+// such an input decodes, encodes and writes that much.
+inline uint64_t largestDeclaredPage(std::span<const uint8_t> data) {
+  TiffView view(data);
+  TiffHeader header;
+  if (view.readHeader(header) != 0) return 0;
+  uint64_t largest = 0;
+  std::vector<TiffEntry> entries;
+  for (uint32_t position : view.walkChain(header.firstDirectory)) {
+    uint32_t next = 0;
+    if (view.readDirectory(position, entries, next) < 0) break;
+    const TiffPageInfo info = view.parseDirectory(entries);
+    const uint64_t bits = uint64_t{info.width} * info.length *
+                          (info.bitsPerSample > 0 ? info.bitsPerSample : 1);
+    if (bits / 8 > largest) largest = bits / 8;
+  }
+  return largest;
+}
+
+// Pages above this size are left to the unit tests of the copy's and the writer's budgets: the
+// code they run is the same as for a page of this size, only longer (an A4 superfine page is
+// 1 MB).
+inline constexpr uint64_t kMaxDeclaredPage = uint64_t{1} << 20;
 
 class ScratchDirectory {
  public:

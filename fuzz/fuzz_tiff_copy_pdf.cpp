@@ -1,7 +1,8 @@
 // Fuzz target for the PDF output stage: TIFF bytes through the TIFF page copy (read from memory
-// by tiff_copy_buffer) and the PDF writer (t2p_convert_file), as the driver chains them. Inputs above 512 KiB are
-// skipped. The low bit of the size picks the copy's compression choice: keep the source's (a
-// TIFF source) or Group 4 (the engine's intermediate TIFF).
+// by tiff_copy_buffer) and the PDF writer (t2p_convert_file), as the driver chains them. Inputs
+// above 512 KiB are skipped, and so are inputs that declare a page of more than kMaxDeclaredPage.
+// The low bit of the size picks the copy's compression choice: keep the source's (a TIFF source)
+// or Group 4 (the engine's intermediate TIFF).
 
 #include <cstddef>
 #include <cstdint>
@@ -23,6 +24,9 @@ constexpr std::size_t kMaxInput = std::size_t{512} * 1024;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tarnwell;
   if (size > kMaxInput) return 0;
+  if (fuzz::largestDeclaredPage(std::span<const uint8_t>(data, size)) > fuzz::kMaxDeclaredPage) {
+    return 0;
+  }
   static const bool silenced = (silenceTiffMessages(), true);
   (void)silenced;
 
