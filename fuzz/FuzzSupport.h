@@ -40,10 +40,17 @@ inline uint64_t largestDeclaredPage(std::span<const uint8_t> data) {
   std::vector<TiffEntry> entries;
   for (uint32_t position : view.walkChain(header.firstDirectory)) {
     uint32_t next = 0;
-    if (view.readDirectory(position, entries, next) < 0) break;
+    // A directory whose link to the next lies past the end still holds its entries (-5), and
+    // libtiff reads such a last directory.
+    const int read = view.readDirectory(position, entries, next);
+    if (read < 0 && read != -5) break;
     const TiffPageInfo info = view.parseDirectory(entries);
+    uint64_t samples = 1;  // SamplesPerPixel, which the fax view does not keep
+    for (const TiffEntry& entry : entries) {
+      if (entry.tag == 277 && view.scalar(entry) > 1) samples = view.scalar(entry);
+    }
     const uint64_t bits = uint64_t{info.width} * info.length *
-                          (info.bitsPerSample > 0 ? info.bitsPerSample : 1);
+                          (info.bitsPerSample > 0 ? info.bitsPerSample : 1) * samples;
     if (bits / 8 > largest) largest = bits / 8;
   }
   return largest;
