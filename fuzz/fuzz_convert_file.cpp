@@ -25,7 +25,7 @@
 namespace {
 
 constexpr std::size_t kMaxInput = std::size_t{256} * 1024;
-constexpr std::size_t kRawCut = 1024;
+constexpr std::size_t kRawCut = 256;
 
 // Index 0 is a raw fax name; ".fax" is a name the classifier does not know.
 constexpr const char* kSuffixes[] = {
@@ -63,8 +63,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (f == nullptr) return 0;
   const bool written = size == 1 || std::fwrite(data + 1, 1, size - 1, f) == size - 1;
   if (std::fclose(f) != 0 || !written) return 0;
-  // A source read as raw fax is cut to its first KB: the analysis makes several passes over all
-  // of it, and longer raw inputs, up to 1 MB, are the raw target's.
+  // A source read as raw fax is cut to its first 256 bytes: the analysis makes several passes
+  // over all of it, a byte of blank Group 4 codes is eight rows to record, and longer raw inputs,
+  // up to 1 MB, are the raw target's.
   if (size - 1 > kRawCut && tarnwell::classifyFile(source) == tarnwell::FaxFormat::kRaw) {
     std::error_code ec;
     std::filesystem::resize_file(source, kRawCut, ec);
