@@ -11,7 +11,7 @@ namespace tarnwell {
 namespace {
 
 // Rows and segment records are written in blocks of about this size.
-constexpr std::size_t kRowBufferLimit = 1 << 20;
+constexpr std::size_t kRowBufferLimit = 1 << 16;
 constexpr std::size_t kRecordBufferLimit = 1 << 16;
 
 RawSegment segmentAt(uint64_t start, uint64_t end, uint32_t rows) {
@@ -53,6 +53,9 @@ bool RawFaxRecorder::create(const std::string& workPath, const std::string& inde
   workRowLimit_ = workFileRowLimit(wc.pageSize, static_cast<uint32_t>(header_.bytesPerRow),
                                    workFileBytes);
   updateLimit();
+  // Room for a whole block of rows from the start: grown row by row, the buffer was copied a
+  // dozen times on the way to the block limit.
+  rowBuffer_.reserve(kRowBufferLimit + static_cast<std::size_t>(header_.bytesPerRow));
 
   work_ = openFile(workPath, "wb");
   index_ = openFile(indexPath, "wb");
