@@ -16,9 +16,14 @@ minutes="$1"
 shift
 seconds="$(awk -v m="$minutes" 'BEGIN { printf "%d", m * 60 }')"
 
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTARNWELL_FUZZ=ON -DTARNWELL_TESTS=OFF -DTARNWELL_UI=OFF \
-  >/dev/null
-cmake --build build-fuzz -j "${FUZZ_JOBS:-2}" >/dev/null
+# Campaigns may run side by side (one per core); the first to come builds, the others wait.
+mkdir -p build-fuzz
+(
+  flock 9
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTARNWELL_FUZZ=ON -DTARNWELL_TESTS=OFF \
+    -DTARNWELL_UI=OFF >/dev/null
+  cmake --build build-fuzz -j "${FUZZ_JOBS:-2}" >/dev/null
+) 9>build-fuzz/.build-lock
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
