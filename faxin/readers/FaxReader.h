@@ -227,6 +227,23 @@ class FaxReader {
 
   void resetSource();
 
+  // The last coding probe: the bytes it read, the settings it ran with and what it found.
+  // Describing a page and then writing it probes the same bytes twice, and a container whose
+  // table points several pages at one place probes them once per page; a probe of equal bytes
+  // under equal settings is answered from here, as it would find the same.
+  struct ProbeMemo {
+    std::vector<uint8_t> data;
+    uint16_t threshold = 0;
+    uint8_t flagNum = 0;
+    bool t6Fallback = false;
+    bool valid = false;
+    int outcome = -1;  // 0 T.4 recognised, 1 the T.6 fallback recognised, -1 neither
+    uint8_t coding = 0;
+    int bitOrder = 1;
+    int32_t width = 0;
+  };
+  ProbeMemo probeMemo_;
+
   // The open source: a file, or borrowed bytes when memoryOpen_ is set.
   std::unique_ptr<std::FILE, FileCloser> file_;
   std::span<const uint8_t> memory_;

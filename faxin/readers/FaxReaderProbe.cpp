@@ -3,6 +3,7 @@
 #include "faxin/readers/FaxReader.h"
 
 #include <algorithm>
+#include <new>
 
 #include "faxin/decode/FaxDecoder.h"
 #include "faxin/decode/FaxProbe.h"
@@ -29,18 +30,50 @@ int32_t decoderRowLimit(uint32_t rowLimit, int32_t width, const DescribeLimits& 
 
 int FaxReader::describeByProbe(std::span<const uint8_t> data, const ProbeSetup& setup,
                                FaxPage& page) {
+  ProbeMemo& memo = probeMemo_;
+  const bool known = memo.valid && memo.threshold == threshold() && memo.flagNum == flagNum() &&
+                     memo.t6Fallback == setup.t6Fallback &&
+                     std::equal(data.begin(), data.end(), memo.data.begin(), memo.data.end());
   FaxProbeResult found;
+  int outcome = -1;
+  if (known) {
+    outcome = memo.outcome;
+    found.coding = memo.coding;
+    found.bitOrder = memo.bitOrder;
+    found.width = memo.width;
+  } else {
+    // The fallback resynchronises on flags of flagNum 0xFF bytes, as the T.6 decoder does.
+    if (probeCoding(data, threshold(), found) == 0) {
+      outcome = 0;
+    } else if (setup.t6Fallback && probeT6Widths(data, threshold(), found, flagNum()) == 0) {
+      outcome = 1;
+    }
+    memo.valid = false;
+    try {
+      memo.data.assign(data.begin(), data.end());
+      memo.threshold = threshold();
+      memo.flagNum = flagNum();
+      memo.t6Fallback = setup.t6Fallback;
+      memo.outcome = outcome;
+      memo.coding = found.coding;
+      memo.bitOrder = found.bitOrder;
+      memo.width = found.width;
+      memo.valid = true;
+    } catch (const std::bad_alloc&) {
+      memo.data.clear();  // no memo: the next probe runs again
+    }
+  }
+
   FaxDecodeParams params;
   params.photometric = 0;
-  if (probeCoding(data, threshold(), found) == 0) {
+  if (outcome == 0) {
     params.bitOrder = found.bitOrder;
     params.coding = found.coding;
     params.width = decoderWidth(setup.width, found.width);
     params.rowLimit = decoderRowLimit(setup.rowLimit, params.width, describeLimits());
     return decodePage(data, params, page) < 0 ? -2 : 0;
   }
-  // The fallback resynchronises on flags of flagNum 0xFF bytes, as the T.6 decoder does.
-  if (setup.t6Fallback && probeT6Widths(data, threshold(), found, flagNum()) == 0) {
+  if (outcome == 1) {
     params.bitOrder = found.bitOrder;
     params.coding = 7;
     params.width = decoderWidth(setup.width, found.width);

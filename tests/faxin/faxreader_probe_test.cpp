@@ -72,6 +72,45 @@ INSTANTIATE_TEST_SUITE_P(
                       ProbeCase{"T6LeastBitFirst", COMPRESSION_CCITTFAX4, 0, 2, 7}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// One reader probes pages of every coding in turn, each twice, then the same bytes under other
+// settings: the second probe of equal bytes is remembered, and nothing it remembers answers other
+// bytes, another threshold or a probe without the T.6 fallback.
+TEST(FaxReaderProbeMemo, AnswersOnlyEqualBytesUnderEqualSettings) {
+  const test::Bitmap bitmapPage = test::makePage(test::Pattern::kRuns63And64, 1728, 40, 21);
+  struct Step {
+    uint16_t compression;
+    uint32_t t4Options;
+    uint16_t fillOrder;
+    uint16_t threshold;
+    bool t6Fallback;
+    int result;
+    uint8_t coding;
+  };
+  const Step steps[] = {
+      {COMPRESSION_CCITTFAX3, 0, 1, 10, true, 0, 5}, {COMPRESSION_CCITTFAX3, 0, 1, 10, true, 0, 5},
+      {COMPRESSION_CCITTFAX4, 0, 2, 10, true, 0, 7}, {COMPRESSION_CCITTFAX4, 0, 2, 10, true, 0, 7},
+      {COMPRESSION_CCITTFAX4, 0, 2, 10, false, -1, 0}, {COMPRESSION_CCITTFAX3, 1, 1, 10, true, 0, 6},
+      {COMPRESSION_CCITTFAX3, 1, 1, 10, true, 0, 6}, {COMPRESSION_CCITTFAX3, 1, 1, 60, true, -1, 0},
+      {COMPRESSION_CCITTFAX3, 0, 1, 10, true, 0, 5}, {COMPRESSION_CCITTFAX3, 0, 2, 10, true, 0, 5},
+  };
+  writertest::ChainReader reader;
+  int index = 0;
+  for (const Step& step : steps) {
+    const Bytes coded =
+        test::encodeStrip(bitmapPage, step.compression, step.t4Options, step.fillOrder);
+    reader.applySettings(probeSettings(step.threshold));
+    FaxPage page;
+    ASSERT_EQ(reader.describeByProbe(coded, Probe{0, 3288, step.t6Fallback}, page), step.result)
+        << "step " << index;
+    if (step.result == 0) {
+      EXPECT_EQ(page.coding, step.coding) << "step " << index;
+      EXPECT_EQ(page.fillOrder, step.fillOrder) << "step " << index;
+      EXPECT_EQ(page.rows, 40) << "step " << index;
+    }
+    ++index;
+  }
+}
+
 TEST(FaxReaderProbeLimits, GivenWidthAndRowLimitApply) {
   const test::Bitmap bitmapPage = test::makePage(test::Pattern::kRuns63And64, 1728, 40, 4);
   const Bytes bitmap = bitmapPage.bits;
