@@ -112,13 +112,20 @@ struct TileGrid {
   std::vector<uint8_t> buffer;
 };
 
-bool prepareTiles(TIFF* tiff, const PlaneImage& image, TileGrid& grid) {
+bool prepareTiles(TIFF* tiff, const PlaneImage& image, uint32_t width, TileGrid& grid) {
   TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &grid.width);
   TIFFGetField(tiff, TIFFTAG_TILELENGTH, &grid.length);
   const tmsize_t size = TIFFTileSize(tiff);
   if (grid.width == 0 || grid.length == 0 || size <= 0 ||
       static_cast<uint64_t>(size) > image.budget)
     return false;
+  // The whole grid, padding included, is held to the page's budget too: an image of one row in
+  // tiles of 256 rows would otherwise be read or written at 256 times its own size.
+  const uint64_t across = (uint64_t{width} + grid.width - 1) / grid.width;
+  const uint64_t down = (uint64_t{image.length} + grid.length - 1) / grid.length;
+  if (across * down > image.budget / static_cast<uint64_t>(size) / std::max(image.planes, 1u)) {
+    return false;
+  }
   const uint64_t rowBytes = (uint64_t{grid.width} * image.bitsPerPixel + 7) / 8;
   if (TIFFTileRowSize(tiff) != static_cast<tmsize_t>(rowBytes) ||
       rowBytes * grid.length > static_cast<uint64_t>(size)) {
@@ -146,7 +153,7 @@ bool forEachTile(const TileGrid& grid, uint32_t width, uint32_t length, Visit vi
 
 bool readTiles(TIFF* in, PlaneImage& image, uint32_t width) {
   TileGrid grid;
-  if (!prepareTiles(in, image, grid)) return false;
+  if (!prepareTiles(in, image, width, grid)) return false;
   for (uint32_t plane = 0; plane < image.planes; ++plane) {
     forEachTile(grid, width, image.length,
                 [&](uint32_t x, uint32_t y, uint32_t columns, uint32_t rows) {
@@ -165,7 +172,7 @@ bool readTiles(TIFF* in, PlaneImage& image, uint32_t width) {
 
 bool writeTiles(TIFF* out, PlaneImage& image, uint32_t width) {
   TileGrid grid;
-  if (!prepareTiles(out, image, grid)) return false;
+  if (!prepareTiles(out, image, width, grid)) return false;
   for (uint32_t plane = 0; plane < image.planes; ++plane) {
     const bool written = forEachTile(
         grid, width, image.length, [&](uint32_t x, uint32_t y, uint32_t columns, uint32_t rows) {

@@ -166,6 +166,28 @@ TEST_F(TiffCopyMalformed, PageTooWideForTheEncoderIsRefusedWhole) {
   EXPECT_LT(std::filesystem::file_size(out), 1u << 20);
 }
 
+// Found by the PDF-stage fuzz target: a tiled first image makes every image of the copy tiled,
+// and a later image of one row gets tiles of 256 x 256. Each tile fits the budget, but together
+// they pad the image to 256 times its size (88 MB written for a 5 KB file). The whole grid is held
+// to the page's budget, and such an image is refused.
+TEST_F(TiffCopyMalformed, TileGridFarLargerThanTheImageIsRefused) {
+  test::TiffImage tiled = test::bilevelImage(16, 16, COMPRESSION_NONE, 1);
+  tiled.tileWidth = 16;
+  tiled.tileLength = 16;
+  test::TiffImage row;
+  row.width = 160000;
+  row.length = 1;
+  row.bitsPerSample = 8;
+  row.photometric = PHOTOMETRIC_MINISBLACK;
+  row.compression = COMPRESSION_ADOBE_DEFLATE;
+  row.pixels.assign(160000, 0x80);
+  ASSERT_TRUE(test::writeTiff(in, {tiled, row}));
+  ASSERT_LT(std::filesystem::file_size(in), 32u * 1024);  // the budget stays at 32 MiB
+  TiffCopyOptions options;
+  options.compression = -1;
+  EXPECT_NE(tiff_copy_file(in, out, options), 0);
+}
+
 // A page's buffers follow what the file's bytes could hold: any file may have pages of 32 MiB,
 // larger pages need 1 KiB of file for every MiB, and 512 MiB is the end.
 TEST(TiffCopyBudget, FollowsTheFileSize) {
