@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -16,6 +17,7 @@
 #include <system_error>
 #include <vector>
 
+#include "faxin/readers/DcxReader.h"
 #include "faxin/tiff/TiffDirectory.h"
 #include "faxin/tiff/TiffPageDescriber.h"
 
@@ -28,15 +30,26 @@ namespace tarnwell::fuzz {
 // engine's own limits, so no branch is hidden.
 inline constexpr DescribeLimits kDescribeLimits{8192, std::size_t{64} * 1024};
 
-// Uncoded size of the largest page a TIFF declares, as the engine's own TIFF view reads its
-// directories; 0 for bytes that view does not take as a TIFF. The copy and the PDF writer let any
-// file have pages of up to 32 MiB, which a header of a hundred bytes can declare: every run of
-// such an input decodes, encodes and writes that much.
-inline uint64_t largestDeclaredPage(std::span<const uint8_t> data) {
+// What the pages of a file declare, uncoded: the largest page and all pages together.
+struct DeclaredPages {
+  uint64_t largest = 0;
+  uint64_t total = 0;
+
+  void add(uint64_t bytes) {
+    largest = std::max(largest, bytes);
+    total = bytes > UINT64_MAX - total ? UINT64_MAX : total + bytes;
+  }
+};
+
+// The pages a TIFF declares, as the engine's own TIFF view reads its directories; none for bytes
+// that view does not take as a TIFF. The copy and the PDF writer let any file have pages of up to
+// 32 MiB, which a header of a hundred bytes can declare: every run of such an input decodes,
+// encodes and writes that much.
+inline DeclaredPages declaredTiffPages(std::span<const uint8_t> data) {
+  DeclaredPages pages;
   TiffView view(data);
   TiffHeader header;
-  if (view.readHeader(header) != 0) return 0;
-  uint64_t largest = 0;
+  if (view.readHeader(header) != 0) return pages;
   std::vector<TiffEntry> entries;
   for (uint32_t position : view.walkChain(header.firstDirectory)) {
     uint32_t next = 0;
@@ -45,21 +58,64 @@ inline uint64_t largestDeclaredPage(std::span<const uint8_t> data) {
     const int read = view.readDirectory(position, entries, next);
     if (read < 0 && read != -5) break;
     const TiffPageInfo info = view.parseDirectory(entries);
-    uint64_t samples = 1;  // SamplesPerPixel, which the fax view does not keep
+    // SamplesPerPixel and the tile size, which the fax view does not keep.
+    uint64_t samples = 1, tileWidth = 0, tileLength = 0;
     for (const TiffEntry& entry : entries) {
       if (entry.tag == 277 && view.scalar(entry) > 1) samples = view.scalar(entry);
+      if (entry.tag == 322) tileWidth = view.scalar(entry);
+      if (entry.tag == 323) tileLength = view.scalar(entry);
     }
-    const uint64_t bits = uint64_t{info.width} * info.length *
-                          (info.bitsPerSample > 0 ? info.bitsPerSample : 1) * samples;
-    if (bits / 8 > largest) largest = bits / 8;
+    // A tiled page is held as its whole grid of tiles, padding included.
+    uint64_t width = info.width, length = info.length;
+    if (tileWidth > 0 && tileLength > 0) {
+      width = (width + tileWidth - 1) / tileWidth * tileWidth;
+      length = (length + tileLength - 1) / tileLength * tileLength;
+    }
+    // Each factor is below 2^34, so the product fits in 128 bits.
+    const unsigned __int128 bits = static_cast<unsigned __int128>(width) * length *
+                                   (info.bitsPerSample > 0 ? info.bitsPerSample : 1) * samples;
+    const unsigned __int128 bytes = bits / 8;
+    pages.add(bytes > UINT64_MAX ? UINT64_MAX : static_cast<uint64_t>(bytes));
   }
-  return largest;
+  return pages;
 }
 
-// Pages above this size are left to the unit tests of the copy's and the writer's budgets: the
-// code they run is the same as for a page of this size, only longer (an A4 superfine page is
-// 1 MB).
-inline constexpr uint64_t kMaxDeclaredPage = uint64_t{1} << 20;
+// The pages a DCX table lists, by their PCX headers as the engine reads them; none for bytes
+// without the DCX signature. PCX rows that end early are padded, so a header can declare a page
+// of megabytes with no data behind it, and a table of a few bytes can list it many times.
+inline DeclaredPages declaredDcxPages(std::span<const uint8_t> data) {
+  DeclaredPages pages;
+  auto u32le = [&](std::size_t at) {
+    return uint32_t{data[at]} | uint32_t{data[at + 1]} << 8 | uint32_t{data[at + 2]} << 16 |
+           uint32_t{data[at + 3]} << 24;
+  };
+  if (data.size() < 4 || u32le(0) != DcxReader::kMagic) return pages;
+  for (std::size_t at = 4, listed = 0; at + 4 <= data.size() && listed < FaxReader::kMaxPages;
+       at += 4, ++listed) {
+    const uint32_t position = u32le(at);
+    if (position == 0) break;
+    PcxPageLayout layout;
+    if (position < data.size() && readPcxLayout(data.subspan(position), layout)) {
+      pages.add(uint64_t{layout.rowSize} * static_cast<uint64_t>(layout.rows));
+    }
+  }
+  return pages;
+}
+
+// Inputs whose pages are larger than this, or together larger than kMaxDeclaredDocument, are
+// left to the unit tests of the engine's, the copy's and the writer's budgets: the code they run
+// is the same as for pages within these sizes, only longer. 64 KiB is the readers' bitmap limit
+// in the targets (kDescribeLimits), about 300 rows of a fax page.
+inline constexpr uint64_t kMaxDeclaredPage = uint64_t{64} << 10;
+inline constexpr uint64_t kMaxDeclaredDocument = uint64_t{1} << 20;
+
+// True when the bytes, read as a TIFF or a DCX file, declare more than the targets decode.
+inline bool declaresTooMuch(std::span<const uint8_t> data) {
+  for (const DeclaredPages& pages : {declaredTiffPages(data), declaredDcxPages(data)}) {
+    if (pages.largest > kMaxDeclaredPage || pages.total > kMaxDeclaredDocument) return true;
+  }
+  return false;
+}
 
 class ScratchDirectory {
  public:

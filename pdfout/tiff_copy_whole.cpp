@@ -27,18 +27,10 @@ struct PlaneImage {
   }
 };
 
-// Copies `bits` bits from src (starting at bit srcBit) to dst (at bit dstBit), highest bit
-// first. Both spans must hold the bits; callers check that.
-void copyBits(std::span<uint8_t> dst, uint64_t dstBit, std::span<const uint8_t> src,
-              uint64_t srcBit, uint64_t bits) {
-  if (dstBit % 8 == 0 && srcBit % 8 == 0) {
-    const size_t whole = static_cast<size_t>(bits / 8);
-    std::memcpy(dst.data() + dstBit / 8, src.data() + srcBit / 8, whole);
-    dstBit += whole * 8;
-    srcBit += whole * 8;
-    bits -= whole * 8;
-  }
-  for (uint64_t i = 0; i < bits; ++i) {
+// Copies `count` bits one at a time, highest bit first.
+void copyBitByBit(std::span<uint8_t> dst, uint64_t dstBit, std::span<const uint8_t> src,
+                  uint64_t srcBit, uint64_t count) {
+  for (uint64_t i = 0; i < count; ++i) {
     const uint64_t s = srcBit + i, d = dstBit + i;
     const uint8_t mask = static_cast<uint8_t>(0x80u >> (d % 8));
     if (src[s / 8] & (0x80u >> (s % 8))) {
@@ -47,6 +39,35 @@ void copyBits(std::span<uint8_t> dst, uint64_t dstBit, std::span<const uint8_t> 
       dst[d / 8] &= static_cast<uint8_t>(~mask);
     }
   }
+}
+
+// Copies `bits` bits from src (starting at bit srcBit) to dst (at bit dstBit), highest bit
+// first. Both spans must hold the bits; callers check that. Tile columns of an odd width start
+// inside bytes, so the bits up to dst's next byte boundary go one at a time and the rest a
+// whole dst byte at a time, each made of two neighbouring src bytes.
+void copyBits(std::span<uint8_t> dst, uint64_t dstBit, std::span<const uint8_t> src,
+              uint64_t srcBit, uint64_t bits) {
+  const uint64_t lead = std::min<uint64_t>(bits, (8 - dstBit % 8) % 8);
+  copyBitByBit(dst, dstBit, src, srcBit, lead);
+  dstBit += lead;
+  srcBit += lead;
+  bits -= lead;
+  const size_t whole = static_cast<size_t>(bits / 8);
+  uint8_t* out = dst.data() + dstBit / 8;
+  const size_t from = static_cast<size_t>(srcBit / 8);
+  const unsigned shift = static_cast<unsigned>(srcBit % 8);
+  if (shift == 0) {
+    std::memcpy(out, src.data() + from, whole);
+  } else {
+    // Each byte made here takes 8 - shift bits from src[from + k] and shift bits from the
+    // next byte; both lie inside the bits being copied.
+    for (size_t k = 0; k < whole; ++k) {
+      out[k] = static_cast<uint8_t>((src[from + k] << shift) | (src[from + k + 1] >> (8 - shift)));
+    }
+  }
+  dstBit += uint64_t{whole} * 8;
+  srcBit += uint64_t{whole} * 8;
+  copyBitByBit(dst, dstBit, src, srcBit, bits - uint64_t{whole} * 8);
 }
 
 bool allocate(PlaneImage& image, const ImageShape& shape, uint64_t budget) {

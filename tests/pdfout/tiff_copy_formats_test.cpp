@@ -222,54 +222,57 @@ INSTANTIATE_TEST_SUITE_P(Sources, TiffCopyFaxFormats, ::testing::ValuesIn(bileve
 namespace tarnwell {
 namespace {
 
-// Tiles 20 pixels wide (libtiff writes only multiples of 16, so the file is made by hand):
-// the output's tiles differ in size, and tile columns start inside bytes.
+// Tiles 13, 20 and 91 pixels wide (libtiff writes only multiples of 16, so the files are made
+// by hand): the output's tiles differ in size, and tile columns start at several bits of a byte.
 TEST(TiffCopyOddTiles, ReassemblesTilesStartingInsideBytes) {
   silenceTiffMessages();
-  constexpr uint32_t kW = 44, kL = 20, kTw = 20, kTl = 8, kAcross = 3, kDown = 3;
-  TiffImage image = test::bilevelImage(kW, kL, COMPRESSION_NONE, 9);
-  const size_t rowBytes = test::rowBytesOf(image), tileRow = (kTw + 7) / 8,
-               tileBytes = tileRow * kTl;
-  std::string data(tileBytes * kAcross * kDown, '\0');
-  for (uint32_t t = 0; t < kAcross * kDown; ++t) {
-    const uint32_t x0 = (t % kAcross) * kTw, y0 = (t / kAcross) * kTl;
-    for (uint32_t r = 0; r < kTl && y0 + r < kL; ++r)
-      for (uint32_t c = 0; c < kTw && x0 + c < kW; ++c)
-        if (image.pixels[(y0 + r) * rowBytes + (x0 + c) / 8] & (0x80 >> ((x0 + c) % 8)))
-          data[t * tileBytes + r * tileRow + c / 8] |= static_cast<char>(0x80 >> (c % 8));
-  }
-  const uint32_t dataAt = 512, offsetsAt = 400, countsAt = 448;
-  std::string tables(dataAt - offsetsAt, '\0');
-  for (uint32_t t = 0; t < kAcross * kDown; ++t) {
-    const uint32_t offset = dataAt + static_cast<uint32_t>(t * tileBytes),
-                   count = static_cast<uint32_t>(tileBytes);
-    for (int b = 0; b < 4; ++b) {
-      tables[t * 4 + b] = static_cast<char>(offset >> (8 * b));
-      tables[countsAt - offsetsAt + t * 4 + b] = static_cast<char>(count >> (8 * b));
+  for (const uint32_t kTw : {20u, 13u, 91u}) {
+    SCOPED_TRACE(kTw);
+    const uint32_t kW = 2 * kTw + 4, kL = 20, kTl = 8, kAcross = 3, kDown = 3;
+    TiffImage image = test::bilevelImage(kW, kL, COMPRESSION_NONE, 9);
+    const size_t rowBytes = test::rowBytesOf(image), tileRow = (kTw + 7) / 8,
+                 tileBytes = tileRow * kTl;
+    std::string data(tileBytes * kAcross * kDown, '\0');
+    for (uint32_t t = 0; t < kAcross * kDown; ++t) {
+      const uint32_t x0 = (t % kAcross) * kTw, y0 = (t / kAcross) * kTl;
+      for (uint32_t r = 0; r < kTl && y0 + r < kL; ++r)
+        for (uint32_t c = 0; c < kTw && x0 + c < kW; ++c)
+          if (image.pixels[(y0 + r) * rowBytes + (x0 + c) / 8] & (0x80 >> ((x0 + c) % 8)))
+            data[t * tileBytes + r * tileRow + c / 8] |= static_cast<char>(0x80 >> (c % 8));
     }
-  }
-  const std::vector<test::RawEntry> entries = {{256, 4, 1, kW},
-                                                   {257, 4, 1, kL},
-                                                   {258, 3, 1, 1},
-                                                   {259, 3, 1, 1},
-                                                   {262, 3, 1, 0},
-                                                   {277, 3, 1, 1},
-                                                   {322, 4, 1, kTw},
-                                                   {323, 4, 1, kTl},
-                                                   {324, 4, kAcross * kDown, offsetsAt},
-                                                   {325, 4, kAcross * kDown, countsAt}};
-  test::TempTree dir;
-  const std::string in = dir.file("odd.tif"), out = dir.file("out.tif");
-  ASSERT_TRUE(test::writeText(in, test::rawTiff({entries}, tables + data, offsetsAt)));
-  for (int tiling : {-1, 0}) {
-    TiffCopyOptions options;
-    options.compression = -1;
-    options.tiling = tiling;
-    ASSERT_EQ(tiff_copy_file(in, out, options), 0);
-    DecodedImage copy;
-    ASSERT_TRUE(test::readTiffImage(out, 0, copy));
-    EXPECT_EQ(copy.tiled, tiling == -1);
-    EXPECT_TRUE(copy.pixels == test::normalisedPixels(image)) << "tiling " << tiling;
+    const uint32_t dataAt = 512, offsetsAt = 400, countsAt = 448;
+    std::string tables(dataAt - offsetsAt, '\0');
+    for (uint32_t t = 0; t < kAcross * kDown; ++t) {
+      const uint32_t offset = dataAt + static_cast<uint32_t>(t * tileBytes),
+                     count = static_cast<uint32_t>(tileBytes);
+      for (int b = 0; b < 4; ++b) {
+        tables[t * 4 + b] = static_cast<char>(offset >> (8 * b));
+        tables[countsAt - offsetsAt + t * 4 + b] = static_cast<char>(count >> (8 * b));
+      }
+    }
+    const std::vector<test::RawEntry> entries = {{256, 4, 1, kW},
+                                                     {257, 4, 1, kL},
+                                                     {258, 3, 1, 1},
+                                                     {259, 3, 1, 1},
+                                                     {262, 3, 1, 0},
+                                                     {277, 3, 1, 1},
+                                                     {322, 4, 1, kTw},
+                                                     {323, 4, 1, kTl},
+                                                     {324, 4, kAcross * kDown, offsetsAt},
+                                                     {325, 4, kAcross * kDown, countsAt}};
+    test::TempTree dir;
+    const std::string in = dir.file("odd.tif"), out = dir.file("out.tif");
+    ASSERT_TRUE(test::writeText(in, test::rawTiff({entries}, tables + data, offsetsAt)));
+    for (int tiling : {-1, 0}) {
+      TiffCopyOptions options;
+      options.compression = -1;
+      options.tiling = tiling;
+      ASSERT_EQ(tiff_copy_file(in, out, options), 0);
+      DecodedImage copy;
+      ASSERT_TRUE(test::readTiffImage(out, 0, copy));
+      EXPECT_EQ(copy.tiled, tiling == -1);
+      EXPECT_TRUE(copy.pixels == test::normalisedPixels(image)) << "tiling " << tiling;
+    }
   }
 }
 
