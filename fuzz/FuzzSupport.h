@@ -17,7 +17,10 @@
 #include <system_error>
 #include <vector>
 
+#include "faxin/readers/ByteFields.h"
+#include "faxin/readers/CalsReader.h"
 #include "faxin/readers/DcxReader.h"
+#include "faxin/readers/EdReader.h"
 #include "faxin/tiff/TiffDirectory.h"
 #include "faxin/tiff/TiffPageDescriber.h"
 
@@ -85,19 +88,34 @@ inline DeclaredPages declaredTiffPages(std::span<const uint8_t> data) {
 // of megabytes with no data behind it, and a table of a few bytes can list it many times.
 inline DeclaredPages declaredDcxPages(std::span<const uint8_t> data) {
   DeclaredPages pages;
-  auto u32le = [&](std::size_t at) {
-    return uint32_t{data[at]} | uint32_t{data[at + 1]} << 8 | uint32_t{data[at + 2]} << 16 |
-           uint32_t{data[at + 3]} << 24;
-  };
-  if (data.size() < 4 || u32le(0) != DcxReader::kMagic) return pages;
-  for (std::size_t at = 4, listed = 0; at + 4 <= data.size() && listed < FaxReader::kMaxPages;
-       at += 4, ++listed) {
-    const uint32_t position = u32le(at);
-    if (position == 0) break;
+  const ByteFields fields(data);
+  uint32_t value = 0;
+  if (!fields.u32le(0, value) || value != DcxReader::kMagic) return pages;
+  for (std::size_t listed = 0; listed < FaxReader::kMaxPages; ++listed) {
+    uint32_t position = 0;
+    if (!fields.u32le(4 + 4 * listed, position) || position == 0) break;
     PcxPageLayout layout;
     if (position < data.size() && readPcxLayout(data.subspan(position), layout)) {
       pages.add(uint64_t{layout.rowSize} * static_cast<uint64_t>(layout.rows));
     }
+  }
+  return pages;
+}
+
+// The page a CALS or an ED header declares; none for other bytes. Both readers write the page's
+// coded bytes with the declared size, so a few bytes of blank Group 4 data become a page of
+// that size in the copy and the PDF.
+inline DeclaredPages declaredSingleT6Page(std::span<const uint8_t> data) {
+  DeclaredPages pages;
+  uint32_t width = 0, rows = 0;
+  if (data.size() >= CalsReader::kHeaderSize &&
+      calsPelCount(data.first(CalsReader::kHeaderSize), width, rows)) {
+    pages.add((uint64_t{width} + 7) / 8 * rows);
+  }
+  const ByteFields fields(data);
+  if (fields.matches(0, std::string_view("\xFF\xFF\x00\x01", 4)) &&
+      fields.u32be(EdReader::kRowsField, rows) && fields.u32be(EdReader::kWidthField, width)) {
+    pages.add((uint64_t{width} + 7) / 8 * rows);
   }
   return pages;
 }
@@ -109,9 +127,11 @@ inline DeclaredPages declaredDcxPages(std::span<const uint8_t> data) {
 inline constexpr uint64_t kMaxDeclaredPage = uint64_t{64} << 10;
 inline constexpr uint64_t kMaxDeclaredDocument = uint64_t{1} << 20;
 
-// True when the bytes, read as a TIFF or a DCX file, declare more than the targets decode.
+// True when the bytes, read as a TIFF, DCX, CALS or ED file, declare more than the targets
+// decode.
 inline bool declaresTooMuch(std::span<const uint8_t> data) {
-  for (const DeclaredPages& pages : {declaredTiffPages(data), declaredDcxPages(data)}) {
+  for (const DeclaredPages& pages : {declaredTiffPages(data), declaredDcxPages(data),
+                                     declaredSingleT6Page(data)}) {
     if (pages.largest > kMaxDeclaredPage || pages.total > kMaxDeclaredDocument) return true;
   }
   return false;

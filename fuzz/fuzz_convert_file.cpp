@@ -3,8 +3,8 @@
 // classifier knows), and convertFile takes it through classification, the fax engine, the TIFF
 // copy and the PDF writer. The source, the PDF and every working file (handed over as the working
 // paths, as a TARNWELL_WORKDIR would) live in one directory per process on /dev/shm, reused by
-// every input. Inputs above 256 KiB are skipped, and so are TIFF and DCX inputs that declare more
-// than the targets decode (declaresTooMuch).
+// every input. Inputs above 256 KiB are skipped, and so are TIFF, DCX, CALS and ED inputs that
+// declare more than the targets decode (declaresTooMuch).
 
 #include <cstddef>
 #include <cstdint>
@@ -60,10 +60,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (f == nullptr) return 0;
   const bool written = size == 1 || std::fwrite(data + 1, 1, size - 1, f) == size - 1;
   if (std::fclose(f) != 0 || !written) return 0;
-  // A source read as raw fax is cut to its first 256 bytes: the analysis makes several passes
-  // over all of it, a byte of blank Group 4 codes is eight rows to record, and longer raw inputs,
-  // up to 1 MB, are the raw target's.
-  if (size - 1 > kRawCut && tarnwell::classifyFile(source) == tarnwell::FaxFormat::kRaw) {
+  // A source read as raw fax or as PC Research G3 is cut to its first 256 bytes: their readers
+  // decode all of it (the raw analysis in several passes), a byte of blank codes is up to eight
+  // rows, and longer inputs of these are the raw and the readers targets'.
+  const tarnwell::FaxFormat format = tarnwell::classifyFile(source);
+  if (size - 1 > kRawCut &&
+      (format == tarnwell::FaxFormat::kRaw || format == tarnwell::FaxFormat::kPcResearch)) {
     std::error_code ec;
     std::filesystem::resize_file(source, kRawCut, ec);
   }

@@ -36,16 +36,21 @@ uint32_t calsNumber(std::string_view text) {
   return negative ? 0 : static_cast<uint32_t>(value);
 }
 
+bool calsPelCount(std::span<const uint8_t> header, uint32_t& width, uint32_t& rows) {
+  const std::string_view size = calsValue(header, kPelCountRecord, "rpelcnt");
+  const std::size_t comma = size.find(',');
+  if (comma == std::string_view::npos) return false;
+  width = calsNumber(size.substr(0, comma));
+  rows = calsNumber(size.substr(comma + 1, kShortField));
+  return true;
+}
+
 int CalsReader::readHeader() {
   std::vector<uint8_t> header(kHeaderSize);
   if (!readAt(0, header)) return -2;
-  const std::string_view size = calsValue(header, kPelCountRecord, "rpelcnt");
-  const std::size_t comma = size.find(',');
-  if (comma == std::string_view::npos) return -2;
-  const std::string_view density = calsValue(header, kDensityRecord, "rdensty");
   Declared declared;
-  declared.width = calsNumber(size.substr(0, comma));
-  declared.rows = calsNumber(size.substr(comma + 1, kShortField));
+  if (!calsPelCount(header, declared.width, declared.rows)) return -2;
+  const std::string_view density = calsValue(header, kDensityRecord, "rdensty");
   const uint32_t resolution = calsNumber(density.substr(0, kShortField));
   // A density of 0 is no CALS raster.
   if (resolution == 0) return -2;

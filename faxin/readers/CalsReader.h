@@ -22,6 +22,9 @@ class CalsReader : public SingleT6PageReader {
 // after `from`, up to the end of the header; empty when the key is missing.
 std::string_view calsValue(std::span<const uint8_t> header, std::size_t from,
                            std::string_view key);
+// The page size of a CALS header's "rpelcnt" record (width, rows); false when the record or its
+// comma is missing.
+bool calsPelCount(std::span<const uint8_t> header, uint32_t& width, uint32_t& rows);
 // A decimal number after optional blanks, ending at the first other character; text that is not
 // a number reads as 0. Numbers too large for 32 bits read as UINT32_MAX, negative ones as 0.
 uint32_t calsNumber(std::string_view text);

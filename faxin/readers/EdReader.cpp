@@ -15,8 +15,8 @@ int EdReader::readHeader() {
   if (!fields.matches(0, std::string_view("\xFF\xFF\x00\x01", 4))) return -3;
   Declared declared;
   fields.u16be(614, declared.resolution);
-  fields.u32be(732, declared.rows);
-  fields.u32be(736, declared.width);
+  fields.u32be(kRowsField, declared.rows);
+  fields.u32be(kWidthField, declared.width);
   declared.dataOffset = kHeaderSize;
   declared.fillOrder = 2;
   return declare(declared);

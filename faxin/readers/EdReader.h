@@ -11,6 +11,8 @@ namespace tarnwell {
 class EdReader : public SingleT6PageReader {
  public:
   static constexpr uint32_t kHeaderSize = 740;
+  static constexpr uint32_t kRowsField = 732;
+  static constexpr uint32_t kWidthField = 736;
 
  protected:
   int readHeader() override;
