@@ -30,6 +30,13 @@ class RowPainter {
       : width_(width), row_(static_cast<std::size_t>((width + 7) / 8)) {}
 
   std::span<const uint8_t> paint(std::span<const int32_t> changes) {
+    // Runs of equal rows are common (blank lines above all: a blank Group 4 row is one bit), and
+    // the row painted last is still in place.
+    if (painted_ && std::equal(changes.begin(), changes.end(), last_.begin(), last_.end())) {
+      return row_;
+    }
+    last_.assign(changes.begin(), changes.end());
+    painted_ = true;
     std::fill(row_.begin(), row_.end(), uint8_t{0xFF});
     for (std::size_t i = 0; i < changes.size(); i += 2) {
       const int64_t to = i + 1 < changes.size() ? changes[i + 1] : width_;
@@ -60,6 +67,8 @@ class RowPainter {
 
   int32_t width_;
   std::vector<uint8_t> row_;
+  std::vector<int32_t> last_;  // the change positions row_ was painted from
+  bool painted_ = false;
 };
 
 // What the three measuring sinks share: the recorder, the row painter and the start of the

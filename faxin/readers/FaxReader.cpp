@@ -10,19 +10,17 @@
 
 namespace tarnwell {
 
-namespace {
-
-void freeBitmap(FaxPage& page) {
-  page.bitmap.clear();
-  page.bitmap.shrink_to_fit();
-}
-
-}  // namespace
 
 // Writes one prepared page through the writer: its page calls in the fixed order, then the
 // directory. 0, or FaxReader::kWriteOutputFailed when the writer reports a failure.
 int writePreparedPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPage& page,
                       int index, int count) {
+  std::vector<uint8_t> encoded;
+  return writePreparedPage(writer, out, page, index, count, encoded);
+}
+
+int writePreparedPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPage& page,
+                      int index, int count, std::vector<uint8_t>& encoded) {
   const auto pageIndex = static_cast<uint16_t>(index);
   const auto pageCount = static_cast<uint16_t>(count);
   int64_t position = -1;
@@ -37,11 +35,10 @@ int writePreparedPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPa
     const std::size_t n = rowBytes * rows;
     const std::span<const uint8_t> bitmap(page.bitmap.data(), n);
 
-    std::vector<uint8_t> encoded;
     std::ptrdiff_t encodedSize = -1;
     try {
-      encoded.resize(n);
-      encodedSize = packBitsEncodeRows(bitmap, encoded, rowBytes);
+      if (encoded.size() < n) encoded.resize(n);
+      encodedSize = packBitsEncodeRows(bitmap, std::span<uint8_t>(encoded).first(n), rowBytes);
     } catch (const std::bad_alloc&) {
       encodedSize = -1;
     }
@@ -267,6 +264,7 @@ int FaxReader::writePages(const std::string& outputPath, int count, bool recount
 
   try {
     FaxPage page;
+    std::vector<uint8_t> encoded;  // PackBits coding of bitmap pages, kept from page to page
     std::unique_ptr<FaxTiffWriter> writer;
     if (!eachPage) {
       writer = std::make_unique<FaxTiffWriter>(outputPath);
@@ -288,14 +286,16 @@ int FaxReader::writePages(const std::string& outputPath, int count, bool recount
           FaxTiffWriter single(pageFileName(outputPath, kFirstPageFileNumber + i));
           if (single.writeHeader() != 0) return FaxReader::kWriteOutputFailed;
           single.initDirectory();
-          result = writePreparedPage(single, out, page, i, count);
+          result = writePreparedPage(single, out, page, i, count, encoded);
           if (single.close() != 0) result = FaxReader::kWriteOutputFailed;
         } else {
-          result = writePreparedPage(*writer, out, page, i, count);
+          result = writePreparedPage(*writer, out, page, i, count, encoded);
         }
         if (result == 0) ++written;
       }
-      freeBitmap(page);
+      // The bitmap's memory stays for the next page: the pages of one file are mostly of one
+      // size, and the largest page is held at one time either way.
+      page.bitmap.clear();
     }
     if (writer && writer->close() != 0 && result == 0) result = FaxReader::kWriteOutputFailed;
     // A TIFF without a page is no usable result.

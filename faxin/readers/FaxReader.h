@@ -54,6 +54,10 @@ struct PageToWrite {
 // directory. `page` supplies the bitmap of a kBitmap page. 0, or -2 when the writer fails.
 int writePreparedPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPage& page,
                       int index, int count);
+// The same with a buffer for the PackBits coding of bitmap pages that the caller keeps from page
+// to page, so that a file of many pages allocates it once.
+int writePreparedPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPage& page,
+                      int index, int count, std::vector<uint8_t>& encoded);
 
 // Common base of the fax container readers.
 //
