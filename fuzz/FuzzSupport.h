@@ -37,6 +37,7 @@ inline constexpr DescribeLimits kDescribeLimits{8192, std::size_t{64} * 1024};
 struct DeclaredPages {
   uint64_t largest = 0;
   uint64_t total = 0;
+  uint64_t mostTiles = 0;  // tiles of the page with the most
 
   void add(uint64_t bytes) {
     largest = std::max(largest, bytes);
@@ -60,23 +61,34 @@ inline DeclaredPages declaredTiffPages(std::span<const uint8_t> data) {
     // libtiff reads such a last directory.
     const int read = view.readDirectory(position, entries, next);
     if (read < 0 && read != -5) break;
-    const TiffPageInfo info = view.parseDirectory(entries);
-    // SamplesPerPixel and the tile size, which the fax view does not keep.
-    uint64_t samples = 1, tileWidth = 0, tileLength = 0;
+    // Width, length, BitsPerSample, SamplesPerPixel and the tile size, each the largest of its
+    // entries: libtiff takes the first of two entries of a tag, the fax view the last.
+    uint64_t width = 0, length = 0, bitsPerSample = 1, samples = 1, tileWidth = 0, tileLength = 0;
     for (const TiffEntry& entry : entries) {
-      if (entry.tag == 277 && view.scalar(entry) > 1) samples = view.scalar(entry);
-      if (entry.tag == 322) tileWidth = view.scalar(entry);
-      if (entry.tag == 323) tileLength = view.scalar(entry);
+      const uint64_t value = view.scalar(entry);
+      switch (entry.tag) {
+        case 256: width = std::max(width, value); break;
+        case 257: length = std::max(length, value); break;
+        case 258: bitsPerSample = std::max(bitsPerSample, value); break;
+        case 277: samples = std::max(samples, value); break;
+        case 322: tileWidth = std::max(tileWidth, value); break;
+        case 323: tileLength = std::max(tileLength, value); break;
+        default: break;
+      }
     }
-    // A tiled page is held as its whole grid of tiles, padding included.
-    uint64_t width = info.width, length = info.length;
-    if (tileWidth > 0 && tileLength > 0) {
-      width = (width + tileWidth - 1) / tileWidth * tileWidth;
-      length = (length + tileLength - 1) / tileLength * tileLength;
+    // A tiled page is held as its whole grid of tiles, padding included, and the PDF gets one
+    // image per tile. A missing tile length counts as one row.
+    if (tileWidth > 0) {
+      tileLength = std::max<uint64_t>(tileLength, 1);
+      const uint64_t across = (width + tileWidth - 1) / tileWidth;
+      const uint64_t down = (length + tileLength - 1) / tileLength;
+      width = across * tileWidth;
+      length = down * tileLength;
+      pages.mostTiles = std::max(pages.mostTiles, across * down);
     }
     // Each factor is below 2^34, so the product fits in 128 bits.
-    const unsigned __int128 bits = static_cast<unsigned __int128>(width) * length *
-                                   (info.bitsPerSample > 0 ? info.bitsPerSample : 1) * samples;
+    const unsigned __int128 bits =
+        static_cast<unsigned __int128>(width) * length * bitsPerSample * samples;
     const unsigned __int128 bytes = bits / 8;
     pages.add(bytes > UINT64_MAX ? UINT64_MAX : static_cast<uint64_t>(bytes));
   }
@@ -126,13 +138,20 @@ inline DeclaredPages declaredSingleT6Page(std::span<const uint8_t> data) {
 // in the targets (kDescribeLimits), about 300 rows of a fax page.
 inline constexpr uint64_t kMaxDeclaredPage = uint64_t{64} << 10;
 inline constexpr uint64_t kMaxDeclaredDocument = uint64_t{1} << 20;
+// Tiles of one page: the copy reads and writes each tile on its own and the PDF writer makes each
+// an image of its own, about 50 microseconds per tile in the targets. A fax page in 256 x 256
+// tiles has about 60.
+inline constexpr uint64_t kMaxDeclaredTiles = 64;
 
 // True when the bytes, read as a TIFF, DCX, CALS or ED file, declare more than the targets
-// decode.
+// decode, or a page of more tiles than kMaxDeclaredTiles.
 inline bool declaresTooMuch(std::span<const uint8_t> data) {
   for (const DeclaredPages& pages : {declaredTiffPages(data), declaredDcxPages(data),
                                      declaredSingleT6Page(data)}) {
-    if (pages.largest > kMaxDeclaredPage || pages.total > kMaxDeclaredDocument) return true;
+    if (pages.largest > kMaxDeclaredPage || pages.total > kMaxDeclaredDocument ||
+        pages.mostTiles > kMaxDeclaredTiles) {
+      return true;
+    }
   }
   return false;
 }
