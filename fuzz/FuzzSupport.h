@@ -38,10 +38,14 @@ struct DeclaredPages {
   uint64_t largest = 0;
   uint64_t total = 0;
   uint64_t mostTiles = 0;  // tiles of the page with the most
+  uint64_t rows = 0;       // rows of all pages
+  uint64_t count = 0;      // pages
 
-  void add(uint64_t bytes) {
+  void add(uint64_t bytes, uint64_t pageRows) {
+    ++count;
     largest = std::max(largest, bytes);
     total = bytes > UINT64_MAX - total ? UINT64_MAX : total + bytes;
+    rows = pageRows > UINT64_MAX - rows ? UINT64_MAX : rows + pageRows;
   }
 };
 
@@ -90,7 +94,7 @@ inline DeclaredPages declaredTiffPages(std::span<const uint8_t> data) {
     const unsigned __int128 bits =
         static_cast<unsigned __int128>(width) * length * bitsPerSample * samples;
     const unsigned __int128 bytes = bits / 8;
-    pages.add(bytes > UINT64_MAX ? UINT64_MAX : static_cast<uint64_t>(bytes));
+    pages.add(bytes > UINT64_MAX ? UINT64_MAX : static_cast<uint64_t>(bytes), length);
   }
   return pages;
 }
@@ -108,7 +112,8 @@ inline DeclaredPages declaredDcxPages(std::span<const uint8_t> data) {
     if (!fields.u32le(4 + 4 * listed, position) || position == 0) break;
     PcxPageLayout layout;
     if (position < data.size() && readPcxLayout(data.subspan(position), layout)) {
-      pages.add(uint64_t{layout.rowSize} * static_cast<uint64_t>(layout.rows));
+      pages.add(uint64_t{layout.rowSize} * static_cast<uint64_t>(layout.rows),
+                static_cast<uint64_t>(layout.rows));
     }
   }
   return pages;
@@ -122,12 +127,12 @@ inline DeclaredPages declaredSingleT6Page(std::span<const uint8_t> data) {
   uint32_t width = 0, rows = 0;
   if (data.size() >= CalsReader::kHeaderSize &&
       calsPelCount(data.first(CalsReader::kHeaderSize), width, rows)) {
-    pages.add((uint64_t{width} + 7) / 8 * rows);
+    pages.add((uint64_t{width} + 7) / 8 * rows, rows);
   }
   const ByteFields fields(data);
   if (fields.matches(0, std::string_view("\xFF\xFF\x00\x01", 4)) &&
       fields.u32be(EdReader::kRowsField, rows) && fields.u32be(EdReader::kWidthField, width)) {
-    pages.add((uint64_t{width} + 7) / 8 * rows);
+    pages.add((uint64_t{width} + 7) / 8 * rows, rows);
   }
   return pages;
 }
@@ -142,14 +147,23 @@ inline constexpr uint64_t kMaxDeclaredDocument = uint64_t{1} << 20;
 // an image of its own, about 50 microseconds per tile in the targets. A fax page in 256 x 256
 // tiles has about 60.
 inline constexpr uint64_t kMaxDeclaredTiles = 64;
+// Rows of all pages together: every stage works row by row, so narrow pages of many rows cost far
+// more than their bytes say (a DCX table listing one 1-pixel-wide page of 4,097 rows 114 times
+// took a second a run). 1 MiB of 1728-pixel rows is about 4,900 rows.
+inline constexpr uint64_t kMaxDeclaredRows = 8192;
+// Pages: each page is a directory of the working TIFFs and a page of the PDF, some milliseconds
+// in the targets however small it is (a DCX table listing one page of 258 x 2 pixels 116 times
+// took a quarter of a second).
+inline constexpr uint64_t kMaxDeclaredPages = 32;
 
 // True when the bytes, read as a TIFF, DCX, CALS or ED file, declare more than the targets
-// decode, or a page of more tiles than kMaxDeclaredTiles.
+// decode: larger pages, or more tiles, rows or pages than the limits above.
 inline bool declaresTooMuch(std::span<const uint8_t> data) {
   for (const DeclaredPages& pages : {declaredTiffPages(data), declaredDcxPages(data),
                                      declaredSingleT6Page(data)}) {
     if (pages.largest > kMaxDeclaredPage || pages.total > kMaxDeclaredDocument ||
-        pages.mostTiles > kMaxDeclaredTiles) {
+        pages.mostTiles > kMaxDeclaredTiles || pages.rows > kMaxDeclaredRows ||
+        pages.count > kMaxDeclaredPages) {
       return true;
     }
   }
