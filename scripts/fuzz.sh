@@ -44,6 +44,9 @@ for name in "${targets[@]}"; do
   findings="build-fuzz/findings/$name"
   log="build-fuzz/findings/$name.log"
   mkdir -p "$work" "$findings"
+  # Findings of earlier campaigns stay in the same place; only this run's are counted.
+  started="$findings/.started"
+  touch "$started"
   args=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=256 -malloc_limit_mb=256 -print_final_stats=1
         -artifact_prefix="$findings/")
   if [ -f "fuzz/dict/$name.dict" ]; then args+=("-dict=fuzz/dict/$name.dict"); fi
@@ -56,7 +59,7 @@ for name in "${targets[@]}"; do
   execs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)"
   rate="$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)"
   rss="$(sed -n 's/^stat::peak_rss_mb: *//p' "$log" | tail -1)"
-  found="$(find "$findings" -maxdepth 1 -type f \
+  found="$(find "$findings" -maxdepth 1 -type f -newer "$started" \
              \( -name 'crash-*' -o -name 'leak-*' -o -name 'oom-*' -o -name 'timeout-*' \
                 -o -name 'slow-unit-*' \) | wc -l)"
   rows+=("$(printf '%-22s %12s %10s %10s %9s' "$name" "${execs:-?}" "${rate:-?}" \
