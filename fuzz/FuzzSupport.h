@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include <system_error>
 #include <vector>
 
+#include "faxin/readers/BmpReader.h"
 #include "faxin/readers/ByteFields.h"
 #include "faxin/readers/CalsReader.h"
 #include "faxin/readers/DcxReader.h"
@@ -137,6 +139,33 @@ inline DeclaredPages declaredSingleT6Page(std::span<const uint8_t> data) {
   return pages;
 }
 
+// The page a BMP header declares (a 12-byte OS/2 header or a longer information header); none for
+// other bytes. Rows the file does not hold are white, so 100 bytes can declare a page of 8 x
+// 16,777,230 pixels, which the engine takes whole.
+inline DeclaredPages declaredBmpPage(std::span<const uint8_t> data) {
+  DeclaredPages pages;
+  const ByteFields fields(data);
+  uint32_t headerSize = 0;
+  if (!fields.matches(0, "BM") || !fields.u32le(BmpReader::kFileHeaderSize, headerSize)) {
+    return pages;
+  }
+  uint64_t width = 0, rows = 0;
+  if (headerSize == BmpReader::kCoreHeaderSize) {
+    uint16_t w = 0, h = 0;
+    if (!fields.u16le(18, w) || !fields.u16le(20, h)) return pages;
+    width = w;
+    rows = h;
+  } else {
+    uint32_t w = 0, h = 0;
+    if (!fields.u32le(18, w) || !fields.u32le(22, h)) return pages;
+    // Both are signed; a negative height stores the top row first.
+    width = static_cast<uint64_t>(std::abs(static_cast<int64_t>(static_cast<int32_t>(w))));
+    rows = static_cast<uint64_t>(std::abs(static_cast<int64_t>(static_cast<int32_t>(h))));
+  }
+  pages.add((width + 31) / 32 * 4 * rows, rows);
+  return pages;
+}
+
 // Inputs whose pages are larger than this, or together larger than kMaxDeclaredDocument, are
 // left to the unit tests of the engine's, the copy's and the writer's budgets: the code they run
 // is the same as for pages within these sizes, only longer. 64 KiB is the readers' bitmap limit
@@ -156,11 +185,11 @@ inline constexpr uint64_t kMaxDeclaredRows = 8192;
 // took a quarter of a second).
 inline constexpr uint64_t kMaxDeclaredPages = 32;
 
-// True when the bytes, read as a TIFF, DCX, CALS or ED file, declare more than the targets
+// True when the bytes, read as a TIFF, DCX, CALS, ED or BMP file, declare more than the targets
 // decode: larger pages, or more tiles, rows or pages than the limits above.
 inline bool declaresTooMuch(std::span<const uint8_t> data) {
   for (const DeclaredPages& pages : {declaredTiffPages(data), declaredDcxPages(data),
-                                     declaredSingleT6Page(data)}) {
+                                     declaredSingleT6Page(data), declaredBmpPage(data)}) {
     if (pages.largest > kMaxDeclaredPage || pages.total > kMaxDeclaredDocument ||
         pages.mostTiles > kMaxDeclaredTiles || pages.rows > kMaxDeclaredRows ||
         pages.count > kMaxDeclaredPages) {

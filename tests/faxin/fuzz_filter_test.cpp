@@ -40,6 +40,15 @@ std::vector<uint8_t> dcx(uint32_t width, uint32_t rows, uint32_t times) {
   return file;
 }
 
+// A BMP header of the given width and height (negative: top row first) over one row of pixels.
+std::vector<uint8_t> bmp(uint32_t width, int32_t height) {
+  std::vector<uint8_t> file = buildBmp(Bitmap(width, 1));
+  for (int b = 0; b < 4; ++b) {
+    file[22 + b] = static_cast<uint8_t>(static_cast<uint32_t>(height) >> (8 * b));
+  }
+  return file;
+}
+
 TEST(FuzzFilter, SkipsWhatTheTargetsDoNotDecode) {
   const struct {
     const char* name;
@@ -67,6 +76,10 @@ TEST(FuzzFilter, SkipsWhatTheTargetsDoNotDecode) {
       {"CALS page of 2550 x 3300", buildCals({}, "2550,3300", "300"), true},
       {"ED page of 1728 x 200", buildEd({}, 1728, 200, 200), false},
       {"ED page of 1728 x 2200", buildEd({}, 1728, 2200, 200), true},
+      {"BMP page of 1728 x 200", bmp(1728, 200), false},
+      {"BMP page of 1728 x -200", bmp(1728, -200), false},
+      {"BMP page of 8 x 16,777,230", bmp(8, 16777230), true},
+      {"BMP page of 8 x -16,777,230", bmp(8, -16777230), true},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(fuzz::declaresTooMuch(c.bytes), c.skipped) << c.name;
