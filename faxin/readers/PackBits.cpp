@@ -117,11 +117,27 @@ std::ptrdiff_t packBitsEncodeRows(std::span<const uint8_t> input, std::span<uint
   if (input.empty()) return 0;
   if (rowLength == 0) return -1;
   std::size_t written = 0;
+  // Where the row before this one was coded, and into how many bytes.
+  std::size_t lastStart = 0;
+  std::size_t lastOut = 0;
+  std::size_t lastSize = 0;
   for (std::size_t start = 0; start < input.size(); start += rowLength) {
     const std::size_t length = rowLength < input.size() - start ? rowLength : input.size() - start;
-    const std::ptrdiff_t n = packBitsEncode(input.subspan(start, length), output.subspan(written));
-    if (n < 0) return -1;
-    written += static_cast<std::size_t>(n);
+    const std::span<const uint8_t> row = input.subspan(start, length);
+    // A row equal to the one before codes to the same bytes, so they are copied: runs of blank
+    // rows make up most of a fax page. The copy needs three bytes of room beyond them, as coding
+    // the row again would have checked; with less, the row is coded and fails as it should.
+    if (start > 0 && length == rowLength && lastSize + 3 <= output.size() - written &&
+        std::memcmp(row.data(), input.data() + lastStart, length) == 0) {
+      std::memmove(output.data() + written, output.data() + lastOut, lastSize);
+    } else {
+      const std::ptrdiff_t n = packBitsEncode(row, output.subspan(written));
+      if (n < 0) return -1;
+      lastSize = static_cast<std::size_t>(n);
+    }
+    lastStart = start;
+    lastOut = written;
+    written += lastSize;
     if (input.size() - start <= rowLength) break;
   }
   return static_cast<std::ptrdiff_t>(written);

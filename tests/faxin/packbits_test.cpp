@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -138,6 +139,45 @@ TEST(PackBitsEncodeRows, FailsWhenThePageOutgrowsItsBuffer) {
   EXPECT_EQ(packBitsEncodeRows(noise, out, 16), -1);
   EXPECT_EQ(packBitsEncodeRows(noise, out, 0), -1);
   EXPECT_EQ(packBitsEncodeRows(Bytes{}, out, 0), 0);
+}
+
+// Rows equal to the row before are copied from their coding. Pages of blank, repeated and
+// changing rows (one with a shorter last row, one ending on a copy) code exactly as their rows
+// coded one by one, in every output size from far too small to ample: the copy never succeeds
+// where coding would fail.
+TEST(PackBitsEncodeRows, RepeatedRowsCodeAsEachRowOnItsOwn) {
+  const std::size_t rowBytes = 24;
+  const Bytes blank = repeat(rowBytes, 0xFF);
+  const Bytes text = concat({repeat(5, 0xFF), distinct(9), repeat(10, 0x00)});
+  for (const Bytes& page : {concat({blank, blank, blank, text, text, blank, distinct(rowBytes), blank,
+                                    Bytes(blank.begin(), blank.begin() + 7)}),
+                            concat({blank, blank, blank, text, text})}) {
+    Bytes expected;
+    for (std::size_t start = 0; start < page.size(); start += rowBytes) {
+      const std::size_t length = std::min(rowBytes, page.size() - start);
+      const Bytes row = encode(Bytes(page.begin() + start, page.begin() + start + length));
+      expected.insert(expected.end(), row.begin(), row.end());
+    }
+    for (std::size_t room = 0; room <= expected.size() + 4; ++room) {
+      Bytes out(room);
+      const std::ptrdiff_t n = packBitsEncodeRows(page, out, rowBytes);
+      // Coding alone: the room check of every row against what is left of the output.
+      Bytes single(room);
+      std::size_t at = 0;
+      std::ptrdiff_t reference = 0;
+      for (std::size_t start = 0; start < page.size() && reference >= 0; start += rowBytes) {
+        const std::size_t length = std::min(rowBytes, page.size() - start);
+        const std::ptrdiff_t m = packBitsEncode(std::span<const uint8_t>(page).subspan(start, length),
+                                                std::span<uint8_t>(single).subspan(at));
+        reference = m < 0 ? -1 : reference + m;
+        if (m > 0) at += static_cast<std::size_t>(m);
+      }
+      ASSERT_EQ(n, reference) << "page of " << page.size() << ", room " << room;
+      if (n >= 0) {
+        EXPECT_EQ(Bytes(out.begin(), out.begin() + n), expected) << "room " << room;
+      }
+    }
+  }
 }
 
 // Random rows with long and short runs: decode(encode(x)) == x, and the output never grows
