@@ -55,7 +55,8 @@ class ChangeList {
   }
 
  private:
-  static constexpr std::size_t kInitialSize = 1024;
+  // Room for 252 changes, more than almost any fax row has; a longer row grows the list once.
+  static constexpr std::size_t kInitialSize = 256;
 
   std::unique_ptr<int32_t[]> storage_;
   std::size_t size_;

@@ -264,7 +264,9 @@ TEST(RawChunkedSource, WindowedReaderMatchesTheBytesInMemory) {
     EXPECT_EQ(runT6(chunked, options, fromChunks), runT6(memory, options, fromMemory));
     EXPECT_EQ(fromChunks.rows, fromMemory.rows);
     EXPECT_GT(fromMemory.rows.size(), 120u);
-    if (window < stream.size()) EXPECT_GT(source.reads, 2);
+    if (window < stream.size()) {
+      EXPECT_GT(source.reads, 2);
+    }
   }
 }
 
