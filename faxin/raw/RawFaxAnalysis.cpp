@@ -20,8 +20,6 @@ constexpr uint8_t kCodingT6 = 7;
 
 uint64_t before(uint64_t position, uint64_t bits) { return position >= bits ? position - bits : 0; }
 
-bool createEmpty(const std::string& path) { return static_cast<bool>(openFile(path, "wb")); }
-
 // Paints a decoded row from its change positions: 1 bits white, highest bit first, padding
 // bits 0.
 class RowPainter {
@@ -257,7 +255,7 @@ int measureGroup3(const RawAnalysisInput& input, uint8_t bitOrder, int32_t width
   RawFaxRecorder recorder;
   if (!recorder.create(input.workPath, input.indexPath, width, bitOrder,
                        twoD ? kCodingTwoD : kCodingOneD, static_cast<uint32_t>(input.source->size()),
-                       input.verticalResolution, input.workFileBytes)) {
+                       input.verticalResolution, input.workFileBytes, input.rowLimit)) {
     return -1;
   }
   FaxBitReader reader(*input.source, bitOrder);
@@ -281,7 +279,7 @@ int measureGroup4(const RawAnalysisInput& input, uint8_t bitOrder, int32_t width
   RawFaxRecorder recorder;
   if (!recorder.create(input.workPath, input.indexPath, width, bitOrder, kCodingT6,
                        static_cast<uint32_t>(input.source->size()), input.verticalResolution,
-                       input.workFileBytes)) {
+                       input.workFileBytes, input.rowLimit)) {
     return -1;
   }
   FaxBitReader reader(*input.source, bitOrder);
@@ -399,7 +397,6 @@ uint64_t decodeSegmentRows(FaxByteSource& source, const RawIndexHeader& header,
 }
 
 int analyseGroup3(const RawAnalysisInput& input, uint8_t bitOrder) {
-  if (!createEmpty(input.workPath) || !createEmpty(input.indexPath)) return -1;
   FaxBitReader reader(*input.source, bitOrder);
   const int required = std::max<int>(input.threshold, 1);
   int32_t width = 0;
@@ -415,7 +412,6 @@ int analyseGroup3(const RawAnalysisInput& input, uint8_t bitOrder) {
 }
 
 int analyseGroup4(const RawAnalysisInput& input, uint8_t bitOrder) {
-  if (!createEmpty(input.workPath)) return -1;
   FaxBitReader reader(*input.source, bitOrder);
   const int required = std::max<int>(input.threshold, 1);
   const int markers = input.rawFax ? 0 : std::max<int>(input.flagNum, 1);

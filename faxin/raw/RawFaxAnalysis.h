@@ -24,11 +24,14 @@ struct RawAnalysisInput {
   bool nonStandardWidth = true;  // also try widths other than the standard ones
   uint16_t verticalResolution = 0;  // chosen by the user (sets the page length); 0: estimated
   uint64_t workFileBytes = kRawWorkFileBytes;  // bound of the rows the work file stores
+  uint32_t rowLimit = kRawNoRowLimit;          // rows recorded at most (besides 1024 pages' worth)
 };
 
 // Group 3 with one bit order (1 highest bit first, 2 least bit first): probes one-dimensional then
 // two-dimensional rows, then runs the measuring pass of the dimension found. The pass's error count
 // (0 or more) on success; negative when no width is accepted or the working files cannot be made.
+// Both write the working files only when a width is accepted; the caller empties them when no
+// attempt succeeds.
 int analyseGroup3(const RawAnalysisInput& input, uint8_t bitOrder);
 
 // Group 4 with one bit order: probes the widths, then runs the Group 4 measuring pass.

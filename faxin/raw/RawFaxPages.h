@@ -26,6 +26,8 @@ uint16_t estimateVerticalResolution(uint8_t paperClass, uint32_t longestSegmentR
 // further rows are counted and indexed but not stored, and whoever needs them decodes them again
 // from the source.
 inline constexpr uint64_t kRawWorkFileBytes = uint64_t{64} << 20;
+// No bound on the rows a measuring pass records beyond what 1024 pages hold (the engine's case).
+inline constexpr uint32_t kRawNoRowLimit = UINT32_MAX;
 uint64_t workFileRowLimit(uint8_t paperClass, uint32_t bytesPerRow, uint64_t bytes = kRawWorkFileBytes);
 
 // One cut page: a run of consecutive segments.

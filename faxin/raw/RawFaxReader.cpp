@@ -75,6 +75,7 @@ int RawFaxReader::analyse(uint8_t bitOrder, uint8_t nonStandardWidth) {
     input.nonStandardWidth = nonStandardWidth != 0;
     input.verticalResolution = settings().verticalResolution;
     input.workFileBytes = workFileBytes_;
+    input.rowLimit = rowLimit_;
 
     // Least significant bit first is the common order of fax boards, so it is tried first.
     const uint8_t orders[2] = {2, 1};
@@ -89,6 +90,11 @@ int RawFaxReader::analyse(uint8_t bitOrder, uint8_t nonStandardWidth) {
       const int result = analyseGroup4(input, order);
       if (result >= 0) return result;
     }
+    // Nothing decodes: both working files are left empty, not holding an earlier stream's rows
+    // or a failed pass's. They are emptied once here rather than before every attempt, which
+    // opened them six times for a stream that is no fax.
+    (void)openFile(input.workPath, "wb");
+    (void)openFile(input.indexPath, "wb");
     return -1;
   } catch (const std::bad_alloc&) {
     return -1;

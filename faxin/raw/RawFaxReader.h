@@ -85,6 +85,11 @@ class RawFaxReader : public FaxReader {
   // streams reach the rows past the limit. Set it before analyse and keep it for the page steps.
   void setWorkFileBytes(uint64_t bytes) { workFileBytes_ = bytes; }
 
+  // Rows the analysis records at most (no bound but 1024 pages' worth unless set). The fuzz
+  // target lowers it: a few KB of blank Group 4 codes are tens of thousands of rows, and past a
+  // few pages more rows only run the same code again. Set it before analyse.
+  void setRowLimit(uint32_t rows) { rowLimit_ = rows; }
+
   // Takes these bytes as the source instead of the open file's (the fuzz target, tests); the
   // reader must still be open, on any file. The bytes must stay alive and unchanged while the
   // reader uses them. An empty span goes back to the file.
@@ -127,6 +132,7 @@ class RawFaxReader : public FaxReader {
   uint32_t rowsPerPage_ = 0;
   uint16_t pageYResolution_ = 0;  // the resolution rowsPerPage_ stands for
   uint64_t workFileBytes_ = kRawWorkFileBytes;
+  uint32_t rowLimit_ = kRawNoRowLimit;
 
   // State of one writeAll call.
   RawSegmentIndex index_;

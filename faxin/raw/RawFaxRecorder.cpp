@@ -29,8 +29,9 @@ RawSegment segmentAt(uint64_t start, uint64_t end, uint32_t rows) {
 
 bool RawFaxRecorder::create(const std::string& workPath, const std::string& indexPath, int width,
                             uint8_t bitOrder, uint8_t coding, uint32_t sourceSize,
-                            uint16_t fixedResolution, uint64_t workFileBytes) {
+                            uint16_t fixedResolution, uint64_t workFileBytes, uint32_t rowLimit) {
   *this = RawFaxRecorder{};
+  rowLimit_ = rowLimit;
   const FaxWidthClass wc = widthClass(width);
   header_.width = width;
   header_.bytesPerRow = (width + 7) / 8;
@@ -74,7 +75,8 @@ void RawFaxRecorder::updateLimit() {
   const uint32_t resolution =
       fixedResolution_ > 0 ? fixedResolution_ : estimateVerticalResolution(paperClass, longest_);
   const uint32_t pageRows = std::max(rowsPerPageFor(paperClass, resolution), longest_);
-  maxTotalRows_ = pageRows * static_cast<uint32_t>(kRawPageTableEntries);
+  maxTotalRows_ = static_cast<uint32_t>(std::min<uint64_t>(
+      uint64_t{pageRows} * kRawPageTableEntries, rowLimit_));
 }
 
 void RawFaxRecorder::openSegment(uint64_t startAddress) {

@@ -23,10 +23,11 @@ class RawFaxRecorder {
  public:
   // Creates both files empty and writes their placeholder headers. fixedResolution: the vertical
   // resolution the pages will be cut at when the user chose one, 0 when it will be estimated.
-  // False when either file cannot be created; the pass then fails.
+  // rowLimit: rows taken at most, on top of the 1024 pages below. False when either file cannot
+  // be created; the pass then fails.
   bool create(const std::string& workPath, const std::string& indexPath, int width,
               uint8_t bitOrder, uint8_t coding, uint32_t sourceSize, uint16_t fixedResolution = 0,
-              uint64_t workFileBytes = kRawWorkFileBytes);
+              uint64_t workFileBytes = kRawWorkFileBytes, uint32_t rowLimit = kRawNoRowLimit);
 
   // A segment begins at this bit address (ignored while one is open).
   void openSegment(uint64_t startAddress);
@@ -76,6 +77,7 @@ class RawFaxRecorder {
   uint32_t maxSegmentRows_ = 0;
   uint32_t maxTotalRows_ = 0;
   uint64_t workRowLimit_ = 0;
+  uint32_t rowLimit_ = kRawNoRowLimit;
 };
 
 }  // namespace tarnwell

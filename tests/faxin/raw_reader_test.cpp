@@ -426,7 +426,7 @@ TEST(RawAnalysis, LongRunsOfRowsAreCutAtTheLongestPage) {
 // Rows are recorded up to what 1024 pages of the page length in use hold: the chosen resolution's
 // length, or the estimate's from the longest run so far. 1200 runs of 1000 Group 4 rows, each
 // begun by an EOL: estimated at 100 lines per inch the stream stops at 1024 pages of 1144 rows;
-// at a chosen 400 lines per inch every row fits.
+// at a chosen 400 lines per inch every row fits, unless a row limit stops it earlier.
 TEST(RawAnalysis, RowsStopAtWhat1024PagesOfTheLengthInUseHold) {
   test::BitWriter w;
   const std::string blankRows(940, '1');
@@ -438,20 +438,29 @@ TEST(RawAnalysis, RowsStopAtWhat1024PagesOfTheLengthInUseHold) {
   const std::vector<uint8_t> stream = w.bytes();
   const std::string source = rawtest::tempPath("runs.raw");
   test::writeBytes(source, stream);
-  for (const auto& [resolution, rows] : {std::pair<uint16_t, int>{0, 1024 * 1144}, {400, 1200 * 1000}}) {
-    SCOPED_TRACE(resolution);
-    EngineSettings s = settingsFor("runs" + std::to_string(resolution));
+  struct Case {
+    uint16_t resolution;
+    uint32_t rowLimit;
+    int rows;
+  };
+  for (const Case& c : {Case{0, kRawNoRowLimit, 1024 * 1144}, Case{400, kRawNoRowLimit, 1200 * 1000},
+                        Case{400, 2500, 2500}}) {
+    SCOPED_TRACE(c.rowLimit);
+    EngineSettings s = settingsFor("runs" + std::to_string(c.resolution));
     s.rawFax = 1;
-    s.verticalResolution = resolution;
+    s.verticalResolution = c.resolution;
     RawFaxReader reader;
     ASSERT_EQ(reader.open(source), 0);
     reader.configure(s);
     reader.setWorkFileBytes(1);  // the work file keeps one longest page
+    reader.setRowLimit(c.rowLimit);
     ASSERT_GE(reader.analyse(s.bitOrder, s.nonStandardWidth), 0);
     FaxPage header;
     ASSERT_EQ(reader.readWorkHeader(header), 0);
+    const int rows = c.rows;
     EXPECT_EQ(header.rows, rows);
-    EXPECT_EQ(test::readBytes(s.workFilePath).size(), kRawWorkHeaderSize + rowsPerPageFor(1, 400) * 216u);
+    const std::size_t stored = std::min<std::size_t>(rows, rowsPerPageFor(1, 400));
+    EXPECT_EQ(test::readBytes(s.workFilePath).size(), kRawWorkHeaderSize + stored * 216u);
     RawSegmentIndex index;
     ASSERT_EQ(loadSegmentIndex(s.segmentFilePath, index), 0);
     EXPECT_EQ(index.header.longestSegment, 1000u);
