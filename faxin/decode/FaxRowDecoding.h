@@ -55,7 +55,7 @@ class ChangeList {
   }
 
  private:
-  // Room for 252 changes, more than almost any fax row has; a longer row grows the list once.
+  // Room for 252 changes, more than almost any fax row has; a longer row doubles it as needed.
   static constexpr std::size_t kInitialSize = 256;
 
   std::unique_ptr<int32_t[]> storage_;
