@@ -42,17 +42,18 @@ int writeLog(const WorkingPaths& paths, const std::string& name, const std::stri
              const std::tm& localTime) {
   if (paths.makeLogDirectory && !platform::isDirectory(paths.logDirectory))
     (void)platform::createDirectories(paths.logDirectory);
-  return writeLog(paths.logDirectory, name, report, localTime);
+  return writeLog(paths.logDirectory, name, report, localTime,
+                  paths.makeLogDirectory ? 0600u : 0666u);
 }
 
 int writeLog(const std::string& logDirectory, const std::string& name, const std::string& report,
-             const std::tm& localTime) {
+             const std::tm& localTime, unsigned createMode) {
   if (!platform::isDirectory(logDirectory)) return 0;
   std::string path = logDirectory;
   if (!path.empty() && path.back() != platform::kPathSeparator) path += platform::kPathSeparator;
   path += name.empty() ? timeStampedLogName(localTime) : name;
   // The whole entry goes out in one append, so entries of two processes do not interleave.
-  return platform::appendToFile(path, logEntryBytes(localTime, report));
+  return platform::appendToFile(path, logEntryBytes(localTime, report), createMode);
 }
 
 void showResults(const std::string& report, std::ostream& out) {

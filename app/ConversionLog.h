@@ -23,10 +23,13 @@ inline constexpr const char* kSingleFileLogName = "fileconv.log";
 // Returns 0 when the log directory is missing (nothing is written, and the directory is not
 // created here), otherwise 0 on success and -1 when the file cannot be written. Callers may
 // ignore the result.
+// A new log file gets `createMode` less the umask.
 int writeLog(const std::string& logDirectory, const std::string& name, const std::string& report,
-             const std::tm& localTime);
+             const std::tm& localTime, unsigned createMode = 0666);
 
-// The same in the log directory of the paths, which is made first when the paths say so.
+// The same in the log directory of the paths, which is made first when the paths say so. Logs
+// in the user's state directory are readable by the user alone (files 0600); a "log" directory
+// beside the program keeps the usual permissions.
 int writeLog(const WorkingPaths& paths, const std::string& name, const std::string& report,
              const std::tm& localTime);
 

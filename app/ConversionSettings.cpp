@@ -1,5 +1,6 @@
 #include "app/ConversionSettings.h"
 
+#include "faxin/readers/FaxReader.h"
 #include "platform/Platform.h"
 
 namespace tarnwell {
@@ -13,26 +14,68 @@ std::string cutAtLastSeparator(const std::string& path) {
   return pos == std::string::npos ? std::string() : path.substr(0, pos);
 }
 
+std::string fileNameOf(const std::string& path) {
+  const auto pos = path.rfind(kSep);
+  return pos == std::string::npos ? path : path.substr(pos + 1);
+}
+
+bool allDigits(const std::string& text) {
+  if (text.empty()) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+// Whether a name is one of the page files the engine writes beside the intermediate TIFF
+// (its name without the extension, a page number, ".tif").
+bool isPageFileName(const std::string& name, const std::string& intermediateTiffPath) {
+  const std::string sample = fileNameOf(FaxReader::pageFileName(intermediateTiffPath, 0));
+  const std::string stem = sample.substr(0, sample.size() - std::string("0.tif").size());
+  const std::string suffix = ".tif";
+  if (name.size() <= stem.size() + suffix.size()) return false;
+  if (name.compare(0, stem.size(), stem) != 0) return false;
+  if (name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) return false;
+  return allDigits(name.substr(stem.size(), name.size() - stem.size() - suffix.size()));
+}
+
 }  // namespace
 
-WorkingPaths makeWorkingPaths(const std::string& programPath, const std::string& tempDirectory,
-                              bool moduleDirectoryWritable,
-                              const std::string& ownWorkDirectory) {
+WorkingPaths makeWorkingPaths(const std::string& programPath, const std::string& workDirectory,
+                              WorkDirectoryKind kind) {
   WorkingPaths p;
   p.programPath = programPath;
   p.moduleDirectory = cutAtLastSeparator(programPath);
-  const std::string workDirectory = !ownWorkDirectory.empty() ? ownWorkDirectory
-                                    : moduleDirectoryWritable ? p.moduleDirectory + kSep
-                                                              : tempDirectory;
-  const std::string tiffDirectory = ownWorkDirectory.empty() ? tempDirectory : ownWorkDirectory;
+  p.workDirectory = workDirectory;
+  p.privateDirectory = kind == WorkDirectoryKind::kPrivate;
   p.workFilePath = workDirectory + "trwtmp.tmp";
   p.segmentFilePath = workDirectory + "trwseg.tmp";
   p.lockFilePath = workDirectory + "trwlock.tmp";
   p.logDirectory = p.moduleDirectory + kSep + "log" + kSep;
-  p.scratchTiffPath = tiffDirectory + "trwtif.tmp";
-  p.intermediateTiffPath = tiffDirectory + "trwintif.tmp";
-  p.pdfReadyTiffPath = tiffDirectory + "trwcptif.tmp";
+  p.scratchTiffPath = workDirectory + "trwtif.tmp";
+  p.intermediateTiffPath = workDirectory + "trwintif.tmp";
+  p.pdfReadyTiffPath = workDirectory + "trwcptif.tmp";
   return p;
+}
+
+std::string privateWorkDirectory(const std::string& runtimeDirectory,
+                                 const std::string& tempDirectory, unsigned long userId) {
+  if (!runtimeDirectory.empty()) return runtimeDirectory + "tarnwell" + kSep;
+  return tempDirectory + "tarnwell-" + std::to_string(userId) + kSep;
+}
+
+std::string choosePrivateDirectory(const std::string& preferred) {
+  if (preferred.empty()) return {};
+  if (platform::preparePrivateDirectory(preferred)) return preferred;
+  // Someone else holds the name (or it is open to others): a fresh directory beside it.
+  std::string prefix = preferred;
+  while (prefix.size() > 1 && prefix.back() == kSep) prefix.pop_back();
+  return platform::makeUniqueDirectory(prefix + ".");
+}
+
+bool prepareWorkDirectory(const WorkingPaths& paths) {
+  if (paths.workDirectory.empty()) return false;
+  if (paths.privateDirectory) return platform::preparePrivateDirectory(paths.workDirectory);
+  return platform::isDirectory(paths.workDirectory);
 }
 
 void chooseLogDirectory(WorkingPaths& paths, bool besideProgramExists,
@@ -52,21 +95,51 @@ ConversionSettings defaultSettings(const WorkingPaths& paths) {
 
 WorkingPaths programWorkingPaths() {
   const std::string program = platform::programPath();
-  WorkingPaths paths = makeWorkingPaths(program, platform::tempDirectory(),
-                                       platform::isWritableDirectory(cutAtLastSeparator(program)),
-                                       platform::ownWorkDirectory());
+  const std::string own = platform::ownWorkDirectory();
+  WorkingPaths paths =
+      !own.empty()
+          ? makeWorkingPaths(program, own, WorkDirectoryKind::kOwn)
+          : makeWorkingPaths(program,
+                             choosePrivateDirectory(privateWorkDirectory(
+                                 platform::runtimeDirectory(), platform::tempDirectory(),
+                                 platform::userId())),
+                             WorkDirectoryKind::kPrivate);
   chooseLogDirectory(paths, platform::isDirectory(paths.logDirectory),
                      platform::userStateDirectory());
   return paths;
 }
 
+void removeConversionFiles(const WorkingPaths& paths) {
+  for (const std::string* path : {&paths.workFilePath, &paths.segmentFilePath,
+                                  &paths.scratchTiffPath, &paths.intermediateTiffPath,
+                                  &paths.pdfReadyTiffPath})
+    (void)platform::removeFile(*path);
+  // The DS reader's page file beside the scratch TIFF.
+  (void)platform::removeFile(paths.scratchTiffPath + ".tiff");
+  if (paths.workDirectory.empty()) return;
+  for (const platform::DirEntry& entry : platform::listDirectory(paths.workDirectory)) {
+    if (isPageFileName(entry.name, paths.intermediateTiffPath))
+      (void)platform::removeFile(paths.workDirectory + entry.name);
+  }
+}
+
 void removeWorkingFiles(const WorkingPaths& paths) {
-  // Another process may be converting with the same fixed-name files; wait for it.
-  platform::FileLock lock(paths.lockFilePath);
-  platform::removeFile(paths.workFilePath);
-  platform::removeFile(paths.segmentFilePath);
-  platform::removeFile(paths.scratchTiffPath);
-  lock.removeLockFile();
+  if (paths.workDirectory.empty()) return;
+  // A directory that fails the check is never touched; one that is gone has nothing left.
+  if (paths.privateDirectory && platform::checkPrivateDirectory(paths.workDirectory) !=
+                                    platform::PrivateDirectoryState::kPrivate)
+    return;
+  if (!platform::isDirectory(paths.workDirectory)) return;
+  {
+    // A conversion of another process of this user that is using the files removes them
+    // itself; nobody waits for it here.
+    platform::FileLock lock(paths.lockFilePath, /*wait=*/false);
+    if (lock.locked()) {
+      removeConversionFiles(paths);
+      lock.removeLockFile();
+    }
+  }
+  if (paths.privateDirectory) (void)platform::removeEmptyDirectory(paths.workDirectory);
 }
 
 }  // namespace tarnwell

@@ -10,28 +10,49 @@ namespace tarnwell {
 // options) with the defaults every run starts from. Nothing is saved between runs.
 struct ConversionSettings : EngineSettings {};
 
-// The working-file and log paths, built once at start-up.
+// The working-file and log paths. One set is one conversion's working files: a conversion
+// receives its set as a value, so another set in another directory can exist beside it.
 struct WorkingPaths {
   std::string programPath;           // full path of the program file
   std::string moduleDirectory;       // programPath cut at its last separator
-  std::string workFilePath;          // "trwtmp.tmp": beside the program, or in the temp directory
-  std::string segmentFilePath;       // "trwseg.tmp": as workFilePath
-  std::string lockFilePath;          // "trwlock.tmp" beside workFilePath; serialises conversions
+  std::string workDirectory;         // holds every working file and the lock; ends in a separator
+  bool privateDirectory = false;     // the user's private directory: checked before each use
+  std::string workFilePath;          // "trwtmp.tmp": raw fax work file
+  std::string segmentFilePath;       // "trwseg.tmp": its segment index
+  std::string lockFilePath;          // "trwlock.tmp": serialises the conversions using the files
   std::string logDirectory;          // moduleDirectory + "/log/", or see chooseLogDirectory
   bool makeLogDirectory = false;     // logDirectory is made when the first entry is written
-  std::string scratchTiffPath;       // temp directory + "trwtif.tmp"
-  std::string intermediateTiffPath;  // temp directory + "trwintif.tmp"
-  std::string pdfReadyTiffPath;      // temp directory + "trwcptif.tmp"
+  std::string scratchTiffPath;       // "trwtif.tmp": scratch TIFF for AWD and DS files
+  std::string intermediateTiffPath;  // "trwintif.tmp": the engine's TIFF (page files beside it)
+  std::string pdfReadyTiffPath;      // "trwcptif.tmp": the PDF writer's input
 };
 
-// Builds the paths from the program path and the temporary directory (which ends in a
-// separator). The work and segment files go beside the program when its directory is writable,
-// otherwise into the temporary directory under the same names. A non-empty own working
-// directory (ending in a separator) takes all five working files and the lock instead, so
-// processes with different directories convert side by side.
-WorkingPaths makeWorkingPaths(const std::string& programPath, const std::string& tempDirectory,
-                              bool moduleDirectoryWritable,
-                              const std::string& ownWorkDirectory = {});
+// What the directory of the working files is.
+enum class WorkDirectoryKind {
+  kOwn,     // one the user chose (TARNWELL_WORKDIR) or a test made: used as it is
+  kPrivate  // the user's private directory: made when missing, checked before each use and
+            // removed at exit when empty
+};
+
+// Builds the paths from the program path and the directory of the working files (which ends in
+// a separator).
+WorkingPaths makeWorkingPaths(const std::string& programPath, const std::string& workDirectory,
+                              WorkDirectoryKind kind = WorkDirectoryKind::kOwn);
+
+// The user's private working directory, with a trailing separator: "tarnwell/" in the runtime
+// directory when there is one (a path ending in a separator), otherwise "tarnwell-<uid>/" in the
+// temporary directory (ending in a separator).
+std::string privateWorkDirectory(const std::string& runtimeDirectory,
+                                 const std::string& tempDirectory, unsigned long userId);
+
+// The private directory to use: `preferred` when it is (or can be made) a directory of this
+// user's alone, otherwise a fresh one made beside it with a random suffix. Empty when neither
+// is possible; nothing is ever written into a directory that failed the check.
+std::string choosePrivateDirectory(const std::string& preferred);
+
+// Before each use: true when the working directory may take the working files (a private one
+// is made again when missing and must pass the check; an own directory must exist).
+bool prepareWorkDirectory(const WorkingPaths& paths);
 
 // The "log" directory beside the program is kept when it exists (a build tree). Otherwise the
 // logs go to "tarnwell/" under the user's state directory (an installed program cannot write
@@ -42,11 +63,18 @@ void chooseLogDirectory(WorkingPaths& paths, bool besideProgramExists,
 // The defaults of a fresh run, pointing at the given working files.
 ConversionSettings defaultSettings(const WorkingPaths& paths);
 
-// The paths of the running program: its own path and the system's temporary directory.
+// The paths of the running program. The working files go to the directory TARNWELL_WORKDIR
+// names when it names one, otherwise to the user's private directory (choosePrivateDirectory);
+// workDirectory is empty when no private directory can be had.
 WorkingPaths programWorkingPaths();
 
-// Removes the work file, the segment file and the scratch TIFF, ignoring failures. Waits for a
-// conversion of another process that shares the files to finish first.
+// Removes every working file of one conversion (the lock excepted) that exists: the raw work
+// and index files, the scratch TIFF and its page file, the intermediate TIFF with its page files
+// and the PDF-ready TIFF. The caller holds the lock.
+void removeConversionFiles(const WorkingPaths& paths);
+
+// At exit: removes what a conversion may have left, waiting for a conversion of another
+// process of this user that shares the files, and then the private directory when it is empty.
 void removeWorkingFiles(const WorkingPaths& paths);
 
 }  // namespace tarnwell

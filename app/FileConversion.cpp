@@ -1,5 +1,8 @@
 #include "app/FileConversion.h"
 
+#include <iostream>
+#include <optional>
+
 #include "faxin/FaxConverter.h"
 #include "faxin/FormatClassifier.h"
 #include "pdfout/t2p.h"
@@ -38,6 +41,35 @@ std::string failure(const std::string& source, const char* reason) {
   return "Failed : " + source + " - " + reason + "\r\n";
 }
 
+// One conversion's hold on its working files: the working directory checked (and made again
+// when it went away), the lock of its files taken, and at the end every working file and the
+// lock removed, whatever the outcome.
+class WorkingFilesHold {
+ public:
+  explicit WorkingFilesHold(const WorkingPaths& paths) : paths_(paths) {
+    // A process of this user that ends removes the empty private directory; one that was
+    // about to lock a file in it makes the directory again.
+    for (int attempt = 0; attempt < 5 && !held(); ++attempt) {
+      if (!prepareWorkDirectory(paths)) break;
+      lock_.emplace(paths.lockFilePath);
+      if (!lock_->locked()) lock_.reset();
+    }
+  }
+  ~WorkingFilesHold() {
+    if (!held()) return;
+    removeConversionFiles(paths_);
+    lock_->removeLockFile();
+  }
+  WorkingFilesHold(const WorkingFilesHold&) = delete;
+  WorkingFilesHold& operator=(const WorkingFilesHold&) = delete;
+
+  bool held() const { return lock_.has_value(); }
+
+ private:
+  const WorkingPaths& paths_;
+  std::optional<platform::FileLock> lock_;
+};
+
 // The stages proper, run under the caller's catch-all handler. Returns the report ending and
 // whether the PDF was written.
 bool runStages(const ConversionJob& job, const std::string& source, const std::string& destination,
@@ -58,6 +90,14 @@ bool runStages(const ConversionJob& job, const std::string& source, const std::s
     return false;
   }
 
+  const WorkingFilesHold hold(paths);
+  if (!hold.held()) {
+    std::cerr << "tarnwell: the working directory " << paths.workDirectory
+              << " is missing or not private to this user; nothing is written into it\n";
+    ending = failure(source, tiffSource ? "Error in prearing to pdf conversion" : "Error Fax");
+    return false;
+  }
+
   if (tiffSource) {
     if (stages.copyTiff(source, paths.pdfReadyTiffPath, job.copyOptions, kCopyKeepCompression) !=
         0) {
@@ -65,10 +105,14 @@ bool runStages(const ConversionJob& job, const std::string& source, const std::s
       return false;
     }
   } else {
-    const EngineSettings engineCopy = settings;  // the engine works on its own copy
-    // The intermediate TIFF has a fixed name: remove what an earlier file left there, so a run
-    // that writes no intermediate TIFF (one file per page, or a failed write) can never turn
-    // another file's pages into this file's PDF.
+    // The engine works on its own copy, with this conversion's working files.
+    EngineSettings engineCopy = settings;
+    engineCopy.workFilePath = paths.workFilePath;
+    engineCopy.segmentFilePath = paths.segmentFilePath;
+    engineCopy.scratchTiffPath = paths.scratchTiffPath;
+    // The intermediate TIFF has a fixed name: remove what an earlier, interrupted process left
+    // there, so a run that writes no intermediate TIFF (one file per page, or a failed write)
+    // can never turn another file's pages into this file's PDF.
     (void)platform::removeFile(paths.intermediateTiffPath);
     switch (stages.runEngine(engineCopy, source, format, paths.intermediateTiffPath)) {
       case EngineOutcome::kNoPages:
@@ -105,9 +149,6 @@ bool convertFile(ConversionJob& job, const std::string& source, const std::strin
                  const ConversionSettings& settings, const WorkingPaths& paths,
                  const ConversionStages& stages) {
   try {
-    // The working files have fixed names shared by every process of this program; one
-    // conversion at a time may use them.
-    platform::FileLock lock(paths.lockFilePath);
     job.logText += source + " --> " + destination + " : ";
 
     const auto lastSep = destination.rfind(kSep);

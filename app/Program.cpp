@@ -23,7 +23,8 @@ constexpr const char* kProgramVersion = TARNWELL_VERSION;
 constexpr const char* kProgramVersion = "unknown";
 #endif
 
-// Removes the per-process working files however runProgram is left.
+// Removes what is left of the working files, and the private directory when empty, however
+// runProgram is left.
 class WorkingFileCleanup {
  public:
   explicit WorkingFileCleanup(const WorkingPaths& paths) : paths_(paths) {}
@@ -85,6 +86,12 @@ int runProgram(const std::vector<std::string>& arguments, const ProgramHooks& ho
     ConversionRequest request;
     const int parsed = buildRequest(request, programWorkingPaths(), arguments, std::cout);
     WorkingFileCleanup cleanup(request.paths);
+    if (request.paths.workDirectory.empty()) {
+      std::cerr << "tarnwell: no private working directory: the one in $XDG_RUNTIME_DIR or "
+                   "$TMPDIR belongs to someone else or is open to other users, and no fresh one "
+                   "could be made beside it\n";
+      return kExitFailure;
+    }
     if (parsed != 0) return windowRoad(request, hooks);
     return commandLineRoad(request, hooks) ? kExitSuccess : kExitFailure;
   } catch (const std::bad_alloc&) {

@@ -37,7 +37,7 @@ struct Room {
   tarnwell::fuzz::ScratchDirectory scratch{"convert"};
   std::string directory = scratch.prefix();
   tarnwell::WorkingPaths paths =
-      tarnwell::makeWorkingPaths(directory + "tarnwell", directory, false, directory);
+      tarnwell::makeWorkingPaths(directory + "tarnwell", directory);
   tarnwell::ConversionSettings settings = tarnwell::defaultSettings(paths);
   Room() { tarnwell::silenceTiffMessages(); }
 };

@@ -73,7 +73,7 @@ int convert(const std::string& inputPath, const std::string& output, int compres
       t2pError("Can't open input file %s for reading", inputPath.c_str());
     } else {
       t2p_write_pdf(*ctx, input.get(), *sink);
-      if (ctx->error == 0 && !sink->finish()) {
+      if (ctx->error == 0 && (!sink->finish() || !sink->commit())) {
         t2pError("Can't write to output file %s", output.c_str());
         ctx->error = 1;
       }
@@ -87,8 +87,9 @@ int convert(const std::string& inputPath, const std::string& output, int compres
   }
   if (ok) return 0;
   sink->finish();
+  const bool destinationUntouched = sink->leavesDestinationOnFailure();
   sink.reset();
-  removeOutput(output);
+  if (!destinationUntouched) removeOutput(output);
   return 1;
 }
 
@@ -107,8 +108,9 @@ int t2p_convert_file(const std::string& inputPath, const std::string& outputPath
     output = outputPath.empty() ? defaultOutputPath(inputPath) : outputPath;
     return convert(inputPath, output, compression, options, created);
   } catch (const std::exception&) {
-    // Out of memory outside the guarded allocations: fail without leaving a partial file.
-    if (created) removeOutput(output);
+    // Out of memory outside the guarded allocations: fail without leaving a partial file. The
+    // own file sink has already removed its staged file and left the destination alone.
+    if (created && options.openSink) removeOutput(output);
     return 1;
   }
 }

@@ -10,12 +10,15 @@ namespace tarnwell {
 class PdfSink;
 
 // Writes a PDF with one page per TIFF directory. compression: 0 default, 3 no compression.
-// 0 on success, 1 on failure; a failed conversion leaves no output file behind.
+// 0 on success, 1 on failure. The PDF is written to a staged file beside the output path and
+// renamed over it once complete and on the disk, so a failed or interrupted conversion leaves
+// the output path as it was (an earlier file there stays, no new one appears).
 [[nodiscard]] int t2p_convert_file(const std::string& inputPath, const std::string& outputPath,
                                    int compression);
 
 // Knobs for tests: a smaller allocation limit, and a replacement for the file sink (it must
-// create the file at the path, which is removed again when the conversion fails).
+// create the file at the path, which is removed again when the conversion fails, unless the
+// sink says it leaves the destination alone).
 struct T2pOptions {
   uint64_t allocationLimit = 0;  // 0: the default limit
   std::function<std::unique_ptr<PdfSink>(const std::string& path)> openSink;

@@ -1,5 +1,7 @@
 #include "pdfout/t2p_sink.h"
 
+#include <unistd.h>
+
 #include <cstdarg>
 #include <new>
 #include <vector>
@@ -40,15 +42,23 @@ size_t PdfSink::printf(const char* format, ...) {
 
 std::unique_ptr<FileSink> FileSink::open(const std::string& path) {
   if (path == "-") return std::unique_ptr<FileSink>(new FileSink(stdout, false));
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return nullptr;
+  auto replacement = std::make_unique<platform::ReplacementFile>(path);
+  if (replacement->fd() < 0) return nullptr;
+  std::FILE* file = ::fdopen(replacement->fd(), "wb");
+  if (file == nullptr) return nullptr;  // the replacement closes its descriptor
+  (void)replacement->releaseDescriptor();  // the stream closes it now
   std::unique_ptr<FileSink> sink(new (std::nothrow) FileSink(file, true));
-  if (!sink) std::fclose(file);
+  if (!sink) {
+    std::fclose(file);
+    return nullptr;
+  }
+  sink->replacement_ = std::move(replacement);
   return sink;
 }
 
 FileSink::~FileSink() {
   if (owned_ && file_ != nullptr) std::fclose(file_);
+  // A staged file that was not committed goes with the replacement.
 }
 
 bool FileSink::put(const void* data, size_t size) {
@@ -56,11 +66,21 @@ bool FileSink::put(const void* data, size_t size) {
 }
 
 bool FileSink::finish() {
+  if (finished_) return finishedWell_ && !failed();
+  finished_ = true;
   if (file_ == nullptr) return !failed();
   bool ok = std::fflush(file_) == 0 && std::ferror(file_) == 0;
+  // A staged file must be on the disk before its rename makes it the destination.
+  if (ok && replacement_ && replacement_->staged() && ::fsync(fileno(file_)) != 0) ok = false;
   if (owned_ && std::fclose(file_) != 0) ok = false;
   file_ = nullptr;
+  finishedWell_ = ok;
   return ok && !failed();
+}
+
+bool FileSink::commit() {
+  if (!finished_ || !finishedWell_ || failed()) return false;
+  return !replacement_ || replacement_->commit();
 }
 
 }  // namespace tarnwell

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Platform.h"
+
 namespace tarnwell {
 
 // Byte sink of the PDF writer. Every write returns the bytes it wrote and adds them to the
@@ -28,6 +30,11 @@ class PdfSink {
   void seal() { sealed_ = true; }
   // Flushes and closes the destination; false when anything could not be written.
   virtual bool finish() { return !failed_; }
+  // After a successful finish(): makes the written file the destination. False when it cannot.
+  virtual bool commit() { return true; }
+  // True when a failed conversion leaves the destination as it was without further help (the
+  // bytes went to a staged file that goes with the sink).
+  virtual bool leavesDestinationOnFailure() const { return false; }
 
  protected:
   // Stores the bytes; false when they could not all be stored.
@@ -39,13 +46,18 @@ class PdfSink {
   bool sealed_ = false;
 };
 
-// A sink on a file created (or truncated) by open(); "-" is standard output.
+// A sink on a file; "-" is standard output. The bytes go to a staged file beside the
+// destination, which commit() renames over it once finish() has written them to the disk, so
+// the destination holds its old contents until the new ones are complete (see
+// platform::ReplacementFile; a device is written in place).
 class FileSink : public PdfSink {
  public:
   // nullptr when the file cannot be created.
   static std::unique_ptr<FileSink> open(const std::string& path);
   ~FileSink() override;
   bool finish() override;
+  bool commit() override;
+  bool leavesDestinationOnFailure() const override { return replacement_ != nullptr; }
 
  protected:
   bool put(const void* data, size_t size) override;
@@ -54,6 +66,9 @@ class FileSink : public PdfSink {
   FileSink(std::FILE* file, bool owned) : file_(file), owned_(owned) {}
   std::FILE* file_;
   bool owned_;
+  bool finished_ = false;
+  bool finishedWell_ = false;
+  std::unique_ptr<platform::ReplacementFile> replacement_;
 };
 
 }  // namespace tarnwell

@@ -1,5 +1,7 @@
 #include "pdfout/tiff_copy_g4.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstdint>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "faxin/decode/FaxDecoder.h"
+#include "platform/Platform.h"
 
 namespace tarnwell {
 
@@ -177,7 +180,17 @@ TiffHandle openOutput(const char* path, const char* mode, uint64_t budget) {
   std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
   if (!options) return {};
   TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), static_cast<tmsize_t>(budget));
-  return TiffHandle(TIFFOpenExt(path, mode, options.get()));
+  // The output is a working file: opened here under the working-file rules (never through a
+  // link, made afresh with mode 0600) and handed to libtiff as a descriptor. Appending keeps an
+  // existing file of this user and makes a new one when there is none.
+  const bool append = mode != nullptr && mode[0] == 'a';
+  int fd = append ? platform::openWorkingFile(path, platform::WorkingFileMode::kUpdate) : -1;
+  if (fd < 0) fd = platform::openWorkingFile(path, platform::WorkingFileMode::kCreate);
+  if (fd < 0) return {};
+  TiffHandle handle(TIFFFdOpenExt(fd, path, mode, options.get()));
+  // libtiff closes the descriptor with the handle, but not when the open fails.
+  if (!handle) ::close(fd);
+  return handle;
 }
 
 TiffHandle openWithBudget(const char* path, const char* mode) {

@@ -131,11 +131,11 @@ bool readFileHead(const std::string& path, std::size_t maxBytes, std::vector<uin
   return true;
 }
 
-int appendToFile(const std::string& path, const std::string& bytes) {
+int appendToFile(const std::string& path, const std::string& bytes, unsigned createMode) {
   if (path.empty()) return -1;
   // O_NONBLOCK keeps a named pipe without a reader from blocking the open; it is refused below.
   Fd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY,
-               0666));
+               static_cast<mode_t>(createMode)));
   if (!fd.valid()) return -1;
   struct stat st{};
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
@@ -207,8 +207,16 @@ FileLock::FileLock(const std::string& path, bool wait) : path_(path) {
   // removed file then holds a lock nobody else can see, so it opens the file afresh until the
   // file it locked is the one the path names.
   for (int attempt = 0; attempt < 100; ++attempt) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
+    int fd = ::open(path.c_str(),
+                    O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW, 0600);
     if (fd < 0) return;
+    // A lock file planted by another user would let that user hold every conversion up.
+    struct stat own{};
+    if (::fstat(fd, &own) != 0 || !S_ISREG(own.st_mode) || own.st_uid != ::geteuid()) {
+      ::close(fd);
+      errno = EPERM;
+      return;
+    }
     int r;
     do {
       r = ::flock(fd, wait ? LOCK_EX : LOCK_EX | LOCK_NB);

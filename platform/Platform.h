@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -44,9 +45,74 @@ bool sameFile(const std::string& a, const std::string& b);
 // Reads at most maxBytes from the start of a regular file into out (cleared first). False when
 // the path is not a regular file or cannot be opened or read; never blocks on special files.
 bool readFileHead(const std::string& path, std::size_t maxBytes, std::vector<uint8_t>& out);
-// Appends bytes to a regular file, creating it when missing, in one write where the system
-// allows. 0 on success, -1 when the file cannot be opened (or is not a regular file) or written.
-int appendToFile(const std::string& path, const std::string& bytes);
+// Appends bytes to a regular file, creating it with `createMode` (less the umask) when missing,
+// in one write where the system allows. 0 on success, -1 when the file cannot be opened (or is
+// not a regular file) or written.
+int appendToFile(const std::string& path, const std::string& bytes, unsigned createMode = 0666);
+
+// The user's runtime directory ($XDG_RUNTIME_DIR when it is an absolute path) with a trailing
+// separator; empty otherwise.
+std::string runtimeDirectory();
+// The effective user id of the process.
+unsigned long userId();
+
+// What lstat says of a directory meant to be private to this user.
+enum class PrivateDirectoryState {
+  kPrivate,  // a real directory, owned by this user, with no group or other permission bits
+  kMissing,  // nothing of that name
+  kUnsafe    // a symlink, another file type, another owner or open to group or others
+};
+PrivateDirectoryState checkPrivateDirectory(const std::string& path);
+// Makes the directory with mode 0700 when it is missing; true when it then passes the check.
+// A directory that fails the check is never changed.
+bool preparePrivateDirectory(const std::string& path);
+// Makes a fresh private directory named prefix + six random characters (mkdtemp); its path
+// with a trailing separator, or empty when none could be made.
+std::string makeUniqueDirectory(const std::string& prefix);
+// Removes a directory when it is empty; false otherwise.
+bool removeEmptyDirectory(const std::string& path);
+
+// How a working file is opened. Every mode refuses a symbolic link in the last component.
+enum class WorkingFileMode {
+  kCreate,  // a stale file of the name is removed, then a new one made (O_EXCL) with mode 0600
+  kRead,    // an existing regular file of this user, read only
+  kUpdate   // an existing regular file of this user, read and write
+};
+// The open descriptor (close-on-exec), or -1 with errno set.
+int openWorkingFile(const std::string& path, WorkingFileMode mode);
+// The same as a standard stream: "rb" reads, "r+b" updates, "wb" and "w+b" create.
+std::FILE* openWorkingStream(const std::string& path, const char* mode);
+
+// Stages a new version of a file in its own directory and puts it in place by renaming, so a
+// reader of the destination sees the old file or the complete new one, never a part. The
+// staged file is `.NAME.XXXXXX` (random letters), made with the permissions of an ordinary new
+// file. A destination that is a symbolic link to a regular file has its target replaced. A
+// destination that exists but is no regular file (a device, a pipe) is not staged: it is
+// opened and written in place. The staged file is removed unless commit() succeeded.
+class ReplacementFile {
+ public:
+  explicit ReplacementFile(const std::string& destination);
+  ~ReplacementFile();
+  ReplacementFile(const ReplacementFile&) = delete;
+  ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+  // The descriptor to write to; -1 when nothing could be opened.
+  int fd() const { return fd_; }
+  bool staged() const { return !stagedPath_.empty(); }
+  const std::string& stagedPath() const { return stagedPath_; }
+  // Gives the descriptor to the caller (a stream that closes it); the staged name stays
+  // owned here.
+  int releaseDescriptor();
+  // Writes the data to the disk, closes the descriptor if still held and renames the staged
+  // file over the destination. False (and the destination untouched) on any failure.
+  bool commit();
+
+ private:
+  std::string destination_;
+  std::string stagedPath_;
+  int fd_ = -1;
+  bool committed_ = false;
+};
 
 // Entries of one directory (names only, no "." or ".."), sorted by name.
 struct DirEntry {
@@ -70,7 +136,7 @@ bool setFileTimes(const std::string& path, const FileTimes& times);
 bool runAndWait(const std::vector<std::string>& argv, int* exitCode = nullptr);
 
 // An exclusive advisory lock on a file, held for the object's life. The lock file is created
-// when missing. With wait set the constructor waits until the lock is free; otherwise it gives
+// when missing (mode 0600); a symbolic link, or a file of another user, is never locked. With wait set the constructor waits until the lock is free; otherwise it gives
 // up at once when another holder has it (locked() then reports false).
 class FileLock {
  public:

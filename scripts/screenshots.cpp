@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
   const std::string work = tarnwell::platform::tempDirectory() + "tarnwell-screenshots";
   std::filesystem::create_directories(work + "/log");
   const tarnwell::WorkingPaths paths =
-      tarnwell::makeWorkingPaths(work + "/tarnwell", work + "/", true);
+      tarnwell::makeWorkingPaths(work + "/tarnwell", work + "/");
 
   PresetDialogs dialogs;
   dialogs.directories << QString::fromLocal8Bit(argv[2])

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/Platform.h"
+
 namespace tarnwell {
 
 namespace {
@@ -173,7 +175,7 @@ bool decodeSegment(std::span<const uint8_t> bytes, RawSegment& segment) {
 }
 
 FileHandle openFile(const std::string& path, const char* mode) {
-  return FileHandle(std::fopen(path.c_str(), mode));
+  return FileHandle(platform::openWorkingStream(path, mode));
 }
 
 bool readFileBytes(const std::string& path, std::vector<uint8_t>& bytes) {

@@ -68,6 +68,8 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
+// Opens a working file under the working-file rules (platform::openWorkingStream): "wb" makes
+// it afresh with mode 0600, "rb" and "r+b" open an existing one; never through a link.
 FileHandle openFile(const std::string& path, const char* mode);
 
 // Reads the whole file; false when it cannot be opened or read (an empty file gives true and no

@@ -92,7 +92,7 @@ int DsReader::extractPage(int index, const std::string& pageFilePath) {
   if (!locateTiff(pagePosition(static_cast<std::size_t>(index)), start, size)) return kNoTiff;
   if (loadPageData(start, size) != 0) return kUnreadable;
   const std::span<const uint8_t> bytes = pageData();
-  std::unique_ptr<std::FILE, PageFileCloser> file(std::fopen(pageFilePath.c_str(), "wb"));
+  std::unique_ptr<std::FILE, PageFileCloser> file(platform::openWorkingStream(pageFilePath, "wb"));
   bool written = file && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
   if (file && std::fclose(file.release()) != 0) written = false;
   clearPageData();

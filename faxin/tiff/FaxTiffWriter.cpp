@@ -122,7 +122,7 @@ FaxTiffWriter::FaxTiffWriter(const std::string& path, uint16_t byteOrder, Mode m
   initDirectory();
 
   if (mode == Mode::kAppend) {
-    file_.reset(std::fopen(path.c_str(), "r+b"));
+    file_.reset(platform::openWorkingStream(path, "r+b"));
     if (file_) {
       if (std::fseek(file_.get(), 0, SEEK_END) != 0) {
         fail();
@@ -143,7 +143,8 @@ FaxTiffWriter::FaxTiffWriter(const std::string& path, uint16_t byteOrder, Mode m
       return;
     }
   }
-  file_.reset(std::fopen(path.c_str(), "wb"));
+  // Made afresh under the working-file rules: mode 0600, never written through a link.
+  file_.reset(platform::openWorkingStream(path, "wb"));
   fileEnd_ = 0;
   if (file_ && mode == Mode::kAppend) {
     // Appending to a file that did not exist: give the new file its header.

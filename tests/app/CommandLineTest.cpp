@@ -239,7 +239,7 @@ namespace {
 // The request of a run: the given paths, the defaults with one intermediate TIFF for all pages,
 // then what the command line sets; a window request keeps what was parsed before the stop.
 TEST(BuildRequest, StartsFromDefaultsAndTakesTheGivenPaths) {
-  const WorkingPaths paths = makeWorkingPaths("/opt/tw/tarnwell", "/tmp/x/", true);
+  const WorkingPaths paths = makeWorkingPaths("/opt/tw/tarnwell", "/tmp/x/");
   for (const auto& [text, result, resolution] :
        {std::tuple{"/v=1 /f a.g3 a.pdf", 0, 100}, std::tuple{"/v=3 a.g3", kIncompleteRequest, 300},
         std::tuple{"/f a.g3 a.pdf", 0, 0}}) {
@@ -249,7 +249,7 @@ TEST(BuildRequest, StartsFromDefaultsAndTakesTheGivenPaths) {
     request.settings.threshold = 7;
     std::ostringstream out;
     EXPECT_EQ(buildRequest(request, paths, std::string_view(text), out), result);
-    EXPECT_EQ(request.paths.workFilePath, "/opt/tw/trwtmp.tmp");
+    EXPECT_EQ(request.paths.workFilePath, "/tmp/x/trwtmp.tmp");
     EXPECT_EQ(request.paths.pdfReadyTiffPath, "/tmp/x/trwcptif.tmp");
     EXPECT_EQ(request.settings.workFilePath, paths.workFilePath);
     EXPECT_EQ(request.settings.scratchTiffPath, paths.scratchTiffPath);

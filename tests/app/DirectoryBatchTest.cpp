@@ -121,7 +121,7 @@ TEST_F(CollectFiles, MissingOrEmptyDirectoryListsNothing) {
 class ConvertList : public testing::Test {
  protected:
   void SetUp() override {
-    paths = makeWorkingPaths(tree.path("prog/tarnwell"), tree.mkdir("tmp") + "/", false);
+    paths = makeWorkingPaths(tree.path("prog/tarnwell"), tree.mkdir("tmp") + "/");
     settings = defaultSettings(paths);
     job.sourcePath = tree.path("src");
     job.destinationPath = tree.path("dst");

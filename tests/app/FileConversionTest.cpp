@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 class ConvertFile : public testing::Test {
  protected:
   void SetUp() override {
-    paths = makeWorkingPaths(tree.path("prog/tarnwell"), tree.mkdir("tmp") + "/", true);
+    paths = makeWorkingPaths(tree.path("prog/tarnwell"), tree.mkdir("tmp") + "/");
     tree.mkdir("prog");
     settings = defaultSettings(paths);
   }

@@ -216,23 +216,29 @@ TEST_F(ProgramRun, NoLogDirectoryAndNoHomeMeansNoLog) {
   EXPECT_FALSE(fs::exists(tree.path("tmp/state")));
 }
 
-TEST_F(ProgramRun, ExitRemovesThreeWorkingFilesAndKeepsTwo) {
-  for (const char* f : {"bin/trwtmp.tmp", "bin/trwseg.tmp", "tmp/trwtif.tmp", "tmp/trwintif.tmp",
-                        "tmp/trwcptif.tmp"})
-    tree.write(f, "old");
-  // A TIFF source leaves the intermediate TIFF alone (a fax source replaces it).
-  tree.write("a.tif", "");
-  run("/q /f a.tif a.pdf");
-  EXPECT_FALSE(fs::exists(tree.path("bin/trwtmp.tmp")));
-  EXPECT_FALSE(fs::exists(tree.path("bin/trwseg.tmp")));
-  EXPECT_FALSE(fs::exists(tree.path("bin/trwlock.tmp")));  // the lock goes with its holder
-  EXPECT_FALSE(fs::exists(tree.path("tmp/trwtif.tmp")));
-  EXPECT_TRUE(fs::exists(tree.path("tmp/trwintif.tmp")));
-  EXPECT_TRUE(fs::exists(tree.path("tmp/trwcptif.tmp")));
-  // The window road cleans up too.
-  tree.write("bin/trwtmp.tmp", "old");
-  run("");
-  EXPECT_FALSE(fs::exists(tree.path("bin/trwtmp.tmp")));
+// Working files an interrupted earlier run left in the private directory are replaced and
+// removed; after every road nothing remains in the temporary directory, the private directory
+// included.
+TEST_F(ProgramRun, NothingRemainsOfTheWorkingFiles) {
+  const std::string own = tmp + "/tarnwell-" + std::to_string(platform::userId());
+  const char* names[] = {"trwtmp.tmp", "trwseg.tmp", "trwlock.tmp", "trwtif.tmp", "trwtif.tmp.tiff",
+                         "trwintif.tmp", "trwintif1001.tif", "trwcptif.tmp"};
+  auto plant = [&] {
+    fs::create_directory(own);
+    fs::permissions(own, fs::perms::owner_all);
+    for (const char* name : names) tree.write("tmp/" + fs::path(own).filename().string() + "/" + name, "old");
+  };
+  fs::copy(TARNWELL_SOURCE_DIR "/samples/memo.g3", tree.path("a.g3"));
+  fs::copy(TARNWELL_SOURCE_DIR "/samples/letter.tif", tree.path("b.tif"));
+  for (const char* args : {"/q /f a.g3 a.pdf", "/q /f b.tif b.pdf", "/q /m=1 /f a.g3 c.pdf",
+                           "/q /f missing.g3 d.pdf", ""}) {
+    SCOPED_TRACE(args);
+    plant();
+    run(args);
+    EXPECT_TRUE(fs::is_empty(tmp)) << fs::directory_iterator(tmp)->path();
+  }
+  EXPECT_TRUE(test::readText(tree.path("a.pdf")).starts_with("%PDF-"));
+  EXPECT_TRUE(test::readText(tree.path("b.pdf")).starts_with("%PDF-"));
 }
 
 // The bundled samples go through the whole pipeline into PDFs.
@@ -262,9 +268,9 @@ std::string withoutDates(const std::string& pdf) {
   return std::regex_replace(pdf, dated, "");
 }
 
-// Two processes, each with its own TARNWELL_WORKDIR, convert at the same time while the shared
-// lock beside the program is held: neither waits for it, each keeps its working files in its
-// own directory, and every PDF is byte for byte what a lone run writes.
+// Two processes, each with its own TARNWELL_WORKDIR, convert at the same time while the lock of
+// the user's private directory is held: neither waits for it, each keeps its working files in
+// its own directory and removes them, and every PDF is byte for byte what a lone run writes.
 TEST_F(ProgramRun, OwnWorkDirectoriesConvertSideBySide) {
   const std::string samples = TARNWELL_SOURCE_DIR "/samples";
   for (const char* job : {"in1", "in2"}) {
@@ -277,7 +283,9 @@ TEST_F(ProgramRun, OwnWorkDirectoriesConvertSideBySide) {
   ASSERT_EQ(run("/q /d in1 lone").exitCode, 0);
 
   const std::string w1 = tree.mkdir("w1"), w2 = tree.mkdir("w2");
-  platform::FileLock shared(bin + "/trwlock.tmp", false);
+  const std::string own = tmp + "/tarnwell-" + std::to_string(platform::userId());
+  ASSERT_TRUE(platform::preparePrivateDirectory(own));
+  platform::FileLock shared(own + "/trwlock.tmp", false);
   ASSERT_TRUE(shared.locked());
   auto job = [&](const std::string& work, const std::string& in, const std::string& out) {
     return "TARNWELL_WORKDIR='" + work + "' TMPDIR='" + tmp + "' timeout 120 '" + bin +
@@ -288,11 +296,7 @@ TEST_F(ProgramRun, OwnWorkDirectoriesConvertSideBySide) {
                           " & p2=\\$!; wait \\$p1; r1=\\$?; wait \\$p2; r2=\\$?; exit \\$((r1 + r2))\"";
   EXPECT_EQ(std::system(cmd.c_str()), 0);
 
-  for (const char* work : {"w1", "w2"}) {
-    EXPECT_TRUE(fs::exists(tree.path(work) + "/trwintif.tmp")) << work;
-    EXPECT_TRUE(fs::exists(tree.path(work) + "/trwcptif.tmp")) << work;
-    EXPECT_FALSE(fs::exists(tree.path(work) + "/trwlock.tmp")) << work;
-  }
+  for (const char* work : {"w1", "w2"}) EXPECT_TRUE(fs::is_empty(tree.path(work))) << work;
   for (const char* out : {"out1", "out2"}) {
     for (const auto& e : fs::directory_iterator(tree.path("lone"))) {
       const std::string name = e.path().filename();

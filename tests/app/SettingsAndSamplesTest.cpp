@@ -14,41 +14,31 @@
 namespace tarnwell {
 namespace {
 
-TEST(WorkingPaths, BesideAWritableProgramDirectory) {
-  const WorkingPaths p = makeWorkingPaths("/opt/tw/bin/tarnwell", "/var/tmp/", true);
-  EXPECT_EQ(p.moduleDirectory, "/opt/tw/bin");
-  EXPECT_EQ(p.workFilePath, "/opt/tw/bin/trwtmp.tmp");
-  EXPECT_EQ(p.segmentFilePath, "/opt/tw/bin/trwseg.tmp");
-  EXPECT_EQ(p.lockFilePath, "/opt/tw/bin/trwlock.tmp");
-  EXPECT_EQ(p.logDirectory, "/opt/tw/bin/log/");
-  EXPECT_EQ(p.scratchTiffPath, "/var/tmp/trwtif.tmp");
-  EXPECT_EQ(p.intermediateTiffPath, "/var/tmp/trwintif.tmp");
-  EXPECT_EQ(p.pdfReadyTiffPath, "/var/tmp/trwcptif.tmp");
-}
-
-TEST(WorkingPaths, InTheTemporaryDirectoryWhenProgramDirectoryIsReadOnly) {
-  const WorkingPaths p = makeWorkingPaths("/usr/bin/tarnwell", "/tmp/", false);
-  EXPECT_EQ(p.workFilePath, "/tmp/trwtmp.tmp");
-  EXPECT_EQ(p.segmentFilePath, "/tmp/trwseg.tmp");
-  EXPECT_EQ(p.lockFilePath, "/tmp/trwlock.tmp");
-  EXPECT_EQ(p.logDirectory, "/usr/bin/log/");  // the log stays beside the program
-}
-
-TEST(WorkingPaths, AllWorkingFilesAndTheLockInAnOwnWorkDirectory) {
-  for (const bool writable : {true, false}) {
-    const WorkingPaths p = makeWorkingPaths("/opt/tw/tarnwell", "/tmp/", writable, "/w/job1/");
+TEST(WorkingPaths, AllWorkingFilesAndTheLockInTheWorkDirectory) {
+  for (const auto kind : {WorkDirectoryKind::kOwn, WorkDirectoryKind::kPrivate}) {
+    const WorkingPaths p = makeWorkingPaths("/opt/tw/bin/tarnwell", "/w/job1/", kind);
+    EXPECT_EQ(p.moduleDirectory, "/opt/tw/bin");
+    EXPECT_EQ(p.workDirectory, "/w/job1/");
+    EXPECT_EQ(p.privateDirectory, kind == WorkDirectoryKind::kPrivate);
     EXPECT_EQ(p.workFilePath, "/w/job1/trwtmp.tmp");
     EXPECT_EQ(p.segmentFilePath, "/w/job1/trwseg.tmp");
     EXPECT_EQ(p.lockFilePath, "/w/job1/trwlock.tmp");
     EXPECT_EQ(p.scratchTiffPath, "/w/job1/trwtif.tmp");
     EXPECT_EQ(p.intermediateTiffPath, "/w/job1/trwintif.tmp");
     EXPECT_EQ(p.pdfReadyTiffPath, "/w/job1/trwcptif.tmp");
-    EXPECT_EQ(p.logDirectory, "/opt/tw/log/");  // the log stays where it was
+    EXPECT_EQ(p.logDirectory, "/opt/tw/bin/log/");  // the log stays beside the program
   }
 }
 
+// The runtime directory wins; without it the temporary directory, with the user id in the name.
+TEST(WorkingPaths, PrivateDirectoryName) {
+  EXPECT_EQ(privateWorkDirectory("/run/user/1000/", "/tmp/", 1000), "/run/user/1000/tarnwell/");
+  EXPECT_EQ(privateWorkDirectory("", "/tmp/", 1000), "/tmp/tarnwell-1000/");
+  EXPECT_EQ(privateWorkDirectory("", "/var/tmp/x/", 0), "/var/tmp/x/tarnwell-0/");
+}
+
 TEST(Settings, DefaultsOfAFreshRun) {
-  const WorkingPaths p = makeWorkingPaths("/a/b", "/t/", true);
+  const WorkingPaths p = makeWorkingPaths("/a/b", "/t/");
   const ConversionSettings s = defaultSettings(p);
   EXPECT_EQ(s.pageCount, 0);
   EXPECT_EQ(s.threshold, 50);
@@ -60,7 +50,7 @@ TEST(Settings, DefaultsOfAFreshRun) {
   EXPECT_EQ(s.splitPages, 0);
   EXPECT_EQ(s.rawFax, 0);
   EXPECT_EQ(s.recountLines, 0);
-  EXPECT_EQ(s.workFilePath, "/a/trwtmp.tmp");
+  EXPECT_EQ(s.workFilePath, "/t/trwtmp.tmp");
   EXPECT_EQ(s.scratchTiffPath, "/t/trwtif.tmp");
 }
 

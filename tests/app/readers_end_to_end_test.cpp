@@ -160,13 +160,11 @@ TEST_F(ContainerEndToEnd, RecountedRows) {
     writeBytes(source, build(kind, pages, true));
     expectPdf(source, pages, "/relines");
 
+    // Without "/relines" the page image is as tall as the header's default rows (the working
+    // files are gone after the run; the image's height is in the PDF).
     (void)convert(dir_, source, dir_.file("header-rows.pdf"));
-    quietLibtiff();
-    TiffHandle t(TIFFOpen(dir_.file("trwintif.tmp").c_str(), "r"));
-    ASSERT_TRUE(t);
-    uint32_t rows = 0;
-    TIFFGetField(t.get(), TIFFTAG_IMAGELENGTH, &rows);
-    EXPECT_EQ(rows, kind == Kind::kMrv ? 4576u : 3432u);
+    const std::string pdf = readText(dir_.file("header-rows.pdf"));
+    EXPECT_NE(pdf.find(kind == Kind::kMrv ? "/Height 4576" : "/Height 3432"), std::string::npos);
   }
 }
 

@@ -2,6 +2,8 @@
 // PDF that qpdf accepts. Never a crash or a hang.
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 #include <tiffio.h>
 
 #include <cstring>
@@ -39,10 +41,13 @@ std::vector<RawEntry> plainDirectory(TiffBytes& t, uint32_t width, uint32_t leng
 
 class BadInputTest : public ::testing::Test {
  protected:
-  // Converts; a failure must leave no PDF, a success a PDF that passes the checks.
+  // Converts into a fresh destination; a failure must leave no PDF, a success a PDF that
+  // passes the checks.
   int convertBytes(const std::string& tiff) {
     const std::string tif = dir.file("in.tif"), pdf = dir.file("out.pdf");
     EXPECT_TRUE(test::writeText(tif, tiff));
+    std::error_code ec;
+    std::filesystem::remove(pdf, ec);
     const int result = t2p_convert_file(tif, pdf, 0);
     if (result == 0) {
       EXPECT_EQ(test::pdfProblems(pdf), "");

@@ -56,7 +56,10 @@ CommandResult runProgram(const ProgramRun& how, const std::string& arguments) {
   if (!how.workingDir.empty()) command += "cd " + shellQuote(how.workingDir) + " && ";
   // Logs of a program without a "log" directory beside it stay in the private tree too, unless
   // the run's own environment says otherwise.
-  command += "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM TMPDIR=" + shellQuote(how.tmpDir) +
+  // Without a runtime directory the private working directory lies in tmpDir too, unless the
+  // run's own environment names one.
+  command += "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_RUNTIME_DIR TMPDIR=" +
+             shellQuote(how.tmpDir) +
              " XDG_STATE_HOME=" + shellQuote(how.tmpDir + "/state");
   for (const std::string& setting : how.environment) command += " " + shellQuote(setting);
   command += " " + shellQuote(program) + " " + arguments + " >" + shellQuote(capture.path("stdout")) +

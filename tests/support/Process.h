@@ -27,8 +27,8 @@ struct ProgramRun {
   std::string tmpDir;      // the program's private TMPDIR (working files, scratch TIFFs); required
   std::vector<std::string> environment;  // further NAME=value settings (HOME, XDG_STATE_HOME...)
 };
-// Runs the program with the argument text (split at blanks by the shell), without a display,
-// capturing standard output and standard error apart. XDG_STATE_HOME is tmpDir + "/state"
+// Runs the program with the argument text (split at blanks by the shell), without a display
+// and without XDG_RUNTIME_DIR, capturing standard output and standard error apart. XDG_STATE_HOME is tmpDir + "/state"
 // unless the environment of the run sets it.
 CommandResult runProgram(const ProgramRun& how, const std::string& arguments);
 // The same with each argument quoted.

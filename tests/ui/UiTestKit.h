@@ -66,7 +66,7 @@ class WindowFixture {
  public:
   explicit WindowFixture(const ConversionStages& stages,
                          const ConversionSettings* settings = nullptr)
-      : paths_(makeWorkingPaths(tree_.mkdir("bin") + "/tarnwell", tree_.mkdir("tmp") + "/", true)) {
+      : paths_(makeWorkingPaths(tree_.mkdir("bin") + "/tarnwell", tree_.mkdir("tmp") + "/")) {
     tree_.mkdir("bin/log");
     window_ = std::make_unique<ui::MainWindow>(settings ? *settings : defaultSettings(paths_),
                                                paths_, stages, dialogs_);
