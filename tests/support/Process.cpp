@@ -1,6 +1,8 @@
 #include "support/Process.h"
 
+#include <pwd.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -54,10 +56,10 @@ CommandResult runProgram(const ProgramRun& how, const std::string& arguments) {
   const std::string program = how.program.empty() ? std::string(TARNWELL_PROGRAM) : how.program;
   std::string command;
   if (!how.workingDir.empty()) command += "cd " + shellQuote(how.workingDir) + " && ";
+  if (!how.launcher.empty()) command += how.launcher + " ";
   // Logs of a program without a "log" directory beside it stay in the private tree too, unless
-  // the run's own environment says otherwise.
-  // Without a runtime directory the private working directory lies in tmpDir too, unless the
-  // run's own environment names one.
+  // the run's own environment says otherwise. Without a runtime directory the private working
+  // directory lies in tmpDir too, unless the run's own environment names one.
   command += "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_RUNTIME_DIR TMPDIR=" +
              shellQuote(how.tmpDir) +
              " XDG_STATE_HOME=" + shellQuote(how.tmpDir + "/state");
@@ -75,6 +77,13 @@ CommandResult runProgram(const ProgramRun& how, const std::vector<std::string>& 
   std::string text;
   for (const std::string& a : arguments) text += (text.empty() ? "" : " ") + shellQuote(a);
   return runProgram(how, text);
+}
+
+std::optional<OtherUser> otherUser() {
+  if (::geteuid() != 0 || !haveTool("runuser")) return std::nullopt;
+  const passwd* entry = ::getpwnam("nobody");
+  if (entry == nullptr || entry->pw_uid == 0) return std::nullopt;
+  return OtherUser{"nobody", static_cast<unsigned>(entry->pw_uid), static_cast<unsigned>(entry->pw_gid)};
 }
 
 }  // namespace tarnwell::test

@@ -2,6 +2,7 @@
 
 // Running commands and the built program as processes.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ struct ProgramRun {
   std::string workingDir;  // empty: the test's own working directory
   std::string tmpDir;      // the program's private TMPDIR (working files, scratch TIFFs); required
   std::vector<std::string> environment;  // further NAME=value settings (HOME, XDG_STATE_HOME...)
+  // Shell text put before the program's environment and name: a user switch, resource limits
+  // (for example "runuser -u nobody --" or "prlimit --fsize=9000 --").
+  std::string launcher;
 };
 // Runs the program with the argument text (split at blanks by the shell), without a display
 // and without XDG_RUNTIME_DIR, capturing standard output and standard error apart. XDG_STATE_HOME is tmpDir + "/state"
@@ -33,5 +37,15 @@ struct ProgramRun {
 CommandResult runProgram(const ProgramRun& how, const std::string& arguments);
 // The same with each argument quoted.
 CommandResult runProgram(const ProgramRun& how, const std::vector<std::string>& arguments);
+
+// A second local user the tests can run the program as: only when the tests run as root and
+// runuser is there (CI runs as root; "nobody" is the user).
+struct OtherUser {
+  std::string name;
+  unsigned uid = 0;
+  unsigned gid = 0;
+  std::string launcher() const { return "runuser -u " + name + " --"; }
+};
+std::optional<OtherUser> otherUser();
 
 }  // namespace tarnwell::test
