@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <vector>
 
 #include "FakeStages.h"
 #include "platform/Platform.h"
@@ -221,6 +224,84 @@ TEST_F(ConvertFile, StaleIntermediateTiffIsRemovedBeforeTheEngineRuns) {
   EXPECT_TRUE(convertFile(job, tree.write("a.g3", "x"), tree.path("a.pdf"), settings, paths,
                           engine));
   EXPECT_FALSE(engine.staleSeen);
+}
+
+// Every working file a conversion may make goes when the conversion ends, whatever the outcome;
+// files of other names in the directory stay.
+TEST_F(ConvertFile, WorkingFilesGoWhateverTheOutcome) {
+  struct Outcome {
+    const char* name;
+    EngineOutcome engine;
+    int copy;
+    int pdf;
+    bool throws;
+  };
+  struct LitteringEngine : test::FakeStages {
+    const WorkingPaths* paths = nullptr;
+    EngineOutcome runEngine(const EngineSettings& s, const std::string& source, FaxFormat f,
+                            const std::string& intermediate) const override {
+      for (const std::string& p :
+           {paths->workFilePath, paths->segmentFilePath, paths->scratchTiffPath,
+            paths->scratchTiffPath + ".tiff", intermediate, paths->pdfReadyTiffPath,
+            paths->workDirectory + "trwintif1001.tif", paths->workDirectory + "trwintif1017.tif"})
+        std::ofstream(p) << "x";
+      return FakeStages::runEngine(s, source, f, intermediate);
+    }
+  };
+  tree.write("tmp/keep.txt", "not ours");
+  tree.write("tmp/trwintif.tif", "no page number");
+  for (const Outcome& o : {Outcome{"success", EngineOutcome::kConverted, 0, 0, false},
+                           Outcome{"no pages", EngineOutcome::kNoPages, 0, 0, false},
+                           Outcome{"write failed", EngineOutcome::kWriteFailed, 0, 0, false},
+                           Outcome{"copy failed", EngineOutcome::kConverted, 1, 0, false},
+                           Outcome{"pdf failed", EngineOutcome::kConverted, 0, 1, false},
+                           Outcome{"exception", EngineOutcome::kConverted, 0, 0, true}}) {
+    SCOPED_TRACE(o.name);
+    LitteringEngine engine;
+    engine.paths = &paths;
+    engine.engineOutcome = o.engine;
+    engine.copyResult = o.copy;
+    engine.pdfResult = o.pdf;
+    engine.throwInEngine = o.throws;
+    (void)convertFile(job, tree.write("a.g3", "x"), tree.path("a.pdf"), settings, paths, engine);
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(tree.path("tmp"))) left.push_back(e.path().filename());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"keep.txt", "trwintif.tif"}));
+  }
+}
+
+// The engine works on the working files of the paths the conversion received, whatever the
+// settings carry, so two sets of paths never share files.
+TEST_F(ConvertFile, EngineUsesTheConversionsOwnWorkingFiles) {
+  const WorkingPaths second = makeWorkingPaths(paths.programPath, tree.mkdir("second") + "/");
+  EXPECT_TRUE(convertFile(job, tree.write("a.g3", "x"), tree.path("a.pdf"), settings, second,
+                          stages));
+  EXPECT_EQ(stages.engineSettings.workFilePath, second.workFilePath);
+  EXPECT_EQ(stages.engineSettings.segmentFilePath, second.segmentFilePath);
+  EXPECT_EQ(stages.engineSettings.scratchTiffPath, second.scratchTiffPath);
+  EXPECT_EQ(stages.calls[0], "engine " + tree.path("a.g3") + " -> " + second.intermediateTiffPath);
+}
+
+// A private working directory that fails the check gets nothing: no stage runs, the report
+// gives the first stage's failure.
+TEST_F(ConvertFile, UnsafePrivateDirectoryIsNeverUsed) {
+  const std::string open = tree.mkdir("open");
+  fs::permissions(open, fs::perms::all);
+  const WorkingPaths unsafe =
+      makeWorkingPaths(paths.programPath, open + "/", WorkDirectoryKind::kPrivate);
+  for (const char* name : {"a.g3", "b.tif"}) {
+    const std::string src = tree.write(name, "x");
+    job.logText.clear();
+    EXPECT_FALSE(convertFile(job, src, tree.path("a.pdf"), settings, unsafe, stages));
+    EXPECT_EQ(job.logText,
+              line(src, tree.path("a.pdf"),
+                   std::string("Failed : ") + src +
+                       (std::string(name) == "a.g3" ? " - Error Fax\r\n"
+                                                    : " - Error in prearing to pdf conversion\r\n")));
+  }
+  EXPECT_TRUE(stages.calls.empty());
+  EXPECT_TRUE(fs::is_empty(open));
 }
 
 TEST_F(ConvertFile, AppendsToEarlierReport) {
