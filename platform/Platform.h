@@ -50,8 +50,8 @@ bool readFileHead(const std::string& path, std::size_t maxBytes, std::vector<uin
 // not a regular file) or written.
 int appendToFile(const std::string& path, const std::string& bytes, unsigned createMode = 0666);
 
-// The user's runtime directory ($XDG_RUNTIME_DIR when it is an absolute path) with a trailing
-// separator; empty otherwise.
+// The user's runtime directory ($XDG_RUNTIME_DIR when it is an absolute path naming a
+// directory) with a trailing separator; empty otherwise.
 std::string runtimeDirectory();
 // The effective user id of the process.
 unsigned long userId();

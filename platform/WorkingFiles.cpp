@@ -62,8 +62,9 @@ void splitPath(const std::string& path, std::string& directory, std::string& nam
 
 std::string runtimeDirectory() {
   const char* value = std::getenv("XDG_RUNTIME_DIR");
-  // A relative value is invalid and ignored, as the XDG base directory rules say.
-  if (value == nullptr || value[0] != kPathSeparator) return {};
+  // A relative value is invalid and ignored, as the XDG base directory rules say; so is one
+  // that names no directory (a session that has ended), which would leave no working files.
+  if (value == nullptr || value[0] != kPathSeparator || !isDirectory(value)) return {};
   std::string dir = withoutTrailingSeparators(value);
   if (dir.back() != kPathSeparator) dir.push_back(kPathSeparator);
   return dir;

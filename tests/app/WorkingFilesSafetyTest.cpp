@@ -278,6 +278,20 @@ TEST_F(WorkingFilesAmongUsers, PrivateDirectoryOfAnotherUserIsNeverWrittenInto) 
   }
 }
 
+// No private directory to be had (a temporary directory the user cannot write to): the run ends
+// with a message on standard error and converts nothing.
+TEST_F(WorkingFilesAmongUsers, NoPrivateDirectoryEndsTheRun) {
+  const std::optional<OtherUser> other = test::otherUser();
+  if (!other) GTEST_SKIP() << "needs root and runuser for a second user";
+  shared = tree.mkdir("closed");  // root's, mode 0755
+  const std::string home = homeOf("home", {other->uid, other->gid});
+  const CommandResult r = convertAs(other, home, sources[1], "out.pdf");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("no private working directory"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(home + "/out.pdf"));
+  EXPECT_TRUE(listing(shared).empty());
+}
+
 // Nothing remains in the temporary directory nor in the runtime directory after any run: a
 // TIFF, a raw fax, one file per page, a source that is no fax, a destination that cannot be
 // written, the window road. The logs in the state directory are the user's alone.

@@ -89,3 +89,26 @@ TEST(CreateDirectories, MakesMissingLevelsPrivateAndKeepsExistingOnes) {
 
 }  // namespace
 }  // namespace tarnwell::platform
+
+namespace tarnwell::platform {
+namespace {
+
+// The runtime directory counts only as an absolute path naming a directory.
+TEST(RuntimeDirectory, OnlyAnExistingAbsoluteDirectory) {
+  test::TempTree tree;
+  const std::string dir = tree.mkdir("run");
+  struct Case {
+    std::optional<std::string> value;
+    std::string expected;
+  };
+  for (const Case& c : {Case{std::nullopt, ""}, Case{"", ""}, Case{"run", ""},
+                        Case{tree.path("missing"), ""}, Case{tree.write("file", "x"), ""},
+                        Case{dir, dir + "/"}, Case{dir + "//", dir + "/"}}) {
+    SCOPED_TRACE(c.value.value_or("(unset)"));
+    ScopedEnv runtime("XDG_RUNTIME_DIR", c.value);
+    EXPECT_EQ(runtimeDirectory(), c.expected);
+  }
+}
+
+}  // namespace
+}  // namespace tarnwell::platform
