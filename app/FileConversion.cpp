@@ -57,7 +57,12 @@ class WorkingFilesHold {
   }
   ~WorkingFilesHold() {
     if (!held()) return;
-    removeConversionFiles(paths_);
+    try {
+      removeConversionFiles(paths_);
+    } catch (...) {
+      // Out of memory while listing the directory: what is left goes with the next conversion
+      // or at exit.
+    }
     lock_->removeLockFile();
   }
   WorkingFilesHold(const WorkingFilesHold&) = delete;
