@@ -88,8 +88,8 @@ int runProgram(const std::vector<std::string>& arguments, const ProgramHooks& ho
     WorkingFileCleanup cleanup(request.paths);
     if (request.paths.workDirectory.empty()) {
       std::cerr << "tarnwell: no private working directory: the one in $XDG_RUNTIME_DIR or "
-                   "$TMPDIR belongs to someone else or is open to other users, and no fresh one "
-                   "could be made beside it\n";
+                   "$TMPDIR cannot be made or is not this user's alone, and no fresh one could "
+                   "be made beside it\n";
       return kExitFailure;
     }
     if (parsed != 0) return windowRoad(request, hooks);
