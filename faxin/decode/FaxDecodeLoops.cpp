@@ -182,8 +182,15 @@ int runT6(FaxBitReader& reader, const FaxLoopOptions& options, FaxRowSink& sink)
     if (options.findFirstMarker && !resync()) return 0;
     for (;;) {
       if (options.skipBlankCopies && ref.count() == 0) skipOnes(reader);
+      const uint64_t start = reader.bitPosition();
       const RowResult res = decodeRow2D<true>(reader, width, ref.data(), ref.count(), cur);
-      const FaxSinkAction action = sink.row(makeView(res, true, cur, reader));
+      FaxRowView view = makeView(res, true, cur, reader);
+      // A V0 code is one bit and places one change, or ends the row; every other code takes
+      // more bits than the changes it places. So a complete row is made of V0 codes alone
+      // exactly when it took one bit per change and one more for its end.
+      view.repeatsReference = res.end == FaxRowEnd::kComplete &&
+                              res.codeEndBit - start == static_cast<uint64_t>(cur.count()) + 1;
+      const FaxSinkAction action = sink.row(view);
       if (action == FaxSinkAction::kStop || res.end == FaxRowEnd::kDataEnd) return errors;
       if (action != FaxSinkAction::kResync) {
         if (res.end == FaxRowEnd::kComplete) {

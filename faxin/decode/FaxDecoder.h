@@ -75,6 +75,10 @@ struct FaxRowView {
   // Bit position of the reader when the row ended: after the EOL (kEol), at the invalid code
   // (kInvalid), after the last code otherwise. A T.4 two-dimensional tag bit is not yet read.
   uint64_t bitPosition = 0;
+  // T.6 only: the row is complete and coded with vertical-mode-0 codes alone, so it repeats its
+  // reference row. Such a row is a run of 1 bits, which decodes in either bit order and at any
+  // width at which its reference row decoded.
+  bool repeatsReference = false;
 };
 
 // What the loop does after a row.

@@ -22,8 +22,9 @@ struct WidthRun {
 };
 
 // Standard widths: a standard-width row counts when it repeats the last width, otherwise starts
-// a new count; any other row resynchronises. An invalid code restarts the count at 1 (the width
-// being counted stays); an overlong row clears it. The loop resynchronises after both by itself.
+// a new count; any other outcome resynchronises and leaves the count as it is, so that a damaged
+// row between good rows of one width does not hide them. The loop resynchronises after an
+// invalid code or an overlong row by itself.
 class StandardWidthSink final : public FaxRowSink {
  public:
   explicit StandardWidthSink(int required) { run_.required = required; }
@@ -38,12 +39,6 @@ class StandardWidthSink final : public FaxRowSink {
           run_.count = 1;
         }
         return run_.found() ? FaxSinkAction::kStop : FaxSinkAction::kContinue;
-      case FaxRowEnd::kInvalid:
-        if (run_.width != 0) run_.count = 1;
-        return FaxSinkAction::kContinue;
-      case FaxRowEnd::kTooLong:
-        run_ = WidthRun{0, 0, run_.required};
-        return FaxSinkAction::kContinue;
       default:
         return FaxSinkAction::kContinue;
     }
@@ -88,16 +83,13 @@ class MinimumWidthSink final : public FaxRowSink {
   WidthRun run_;
 };
 
-// A row without black: no colour change before its end.
-bool blankRow(const FaxRowView& row) {
-  return row.changes.empty() || row.changes.front() >= row.length;
-}
-
 // T.6 at one width: rows of exactly the width count; any other complete row resynchronises and
-// clears the count, as do invalid codes. A blank row coded against a blank reference row is a
-// single V0 code, which ends at the width whatever the width and whatever the bit order (eight
-// of them are a 0xFF byte): such rows are passed over without counting or clearing, so that the
-// decision rests on rows that carry black.
+// clears the count, as do invalid codes. A row coded with V0 codes alone repeats the row above
+// it and is a run of 1 bits, valid at every width at which the row above decoded and in either
+// bit order (eight of them are a 0xFF byte): blank margins, and on forms the rows between two
+// rules, are mostly such rows. They are passed over without counting or clearing, so that the
+// decision rests on rows that hold at least one other code, and a candidate that has seen
+// nothing else is never accepted.
 class T6WidthSink final : public FaxRowSink {
  public:
   T6WidthSink(int required, int32_t width) : width_(width) { run_.required = required; }
@@ -105,39 +97,35 @@ class T6WidthSink final : public FaxRowSink {
     switch (row.end) {
       case FaxRowEnd::kComplete:
         if (row.length == width_) {
-          const bool blank = blankRow(row);
-          const bool copy = blank && referenceBlank_;
-          referenceBlank_ = blank;
-          if (copy) return FaxSinkAction::kContinue;
+          if (row.repeatsReference) return FaxSinkAction::kContinue;
           ++run_.count;
           return run_.found() ? FaxSinkAction::kStop : FaxSinkAction::kContinue;
         }
-        run_.count = 0;
+        badRow(row);
         return FaxSinkAction::kResync;
       case FaxRowEnd::kInvalid:
-        run_.count = 0;
-        return FaxSinkAction::kContinue;
-      case FaxRowEnd::kEol:
-        // The loop starts again from a white reference row.
-        referenceBlank_ = true;
+        badRow(row);
         return FaxSinkAction::kContinue;
       default:
         return FaxSinkAction::kContinue;
     }
   }
   // Decoding restarts behind a marker, and after an invalid code or a row of another width.
-  void resynced(uint64_t bitPosition) override {
-    markerBit_ = bitPosition;
-    referenceBlank_ = true;
-  }
+  void resynced(uint64_t bitPosition) override { markerBit_ = bitPosition; }
   const WidthRun& run() const { return run_; }
   uint64_t markerBit() const { return markerBit_; }
+  uint64_t firstBadRowBit() const { return firstBadRowBit_; }
 
  private:
+  void badRow(const FaxRowView& row) {
+    run_.count = 0;
+    firstBadRowBit_ = std::min(firstBadRowBit_, row.bitPosition);
+  }
+
   int32_t width_;
   WidthRun run_;
   uint64_t markerBit_ = 0;
-  bool referenceBlank_ = true;
+  uint64_t firstBadRowBit_ = kFaxNoBadRow;
 };
 
 enum class Dimensions { kOne, kTwo };
@@ -189,7 +177,7 @@ int probeMinimumWidth2D(FaxBitReader& reader, int required, int32_t minWidth, in
 }
 
 int probeT6Width(FaxBitReader& reader, int32_t width, int required, int markerCount,
-                 bool findFirstMarker, uint64_t* markerBit) {
+                 bool findFirstMarker, uint64_t* markerBit, uint64_t* firstBadRowBit) {
   T6WidthSink sink(std::max(required, 1), width);
   FaxLoopOptions options;
   options.width = width;
@@ -199,6 +187,7 @@ int probeT6Width(FaxBitReader& reader, int32_t width, int required, int markerCo
   const int result = runT6(reader, options, sink);
   reader.seekBit(0);
   if (markerBit != nullptr) *markerBit = sink.markerBit();
+  if (firstBadRowBit != nullptr) *firstBadRowBit = sink.firstBadRowBit();
   if (findFirstMarker && markerCount <= 0) return kFaxProbeDataEnd;
   if (result < 0 || !sink.run().found()) return kFaxProbeDataEnd;
   return 0;
@@ -228,18 +217,23 @@ int probeCoding(std::span<const uint8_t> data, int rowsRequired, FaxProbeResult&
 
 int probeT6Widths(std::span<const uint8_t> data, int rowsRequired, FaxProbeResult& result,
                   int markerCount) {
+  FaxT6Choice choice;
   for (int32_t width : kFaxT6ProbeWidths) {
     for (int bitOrder : {1, 2}) {
       FaxBitReader reader(data, bitOrder);
-      if (probeT6Width(reader, width, rowsRequired, markerCount, false) == 0) {
+      uint64_t firstBadRowBit = kFaxNoBadRow;
+      const bool accepted = probeT6Width(reader, width, rowsRequired, markerCount, false,
+                                         nullptr, &firstBadRowBit) == 0;
+      if (choice.offer(accepted, firstBadRowBit)) {
         result.coding = static_cast<uint8_t>(FaxCoding::kT6);
         result.bitOrder = bitOrder;
         result.width = width;
-        return 0;
       }
+      if (choice.settled()) break;
     }
+    if (choice.settled()) break;
   }
-  return kFaxProbeFailed;
+  return choice.found() ? 0 : kFaxProbeFailed;
 }
 
 void flipRows(FaxPage& page) {

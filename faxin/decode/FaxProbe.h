@@ -29,8 +29,8 @@ inline constexpr int kFaxProbeDataEnd = -2;  // a row probe reached the end of t
 // when the data ends first. Whatever the outcome, the reader is back at the start of the data.
 //
 // Standard widths: a row of one of kFaxStandardWidths counts when it equals the previous row's
-// width, otherwise restarts the count at 1; a row of another width resynchronises on the next
-// EOL; an invalid code or an overlong row resynchronises and clears the count.
+// width, otherwise restarts the count at 1; any other outcome (a row of another width, an invalid
+// code, an overlong row) resynchronises on the next EOL and leaves the count as it is.
 [[nodiscard]] int probeStandardWidth1D(FaxBitReader& reader, int required, int32_t& width);
 [[nodiscard]] int probeStandardWidth2D(FaxBitReader& reader, int required, int32_t& width);
 // Minimum width M: a row wider than M counts when it equals the width of the previous such row;
@@ -44,14 +44,51 @@ inline constexpr int kFaxProbeDataEnd = -2;  // a row probe reached the end of t
 
 // T.6 width probe at one candidate width, from the reader's current position. With
 // findFirstMarker the probe first searches a marker of markerCount 0xFF bytes (none: data end).
-// A row that decodes to exactly `width` counts; a row of another length or an invalid code
-// resynchronises on the next marker (markerCount 0: the probe fails) and restarts the count from
-// a white reference row; an EOL code resets the reference row to white. `required` good rows in
-// a row: 0. The data's end: kFaxProbeDataEnd. `markerBit`, when given, receives the bit position
-// after the last marker found (0 when none). The reader is back at the start of the data after.
+// A row that decodes to exactly `width` counts, unless it is coded with V0 codes alone: such a
+// row repeats the row above and is passed over without counting or clearing. A row of another
+// length or an invalid code (a bad row) resynchronises on the next marker (markerCount 0: the
+// probe fails) and restarts the count from a white reference row; an EOL code resets the
+// reference row to white. `required` counted rows in a row: 0. The data's end: kFaxProbeDataEnd.
+// `markerBit`, when given, receives the bit position after the last marker found (0 when none);
+// `firstBadRowBit` the bit position at which the first bad row ended (kFaxNoBadRow when the
+// probe met none). The reader is back at the start of the data after.
 [[nodiscard]] int probeT6Width(FaxBitReader& reader, int32_t width, int required,
                                int markerCount, bool findFirstMarker,
-                               uint64_t* markerBit = nullptr);
+                               uint64_t* markerBit = nullptr, uint64_t* firstBadRowBit = nullptr);
+
+inline constexpr uint64_t kFaxNoBadRow = UINT64_MAX;
+
+// Chooses among T.6 candidates (a width and a bit order) offered in the order in which they are
+// preferred, each with its probe's verdict and the bit position of its first bad row. A wrong
+// width or bit order can still be accepted on rows decoded behind a resynchronisation, and a
+// width wider than the page's often decodes it cleanly for a long way, since rows coded against
+// the row above decode at any width until a run reaches past the edge. So among the accepted
+// candidates the one that decodes furthest before its first bad row wins, the earlier one on a
+// tie; one that met no bad row before it was accepted cannot be beaten. A candidate that was not
+// accepted although it decoded all the data without a bad row (too few of its rows tell
+// anything) takes part as well, and when it wins nothing is accepted: the data cannot tell that
+// candidate from a later one, and a guess would be noise.
+class FaxT6Choice {
+ public:
+  // Offers a candidate; true when it becomes the one chosen so far.
+  bool offer(bool accepted, uint64_t firstBadRowBit) {
+    if (!accepted && firstBadRowBit != kFaxNoBadRow) return false;
+    if (offered_ && firstBadRowBit <= reach_) return false;
+    offered_ = true;
+    accepted_ = accepted;
+    reach_ = firstBadRowBit;
+    return true;
+  }
+  // The chosen candidate was accepted by its probe.
+  bool found() const { return offered_ && accepted_; }
+  // No later candidate can win.
+  bool settled() const { return offered_ && reach_ == kFaxNoBadRow; }
+
+ private:
+  bool offered_ = false;
+  bool accepted_ = false;
+  uint64_t reach_ = 0;
+};
 
 // What probeCoding and probeT6Widths found.
 struct FaxProbeResult {
@@ -67,8 +104,8 @@ struct FaxProbeResult {
                               FaxProbeResult& result);
 // T.6 data of a container page: kFaxT6ProbeWidths in order, each with bit order 1 then 2, from
 // the start of the data. With markerCount above 0 a bad row resynchronises on the next marker of
-// that many 0xFF bytes; with 0 it fails the width. The first success fills `result` (coding 7)
-// and returns 0; kFaxProbeFailed when all eighteen fail.
+// that many 0xFF bytes; with 0 it fails the width. FaxT6Choice picks the candidate; when it was
+// accepted, it fills `result` (coding 7) and the result is 0, otherwise kFaxProbeFailed.
 [[nodiscard]] int probeT6Widths(std::span<const uint8_t> data, int rowsRequired,
                                 FaxProbeResult& result, int markerCount = 0);
 

@@ -411,21 +411,35 @@ int analyseGroup3(const RawAnalysisInput& input, uint8_t bitOrder) {
   return -1;
 }
 
-int analyseGroup4(const RawAnalysisInput& input, uint8_t bitOrder) {
-  FaxBitReader reader(*input.source, bitOrder);
+int analyseGroup4(const RawAnalysisInput& input, std::span<const uint8_t> bitOrders) {
   const int required = std::max<int>(input.threshold, 1);
   const int markers = input.rawFax ? 0 : std::max<int>(input.flagNum, 1);
 
   std::vector<int32_t> candidates;
   if (input.nonStandardWidth && input.minWidth > 0) candidates.push_back(input.minWidth);
   candidates.insert(candidates.end(), std::begin(kFaxT6ProbeWidths), std::end(kFaxT6ProbeWidths));
-  for (int32_t width : candidates) {
-    uint64_t markerBit = 0;
-    if (probeT6Width(reader, width, required, markers, !input.rawFax, &markerBit) == 0) {
-      return measureGroup4(input, bitOrder, width, input.rawFax ? 0 : markerBit);
+  FaxT6Choice choice;
+  uint8_t chosenOrder = 0;
+  int32_t chosenWidth = 0;
+  uint64_t chosenMarkerBit = 0;
+  for (uint8_t bitOrder : bitOrders) {
+    FaxBitReader reader(*input.source, bitOrder);
+    for (int32_t width : candidates) {
+      uint64_t markerBit = 0;
+      uint64_t firstBadRowBit = kFaxNoBadRow;
+      const bool accepted = probeT6Width(reader, width, required, markers, !input.rawFax,
+                                         &markerBit, &firstBadRowBit) == 0;
+      if (choice.offer(accepted, firstBadRowBit)) {
+        chosenOrder = bitOrder;
+        chosenWidth = width;
+        chosenMarkerBit = markerBit;
+      }
+      if (choice.settled()) break;
     }
+    if (choice.settled()) break;
   }
-  return -1;
+  if (!choice.found()) return -1;
+  return measureGroup4(input, chosenOrder, chosenWidth, input.rawFax ? 0 : chosenMarkerBit);
 }
 
 }  // namespace tarnwell

@@ -34,8 +34,9 @@ struct RawAnalysisInput {
 // attempt succeeds.
 int analyseGroup3(const RawAnalysisInput& input, uint8_t bitOrder);
 
-// Group 4 with one bit order: probes the widths, then runs the Group 4 measuring pass.
-int analyseGroup4(const RawAnalysisInput& input, uint8_t bitOrder);
+// Group 4: probes the widths with each bit order in turn (the order of preference), then runs
+// the Group 4 measuring pass with the candidate that FaxT6Choice picks, when it was accepted.
+int analyseGroup4(const RawAnalysisInput& input, std::span<const uint8_t> bitOrders);
 
 // Decodes the good rows of one recorded segment again from the source, exactly as the measuring
 // pass found them (coding, bit order and width from the index header; markerCount as the pass

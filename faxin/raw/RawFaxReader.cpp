@@ -86,10 +86,8 @@ int RawFaxReader::analyse(uint8_t bitOrder, uint8_t nonStandardWidth) {
       const int result = analyseGroup3(input, order);
       if (result >= 0) return result;
     }
-    for (uint8_t order : tried) {
-      const int result = analyseGroup4(input, order);
-      if (result >= 0) return result;
-    }
+    const int result = analyseGroup4(input, tried);
+    if (result >= 0) return result;
     // Nothing decodes: both working files are left empty, not holding an earlier stream's rows
     // or a failed pass's. They are emptied once here rather than before every attempt, which
     // opened them six times for a stream that is no fax.

@@ -61,11 +61,17 @@ TEST_P(ProbeWidths, CodingProbeFindsTwoDimensionalData) {
   EXPECT_EQ(result.width, width);
 }
 
+// A framed page tall enough to hold kRequired rows that do not repeat the row above.
+test::Encoded framedG4(int width, int fillOrder) {
+  return test::encodeWithLibtiff(test::makePage(Pattern::kFramedText, width, 300, 99u + width),
+                                 Codec::kG4, fillOrder);
+}
+
 TEST_P(ProbeWidths, T6WidthProbeFindsTheWidthAndBitOrder) {
   const auto [width, fillOrder] = GetParam();
   // Rows reaching the right edge: in T.6 a row ending in white decodes as well at any larger
   // width, so only content at the edge tells the width.
-  const test::Encoded enc = encodeText(width, Codec::kG4, fillOrder, Pattern::kFramedText);
+  const test::Encoded enc = framedG4(width, fillOrder);
   ASSERT_TRUE(enc.ok);
   FaxProbeResult result;
   ASSERT_EQ(probeT6Widths(enc.raw, kRequired, result), 0);
@@ -143,7 +149,7 @@ TEST(ProbeT6, TriesWidth3648Before3456) {
 }
 
 TEST(ProbeT6, FindsTheWidthAfterAMarkerAndReportsIt) {
-  const test::Encoded enc = encodeText(2048, Codec::kG4, 1, Pattern::kFramedText);
+  const test::Encoded enc = framedG4(2048, 1);
   ASSERT_TRUE(enc.ok);
   std::vector<uint8_t> data = {0x12, 0x34, 0xFF, 0xFF, 0xFF};
   data.insert(data.end(), enc.raw.begin(), enc.raw.end());

@@ -35,6 +35,7 @@ const char* patternName(Pattern p) {
     case Pattern::kBands: return "Bands";
     case Pattern::kAllWhite: return "AllWhite";
     case Pattern::kAllBlack: return "AllBlack";
+    case Pattern::kRuledForm: return "RuledForm";
   }
   return "?";
 }
@@ -76,6 +77,71 @@ void text(Bitmap& page, std::mt19937& rng, const auto& fillRun) {
         x += w + 2;
       }
       x += 8;
+    }
+  }
+}
+
+// A word of `letters` glyphs from x on a line of `height` rows from `top`; returns where it ends.
+int word(std::mt19937& rng, int x, int top, int height, int letters, const auto& fillRun) {
+  for (int g = 0; g < letters; ++g) {
+    const int glyph = static_cast<int>(rng() % 16);
+    const int w = 5 + glyph % 4;
+    for (int dy = 0; dy < height; ++dy) {
+      const int y = top + dy;
+      if (glyph & 1) fillRun(y, x, x + 2);                                 // stem
+      if ((glyph & 2) && (dy == 0 || dy == height - 1)) fillRun(y, x, x + w);  // bars
+      if ((glyph & 4) && dy > height / 2) fillRun(y, x + w - 2, x + w);    // right stem
+      if ((glyph & 8) && dy == height / 2) fillRun(y, x, x + w);           // middle bar
+      if (glyph == 0 && dy == height - 2) fillRun(y, x + 2, x + 4);        // dot
+    }
+    x += w + 2;
+  }
+  return x;
+}
+
+// A ruled order form: blank margins, a title line, a two-pixel frame, and inside it a table of
+// five columns and twenty rows ruled with one-pixel lines, words in about half of the cells.
+void ruledForm(Bitmap& page, std::mt19937& rng, const auto& fillRun) {
+  const int w = static_cast<int>(page.width), h = static_cast<int>(page.rows);
+  const int left = w / 24, right = w - w / 24 - 1;
+  const int top = h / 20, bottom = h - h / 25;
+  if (right - left < 200 || bottom - top < 200) return;
+  // The title above the frame.
+  int x = left + 20;
+  for (int i = 0; i < 3; ++i) x = word(rng, x, top, 14, 3 + static_cast<int>(rng() % 6), fillRun) + 14;
+  // The frame, two pixels wide.
+  const int frameTop = top + 30;
+  for (int y = frameTop; y <= bottom; ++y) {
+    if (y <= frameTop + 1 || y >= bottom - 1) {
+      fillRun(y, left, right + 1);
+    } else {
+      fillRun(y, left, left + 2);
+      fillRun(y, right - 1, right + 1);
+    }
+  }
+  // The table: five columns of unequal widths, twenty rows below a heading band.
+  const int inner = right - left;
+  const int columns[] = {left, left + inner * 12 / 100, left + inner * 52 / 100,
+                         left + inner * 66 / 100, left + inner * 82 / 100, right};
+  const int tableTop = frameTop + 60, rowsTop = tableTop + 30;
+  const int rowHeight = (bottom - 4 - rowsTop) / 20;
+  x = left + 20;
+  for (int i = 0; i < 2; ++i) x = word(rng, x, frameTop + 20, 12, 4 + static_cast<int>(rng() % 5), fillRun) + 12;
+  for (int y = tableTop; y < bottom; ++y) {
+    const bool rule = y == tableTop || (y >= rowsTop && (y - rowsTop) % rowHeight == 0);
+    if (rule) fillRun(y, left, right + 1);
+    for (int c = 1; c < 5; ++c) fillRun(y, columns[c], columns[c] + 1);
+  }
+  for (int c = 0; c < 5; ++c) word(rng, columns[c] + 6, tableTop + 9, 12, 3 + c, fillRun);
+  for (int r = 0; r < 20 && rowsTop + (r + 1) * rowHeight < bottom; ++r) {
+    for (int c = 0; c < 5; ++c) {
+      if (rng() % 2 == 0) continue;
+      const int lineTop = rowsTop + r * rowHeight + (rowHeight - 12) / 2;
+      int at = columns[c] + 6;
+      const int end = columns[c + 1] - 6;
+      while (at + 56 < end && rng() % 3 != 0) {
+        at = word(rng, at, lineTop, 12, 1 + static_cast<int>(rng() % 5), fillRun) + 10;
+      }
     }
   }
 }
@@ -142,6 +208,9 @@ Bitmap makePage(Pattern pattern, uint32_t width, uint32_t rows, uint32_t seed) {
     }
     case Pattern::kText:
       text(page, rng, fillRun);
+      break;
+    case Pattern::kRuledForm:
+      ruledForm(page, rng, fillRun);
       break;
     case Pattern::kFramedText:
       text(page, rng, fillRun);

@@ -43,6 +43,8 @@ enum class Pattern {
   kBands,         // 8-row bands of checkerboard, long runs, diagonal texture and noise
   kAllWhite,
   kAllBlack,
+  kRuledForm,     // an order form: a title, a frame, a table of five ruled columns and twenty
+                  // ruled rows, words in some cells; most rows repeat the row above
 };
 const char* patternName(Pattern p);
 // The page of the pattern; `seed` varies the patterns that have randomness in them.
