@@ -25,6 +25,9 @@ struct ConversionJob {
   std::string sourcePath;             // source file or directory
   std::string destinationPath;        // destination PDF file or directory
   std::string logText;                // the report, built up by the conversions
+  // One line per page a conversion left out while writing the file's other pages
+  // ("in/a.qfx: page 2 of 3 left out: no data"), in the order of the conversions.
+  std::vector<std::string> leftOutPages;
   std::vector<std::string> fileList;  // files to convert, relative to sourcePath
   TiffCopyOptions copyOptions;        // options of the TIFF copy step
 };

@@ -22,11 +22,19 @@ class RealStages final : public ConversionStages {
  public:
   EngineOutcome runEngine(const EngineSettings& settings, const std::string& source,
                           FaxFormat format, const std::string& intermediateTiff) const override {
+    std::vector<LeftOutPage> leftOut;
+    return runEngineNotingPages(settings, source, format, intermediateTiff, leftOut);
+  }
+  EngineOutcome runEngineNotingPages(const EngineSettings& settings, const std::string& source,
+                                     FaxFormat format, const std::string& intermediateTiff,
+                                     std::vector<LeftOutPage>& leftOut) const override {
     FaxConverter converter(settings);
     (void)converter.open(source, format);  // an unopened file simply has no pages
     if (!converter.hasPages()) return EngineOutcome::kNoPages;
-    if (converter.convert(intermediateTiff, format) != 0) return EngineOutcome::kWriteFailed;
-    return EngineOutcome::kConverted;
+    const int converted = converter.convert(intermediateTiff, format);
+    const std::vector<LeftOutPage> pages = converter.leftOutPages();
+    leftOut.insert(leftOut.end(), pages.begin(), pages.end());
+    return converted != 0 ? EngineOutcome::kWriteFailed : EngineOutcome::kConverted;
   }
   int copyTiff(const std::string& source, const std::string& output,
                const TiffCopyOptions& options, int32_t compression) const override {
@@ -77,7 +85,7 @@ class WorkingFilesHold {
 
 // The stages proper, run under the caller's catch-all handler. Returns the report ending and
 // whether the PDF was written.
-bool runStages(const ConversionJob& job, const std::string& source, const std::string& destination,
+bool runStages(ConversionJob& job, const std::string& source, const std::string& destination,
                const ConversionSettings& settings, const WorkingPaths& paths,
                const ConversionStages& stages, std::string& ending) {
   const FaxFormat format = classifyFile(source);
@@ -119,7 +127,13 @@ bool runStages(const ConversionJob& job, const std::string& source, const std::s
     // there, so a run that writes no intermediate TIFF (one file per page, or a failed write)
     // can never turn another file's pages into this file's PDF.
     (void)platform::removeFile(paths.intermediateTiffPath);
-    switch (stages.runEngine(engineCopy, source, format, paths.intermediateTiffPath)) {
+    std::vector<LeftOutPage> leftOut;
+    const EngineOutcome outcome = stages.runEngineNotingPages(
+        engineCopy, source, format, paths.intermediateTiffPath, leftOut);
+    for (const LeftOutPage& page : leftOut) {
+      job.leftOutPages.push_back(source + ": " + leftOutText(page));
+    }
+    switch (outcome) {
       case EngineOutcome::kNoPages:
         ending = failure(source, "Not Fax");
         return false;

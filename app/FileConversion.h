@@ -1,11 +1,13 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/ConversionJob.h"
 #include "app/ConversionSettings.h"
 #include "faxin/EngineSettings.h"
 #include "faxin/FaxFormat.h"
+#include "faxin/LeftOutPage.h"
 #include "pdfout/tiff_copy.h"
 
 namespace tarnwell {
@@ -22,6 +24,15 @@ class ConversionStages {
   // TIFF, working on its own copy of the settings.
   virtual EngineOutcome runEngine(const EngineSettings& settings, const std::string& source,
                                   FaxFormat format, const std::string& intermediateTiff) const = 0;
+  // As runEngine, and adds the pages the engine left out while writing the others to `leftOut`.
+  // Stages that leave no page out need not provide it.
+  virtual EngineOutcome runEngineNotingPages(const EngineSettings& settings,
+                                             const std::string& source, FaxFormat format,
+                                             const std::string& intermediateTiff,
+                                             std::vector<LeftOutPage>& leftOut) const {
+    (void)leftOut;
+    return runEngine(settings, source, format, intermediateTiff);
+  }
   // 0 on success. `compression` is the compression choice of this copy (tiff_copy_file).
   virtual int copyTiff(const std::string& source, const std::string& output,
                        const TiffCopyOptions& options, int32_t compression) const = 0;
@@ -33,7 +44,7 @@ class ConversionStages {
 const ConversionStages& pipelineStages();
 
 // Converts one source file into one PDF and appends exactly one report line to the job's
-// logText. True when the file counts as converted. The engine works on a copy of `settings`;
+// logText, and a line to its leftOutPages for each page the engine left out. True when the file counts as converted. The engine works on a copy of `settings`;
 // the working files are those of `paths`.
 bool convertFile(ConversionJob& job, const std::string& source, const std::string& destination,
                  const ConversionSettings& settings, const WorkingPaths& paths,

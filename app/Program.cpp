@@ -60,6 +60,9 @@ bool commandLineRoad(const ConversionRequest& request, const ProgramHooks& hooks
         convertFile(job, job.sourcePath, job.destinationPath, request.settings, request.paths);
     logName = kSingleFileLogName;
   }
+  // Pages left out of a converted file do not change its report line; they are named here.
+  for (const std::string& line : job.leftOutPages) std::cerr << "tarnwell: " << line << '\n';
+  std::cerr << std::flush;
   (void)writeLog(request.paths, logName, job.logText, platform::localTimeNow());
   if (job.quiet) return allConverted;
   if (platform::hasDisplay() && hooks.showResultsBox && hooks.showResultsBox(job.logText))

@@ -64,6 +64,15 @@ int FaxConverter::readPageInfo(FaxFormat, int pageIndex) {
   return 0;
 }
 
+std::vector<LeftOutPage> FaxConverter::leftOutPages() const {
+  if (scratch_ || !reader_) return {};
+  try {
+    return reader_->leftOutPages();
+  } catch (const std::exception&) {
+    return {};
+  }
+}
+
 int FaxConverter::convert(const std::string& outputPath, FaxFormat) {
   try {
     if (scratch_) {
@@ -72,6 +81,9 @@ int FaxConverter::convert(const std::string& outputPath, FaxFormat) {
       return repackTiff(settings_.scratchTiffPath, outputPath, false);
     }
     if (!reader_ || !reader_->isOpen()) return kCannotOpen;
+    // The description's bitmap is not needed for writing; the write holds one page at a time.
+    page_.bitmap.clear();
+    page_.bitmap.shrink_to_fit();
     if (reader_->writesPageFiles()) {
       return writeEachPageGathered(*reader_, outputPath, settings_.pageCount);
     }

@@ -2,10 +2,12 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "faxin/EngineSettings.h"
 #include "faxin/FaxFormat.h"
 #include "faxin/FaxPage.h"
+#include "faxin/LeftOutPage.h"
 
 namespace tarnwell {
 
@@ -40,6 +42,8 @@ class FaxConverter {
   int convert(const std::string& outputPath, FaxFormat format);
 
   const FaxPage& page() const { return page_; }
+  // The pages the last convert left out while writing the others (none for a scratch TIFF).
+  std::vector<LeftOutPage> leftOutPages() const;
   bool valid() const { return valid_; }
 
  private:

@@ -48,7 +48,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   settings.minWidth = (options & 0x10) ? 16 : 1728;
 
   tarnwell::RawFaxReader reader;
-  reader.setDescribeLimits(tarnwell::fuzz::kDescribeLimits);
   reader.setRowLimit(kRowLimit);
   const std::span<const uint8_t> stream(data + 1, size - 1);
   reader.openBytes(stream);

@@ -16,11 +16,31 @@ constexpr int kOutputFailed = -2;
 constexpr int kSourceFailed = -3;
 constexpr int kImageFailed = 1;
 
+// True for a page in strips, or in tiles of the sizes TIFF allows (multiples of 16) with a
+// position and a byte count for every tile of the page. libtiff takes the tiles a file does not
+// list as empty, so a header of a hundred bytes could otherwise make the copy and the PDF visit
+// tens of thousands of tiles.
+bool tilesCoverPage(TIFF* in) {
+  if (!TIFFIsTiled(in)) return true;
+  uint32_t tileWidth = 0, tileLength = 0;
+  if (!TIFFGetField(in, TIFFTAG_TILEWIDTH, &tileWidth) ||
+      !TIFFGetField(in, TIFFTAG_TILELENGTH, &tileLength) || tileWidth == 0 || tileLength == 0 ||
+      tileWidth % 16 != 0 || tileLength % 16 != 0) {
+    return false;
+  }
+  const uint32_t tiles = TIFFNumberOfTiles(in);
+  for (uint32_t tile = 0; tile < tiles; ++tile) {
+    if (TIFFGetStrileOffset(in, tile) == 0 || TIFFGetStrileByteCount(in, tile) == 0) return false;
+  }
+  return tiles > 0;
+}
+
 // Copies the source's current directory into the output's current directory. A clean one-strip
 // Group 4 page going to Group 4 keeps its coded bytes; every other page is decoded and encoded.
 bool copyImage(TIFF* in, TIFF* out, const CopySettings& settings, bool tiledOutput,
                const char* sourceName, const TiffMessageCount& messages) {
   ImageShape shape;
+  if (!tilesCoverPage(in)) return false;
   if (!setUpOutputImage(in, out, settings, tiledOutput, sourceName, shape)) return false;
   switch (copyGroup4Unchanged(in, out, shape, messages)) {
     case RawCopy::Copied:

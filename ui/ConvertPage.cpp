@@ -119,6 +119,8 @@ ConvertPage::ConvertPage(SharedSettings& settings, const WorkingPaths& paths,
   connect(worker_, &ConvertWorker::fileStarted, this, &ConvertPage::fileStarted,
           Qt::QueuedConnection);
   connect(worker_, &ConvertWorker::fileDone, this, &ConvertPage::fileDone, Qt::QueuedConnection);
+  connect(worker_, &ConvertWorker::pagesLeftOut, this, &ConvertPage::pagesLeftOut,
+          Qt::QueuedConnection);
   connect(worker_, &ConvertWorker::runFinished, this, &ConvertPage::runFinished,
           Qt::QueuedConnection);
   connect(worker_, &ConvertWorker::saveDirFailed, this, &ConvertPage::saveDirFailed,
@@ -230,6 +232,13 @@ void ConvertPage::fileDone(int runId, int row, const QString& destination,
     item->setText(2, result);
   }
   progress_->setValue(progress_->value() + 1);
+}
+
+void ConvertPage::pagesLeftOut(int runId, int row, const QString& text) {
+  if (runId != runId_) return;
+  if (QTreeWidgetItem* item = results_->topLevelItem(row)) {
+    for (int column = 0; column < results_->columnCount(); ++column) item->setToolTip(column, text);
+  }
 }
 
 void ConvertPage::runFinished(int runId, int converted) {

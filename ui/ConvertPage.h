@@ -48,6 +48,7 @@ class ConvertPage : public QWidget {
  private:
   void fileStarted(int runId, int row, const QString& source);
   void fileDone(int runId, int row, const QString& destination, const QString& result);
+  void pagesLeftOut(int runId, int row, const QString& text);
   void runFinished(int runId, int converted);
   void saveDirFailed(int runId);
   // Enables or disables the controls that feed a run.

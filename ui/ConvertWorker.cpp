@@ -1,6 +1,7 @@
 #include "ui/ConvertWorker.h"
 
 #include <QFile>
+#include <QStringList>
 
 #include "app/ConversionLog.h"
 #include "app/DirectoryBatch.h"
@@ -88,6 +89,7 @@ void ConvertWorker::run(int runId, RunRequest request) {
       emit fileStarted(runId, row, pathText(source));
       QString result;
       QString written;
+      const std::size_t leftOutBefore = job.leftOutPages.size();
       if (endsWithPdf(source)) {
         result = QStringLiteral("Already PDF!");
       } else if (convertFile(job, source, destination, settings_.snapshot(), paths_, stages_)) {
@@ -96,6 +98,13 @@ void ConvertWorker::run(int runId, RunRequest request) {
         result = QStringLiteral("Converted!");
       } else {
         result = QStringLiteral("Not FAX!");
+      }
+      if (job.leftOutPages.size() > leftOutBefore) {
+        QStringList lines;
+        for (std::size_t n = leftOutBefore; n < job.leftOutPages.size(); ++n) {
+          lines << pathText(job.leftOutPages[n]);
+        }
+        emit pagesLeftOut(runId, row, lines.join(QLatin1Char('\n')));
       }
       emit fileDone(runId, row, written, result);
     }

@@ -55,6 +55,9 @@ class ConvertWorker : public QObject {
   void saveDirFailed(int runId);
   void fileStarted(int runId, int row, const QString& source);
   void fileDone(int runId, int row, const QString& destination, const QString& result);
+  // The pages the file's conversion left out, one line each ("page 2 of 3 left out: no data");
+  // sent before fileDone, only when a page was left out.
+  void pagesLeftOut(int runId, int row, const QString& text);
   void runFinished(int runId, int converted);
 
  private:

@@ -294,7 +294,7 @@ int RawFaxReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) 
     page.bytesPerRow = static_cast<int32_t>((header.width + 7) / 8);
     const uint64_t rows = std::min<uint64_t>(cut.rows, std::numeric_limits<int32_t>::max());
     const int filled = fillBitmapFromWork(cut.firstRow, rows, page);
-    if (filled != 0 || rows == 0) return kSkipPage;
+    if (filled != 0 || rows == 0) return leaveOut(LeftOutReason::kNoRows);
     page.rows = static_cast<int32_t>(rows);
     page.xResolution = xResolution_;
     page.yResolution = yResolution_;
@@ -318,7 +318,8 @@ int RawFaxReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) 
   }
   // A page none of whose segments lies in the source has no data; an empty directory would make
   // the whole intermediate TIFF unreadable, so the page is left out.
-  if (pageBytes_.empty() || rows == 0) return kSkipPage;
+  if (pageBytes_.empty()) return leaveOut(LeftOutReason::kNoData);
+  if (rows == 0) return leaveOut(LeftOutReason::kNoRows);
   out.form = PageToWrite::Form::kCoded;
   out.data = pageBytes_;
   out.coding = header.coding;

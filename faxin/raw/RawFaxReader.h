@@ -94,6 +94,10 @@ class RawFaxReader : public FaxReader {
   // reader must still be open, on any file. The bytes must stay alive and unchanged while the
   // reader uses them. An empty span goes back to the file.
   void setSourceBytes(std::span<const uint8_t> bytes);
+  // The size of the bytes set there, else the open file's.
+  uint64_t sourceSize() const override {
+    return memorySource_ ? memorySource_->size() : fileSize();
+  }
 
  protected:
   // The analysis with the settings' bit order and width options, then the page length. 0, or

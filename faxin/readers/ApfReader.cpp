@@ -75,7 +75,9 @@ int ApfReader::readPage(int index, FaxPage& page) {
 
 int ApfReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) {
   // A page that cannot be read or decodes to no row is no page: it is left out.
-  if (readPage(index, page) != 0 || page.rows <= 0) return kSkipPage;
+  const int read = readPage(index, page);
+  if (read != 0 || pageData().empty()) return leaveOut(reasonFor(read));
+  if (page.rows <= 0) return leaveOut(LeftOutReason::kUndecodable);
   out.form = PageToWrite::Form::kBitmap;
   return 0;
 }

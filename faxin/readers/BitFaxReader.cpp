@@ -38,6 +38,7 @@ uint16_t BitFaxReader::indexPages() {
 }
 
 int BitFaxReader::readPage(int index, FaxPage& page) {
+  clearPageData();
   const auto i = static_cast<std::size_t>(index);
   if (i >= kMaxPages) return -1;
   const ByteFields fields(header_);
@@ -66,8 +67,9 @@ int BitFaxReader::readPage(int index, FaxPage& page) {
 }
 
 int BitFaxReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) {
-  if (readPage(index, page) != 0) return kSkipPage;
-  return passThroughDecoded(page, pageData(), out) ? 0 : kSkipPage;
+  const int read = readPage(index, page);
+  if (read != 0 || !passThroughDecoded(page, pageData(), out)) return leaveOut(reasonFor(read));
+  return 0;
 }
 
 }  // namespace tarnwell

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdlib>
 #include <vector>
 
@@ -85,49 +86,34 @@ uint16_t BmpReader::photometricFromTable(const Layout& layout) {
   return first > second ? 0 : 1;
 }
 
-int BmpReader::readPage(int index, FaxPage& page) {
+int BmpReader::readPage(int index, FaxPage& page) { return loadPage(index, page, true); }
+
+int BmpReader::loadPage(int index, FaxPage& page, bool keepBitmap) {
   if (index != 0) return -1;
   page = FaxPage{};
+  clearPageData();
   Layout layout;
   if (!readLayout(layout)) return -2;
   // Colour and compressed bitmaps are no fax; so are pages of no pixels or past the engine's
-  // bitmap limit (the height's magnitude is taken in 64 bits, so the most negative one is safe).
-  const int64_t rows = std::llabs(layout.height);
+  // width limit (the height's magnitude is taken in 64 bits, so the most negative one is safe).
+  const int64_t declaredRows = std::llabs(layout.height);
   const DescribeLimits& limits = describeLimits();
-  if (layout.bitsPerPixel != 1 || layout.compression != 0 || layout.width <= 0 || rows == 0 ||
-      layout.width > limits.maxWidth) {
+  if (layout.bitsPerPixel != 1 || layout.compression != 0 || layout.width <= 0 ||
+      declaredRows == 0 || declaredRows > INT32_MAX || layout.width > limits.maxWidth) {
     return -2;
   }
   const uint64_t bytesPerRow = (static_cast<uint64_t>(layout.width) + 7) / 8;
-  if (bytesPerRow * static_cast<uint64_t>(rows) > limits.maxBitmapBytes) return -2;
   const uint64_t stride = (static_cast<uint64_t>(layout.width) + 31) / 32 * 4;
   const uint16_t photometric = photometricFromTable(layout);
 
-  // Rows the file does not hold stay white.
-  std::vector<uint8_t> bitmap(bytesPerRow * static_cast<uint64_t>(rows),
-                              photometric == 1 ? 0xFF : 0x00);
-  const int loaded = loadPageData(pixelOffset_, stride * static_cast<uint64_t>(rows));
-  if (loaded != 0 && loaded != -1) return loaded;
-  const std::span<const uint8_t> stored = pageData();
-  const bool bottomUp = layout.height > 0;
-  for (int64_t r = 0; r < rows; ++r) {
-    const uint64_t from = static_cast<uint64_t>(r) * stride;
-    if (from >= stored.size()) break;
-    const uint64_t length = std::min<uint64_t>(bytesPerRow, stored.size() - from);
-    const uint64_t to = static_cast<uint64_t>(bottomUp ? rows - 1 - r : r) * bytesPerRow;
-    std::copy_n(stored.begin() + static_cast<std::ptrdiff_t>(from), length,
-                bitmap.begin() + static_cast<std::ptrdiff_t>(to));
-  }
-
   page.width = static_cast<int32_t>(layout.width);
-  page.rows = static_cast<int32_t>(rows);
+  page.rows = static_cast<int32_t>(declaredRows);
   page.bytesPerRow = static_cast<int32_t>(bytesPerRow);
   page.bitsPerSample = 1;
   page.samplesPerPixel = 1;
   page.fillOrder = 1;
   page.coding = static_cast<uint8_t>(FaxCoding::kUncompressed);
   page.photometric = static_cast<uint8_t>(photometric);
-  page.codedSize = static_cast<uint32_t>(bitmap.size());
   page.xResolution = perCentimetre(layout.xPixelsPerMetre);
   page.yResolution = perCentimetre(layout.yPixelsPerMetre);
   page.resolutionUnit = 3;
@@ -136,14 +122,38 @@ int BmpReader::readPage(int index, FaxPage& page) {
     page.yResolution = 200;
     page.resolutionUnit = 2;
   }
-  page.bitmap = bitmap;
+
+  // Only the rows the file holds make the page; a last row that is cut short still counts, its
+  // missing bytes white. Pixel rows that begin at or past the end of the file leave the page
+  // with its declared size and no bitmap, which the write refuses.
+  const uint64_t held = pixelOffset_ < fileSize() ? fileSize() - pixelOffset_ : 0;
+  const uint64_t rows = std::min<uint64_t>(static_cast<uint64_t>(declaredRows),
+                                           (held + stride - 1) / stride);
+  if (rows == 0) return kNoPixelData;
+  if (bytesPerRow * rows > limits.maxBitmapBytes) return -2;
+  page.rows = static_cast<int32_t>(rows);
+
+  std::vector<uint8_t> bitmap(bytesPerRow * rows, photometric == 1 ? 0xFF : 0x00);
+  // Bottom-up files store the lowest of the rows first.
+  const bool bottomUp = layout.height > 0;
+  for (uint64_t r = 0; r < rows; ++r) {
+    const uint64_t to = (bottomUp ? rows - 1 - r : r) * bytesPerRow;
+    (void)readSome(pixelOffset_ + r * stride,
+                   std::span<uint8_t>(bitmap).subspan(static_cast<std::size_t>(to),
+                                                      static_cast<std::size_t>(bytesPerRow)));
+  }
+  page.codedSize = static_cast<uint32_t>(bitmap.size());
+  if (keepBitmap) page.bitmap = bitmap;
   // The bitmap is also the page's data, written as it is.
   setPageData(std::move(bitmap));
   return 0;
 }
 
 int BmpReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) {
-  if (readPage(index, page) != 0 || page.rows <= 0) return kSkipPage;
+  // The page's bitmap is needed once, as the data written.
+  const int loaded = loadPage(index, page, false);
+  if (loaded == kNoPixelData) return kNoPixelData;
+  if (loaded != 0 || page.rows <= 0) return leaveOut(LeftOutReason::kUndecodable);
   out.data = pageData();
   out.coding = static_cast<uint8_t>(FaxCoding::kUncompressed);
   out.photometric = page.photometric;

@@ -7,7 +7,8 @@
 namespace tarnwell {
 
 // One-bit Windows (and OS/2) bitmaps: one page, stored uncompressed rows of 32-bit aligned length,
-// bottom row first unless the height is negative. The page is written uncompressed from its
+// bottom row first unless the height is negative. The page has the rows the file holds, never
+// more than its header declares; a file that holds none converts to an error. The page is written uncompressed from its
 // bitmap, with the resolution of the file in pixels per centimetre (200 per inch when the file
 // gives none).
 //
@@ -22,6 +23,10 @@ class BmpReader : public FaxReader {
   static constexpr uint32_t kInfoHeaderSize = 40;
 
   bool needsPages() const override { return true; }
+
+  // Result of the write for a file whose pixel rows begin at or past its end: the page its
+  // header declares has no data at all.
+  static constexpr int kNoPixelData = -5;
 
  protected:
   int readHeader() override;
@@ -41,6 +46,10 @@ class BmpReader : public FaxReader {
     uint32_t tableEntries = 0;
     uint32_t entrySize = 4;
   };
+  // Describes the page into `page` and loads its bitmap as the page data; `keepBitmap` puts a
+  // copy of it into the record too. kNoPixelData, with the declared size in `page`, when the
+  // file holds no pixel row.
+  int loadPage(int index, FaxPage& page, bool keepBitmap);
   // Reads the information header. False when it is of a size this reader does not know.
   bool readLayout(Layout& layout);
   // PhotometricInterpretation from the colour table: 0 when entry 0 is the lighter colour, else 1.

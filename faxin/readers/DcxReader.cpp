@@ -1,6 +1,7 @@
 #include "faxin/readers/DcxReader.h"
 
 #include <algorithm>
+#include <set>
 #include <vector>
 
 #include "faxin/readers/ByteFields.h"
@@ -41,8 +42,16 @@ bool readPcxLayout(std::span<const uint8_t> header, PcxPageLayout& layout,
   return true;
 }
 
-void expandPcxRows(std::span<const uint8_t> data, const PcxPageLayout& layout,
-                   std::span<uint8_t> bitmap) {
+uint32_t pcxRowsHeld(std::size_t dataBytes, const PcxPageLayout& layout) {
+  if (layout.planeRowBytes == 0 || layout.rows <= 0) return 0;
+  // A run of two bytes gives at most 63 bytes; a lone last byte one.
+  const uint64_t bytes = uint64_t{dataBytes} / 2 * 63 + dataBytes % 2;
+  const uint64_t rows = (bytes + layout.planeRowBytes - 1) / layout.planeRowBytes;
+  return static_cast<uint32_t>(std::min<uint64_t>(rows, static_cast<uint64_t>(layout.rows)));
+}
+
+uint32_t expandPcxRows(std::span<const uint8_t> data, const PcxPageLayout& layout,
+                       std::span<uint8_t> bitmap) {
   std::size_t in = 0;
   std::size_t out = 0;
   auto append = [&](uint8_t value, std::size_t count) {
@@ -52,7 +61,9 @@ void expandPcxRows(std::span<const uint8_t> data, const PcxPageLayout& layout,
     std::fill_n(bitmap.begin() + static_cast<std::ptrdiff_t>(out), n, value);
     out += count;
   };
-  for (int32_t row = 0; row < layout.rows && out < bitmap.size(); ++row) {
+  uint32_t begun = 0;
+  for (int32_t row = 0; row < layout.rows && out < bitmap.size() && in < data.size(); ++row) {
+    ++begun;
     std::size_t count = 0;
     while (count < layout.planeRowBytes && in < data.size()) {
       const uint8_t c = data[in++];
@@ -70,6 +81,7 @@ void expandPcxRows(std::span<const uint8_t> data, const PcxPageLayout& layout,
     // row's end is kept whole, so the next row starts behind it.
     if (count < layout.rowSize) out += layout.rowSize - count;
   }
+  return begun;
 }
 
 int DcxReader::readHeader() {
@@ -81,21 +93,25 @@ int DcxReader::readHeader() {
 }
 
 uint16_t DcxReader::indexPages() {
-  // The listed positions, in order, up to the 0 entry or the end of the file.
+  // The listed positions, in order, up to the 0 entry, the end of the file or a position listed
+  // before (the table is walked once: a repeated page would be written again and again).
   std::vector<uint32_t> listed;
+  std::set<uint32_t> seen;
   for (uint64_t offset = 4; listed.size() < kMaxPages; offset += 4) {
     std::array<uint8_t, 4> entry{};
     if (!readAt(offset, entry)) break;
     uint32_t position = 0;
     ByteFields(entry).u32le(0, position);
-    if (position == 0) break;
+    if (position == 0 || !seen.insert(position).second) break;
     listed.push_back(position);
   }
   for (std::size_t i = 0; i < listed.size() && pageCount() < kMaxPages; ++i) {
-    // A page runs to the next listed one; the last one, or one listed behind a later page, runs
-    // to the end of the file.
+    // A page runs to the nearest listed position behind it, or to the end of the file, so no
+    // byte belongs to two pages.
     uint64_t end = fileSize();
-    if (i + 1 < listed.size() && listed[i + 1] > listed[i]) end = std::min(end, uint64_t{listed[i + 1]});
+    if (const auto next = seen.upper_bound(listed[i]); next != seen.end()) {
+      end = std::min(end, uint64_t{*next});
+    }
     std::array<uint8_t, kPcxHeaderSize> header{};
     PcxPageLayout layout;
     // Pages that are no fax page (colour, empty, too large, unreadable) are not indexed.
@@ -122,10 +138,15 @@ int DcxReader::readPage(int index, FaxPage& page) {
     return -2;
   }
   page = FaxPage{};
-  page.bitmap.assign(static_cast<std::size_t>(layout.rows) * layout.rowSize, 0);
-  expandPcxRows(data.subspan(kPcxHeaderSize), layout, page.bitmap);
+  // Only rows the data can hold are made: memory follows the bytes present, not the header.
+  const std::span<const uint8_t> rowData = data.subspan(kPcxHeaderSize);
+  const uint32_t held = pcxRowsHeld(rowData.size(), layout);
+  if (held == 0) return kNoRowData;
+  page.bitmap.assign(std::size_t{held} * layout.rowSize, 0);
+  const uint32_t rows = expandPcxRows(rowData, layout, page.bitmap);
+  page.bitmap.resize(std::size_t{rows} * layout.rowSize);
   page.width = layout.width;
-  page.rows = layout.rows;
+  page.rows = static_cast<int32_t>(rows);
   page.bytesPerRow = static_cast<int32_t>(layout.rowSize);
   page.bitsPerSample = 1;
   page.samplesPerPixel = 1;
@@ -140,7 +161,9 @@ int DcxReader::readPage(int index, FaxPage& page) {
 }
 
 int DcxReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) {
-  if (readPage(index, page) != 0) return kSkipPage;
+  const int read = readPage(index, page);
+  if (read == kNoRowData) return leaveOut(LeftOutReason::kNoData);
+  if (read != 0 || page.rows <= 0) return leaveOut(LeftOutReason::kUndecodable);
   out.form = PageToWrite::Form::kBitmap;
   return 0;
 }

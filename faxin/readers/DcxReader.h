@@ -11,6 +11,8 @@ namespace tarnwell {
 // PCX image (128-byte header, run-length coded rows) running to the next listed page or to the
 // end of the file. Only one-plane, one-bit pages are fax pages; the others (colour or grey PCX
 // images) are left out of the page table. Pages are decoded into bitmaps and written re-encoded.
+// The table ends at a position it lists a second time; a page has only the rows its data begins,
+// and a page without row data is left out.
 class DcxReader : public FaxReader {
  public:
   static constexpr uint32_t kMagic = 987654321;
@@ -20,6 +22,9 @@ class DcxReader : public FaxReader {
   bool needsPages() const override { return true; }
 
  protected:
+  // readPage's result for a page whose header is followed by no row data.
+  static constexpr int kNoRowData = -5;
+
   int readHeader() override;
   uint16_t indexPages() override;
   int readPage(int index, FaxPage& page) override;
@@ -44,8 +49,12 @@ struct PcxPageLayout {
 // bitmap past the bitmap limit of `limits` (by default the engine's).
 bool readPcxLayout(std::span<const uint8_t> header, PcxPageLayout& layout,
                    const DescribeLimits& limits = {});
+// The most rows `dataBytes` bytes of run-length rows can begin (a two-byte run gives at most 63
+// bytes), never more than the header's rows.
+uint32_t pcxRowsHeld(std::size_t dataBytes, const PcxPageLayout& layout);
 // Expands the run-length rows of `data` into `bitmap` (rows * rowSize bytes, zero-filled first).
-void expandPcxRows(std::span<const uint8_t> data, const PcxPageLayout& layout,
-                   std::span<uint8_t> bitmap);
+// Returns the rows begun before the data or the bitmap ran out; a row cut short is padded.
+uint32_t expandPcxRows(std::span<const uint8_t> data, const PcxPageLayout& layout,
+                       std::span<uint8_t> bitmap);
 
 }  // namespace tarnwell

@@ -105,6 +105,7 @@ bool FaxReader::open(const std::string& path) {
   if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) return false;
   fileSize_ = static_cast<uint64_t>(size);
   file_ = std::move(file);
+  if (!limitsGiven_) limits_ = describeLimitsForFile(fileSize_);
   return true;
 }
 
@@ -113,6 +114,7 @@ bool FaxReader::openBytes(std::span<const uint8_t> bytes) {
   memory_ = bytes;
   memoryOpen_ = true;
   fileSize_ = bytes.size();
+  if (!limitsGiven_) limits_ = describeLimitsForFile(fileSize_);
   return true;
 }
 
@@ -227,6 +229,12 @@ int FaxReader::describePage(int index, FaxPage& page) {
   }
 }
 
+LeftOutReason FaxReader::reasonFor(int read) const {
+  if (pageData_.empty()) return LeftOutReason::kNoData;
+  if (read == -1) return LeftOutReason::kNoCoding;
+  return LeftOutReason::kNoRows;
+}
+
 int FaxReader::writeAll(const std::string& outputPath, int count, bool recountLines) {
   return writePages(outputPath, count, recountLines, false);
 }
@@ -257,6 +265,7 @@ std::string FaxReader::pageFileName(const std::string& outputPath, int number) {
 
 int FaxReader::writePages(const std::string& outputPath, int count, bool recountLines,
                           bool eachPage) {
+  leftOut_.clear();
   if (!isOpen()) return kWriteNotOpen;
   // PageNumber holds 16-bit values.
   count = std::clamp(count, 0, static_cast<int>(UINT16_MAX));
@@ -273,14 +282,27 @@ int FaxReader::writePages(const std::string& outputPath, int count, bool recount
     }
     int result = 0;
     int written = 0;
+    uint64_t copied = 0;  // coded bytes of the pages written
+    const uint64_t copyBudget = kMaxCopiesOfFile * sourceSize();
     for (int i = 0; i < count && result == 0; ++i) {
       PageToWrite out;
+      skipReason_ = LeftOutReason::kNoCoding;
       const int prepared = preparePage(i, recountLines, page, out);
+      const bool writable = out.form == PageToWrite::Form::kBitmap ||
+                            FaxTiffWriter::knowsCoding(out.coding) || out.useCompression;
+      const bool coded = out.form == PageToWrite::Form::kCoded;
+      const bool overBudget = coded && out.data.size() > copyBudget - std::min(copied, copyBudget);
+      if (prepared == kSkipPage) {
+        leftOut_.push_back({i + 1, count, skipReason_, 0});
+      } else if (prepared == 0 && !writable) {
+        leftOut_.push_back({i + 1, count, LeftOutReason::kUnknownCoding, out.coding});
+      } else if (prepared == 0 && overBudget) {
+        leftOut_.push_back({i + 1, count, LeftOutReason::kRepeatedData, 0});
+      }
       if (prepared < 0) {
         result = prepared;
-      } else if (prepared != kSkipPage && (out.form == PageToWrite::Form::kBitmap ||
-                                           FaxTiffWriter::knowsCoding(out.coding) ||
-                                           out.useCompression)) {
+      } else if (prepared != kSkipPage && writable && !overBudget) {
+        if (coded) copied += out.data.size();
         if (eachPage) {
           // Each page file is begun only once its page is known to be written.
           FaxTiffWriter single(pageFileName(outputPath, kFirstPageFileNumber + i));

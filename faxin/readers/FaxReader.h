@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "faxin/EngineSettings.h"
+#include "faxin/LeftOutPage.h"
 #include "faxin/FaxPage.h"
 #include "faxin/tiff/FaxTiffWriter.h"
 #include "faxin/tiff/TiffPageDescriber.h"
@@ -73,6 +74,11 @@ int writePreparedPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPa
 class FaxReader {
  public:
   static constexpr std::size_t kMaxPages = 1024;
+  // The coded bytes one write copies from the file, over all its pages, are at most this many
+  // times the file's size: the pages of a real file never share bytes, while a table that
+  // points many pages at the same bytes would fill the working files. Pages past it are left
+  // out.
+  static constexpr uint64_t kMaxCopiesOfFile = 4;
   static constexpr int kFirstPageFileNumber = 1001;
 
   // Results of the write operations (writeAll, writeEachPage, writeConverted) other than a
@@ -102,17 +108,25 @@ class FaxReader {
   uint32_t pagePosition(std::size_t index) const;
   uint16_t pageCount() const { return pageCount_; }
   uint64_t fileSize() const { return fileSize_; }
+  // The size of the bytes the pages come from: the file's, unless a reader reads them elsewhere.
+  virtual uint64_t sourceSize() const { return fileSize_; }
   std::span<const uint8_t> pageData() const { return pageData_; }
   const std::string& message() const { return message_; }
+  // The pages the last writeAll or writeEachPage left out while writing others, in page order.
+  const std::vector<LeftOutPage>& leftOutPages() const { return leftOut_; }
 
   // The engine's settings for this file (threshold and flagNum of the probes, splitPages,
   // recountLines, working-file paths, the raw analysis options). The reader factory hands them
   // over right after construction; each reader takes from them what it needs.
   void applySettings(const EngineSettings& settings) { settings_ = settings; }
 
-  // The widest page and the largest bitmap a page description decodes (the engine's limits unless
-  // set otherwise). Pages beyond them are refused or cut as each reader's format allows.
-  void setDescribeLimits(const DescribeLimits& limits) { limits_ = limits; }
+  // The widest page and the largest bitmap a page description decodes. Unless set here, open takes
+  // the engine's budget for the file's size (describeLimitsForFile). Pages beyond them are refused
+  // or cut as each reader's format allows.
+  void setDescribeLimits(const DescribeLimits& limits) {
+    limits_ = limits;
+    limitsGiven_ = true;
+  }
   const DescribeLimits& describeLimits() const { return limits_; }
 
   // Format operations.
@@ -179,6 +193,16 @@ class FaxReader {
  protected:
   // Returned by preparePage for a page that is left out of the output.
   static constexpr int kSkipPage = 1;
+  // kSkipPage, with the reason the write reports for the page (kNoCoding when a reader returns
+  // kSkipPage without one).
+  int leaveOut(LeftOutReason reason) {
+    skipReason_ = reason;
+    return kSkipPage;
+  }
+  // The reason for a page whose readPage returned `read`, for readers
+  // that load a page's data and then describe it: no data loaded, no coding recognised (-1),
+  // or no rows.
+  LeftOutReason reasonFor(int read) const;
 
   // Hooks of the concrete reader.
   // Reads and tests the format's header: 0 accepted, negative rejected.
@@ -257,8 +281,11 @@ class FaxReader {
   uint64_t fileSize_ = 0;
   std::vector<uint8_t> pageData_;
   std::string message_;
+  std::vector<LeftOutPage> leftOut_;
+  LeftOutReason skipReason_ = LeftOutReason::kNoCoding;
   EngineSettings settings_;
   DescribeLimits limits_;
+  bool limitsGiven_ = false;
 };
 
 }  // namespace tarnwell

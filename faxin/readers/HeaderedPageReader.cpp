@@ -24,12 +24,19 @@ int HeaderedPageReader::readPage(int index, FaxPage& page) {
 
 int HeaderedPageReader::preparePage(int index, bool recountLines, FaxPage& page,
                                     PageToWrite& out) {
+  clearPageData();
   HeaderedPage loaded;
-  if (loadPage(static_cast<std::size_t>(index), loaded) != 0) return kSkipPage;
+  if (loadPage(static_cast<std::size_t>(index), loaded) != 0) {
+    return leaveOut(pageData().empty() ? LeftOutReason::kNoData : LeftOutReason::kUndecodable);
+  }
   HeaderGeometry& geometry = loaded.geometry;
   // A coding the fax TIFF has no compression for cannot be copied: writing it as uncompressed
-  // would turn coded bytes into a picture of noise. Such a page is left out.
-  if (!FaxTiffWriter::knowsCoding(geometry.coding)) return kSkipPage;
+  // would turn coded bytes into a picture of noise. Such a page is left out (by the write, which
+  // names its coding).
+  if (!FaxTiffWriter::knowsCoding(geometry.coding)) {
+    out.coding = geometry.coding;
+    return 0;
+  }
   // A page that does not decode keeps its header's row count. The decoded count never exceeds
   // the header's, which is its limit.
   if (recountLines && decodeByHeader(pageData(), geometry, page, describeLimits()) >= 0 &&
@@ -38,7 +45,9 @@ int HeaderedPageReader::preparePage(int index, bool recountLines, FaxPage& page,
   }
   // Uncompressed and PackBits pages never claim more rows than their data holds.
   geometry.rows = rowsHeldByData(pageData(), geometry, describeLimits());
-  if (geometry.rows == 0) return kSkipPage;
+  if (geometry.rows == 0) {
+    return leaveOut(pageData().empty() ? LeftOutReason::kNoData : LeftOutReason::kNoRows);
+  }
   out.form = PageToWrite::Form::kCoded;
   out.data = pageData();
   out.coding = geometry.coding;

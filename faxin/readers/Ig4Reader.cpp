@@ -116,15 +116,19 @@ int Ig4Reader::readPage(int index, FaxPage& page) {
     params.rowLimit = static_cast<int32_t>(std::min<uint64_t>(imageRows_, capacity - rows));
     FaxPage strip;
     (void)decodePageT6(pageData(), params, strip);
-    if (s == 0) {
-      page = strip;
-      page.bitmap.clear();
-      page.rows = 0;
-    }
     const std::size_t stripRows = std::min<std::size_t>(
         static_cast<std::size_t>(std::max(strip.rows, 0)), strip.bitmap.size() / bytesPerRow);
-    bitmap.insert(bitmap.end(), strip.bitmap.begin(),
-                  strip.bitmap.begin() + static_cast<std::ptrdiff_t>(stripRows * bytesPerRow));
+    if (s == 0) {
+      // The first strip's rows become the page's bitmap as they are, without a copy.
+      bitmap = std::move(strip.bitmap);
+      bitmap.resize(stripRows * bytesPerRow);
+      page = std::move(strip);
+      page.bitmap.clear();
+      page.rows = 0;
+    } else {
+      bitmap.insert(bitmap.end(), strip.bitmap.begin(),
+                    strip.bitmap.begin() + static_cast<std::ptrdiff_t>(stripRows * bytesPerRow));
+    }
     rows += stripRows;
   }
   clearPageData();
@@ -142,15 +146,15 @@ int Ig4Reader::readPage(int index, FaxPage& page) {
 }
 
 int Ig4Reader::preparePage(int index, bool /*recountLines*/, FaxPage& page, PageToWrite& out) {
-  if (index != 0) return kSkipPage;
-  if (!described_ && readPage(0, page) != 0) return kSkipPage;
+  if (index != 0) return leaveOut(LeftOutReason::kNoData);
+  if (!described_ && readPage(0, page) != 0) return leaveOut(LeftOutReason::kNoData);
   // Only the strips that were loaded for the description are written, so every strip size handed
   // to the writer is one that was really measured.
   const std::size_t strips = loadedSizes_.size();
-  if (strips == 0) return kSkipPage;
+  if (strips == 0) return leaveOut(LeftOutReason::kNoData);
   const uint64_t blockSize = std::accumulate(loadedSizes_.begin(), loadedSizes_.end(), uint64_t{0});
   if (loadPageData(stripStarts_[0], blockSize) != 0 || pageData().size() != blockSize) {
-    return kSkipPage;
+    return leaveOut(LeftOutReason::kNoData);
   }
 
   // The strips ended early: only the rows that were decoded exist.
@@ -160,7 +164,7 @@ int Ig4Reader::preparePage(int index, bool /*recountLines*/, FaxPage& page, Page
                       : imageRows_;
   // Never more rows than the written strips can hold.
   if (rowsPerStrip_ > 0) rows = std::min<uint32_t>(rows, uint32_t{rowsPerStrip_} * strips);
-  if (rows == 0) return kSkipPage;
+  if (rows == 0) return leaveOut(LeftOutReason::kNoRows);
 
   out.form = PageToWrite::Form::kCoded;
   out.data = pageData();

@@ -58,6 +58,7 @@ uint16_t PcResearchReader::indexPages() {
 }
 
 int PcResearchReader::readPage(int index, FaxPage& page) {
+  clearPageData();
   const auto i = static_cast<std::size_t>(index);
   if (i >= pageCount()) return -1;
   const uint64_t start = pagePosition(i);
@@ -77,8 +78,9 @@ int PcResearchReader::readPage(int index, FaxPage& page) {
 }
 
 int PcResearchReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) {
-  if (readPage(index, page) != 0) return kSkipPage;
-  return passThroughDecoded(page, pageData(), out) ? 0 : kSkipPage;
+  const int read = readPage(index, page);
+  if (read != 0 || !passThroughDecoded(page, pageData(), out)) return leaveOut(reasonFor(read));
+  return 0;
 }
 
 }  // namespace tarnwell

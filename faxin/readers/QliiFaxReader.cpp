@@ -38,6 +38,18 @@ uint16_t QliiFaxReader::indexPages() {
   uint16_t count = 0;
   fields.u16le(kCountOffset, count);
   count_ = std::min(count, kMaxPages);
+  // The table is walked once: an entry that repeats an earlier position ends it, so no page is
+  // written twice (an entry of 0 names no position: that page is left out).
+  for (uint16_t i = 1; i < count_; ++i) {
+    const uint32_t position = tableEntry(i);
+    bool repeated = false;
+    if (position == 0) continue;
+    for (uint16_t j = 0; j < i && !repeated; ++j) repeated = tableEntry(j) == position;
+    if (repeated) {
+      count_ = i;
+      break;
+    }
+  }
   header_[kCountOffset] = static_cast<uint8_t>(count_);
   header_[kCountOffset + 1] = static_cast<uint8_t>(count_ >> 8);
   return count_;
@@ -50,15 +62,19 @@ uint32_t QliiFaxReader::tableEntry(std::size_t index) const {
 }
 
 int QliiFaxReader::readPage(int index, FaxPage& page) {
+  clearPageData();
   const auto i = static_cast<std::size_t>(index);
   const uint64_t start = tableEntry(i);
   // No such page, or a position at or past the end of the file: no page.
   if (i >= kMaxPages || start == 0 || start >= fileSize()) return -1;
-  // The page runs to the next page's position, or to the end of the file behind the last entry
-  // and where the next entry is 0. A next position past the file, or not beyond this page's
-  // start, bounds nothing: the page then runs to the end of the file.
-  uint64_t end = i + 1 < kMaxPages ? tableEntry(i + 1) : 0;
-  if (end <= start || end > fileSize()) end = fileSize();
+  // The page runs to the nearest position the table gives behind its start (the entries of the
+  // pages and the one after the last), or to the end of the file: no byte belongs to two pages.
+  uint64_t end = fileSize();
+  const std::size_t entries = std::min<std::size_t>(std::size_t{count_} + 1, kMaxPages);
+  for (std::size_t j = 0; j < entries; ++j) {
+    const uint64_t position = tableEntry(j);
+    if (position > start && position < end) end = position;
+  }
   if (const int loaded = loadPageData(start, end - start); loaded != 0) return loaded;
 
   const ByteFields fields(header_);
@@ -78,8 +94,9 @@ int QliiFaxReader::readPage(int index, FaxPage& page) {
 }
 
 int QliiFaxReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) {
-  if (readPage(index, page) != 0) return kSkipPage;
-  return passThroughDecoded(page, pageData(), out) ? 0 : kSkipPage;
+  const int read = readPage(index, page);
+  if (read != 0 || !passThroughDecoded(page, pageData(), out)) return leaveOut(reasonFor(read));
+  return 0;
 }
 
 }  // namespace tarnwell

@@ -10,7 +10,8 @@ namespace tarnwell {
 // QLIIFAX files: a 1532-byte header ("QLIIFAX", page count, row counts, resolution code and a
 // table of 375 page positions), then each page's Group 3 or Group 4 data, which runs to the next
 // page's position. Coding, bit order and width come from the coding probe (with the T.6
-// fallback); the coded bytes are copied unchanged.
+// fallback); the coded bytes are copied unchanged. The table ends at an entry that repeats an
+// earlier one, and a page's data ends at the nearest position listed behind it.
 class QliiFaxReader final : public FaxReader {
  public:
   static constexpr std::size_t kHeaderSize = 1532;

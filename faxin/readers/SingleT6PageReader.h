@@ -8,7 +8,8 @@ namespace tarnwell {
 
 // Single-page rasters whose header gives the page's size and resolution and whose data is one
 // Group 4 (T.6) page: CALS raster (a 2048-byte text header) and ED (a 740-byte header of
-// big-endian fields). The page's coded bytes are copied unchanged, written with the declared size.
+// big-endian fields). The page's coded bytes are copied unchanged, written with the declared width
+// and the rows the data holds (never more than declared).
 class SingleT6PageReader : public FaxReader {
  protected:
   struct Declared {

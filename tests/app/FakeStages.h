@@ -20,6 +20,7 @@ class FakeStages : public ConversionStages {
   int pdfResult = 0;
   bool throwInEngine = false;
   std::function<void()> duringPdf;  // runs inside the PDF stage
+  std::vector<LeftOutPage> leftOut;  // the pages the engine reports as left out
 
   mutable std::vector<std::string> calls;
   mutable EngineSettings engineSettings;
@@ -32,6 +33,13 @@ class FakeStages : public ConversionStages {
     engineSettings = settings;
     if (throwInEngine) throw std::runtime_error("engine broke");
     return engineOutcome;
+  }
+  EngineOutcome runEngineNotingPages(const EngineSettings& settings, const std::string& source,
+                                     FaxFormat format, const std::string& intermediate,
+                                     std::vector<LeftOutPage>& pages) const override {
+    const EngineOutcome outcome = runEngine(settings, source, format, intermediate);
+    pages.insert(pages.end(), leftOut.begin(), leftOut.end());
+    return outcome;
   }
   int copyTiff(const std::string& source, const std::string& output,
                const TiffCopyOptions& options, int32_t compression) const override {

@@ -85,8 +85,10 @@ TEST_F(RawHostileTest, MissingOrEmptyIndexWritesNothing) {
 }
 
 TEST_F(RawHostileTest, NoMoreThan1024PagesAreWritten) {
-  // 1100 segments of a page length each: one page per segment.
-  std::vector<RawSegment> segments(1100, RawSegment{0, static_cast<uint32_t>(stream_.size() - 1), 1144, 0, 0});
+  // 1100 segments of a page length each, each of a byte of its own: one page per segment.
+  ASSERT_GT(stream_.size(), 1101u);
+  std::vector<RawSegment> segments;
+  for (uint32_t i = 0; i < 1100; ++i) segments.push_back(RawSegment{i, i + 1, 1144, 0, 0});
   writeIndex(1100, segments);
   EXPECT_EQ(reader_.writeAll(output_, header_), 0);
   EXPECT_EQ(test::countDirectories(output_), 1024);

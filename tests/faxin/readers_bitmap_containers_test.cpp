@@ -164,15 +164,28 @@ TEST(DcxReaderTest, RunLengthQuirksAndShortData) {
   EXPECT_EQ(rows[431], 0);
 }
 
-TEST(DcxReaderTest, TruncatedPageKeepsItsHeight) {
+// A page cut short has the rows its data begins, not the rows its header declares: the rows
+// before the cut as they were, the row the cut falls in padded.
+TEST(DcxReaderTest, TruncatedPageHasTheRowsItsDataBegins) {
   TempTree dir;
   const Bitmap page = makePage(Pattern::kWords, 1728, 40, 34);
   std::vector<uint8_t> pcx = buildPcx(page);
-  pcx.resize(128 + (pcx.size() - 128) / 2);
+  const std::size_t cut = 128 + (pcx.size() - 128) / 2;
+  pcx.resize(cut);
+  // Where each row's coding begins, by the tests' own encoder.
+  uint32_t begun = 0;
+  std::vector<uint8_t> coded(128);
+  for (uint32_t y = 0; y < page.rows && coded.size() < cut; ++y, ++begun) {
+    std::vector<uint8_t> row(page.bytesPerRow());
+    for (uint32_t i = 0; i < row.size(); ++i) row[i] = static_cast<uint8_t>(~page.row(y)[i]);
+    pcxEncodeRow(row.data(), row.size(), coded);
+  }
+  ASSERT_LT(begun, 40u);
   const ReaderRun run = runReader(dir, FaxFormat::kDcx, buildDcx({pcx}));
   ASSERT_EQ(run.pages.size(), 1u);
-  EXPECT_EQ(run.pages[0].bitmap.rows, 40u);
-  EXPECT_EQ(run.first.rows, 40);
+  EXPECT_EQ(run.pages[0].bitmap.rows, begun);
+  EXPECT_EQ(run.first.rows, static_cast<int32_t>(begun));
+  EXPECT_EQ(run.pages[0].bitmap.rowsOf(0, begun - 1), page.rowsOf(0, begun - 1));
 }
 
 // ---- CALS and ED ----
@@ -226,7 +239,7 @@ TEST(SingleT6PageTest, ShortDataIsWrittenWithTheDeclaredSizeAndLimitsHold) {
 
 // ---- BMP ----
 
-TEST(BmpReaderTest, BadGeometryIsNoFaxAndShortRowsAreWhite) {
+TEST(BmpReaderTest, BadGeometryIsNoFaxAndMissingRowsAreNotInvented) {
   TempTree dir;
   const Bitmap page = makePage(Pattern::kWords, 100, 20, 51);
   const std::vector<uint8_t> good = buildBmp(page);
@@ -252,15 +265,14 @@ TEST(BmpReaderTest, BadGeometryIsNoFaxAndShortRowsAreWhite) {
     EXPECT_EQ(run.first.rows, 0);
     EXPECT_NE(run.written, 0);
   }
-  // Rows past the end of the file are white, in both colour table senses.
+  // Rows past the end of the file are not invented: the page has the rows the file holds, in
+  // both colour table senses.
   for (bool whiteFirst : {false, true}) {
     std::vector<uint8_t> f = buildBmp(page, {.topDown = true, .whiteFirst = whiteFirst});
     f.resize(f.size() - 16 * 5);  // the last five rows of 16 stored bytes
     const ReaderRun run = runReader(dir, FaxFormat::kBmp, f);
     ASSERT_EQ(run.pages.size(), 1u);
-    Bitmap expected = page;
-    std::fill(expected.bits.begin() + 15 * 13, expected.bits.end(), 0);
-    EXPECT_EQ(run.pages[0].bitmap, expected) << whiteFirst;
+    EXPECT_EQ(run.pages[0].bitmap, page.rowsOf(0, 15)) << whiteFirst;
   }
 }
 

@@ -331,5 +331,48 @@ TEST_F(TiffCopyMalformed, UnreadableStripBecomesZeros) {
                           [](uint8_t b) { return b == 0; }));
 }
 
+// A tiled page is copied only when its tiles have the sizes TIFF allows (multiples of 16) and the
+// file lists a position and a byte count for every tile of the page: libtiff takes the missing
+// ones as empty, and a header of a hundred bytes could make the copy and the PDF visit tens of
+// thousands of tiles.
+TEST_F(TiffCopyMalformed, TilesMustBeOfTiffSizesAndAllListed) {
+  struct Case {
+    const char* name;
+    uint32_t tileWidth, tileLength;
+    uint32_t listed;  // tiles with a position and a byte count
+    bool copies;
+  };
+  // A 32 x 32 page, white, uncompressed: 4 tiles of 16 x 16 (32 bytes each).
+  for (const Case& c : {Case{"all listed", 16, 16, 4, true}, Case{"one listed", 16, 16, 1, false},
+                        Case{"three listed", 16, 16, 3, false},
+                        Case{"width 8", 8, 16, 8, false}, Case{"length 24", 16, 24, 4, false},
+                        Case{"one tile of 32", 32, 32, 1, true}}) {
+    SCOPED_TRACE(c.name);
+    const uint32_t across = (32 + c.tileWidth - 1) / c.tileWidth;
+    const uint32_t down = (32 + c.tileLength - 1) / c.tileLength;
+    const uint32_t tileBytes = (c.tileWidth + 7) / 8 * c.tileLength;
+    test::TiffBytes t;
+    std::vector<uint32_t> offsets, counts;
+    for (uint32_t i = 0; i < c.listed && i < across * down; ++i) {
+      offsets.push_back(t.append(std::vector<uint8_t>(tileBytes, 0)));
+      counts.push_back(tileBytes);
+    }
+    const uint32_t offsetsAt = c.listed == 1 ? offsets[0] : t.append32s(offsets);
+    const uint32_t countsAt = c.listed == 1 ? counts[0] : t.append32s(counts);
+    const uint32_t directory = t.directory({{256, kShort, 1, 32},
+                                            {257, kShort, 1, 32},
+                                            {258, kShort, 1, 1},
+                                            {259, kShort, 1, 1},
+                                            {262, kShort, 1, 0},
+                                            {322, kShort, 1, c.tileWidth},
+                                            {323, kShort, 1, c.tileLength},
+                                            {324, kLong, c.listed, offsetsAt},
+                                            {325, kLong, c.listed, countsAt}});
+    t.link(0, directory);
+    std::filesystem::remove(out);
+    EXPECT_EQ(copyBytes(t.text(), -1) == 0, c.copies);
+  }
+}
+
 }  // namespace
 }  // namespace tarnwell
