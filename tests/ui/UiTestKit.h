@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <deque>
+#include <ostream>
 #include <memory>
 #include <string>
 #include <utility>
@@ -18,6 +19,9 @@
 #include "ui/ConvertPage.h"
 #include "ui/Dialogs.h"
 #include "ui/MainWindow.h"
+
+// Failure messages show texts as texts.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace tarnwell::test {
 
