@@ -131,7 +131,6 @@ ConvertPage::ConvertPage(SharedSettings& settings, const WorkingPaths& paths,
   chooseDestination_ = browseButton("chooseDestination");
   go_ = new QPushButton(tr("&Go"));
   go_->setObjectName(QStringLiteral("go"));
-  go_->setDefault(true);  // Return anywhere on the page starts a run
   cancel_ = new QPushButton(tr("&Cancel"));
   cancel_->setObjectName(QStringLiteral("cancel"));
   cancel_->setEnabled(false);

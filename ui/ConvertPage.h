@@ -37,6 +37,8 @@ class ConvertPage : public QWidget {
   bool isRunning() const { return running_; }
   // The page's job: its file list, filter and, after a run, the run's report.
   const ConversionJob& job() const { return job_; }
+  // Go: the window makes it its default button, so Return starts a run.
+  QPushButton* goButton() const { return go_; }
 
   void chooseSource();
   // What dropping files or a folder onto the Source field does: one folder is taken as the

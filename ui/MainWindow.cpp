@@ -79,6 +79,12 @@ MainWindow::MainWindow(const ConversionSettings& settings, const WorkingPaths& p
   layout->addWidget(tabs_, 1);
   layout->addLayout(buttons);
 
+  // Return presses Go while the Convert page is shown (a button with the focus takes Return
+  // itself); the window opens with the focus on the page's first field. Both need the page to
+  // be inside the window already.
+  convert_->goButton()->setDefault(true);
+  convert_->setFocus(Qt::OtherFocusReason);
+
   connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::tabChanged);
   connect(help, &QPushButton::clicked, this, &MainWindow::showHelp);
   connect(about, &QPushButton::clicked, this, &MainWindow::showAbout);

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -63,6 +65,20 @@ class ScriptedDialogs : public ui::Dialogs {
 };
 
 inline QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+// Drags the URLs onto the widget and drops them there, as a file manager does; true when the
+// widget accepted the drag and then the drop.
+inline bool dropUrls(QWidget* target, const QList<QUrl>& urls) {
+  QMimeData data;
+  data.setUrls(urls);
+  const QPointF at = QPointF(target->rect().center());
+  QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &enter);
+  if (!enter.isAccepted()) return false;
+  QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &drop);
+  return drop.isAccepted();
+}
 
 // A window on a temporary tree: its working files and log directory live in the tree, so runs
 // never touch the program's own.
