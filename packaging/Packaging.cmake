@@ -1,5 +1,5 @@
 # Installation (cmake --install) and the Debian package (cpack -G DEB): the program, its manual
-# page and, with the window, a desktop entry and an icon.
+# page, the HTML manual and, with the window, a desktop entry and an icon.
 include(GNUInstallDirs)
 
 install(TARGETS tarnwell RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -17,6 +17,27 @@ if(TARNWELL_GZIP)
   install(FILES ${TARNWELL_MAN_PAGE}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 else()
   install(FILES ${TARNWELL_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+# The HTML manual (the README and the manual page in one page), written beside the program so
+# Help finds it in the build tree, and installed in the data directory, where Help finds it
+# relative to the installed program. Needs cmark and groff (scripts/setup.sh installs them).
+find_program(TARNWELL_CMARK cmark)
+find_program(TARNWELL_GROFF groff)
+if(TARNWELL_CMARK AND TARNWELL_GROFF)
+  set(TARNWELL_MANUAL ${CMAKE_BINARY_DIR}/tarnwell.html)
+  add_custom_command(OUTPUT ${TARNWELL_MANUAL}
+    COMMAND ${CMAKE_COMMAND} -DCMARK=${TARNWELL_CMARK} -DGROFF=${TARNWELL_GROFF}
+            -DREADME=${PROJECT_SOURCE_DIR}/README.md -DMAN_PAGE=${TARNWELL_MAN_PAGE}
+            -DVERSION=${PROJECT_VERSION} -DOUTPUT=${TARNWELL_MANUAL}
+            -P ${CMAKE_CURRENT_LIST_DIR}/manual.cmake
+    DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${TARNWELL_MAN_PAGE}
+            ${CMAKE_CURRENT_LIST_DIR}/manual.cmake
+    COMMENT "Writing the HTML manual")
+  add_custom_target(tarnwell_manual ALL DEPENDS ${TARNWELL_MANUAL})
+  install(FILES ${TARNWELL_MANUAL} DESTINATION ${CMAKE_INSTALL_DATADIR}/tarnwell)
+else()
+  message(WARNING "cmark or groff not found: no HTML manual, Help has nothing to open")
 endif()
 
 if(TARNWELL_UI)

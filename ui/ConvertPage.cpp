@@ -1,7 +1,13 @@
 #include "ui/ConvertPage.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMimeData>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -13,6 +19,8 @@
 #include <QTreeWidget>
 
 #include <chrono>
+#include <functional>
+#include <optional>
 
 #include "app/DirectoryBatch.h"
 #include "platform/Platform.h"
@@ -29,6 +37,70 @@ const QString kInitialStatus =
     QStringLiteral("It's a GOOD idea to backup your fax files, and NEVER delete them");
 
 std::string bytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// The source a drop stands for: one folder (no names), or files that all lie in one folder.
+std::optional<ChosenFiles> droppedSource(const QList<QUrl>& urls) {
+  if (urls.isEmpty()) return std::nullopt;
+  ChosenFiles chosen;
+  for (const QUrl& url : urls) {
+    if (!url.isLocalFile()) return std::nullopt;
+    const QFileInfo info(url.toLocalFile());
+    if (info.isDir()) {
+      if (urls.size() != 1) return std::nullopt;
+      chosen.directory = QDir::cleanPath(info.absoluteFilePath());
+      return chosen;
+    }
+    if (!info.isFile()) return std::nullopt;
+    const QString directory = QDir::cleanPath(info.absolutePath());
+    if (chosen.names.isEmpty()) {
+      chosen.directory = directory;
+    } else if (directory != chosen.directory) {
+      return std::nullopt;
+    }
+    chosen.names << info.fileName();
+  }
+  return chosen;
+}
+
+// The Source field: it shows the chosen source and takes dropped files and folders. Its text is
+// one line, so Return is left to the window (it presses Go) and Tab moves on.
+class SourceEdit : public QPlainTextEdit {
+ public:
+  explicit SourceEdit(std::function<bool(const QList<QUrl>&)> dropped)
+      : dropped_(std::move(dropped)) {
+    setTabChangesFocus(true);
+  }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+      event->ignore();
+      return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+  }
+  void dragEnterEvent(QDragEnterEvent* event) override { acceptIfSource(event); }
+  void dragMoveEvent(QDragMoveEvent* event) override { acceptIfSource(event); }
+  void dropEvent(QDropEvent* event) override {
+    if (event->mimeData()->hasUrls() && dropped_(event->mimeData()->urls())) {
+      event->acceptProposedAction();
+    } else {
+      event->ignore();
+    }
+  }
+
+ private:
+  void acceptIfSource(QDropEvent* event) {
+    if (event->mimeData()->hasUrls() && droppedSource(event->mimeData()->urls())) {
+      event->acceptProposedAction();
+    } else {
+      event->ignore();
+    }
+  }
+
+  std::function<bool(const QList<QUrl>&)> dropped_;
+};
 
 QPushButton* browseButton(const char* name) {
   auto* button = new QPushButton(QStringLiteral("..."));
@@ -49,7 +121,7 @@ ConvertPage::ConvertPage(SharedSettings& settings, const WorkingPaths& paths,
 
   filter_ = new QLineEdit(QString::fromStdString(job_.filter));
   filter_->setObjectName(QStringLiteral("filter"));
-  source_ = new QPlainTextEdit;
+  source_ = new SourceEdit([this](const QList<QUrl>& urls) { return dropSource(urls); });
   source_->setObjectName(QStringLiteral("source"));
   source_->setLineWrapMode(QPlainTextEdit::NoWrap);
   source_->setFixedHeight(source_->fontMetrics().lineSpacing() * 3 + 12);
@@ -107,6 +179,8 @@ ConvertPage::ConvertPage(SharedSettings& settings, const WorkingPaths& paths,
   layout->addWidget(results_, 1);
   layout->addWidget(progress_);
   layout->addWidget(status_);
+  // The page's focus goes to its first field.
+  setFocusProxy(filter_);
 
   connect(filter_, &QLineEdit::editingFinished, this,
           [this] { job_.filter = bytes(filter_->text()); });
@@ -138,27 +212,50 @@ void ConvertPage::chooseSource() {
   job_.filter = bytes(filter_->text());
   if (options_.sourceMode == 1) {
     const ChosenFiles chosen = dialogs_.chooseFiles(this, filter_->text());
-    if (chosen.names.isEmpty()) return;
-    job_.fileList.clear();
-    sourceDirectory_ = chosen.directory;
-    if (chosen.names.size() == 1) {
-      source_->setPlainText(chosen.directory + QLatin1Char(platform::kPathSeparator) +
-                            chosen.names.front());
-    } else {
-      source_->setPlainText(chosen.directory + QLatin1Char(' ') +
-                            chosen.names.join(QLatin1Char(' ')));
-    }
-    for (const QString& name : chosen.names) job_.fileList.push_back(bytes(name));
-    job_.sourcePath = bytes(sourceDirectory_);
+    if (!chosen.names.isEmpty()) useSourceFiles(chosen);
   } else {
     const QString directory = dialogs_.chooseDirectory(this);
-    if (directory.isEmpty()) return;
-    sourceDirectory_ = directory;
-    source_->setPlainText(directory);
-    job_.fileList.clear();
-    job_.sourcePath = bytes(directory);
-    collectFiles(job_, job_.sourcePath, options_.includeSubdirectories != 0);
+    if (!directory.isEmpty()) useSourceDirectory(directory);
   }
+}
+
+bool ConvertPage::dropSource(const QList<QUrl>& urls) {
+  const std::optional<ChosenFiles> dropped = droppedSource(urls);
+  if (!dropped) return false;
+  job_.filter = bytes(filter_->text());
+  if (dropped->names.isEmpty()) {
+    useSourceDirectory(dropped->directory);
+  } else {
+    useSourceFiles(*dropped);
+  }
+  return true;
+}
+
+void ConvertPage::useSourceFiles(const ChosenFiles& chosen) {
+  job_.fileList.clear();
+  sourceDirectory_ = chosen.directory;
+  if (chosen.names.size() == 1) {
+    source_->setPlainText(chosen.directory + QLatin1Char(platform::kPathSeparator) +
+                          chosen.names.front());
+  } else {
+    source_->setPlainText(chosen.directory + QLatin1Char(' ') +
+                          chosen.names.join(QLatin1Char(' ')));
+  }
+  for (const QString& name : chosen.names) job_.fileList.push_back(bytes(name));
+  job_.sourcePath = bytes(sourceDirectory_);
+  resetProgress();
+}
+
+void ConvertPage::useSourceDirectory(const QString& directory) {
+  sourceDirectory_ = directory;
+  source_->setPlainText(directory);
+  job_.fileList.clear();
+  job_.sourcePath = bytes(directory);
+  collectFiles(job_, job_.sourcePath, options_.includeSubdirectories != 0);
+  resetProgress();
+}
+
+void ConvertPage::resetProgress() {
   // An empty list keeps a range of one, so the bar shows an empty run rather than a busy one.
   const int count = static_cast<int>(job_.fileList.size());
   progress_->setRange(0, count > 0 ? count : 1);
@@ -192,6 +289,8 @@ void ConvertPage::go() {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   waitCursor_ = true;
   running_ = true;
+  cancelled_ = false;
+  filesDone_ = 0;
 
   RunRequest request;
   request.job = job_;
@@ -205,6 +304,7 @@ void ConvertPage::go() {
 
 void ConvertPage::cancel() {
   if (!running_) return;
+  cancelled_ = true;
   worker_->requestStop();
   if (worker_->waitFinished(kCancelWait)) {
     job_.logText = worker_->lastReport();
@@ -222,6 +322,7 @@ void ConvertPage::fileStarted(int runId, int row, const QString& source) {
   status_->setText(tr("Doing: %1").arg(source));
   auto* item = new QTreeWidgetItem(QStringList{source, QString(), QString()});
   results_->insertTopLevelItem(row, item);
+  results_->scrollToItem(item);  // the list follows the file being converted
 }
 
 void ConvertPage::fileDone(int runId, int row, const QString& destination,
@@ -232,6 +333,7 @@ void ConvertPage::fileDone(int runId, int row, const QString& destination,
     item->setText(2, result);
   }
   progress_->setValue(progress_->value() + 1);
+  ++filesDone_;
 }
 
 void ConvertPage::pagesLeftOut(int runId, int row, const QString& text) {
@@ -243,7 +345,12 @@ void ConvertPage::pagesLeftOut(int runId, int row, const QString& text) {
 
 void ConvertPage::runFinished(int runId, int converted) {
   if (runId != runId_) return;
-  status_->setText(tr("Done. %1 FAX files converted").arg(converted));
+  const int listed = static_cast<int>(job_.fileList.size());
+  if (cancelled_ && filesDone_ < listed) {
+    status_->setText(tr("Cancelled. %1 of %2 FAX files converted").arg(converted).arg(listed));
+  } else {
+    status_->setText(tr("Done. %1 FAX files converted").arg(converted));
+  }
   if (worker_->waitFinished(kCancelWait)) job_.logText = worker_->lastReport();
   if (running_) restore();
 }

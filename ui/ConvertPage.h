@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QUrl>
 #include <QWidget>
 
 #include "app/ConversionJob.h"
 #include "app/FileConversion.h"
+#include "ui/Dialogs.h"
 #include "ui/OptionsPage.h"
 #include "ui/SharedSettings.h"
 
@@ -18,7 +21,6 @@ class QTreeWidget;
 namespace tarnwell::ui {
 
 class ConvertWorker;
-class Dialogs;
 
 // The Convert page: the user picks a source directory or files, a destination directory and a
 // filter, presses Go, and a worker converts the listed files one by one into a three-column
@@ -35,8 +37,14 @@ class ConvertPage : public QWidget {
   bool isRunning() const { return running_; }
   // The page's job: its file list, filter and, after a run, the run's report.
   const ConversionJob& job() const { return job_; }
+  // Go: the window makes it its default button, so Return starts a run.
+  QPushButton* goButton() const { return go_; }
 
   void chooseSource();
+  // What dropping files or a folder onto the Source field does: one folder is taken as the
+  // source directory, files of one folder as the chosen files, as the "..." button would take
+  // them. False (and nothing changes) for anything else.
+  bool dropSource(const QList<QUrl>& urls);
   void chooseDestination();
   void go();
   void cancel();
@@ -46,6 +54,11 @@ class ConvertPage : public QWidget {
   void runEnded();
 
  private:
+  // The two ways the "..." button and a drop choose the source.
+  void useSourceDirectory(const QString& directory);
+  void useSourceFiles(const ChosenFiles& chosen);
+  // The progress bar's range: one step per listed file.
+  void resetProgress();
   void fileStarted(int runId, int row, const QString& source);
   void fileDone(int runId, int row, const QString& destination, const QString& result);
   void pagesLeftOut(int runId, int row, const QString& text);
@@ -65,6 +78,8 @@ class ConvertPage : public QWidget {
   bool running_ = false;
   bool waitCursor_ = false;
   bool stopping_ = false;  // Cancel's wait ended before the worker did
+  bool cancelled_ = false;  // Cancel was pressed during the current run
+  int filesDone_ = 0;       // files of the current run that have a result
   int runId_ = 0;
 
   QLineEdit* filter_;

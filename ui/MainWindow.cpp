@@ -19,6 +19,9 @@
 
 namespace tarnwell::ui {
 
+const char* const kManualName = "tarnwell.html";
+const char* const kInstalledManualDirectory = TARNWELL_MANUAL_DIRECTORY;
+
 std::string helpFilePath(const std::string& programPath) {
   const auto lastSep = programPath.rfind(platform::kPathSeparator);
   const std::size_t nameStart = lastSep == std::string::npos ? 0 : lastSep + 1;
@@ -28,10 +31,23 @@ std::string helpFilePath(const std::string& programPath) {
   return path + ".chm";
 }
 
+std::vector<std::string> helpCandidates(const std::string& programPath) {
+  const auto lastSep = programPath.rfind(platform::kPathSeparator);
+  const std::string directory =
+      lastSep == std::string::npos ? std::string(".") : programPath.substr(0, lastSep);
+  const std::string separator(1, platform::kPathSeparator);
+  return {helpFilePath(programPath), directory + separator + kManualName,
+          directory + separator + kInstalledManualDirectory + separator + kManualName};
+}
+
 MainWindow::MainWindow(const ConversionSettings& settings, const WorkingPaths& paths,
                        const ConversionStages& stages, Dialogs& dialogs, QWidget* parent)
-    : QWidget(parent), settings_(settings), paths_(paths), dialogs_(dialogs) {
+    : QDialog(parent), settings_(settings), paths_(paths), dialogs_(dialogs) {
   setObjectName(QStringLiteral("mainWindow"));
+  // A main window, not a transient box: it has its own task bar entry and the minimise and
+  // maximise buttons.
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
   setWindowTitle(QStringLiteral("Tarnwell"));
   setWindowIcon(programIcon());
   applyColours(this, kWindowBackground, kWindowEditBackground);
@@ -49,8 +65,10 @@ MainWindow::MainWindow(const ConversionSettings& settings, const WorkingPaths& p
 
   auto* help = new QPushButton(tr("&Help"));
   help->setObjectName(QStringLiteral("help"));
+  help->setAutoDefault(false);
   auto* about = new QPushButton(tr("&About"));
   about->setObjectName(QStringLiteral("about"));
+  about->setAutoDefault(false);
   auto* buttons = new QVBoxLayout;
   buttons->addSpacing(tabs_->tabBar()->sizeHint().height());
   buttons->addWidget(help);
@@ -60,6 +78,12 @@ MainWindow::MainWindow(const ConversionSettings& settings, const WorkingPaths& p
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(tabs_, 1);
   layout->addLayout(buttons);
+
+  // Return presses Go while the Convert page is shown (a button with the focus takes Return
+  // itself); the window opens with the focus on the page's first field. Both need the page to
+  // be inside the window already.
+  convert_->goButton()->setDefault(true);
+  convert_->setFocus(Qt::OtherFocusReason);
 
   connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::tabChanged);
   connect(help, &QPushButton::clicked, this, &MainWindow::showHelp);
@@ -76,13 +100,18 @@ MainWindow::~MainWindow() { delete tabs_; }
 void MainWindow::tabChanged(int index) {
   if (index != 0) return;
   convert_->setOptions(options_->apply());
-  settingsPage_->apply();
+  // A refused number takes the user back to the field, which the page has marked.
+  if (!settingsPage_->apply()) tabs_->setCurrentWidget(settingsPage_);
 }
 
 void MainWindow::showHelp() {
-  const QString path = QFile::decodeName(QByteArray::fromStdString(helpFilePath(paths_.programPath)));
-  if (!QFileInfo(path).isFile()) return;  // no help file: nothing happens
-  (void)dialogs_.openUrl(QUrl::fromLocalFile(path));
+  for (const std::string& candidate : helpCandidates(paths_.programPath)) {
+    const QString path = QFile::decodeName(QByteArray::fromStdString(candidate));
+    if (!QFileInfo(path).isFile()) continue;
+    (void)dialogs_.openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+    return;
+  }
+  // No help file and no manual: nothing happens.
 }
 
 void MainWindow::showAbout() {

@@ -1,6 +1,9 @@
 #pragma once
 
-#include <QWidget>
+#include <QDialog>
+
+#include <string>
+#include <vector>
 
 #include "app/ConversionSettings.h"
 #include "app/FileConversion.h"
@@ -17,8 +20,9 @@ class OptionsPage;
 class SettingsPage;
 
 // The resizable "Tarnwell" window: the Convert, Options and Settings tabs and the Help and About
-// buttons. It owns its own copy of the conversion settings, which the Settings page edits.
-class MainWindow : public QWidget {
+// buttons. It owns its own copy of the conversion settings, which the Settings page edits. It is
+// a dialog, so Return presses the Convert page's Go and Escape closes it like the close box.
+class MainWindow : public QDialog {
   Q_OBJECT
  public:
   MainWindow(const ConversionSettings& settings, const WorkingPaths& paths,
@@ -30,7 +34,7 @@ class MainWindow : public QWidget {
   ConversionSettings settings() const { return settings_.snapshot(); }
   ConvertPage* convertPage() const { return convert_; }
 
-  // Opens the help file beside the program, when there is one.
+  // Opens the help file beside the program, or else the installed HTML manual, when there is one.
   void showHelp();
   // Shows the About box modally.
   void showAbout();
@@ -51,5 +55,15 @@ class MainWindow : public QWidget {
 // The help file: the program's path with its extension replaced by ".chm" (appended when the
 // file name has none; a dot in a directory name is never cut at).
 std::string helpFilePath(const std::string& programPath);
+
+// The HTML manual's file name, and the directory it is installed in, relative to the directory
+// of the installed program ("../share/tarnwell" for /usr/bin and /usr/share/tarnwell).
+extern const char* const kManualName;
+extern const char* const kInstalledManualDirectory;
+
+// Where Help looks, in this order: the help file beside the program, the HTML manual beside it
+// (as the build tree has it), and the installed HTML manual in the data directory relative to
+// the program's directory.
+std::vector<std::string> helpCandidates(const std::string& programPath);
 
 }  // namespace tarnwell::ui

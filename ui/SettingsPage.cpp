@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -22,12 +23,44 @@ namespace tarnwell::ui {
 namespace {
 
 constexpr int kResolutionStep = 100;  // list index times this is the lines per inch
+const char* const kRefusedProperty = "refused";
+const QColor kRefusedBackground{255, 205, 205};
 
-QLineEdit* numberEdit(const char* name) {
+// Digits only, and no number beyond the field's range: a key that would make one is refused as
+// it is typed. An empty field stays possible while editing (and is refused when applied).
+class FieldValidator : public QIntValidator {
+ public:
+  FieldValidator(int top, QObject* parent) : QIntValidator(0, top, parent) {
+    QLocale locale = QLocale::c();
+    locale.setNumberOptions(QLocale::RejectGroupSeparator);
+    setLocale(locale);
+  }
+  State validate(QString& input, int& pos) const override {
+    const State state = QIntValidator::validate(input, pos);
+    return state == Intermediate && !input.isEmpty() ? Invalid : state;
+  }
+};
+
+QLineEdit* numberEdit(const char* name, int top) {
   auto* edit = new QLineEdit;
   edit->setObjectName(QLatin1String(name));
   edit->setMaximumWidth(90);
+  edit->setValidator(new FieldValidator(top, edit));
+  edit->setToolTip(QObject::tr("A number from 0 to %1").arg(top));
+  // Editing a refused field takes its mark away.
+  QObject::connect(edit, &QLineEdit::textEdited, edit, [edit] {
+    if (!SettingsPage::isMarked(edit)) return;
+    edit->setProperty(kRefusedProperty, false);
+    edit->setPalette(QPalette());
+  });
   return edit;
+}
+
+void markRefused(QLineEdit* edit) {
+  edit->setProperty(kRefusedProperty, true);
+  QPalette palette = edit->palette();
+  palette.setColor(QPalette::Base, kRefusedBackground);
+  edit->setPalette(palette);
 }
 
 QCheckBox* checkBox(const QString& text, const char* name) {
@@ -91,9 +124,10 @@ SettingsPage::SettingsPage(SharedSettings& settings, Dialogs& dialogs, QWidget* 
 
   auto* advanced = new QGroupBox(tr("Advanced"));
   auto* advancedLayout = new QGridLayout(advanced);
-  threshold_ = numberEdit("threshold");
-  flagNum_ = numberEdit("flagNum");
-  minWidth_ = numberEdit("minWidth");
+  // The ranges the settings can hold: Flag Num has 8 bits, Threshold and Min Width 16.
+  threshold_ = numberEdit("threshold", UINT16_MAX);
+  flagNum_ = numberEdit("flagNum", UINT8_MAX);
+  minWidth_ = numberEdit("minWidth", UINT16_MAX);
   rawFax_ = checkBox(tr("Raw Fax File"), "rawFax");
   recountLines_ = checkBox(tr("Re-caculate Scan Lines"), "recountLines");
   nonStandardWidth_ = checkBox(tr("Support none-standard width "), "nonStandardWidth");
@@ -149,14 +183,19 @@ void SettingsPage::load() {
   minWidth_->setEnabled(nonStandardWidth_->isChecked());
 }
 
+bool SettingsPage::isMarked(const QLineEdit* edit) {
+  return edit->property(kRefusedProperty).toBool();
+}
+
 bool SettingsPage::readNumber(QLineEdit* edit, int& value) {
   if (parseSignedDecimal(edit->text(), value)) return true;
   dialogs_.beep();
+  markRefused(edit);
   edit->setFocus(Qt::OtherFocusReason);
   return false;
 }
 
-void SettingsPage::apply() {
+bool SettingsPage::apply() {
   bool read = readNumber(threshold_, values_.threshold);
   if (!read) values_.threshold = 0;
   if (read) read = readNumber(flagNum_, values_.flagNum) && readNumber(minWidth_, values_.minWidth);
@@ -181,6 +220,7 @@ void SettingsPage::apply() {
   if (vertical_->currentIndex() >= 0)
     s.verticalResolution = static_cast<uint16_t>(vertical_->currentIndex() * kResolutionStep);
   settings_.store(s);
+  return read;
 }
 
 }  // namespace tarnwell::ui

@@ -21,9 +21,12 @@ class SettingsPage : public QWidget {
   SettingsPage(SharedSettings& settings, Dialogs& dialogs, QWidget* parent = nullptr);
 
   // Reads the controls and writes the page's values into the settings, each cut to its field's
-  // width. A field that is not a number beeps and takes the focus; the fields after it keep
-  // their earlier values.
-  void apply();
+  // width. A field that is not a number beeps, is marked and takes the focus; the fields after it
+  // keep their earlier values. False when a field was refused.
+  bool apply();
+
+  // True while the field is marked as refused (until the user edits it).
+  static bool isMarked(const QLineEdit* edit);
 
  private:
   // The page's own copies of the values, as the edits and boxes hold them.

@@ -42,10 +42,14 @@ void drawSheet(QPainter& p, const QRectF& r, const QColor& ink) {
 void applyColours(QWidget* widget, const QColor& background, const QColor& editBackground) {
   QPalette palette = widget->palette();
   palette.setColor(QPalette::Window, background);
-  palette.setColor(QPalette::Base, editBackground);
-  palette.setColor(QPalette::WindowText, kControlText);
-  palette.setColor(QPalette::ButtonText, kControlText);
-  palette.setColor(QPalette::Text, kControlText);
+  // Texts and edit fields take the program's colours only while they can be used; disabled
+  // widgets keep the style's greyed look, so a disabled Cancel does not look like Go.
+  for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+    palette.setColor(group, QPalette::Base, editBackground);
+    palette.setColor(group, QPalette::WindowText, kControlText);
+    palette.setColor(group, QPalette::ButtonText, kControlText);
+    palette.setColor(group, QPalette::Text, kControlText);
+  }
   widget->setPalette(palette);
   widget->setAutoFillBackground(true);
 }

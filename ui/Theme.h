@@ -16,7 +16,7 @@ inline const QColor kPageEditBackground{255, 255, 255};
 inline const QColor kControlText{0, 0, 255};
 
 // Fills the widget's background and gives its texts, buttons and edit fields the program's
-// colours; children inherit them.
+// colours while they are enabled; disabled ones keep the style's look. Children inherit them.
 void applyColours(QWidget* widget, const QColor& background, const QColor& editBackground);
 
 // The program's own small pictures, drawn in code.

@@ -1,15 +1,16 @@
 #include "ui/Window.h"
 
 #include <QApplication>
-#include <QMessageBox>
 
 #include <iostream>
 #include <memory>
 
 #include "app/ConversionLog.h"
 #include "app/FileConversion.h"
+#include "app/Program.h"
 #include "ui/Dialogs.h"
 #include "ui/MainWindow.h"
+#include "ui/ResultsBox.h"
 
 namespace tarnwell::ui {
 
@@ -47,7 +48,7 @@ int runMainWindow(const ConversionRequest& request) {
   Application app;
   if (!app.displayReached()) {
     std::cerr << "tarnwell: no display available, the window cannot be created\n";
-    return 0;
+    return kExitIncomplete;
   }
   MainWindow window(request.settings, request.paths, pipelineStages(), desktopDialogs());
   window.show();
@@ -57,12 +58,7 @@ int runMainWindow(const ConversionRequest& request) {
 bool showResultsBox(const std::string& report) {
   Application app;
   if (!app.displayReached()) return false;
-  // The report's line ends are CR LF; the box shows plain lines.
-  QString text = QString::fromLocal8Bit(report.data(), static_cast<qsizetype>(report.size()));
-  text.remove(QLatin1Char('\r'));
-  QMessageBox box(QMessageBox::Information, QString::fromLatin1(kResultsCaption), text,
-                  QMessageBox::Ok);
-  box.setTextFormat(Qt::PlainText);
+  ResultsBox box(QString::fromLocal8Bit(report.data(), static_cast<qsizetype>(report.size())));
   box.exec();
   return true;
 }

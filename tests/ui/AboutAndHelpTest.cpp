@@ -1,9 +1,12 @@
 // The About box's links and the Help button.
 #include <QClipboard>
+#include <QFileInfo>
 #include <QMenu>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "app/FakeStages.h"
 #include "ui/AboutBox.h"
@@ -87,6 +90,59 @@ TEST(HelpButtonTest, OpensTheHelpFileOnlyWhenItExists) {
   f.click("help");
   ASSERT_EQ(f.dialogs().opened.size(), 1u);
   EXPECT_EQ(f.dialogs().opened[0], QUrl::fromLocalFile(qs(f.tree().path("bin/tarnwell.chm"))));
+}
+
+// Which file Help opens: the help file beside the program wins, then the HTML manual beside the
+// program (the build tree), then the installed manual.
+struct HelpOrderCase {
+  const char* name;
+  std::vector<std::string> present;  // files made in the test tree
+  const char* opened;                // the one opened, or "" for none
+  friend void PrintTo(const HelpOrderCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class HelpOrderTest : public testing::TestWithParam<HelpOrderCase> {};
+
+const std::string kInstalled = std::string("bin/") + ui::kInstalledManualDirectory + "/tarnwell.html";
+
+TEST_P(HelpOrderTest, OpensTheFirstThatExists) {
+  const HelpOrderCase& c = GetParam();
+  FakeStages stages;
+  WindowFixture f(stages);
+  for (const std::string& file : c.present) f.tree().write(file, "help");
+  f.click("help");
+  if (*c.opened == '\0') {
+    EXPECT_TRUE(f.dialogs().opened.empty());
+    return;
+  }
+  ASSERT_EQ(f.dialogs().opened.size(), 1u);
+  const QString expected = QFileInfo(qs(f.tree().path(c.opened))).absoluteFilePath();
+  EXPECT_EQ(f.dialogs().opened[0], QUrl::fromLocalFile(expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, HelpOrderTest,
+    testing::Values(HelpOrderCase{"Nothing", {}, ""},
+                    HelpOrderCase{"InstalledManual", {kInstalled}, kInstalled.c_str()},
+                    HelpOrderCase{"BuildTreeManual", {"bin/tarnwell.html", kInstalled},
+                                  "bin/tarnwell.html"},
+                    HelpOrderCase{"HelpFileWins",
+                                  {"bin/tarnwell.chm", "bin/tarnwell.html", kInstalled},
+                                  "bin/tarnwell.chm"},
+                    HelpOrderCase{"ManualOfAnotherProgram", {"bin/other.html"}, ""}),
+    [](const testing::TestParamInfo<HelpOrderCase>& info) { return std::string(info.param.name); });
+
+// The manual the build writes holds the README's guide and the manual page's sections.
+TEST(HtmlManualTest, HoldsTheGuideAndTheManualPage) {
+  const std::string path = std::string(TARNWELL_BINARY_DIR) + "/" + ui::kManualName;
+  if (!std::filesystem::exists(path)) GTEST_SKIP() << "no HTML manual built (cmark or groff missing)";
+  const std::string html = readText(path);
+  EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
+  for (const char* part : {"<h2>The window</h2>", "<h2>Report and log</h2>", "<code>/d</code>",
+                           "id=\"manual-page\"", "SYNOPSIS", "EXIT STATUS", "</html>"}) {
+    EXPECT_NE(html.find(part), std::string::npos) << part;
+  }
+  EXPECT_EQ(html.find("CreationDate"), std::string::npos);
 }
 
 }  // namespace

@@ -185,12 +185,13 @@ TEST_P(CancelTest, StopsBeforeTheNextFile) {
   QTest::qWait(50);  // the worker's last reports arrive queued
   auto* list = f.find<QTreeWidget>("results");
   EXPECT_EQ(column(list, 2), std::vector<std::string>{"Converted!"});
-  EXPECT_EQ(f.find<QLabel>("status")->text(), "Done. 1 FAX files converted");
+  EXPECT_EQ(f.find<QLabel>("status")->text(), "Cancelled. 1 of 4 FAX files converted");
 
   // The next Go converts the whole list again.
   ASSERT_TRUE(f.runToEnd());
   EXPECT_EQ(stages.engineCalls, 5);
   EXPECT_EQ(list->topLevelItemCount(), 4);
+  EXPECT_EQ(f.find<QLabel>("status")->text(), "Done. 4 FAX files converted");
 }
 
 INSTANTIATE_TEST_SUITE_P(Timing, CancelTest, testing::Values(200, 2600),

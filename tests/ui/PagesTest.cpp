@@ -10,6 +10,7 @@
 
 #include "app/FakeStages.h"
 #include "app/Program.h"
+#include "ui/SettingsPage.h"
 #include "ui/Window.h"
 #include "UiTestKit.h"
 
@@ -113,6 +114,73 @@ TEST_F(PagesTest, UncheckedNonStandardWidthDisablesMinWidthAndKeepsItsValue) {
   EXPECT_EQ(s.nonStandardWidth, 0);
   EXPECT_EQ(s.minWidth, 1728);
   EXPECT_EQ(s.verticalResolution, 200);
+}
+
+// The number fields take digits only, and no number beyond what their setting can hold: the
+// keys that would make one are refused as they are typed.
+struct TypingCase {
+  const char* name;
+  const char* field;
+  const char* typed;
+  QString kept;
+  friend void PrintTo(const TypingCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class NumberFieldTest : public PagesTest, public testing::WithParamInterface<TypingCase> {};
+
+TEST_P(NumberFieldTest, KeepsOnlyWhatTheFieldCanHold) {
+  const TypingCase& c = GetParam();
+  f_.selectTab(2);
+  auto* edit = f_.find<QLineEdit>(c.field);
+  edit->clear();
+  edit->setFocus();
+  QTest::keyClicks(edit, QString::fromLatin1(c.typed));
+  EXPECT_EQ(edit->text(), c.kept);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Typing, NumberFieldTest,
+    testing::Values(TypingCase{"Letters", "threshold", "abc", ""},
+                    TypingCase{"LettersBetweenDigits", "threshold", "1a2b3", "123"},
+                    TypingCase{"MinusSign", "flagNum", "-5", "5"},
+                    TypingCase{"FlagNumAbove255", "flagNum", "300", "30"},
+                    TypingCase{"FlagNum255", "flagNum", "255", "255"},
+                    TypingCase{"ThresholdAbove65535", "threshold", "65536", "6553"},
+                    TypingCase{"GroupSeparator", "minWidth", "1,728", "1728"},
+                    TypingCase{"Blank", "minWidth", "17 28", "1728"}),
+    [](const testing::TestParamInfo<TypingCase>& info) { return std::string(info.param.name); });
+
+// A number still refused on the way back to Convert: the Settings page comes back with the
+// field marked and focused; editing the field takes the mark away and lets the user go on.
+TEST_F(PagesTest, RefusedNumberShowsThePageAndMarksTheField) {
+  f_.selectTab(2);
+  auto* threshold = f_.find<QLineEdit>("threshold");
+  auto* flagNum = f_.find<QLineEdit>("flagNum");
+  const QColor normal = threshold->palette().color(QPalette::Base);
+  threshold->clear();
+  f_.selectTab(0);
+  EXPECT_EQ(f_.find<QTabWidget>("tabs")->currentIndex(), 2);
+  EXPECT_EQ(f_.dialogs().beeps, 1);
+  EXPECT_TRUE(ui::SettingsPage::isMarked(threshold));
+  EXPECT_FALSE(ui::SettingsPage::isMarked(flagNum));
+  EXPECT_NE(threshold->palette().color(QPalette::Base), normal);
+  QApplication::processEvents();
+  EXPECT_EQ(QApplication::focusWidget(), threshold);
+
+  QTest::keyClicks(threshold, QStringLiteral("42"));
+  EXPECT_FALSE(ui::SettingsPage::isMarked(threshold));
+  EXPECT_EQ(threshold->palette().color(QPalette::Base), normal);
+  f_.selectTab(0);
+  EXPECT_EQ(f_.find<QTabWidget>("tabs")->currentIndex(), 0);
+  EXPECT_EQ(f_.window().settings().threshold, 42);
+  EXPECT_EQ(f_.dialogs().beeps, 1);
+}
+
+// With a display that cannot be reached the window road ends as it does with none: exit 2.
+TEST(WindowStartTest, UnreachableDisplayExitsWithTwo) {
+  ConversionRequest request;
+  EXPECT_EQ(QGuiApplication::platformName(), "offscreen");
+  EXPECT_EQ(ui::runMainWindow(request), kExitIncomplete);
 }
 
 // An incomplete command line opens the window with the settings the parse left.

@@ -2,12 +2,15 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
 
 #include <deque>
+#include <ostream>
 #include <memory>
 #include <string>
 #include <utility>
@@ -18,6 +21,9 @@
 #include "ui/ConvertPage.h"
 #include "ui/Dialogs.h"
 #include "ui/MainWindow.h"
+
+// Failure messages show texts as texts.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace tarnwell::test {
 
@@ -59,6 +65,20 @@ class ScriptedDialogs : public ui::Dialogs {
 };
 
 inline QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+// Drags the URLs onto the widget and drops them there, as a file manager does; true when the
+// widget accepted the drag and then the drop.
+inline bool dropUrls(QWidget* target, const QList<QUrl>& urls) {
+  QMimeData data;
+  data.setUrls(urls);
+  const QPointF at = QPointF(target->rect().center());
+  QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &enter);
+  if (!enter.isAccepted()) return false;
+  QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &drop);
+  return drop.isAccepted();
+}
 
 // A window on a temporary tree: its working files and log directory live in the tree, so runs
 // never touch the program's own.
