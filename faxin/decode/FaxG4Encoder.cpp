@@ -73,14 +73,19 @@ constexpr std::array<Code, 7> kVertical = buildVerticalCodes();
 constexpr int32_t kLongestSingleMakeUp = 2560 + 63;
 constexpr std::size_t kSentinels = 3;
 
-// The 64 pixels from bit 0 of the 8 bytes at `p`, first pixel highest.
-uint64_t loadWord(const uint8_t* p, std::size_t available) {
-  uint8_t bytes[8] = {};
-  std::memcpy(bytes, p, std::min<std::size_t>(available, 8));
+// The 64 pixels of the 8 bytes at `p`, first pixel highest.
+uint64_t loadWord(const uint8_t* p) {
   uint64_t word = 0;
-  std::memcpy(&word, bytes, 8);
+  std::memcpy(&word, p, 8);
   if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
   return word;
+}
+
+// The same for the last word of a row, of which only `available` (1 to 8) bytes exist.
+uint64_t loadLastWord(const uint8_t* p, std::size_t available) {
+  uint8_t bytes[8] = {};
+  std::memcpy(bytes, p, available);
+  return loadWord(bytes);
 }
 
 }  // namespace
@@ -101,6 +106,13 @@ bool FaxG4Encoder::addRow(std::span<const uint8_t> row) {
       words_.resize((static_cast<std::size_t>(width_) + 63) / 64);
       reference_.assign(kSentinels, width_);
     }
+    // A row that repeats the one above codes as one vertical-0 code per change and one for the
+    // row end; blank stretches and the inside of glyphs are mostly such rows.
+    if (previous_.size() == rowBytes && std::memcmp(previous_.data(), row.data(), rowBytes) == 0) {
+      putOnes(reference_.size() - kSentinels + 1);
+      return true;
+    }
+    previous_.assign(row.begin(), row.begin() + static_cast<std::ptrdiff_t>(rowBytes));
     findChanges(row.first(rowBytes));
     codeRow();
   } catch (const std::bad_alloc&) {
@@ -116,9 +128,9 @@ bool FaxG4Encoder::addRow(std::span<const uint8_t> row) {
 // pixels of the colour being passed over.
 void FaxG4Encoder::findChanges(std::span<const uint8_t> row) {
   const std::size_t wordCount = words_.size();
-  for (std::size_t i = 0; i < wordCount; ++i) {
-    words_[i] = loadWord(row.data() + i * 8, row.size() - i * 8) ^ invert_;
-  }
+  for (std::size_t i = 0; i + 1 < wordCount; ++i) words_[i] = loadWord(row.data() + i * 8) ^ invert_;
+  const std::size_t last = (wordCount - 1) * 8;
+  words_[wordCount - 1] = loadLastWord(row.data() + last, row.size() - last) ^ invert_;
   current_.clear();
   uint64_t passing = 0;  // 0 while passing over white pixels, all 1 bits over black ones
   int64_t position = 0;
@@ -195,6 +207,11 @@ void FaxG4Encoder::putRun(int32_t length, int colour) {
   putBits(code.code, code.bits);
 }
 
+void FaxG4Encoder::putOnes(std::size_t count) {
+  for (; count >= 16; count -= 16) putBits(0xFFFF, 16);
+  if (count > 0) putBits((1u << count) - 1, static_cast<int>(count));
+}
+
 void FaxG4Encoder::putBits(uint32_t code, int bits) {
   pending_ = (pending_ << bits) | code;
   pendingBits_ += bits;
@@ -229,6 +246,7 @@ bool FaxG4Encoder::finish(std::vector<uint8_t>& out) {
   bytes_.clear();
   pending_ = 0;
   reference_.clear();
+  previous_.clear();
   return true;
 }
 

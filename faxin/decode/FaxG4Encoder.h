@@ -30,11 +30,13 @@ class FaxG4Encoder {
   void findChanges(std::span<const uint8_t> row);
   void codeRow();
   void putBits(uint32_t code, int bits);
+  void putOnes(std::size_t count);
   void putRun(int32_t length, int colour);
   void flushBytes();
 
   int32_t width_;
   uint64_t invert_;                // XORed into every 64-pixel word so that black is 1
+  std::vector<uint8_t> previous_;  // the last row coded in full, as given
   std::vector<uint64_t> words_;    // the current row, 64 pixels a word, first pixel highest
   std::vector<int32_t> reference_;  // colour changes of the reference row, then width sentinels
   std::vector<int32_t> current_;    // colour changes of the row being coded, then sentinels
