@@ -130,6 +130,13 @@ def main():
     write("fuzz_decode_t6", "g4_white", bytes([0x80, 0x06, 0xC0, 16]) + g4)
     write("fuzz_decode_t6", "letter", bytes([0x80, 0x06, 0xC0, 63]) + letter[8:8 + 3072])
 
+    # Group 4 round trip: option byte, width (two bytes), then the page's rows.
+    glyphs = bytes([0x00] * 18 + [0x3C, 0x66, 0x7E, 0x00, 0x18, 0xFF, 0x81, 0x00] * 24 + [0x00] * 6)
+    text = b"".join(glyphs[i:] + glyphs[:i] for i in (0, 0, 1, 1, 2, 8, 8, 0))
+    write("fuzz_encode_t6", "text_1728", bytes([0x81, 0x06, 0xC0]) + text)
+    write("fuzz_encode_t6", "checker_13", bytes([0x03, 0x00, 12]) + bytes([0xAA, 0x50, 0, 0x55, 0xA8, 0]) * 4)
+    write("fuzz_encode_t6", "white_is_one_64", bytes([0x00, 0x00, 63]) + bytes([0xFF] * 8 + [0xF0, 0x0F] * 4) * 3)
+
     # Probes: probe choice, rows required, coded data.
     for which in range(8):
         data = g4 if which in (4, 5, 7) else mh

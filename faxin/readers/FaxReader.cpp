@@ -5,7 +5,7 @@
 #include <exception>
 
 #include "faxin/tiff/FaxTiffWriter.h"
-#include "faxin/readers/PackBits.h"
+#include "faxin/decode/FaxG4Encoder.h"
 #include "platform/Platform.h"
 
 namespace tarnwell {
@@ -26,7 +26,9 @@ int writePreparedPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPa
   int64_t position = -1;
 
   if (out.form == PageToWrite::Form::kBitmap) {
-    // A decoded bitmap: re-encoded with PackBits when that is smaller, else written as it is.
+    // A decoded bitmap: coded as Group 4, the bytes libtiff would make of it, so that the copy
+    // passes them straight through instead of coding the page once more; written as it is when
+    // the coding fails.
     const std::size_t rowBytes = page.bytesPerRow > 0 ? static_cast<std::size_t>(page.bytesPerRow) : 0;
     std::size_t rows = page.rows > 0 ? static_cast<std::size_t>(page.rows) : 0;
     if (rowBytes == 0) rows = 0;
@@ -35,17 +37,15 @@ int writePreparedPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPa
     const std::size_t n = rowBytes * rows;
     const std::span<const uint8_t> bitmap(page.bitmap.data(), n);
 
-    std::ptrdiff_t encodedSize = -1;
-    try {
-      if (encoded.size() < n) encoded.resize(n);
-      encodedSize = packBitsEncodeRows(bitmap, std::span<uint8_t>(encoded).first(n), rowBytes);
-    } catch (const std::bad_alloc&) {
-      encodedSize = -1;
-    }
+    // The page is as wide as its rows' bytes. libtiff codes the 0 bits as the white runs
+    // whatever the photometric tag says (here 1: a 1 bit is white), and so does this.
+    const bool coded = rows > 0 && rowBytes <= static_cast<std::size_t>(INT32_MAX / 8) &&
+                       encodePageT6(bitmap, static_cast<int32_t>(rowBytes * 8),
+                                    static_cast<int32_t>(rows), rowBytes, true, encoded);
     std::span<const uint8_t> bytes = bitmap;
-    if (encodedSize > 0) {
-      (void)writer.setCoding(static_cast<uint8_t>(FaxCoding::kPackBits), 1);
-      bytes = std::span<const uint8_t>(encoded.data(), static_cast<std::size_t>(encodedSize));
+    if (coded) {
+      (void)writer.setCoding(static_cast<uint8_t>(FaxCoding::kT6), 1);
+      bytes = encoded;
     } else {
       (void)writer.setCoding(static_cast<uint8_t>(FaxCoding::kUncompressed), 1);
     }
@@ -273,7 +273,7 @@ int FaxReader::writePages(const std::string& outputPath, int count, bool recount
 
   try {
     FaxPage page;
-    std::vector<uint8_t> encoded;  // PackBits coding of bitmap pages, kept from page to page
+    std::vector<uint8_t> encoded;  // Group 4 coding of bitmap pages, kept from page to page
     std::unique_ptr<FaxTiffWriter> writer;
     if (!eachPage) {
       writer = std::make_unique<FaxTiffWriter>(outputPath);

@@ -20,7 +20,7 @@ namespace tarnwell {
 struct PageToWrite {
   enum class Form : uint8_t {
     kCoded,   // `data` written unchanged with the coding (or TIFF compression) given here
-    kBitmap,  // the decoded bitmap of the page record, re-encoded with PackBits (or uncompressed)
+    kBitmap,  // the decoded bitmap of the page record, coded as Group 4 (or uncompressed)
   };
   Form form = Form::kCoded;
 
@@ -55,8 +55,8 @@ struct PageToWrite {
 // directory. `page` supplies the bitmap of a kBitmap page. 0, or -2 when the writer fails.
 int writePreparedPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPage& page,
                       int index, int count);
-// The same with a buffer for the PackBits coding of bitmap pages that the caller keeps from page
-// to page, so that a file of many pages allocates it once.
+// The same with a buffer for the Group 4 coding of bitmap pages that the caller keeps from page
+// to page.
 int writePreparedPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPage& page,
                       int index, int count, std::vector<uint8_t>& encoded);
 

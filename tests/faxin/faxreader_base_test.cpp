@@ -196,32 +196,36 @@ TEST_F(FaxReaderBase, WriteEachPageNumbersFilesFrom1001) {
   EXPECT_FALSE(std::filesystem::exists(dir_.file("none1001.tif")));
 }
 
-// Bitmap pages: PackBits when it is smaller, else the bitmap itself; PhotometricInterpretation 1,
-// FillOrder 1, the width rounded up to whole bytes.
-TEST_F(FaxReaderBase, BitmapPagesArePackedOrStoredRaw) {
+// Bitmap pages: Group 4, the very bytes libtiff codes from the same rows (the copy passes such a
+// strip through), PhotometricInterpretation 1, FillOrder 1, the width rounded up to whole bytes;
+// text, noise and a blank page alike.
+TEST_F(FaxReaderBase, BitmapPagesAreGroup4AsLibtiffCodesThem) {
   const uint16_t width = 1700, rows = 30;  // 213 bytes per row: written 1704 wide
   const test::Bitmap textPage = test::makePage(test::Pattern::kRuns63And64, width, rows, 9);
   const Bytes text = textPage.bits;
   Bytes noise(213u * rows);
   std::mt19937 gen(1);
   for (auto& b : noise) b = static_cast<uint8_t>(gen());
+  const Bytes blank(213u * rows, 0xFF);
+  const Bytes* sources[] = {&text, &noise, &blank};
   ChainReader reader;
   ASSERT_EQ(openChain(reader, {ChainPage{text, width, rows, 0, 1, 1},
-                               ChainPage{noise, width, rows, 0, 1, 1}}),
-            2);
-  ASSERT_EQ(reader.writeAll(output_, 2), 0);
+                               ChainPage{noise, width, rows, 0, 1, 1},
+                               ChainPage{blank, width, rows, 0, 1, 1}}),
+            3);
+  ASSERT_EQ(reader.writeAll(output_, 3), 0);
   const auto pages = test::readTiffPages(output_);
-  ASSERT_EQ(pages.size(), 2u);
-  EXPECT_EQ(pages[0].compression, COMPRESSION_PACKBITS);
-  EXPECT_LT(pages[0].rawStrips.at(0).size(), text.size());
-  EXPECT_EQ(pages[1].compression, COMPRESSION_NONE);
-  EXPECT_EQ(pages[1].rawStrips.at(0), noise);
-  for (std::size_t i = 0; i < 2; ++i) {
+  ASSERT_EQ(pages.size(), 3u);
+  for (std::size_t i = 0; i < 3; ++i) {
+    SCOPED_TRACE("page " + std::to_string(i));
+    EXPECT_EQ(pages[i].compression, COMPRESSION_CCITTFAX4);
+    EXPECT_EQ(pages[i].rawStrips.at(0),
+              test::encodeStrip(test::Bitmap(1704, rows, *sources[i]), test::Codec::kG4));
     EXPECT_EQ(pages[i].photometric, 1);
     EXPECT_EQ(pages[i].fillOrder, 1);
     EXPECT_EQ(pages[i].width, 1704u);
     EXPECT_EQ(pages[i].length, rows);
-    EXPECT_EQ(pages[i].decoded, i == 0 ? text : noise);
+    EXPECT_EQ(pages[i].decoded, *sources[i]);
   }
 }
 

@@ -205,7 +205,7 @@ TEST_P(RawJoinTest, SegmentsOfOnePageAreJoined) {
   both.rows += p2.rows;
   both.bits.insert(both.bits.end(), p2.bits.begin(), p2.bits.end());
   EXPECT_EQ(run.tiff[0].bitmap, both);
-  EXPECT_EQ(run.tiff[0].compression, coding == Coding::kG4 ? 32773 : 3);
+  EXPECT_EQ(run.tiff[0].compression, coding == Coding::kG4 ? 4 : 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Codings, RawJoinTest,
@@ -553,7 +553,7 @@ TEST_P(RawWorkFileLimitTest, RowsPastTheBoundAreDecodedAgain) {
   joined.rows += p3.rows;
   joined.bits.insert(joined.bits.end(), p3.bits.begin(), p3.bits.end());
   EXPECT_EQ(bounded.tiff[1].bitmap, joined);
-  EXPECT_EQ(bounded.tiff[1].compression, coding == Coding::kG4 ? 32773 : 3);
+  EXPECT_EQ(bounded.tiff[1].compression, coding == Coding::kG4 ? 4 : 3);
   // The last described page (rows 4576 to 5099) holds the end of the joined page, 1 bits white.
   const Bitmap tail = joined.rowsOf(4576 - 4000, 5100 - 4576);
   const std::vector<uint8_t> white = whiteOnes(tail);

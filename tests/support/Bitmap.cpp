@@ -306,6 +306,52 @@ Bitmap makePage(Pattern pattern, uint32_t width, uint32_t rows, uint32_t seed) {
   return page;
 }
 
+Bitmap makeNoisePage(uint32_t width, uint32_t rows, uint32_t blackPerMille, uint32_t seed) {
+  Bitmap page(width, rows);
+  std::mt19937 rng(seed);
+  for (uint32_t y = 0; y < rows; ++y) {
+    for (uint32_t x = 0; x < width; ++x) {
+      if (rng() % 1000 < blackPerMille) page.setBlack(x, y);
+    }
+  }
+  return page;
+}
+
+Bitmap makeJitterPage(uint32_t width, uint32_t rows, uint32_t spread, uint32_t seed) {
+  Bitmap page(width, rows);
+  std::mt19937 rng(seed);
+  const auto w = static_cast<int64_t>(width);
+  std::vector<int64_t> changes;
+  for (int64_t x = static_cast<int64_t>(rng() % 5); x < w; x += 1 + static_cast<int64_t>(rng() % 12)) {
+    changes.push_back(x);
+  }
+  for (uint32_t y = 0; y < rows; ++y) {
+    std::vector<int64_t> moved;
+    for (int64_t c : changes) {
+      const uint32_t roll = rng() % 16;
+      if (roll == 0) continue;  // dropped
+      const int64_t shift = static_cast<int64_t>(rng() % (2 * spread + 1)) - static_cast<int64_t>(spread);
+      moved.push_back(std::clamp<int64_t>(c + shift, 0, w));
+      if (roll == 1) moved.push_back(std::clamp<int64_t>(c + static_cast<int64_t>(rng() % 9), 0, w));
+    }
+    std::sort(moved.begin(), moved.end());
+    // Two changes at one position cancel out.
+    changes.clear();
+    for (int64_t c : moved) {
+      if (!changes.empty() && changes.back() == c) {
+        changes.pop_back();
+      } else {
+        changes.push_back(c);
+      }
+    }
+    for (std::size_t i = 0; i + 1 <= changes.size(); i += 2) {
+      const int64_t end = i + 1 < changes.size() ? changes[i + 1] : w;
+      for (int64_t x = changes[i]; x < end && x < w; ++x) page.setBlack(static_cast<uint32_t>(x), y);
+    }
+  }
+  return page;
+}
+
 bool rowsEqual(const uint8_t* a, const uint8_t* b, uint32_t width) {
   for (uint32_t x = 0; x < width; ++x) {
     if (((a[x / 8] >> (7 - x % 8)) & 1) != ((b[x / 8] >> (7 - x % 8)) & 1)) return false;

@@ -50,6 +50,13 @@ const char* patternName(Pattern p);
 // The page of the pattern; `seed` varies the patterns that have randomness in them.
 Bitmap makePage(Pattern pattern, uint32_t width, uint32_t rows, uint32_t seed = 0);
 
+// Random pixels, each black with probability blackPerMille / 1000.
+Bitmap makeNoisePage(uint32_t width, uint32_t rows, uint32_t blackPerMille, uint32_t seed = 0);
+// Rows whose colour changes wander: each row's changes are the row above's, each moved by up to
+// `spread` pixels either way, now and then one dropped or one added. Coded two-dimensionally the
+// rows sit on every edge between the vertical, pass and horizontal modes.
+Bitmap makeJitterPage(uint32_t width, uint32_t rows, uint32_t spread, uint32_t seed = 0);
+
 // Whether two rows agree over the first `width` pixels (the padding bits do not count).
 bool rowsEqual(const uint8_t* a, const uint8_t* b, uint32_t width);
 

@@ -1,0 +1,271 @@
+#include "faxin/decode/FaxG4Encoder.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+#include <new>
+#include <utility>
+
+#include "faxin/decode/FaxCodeTables.h"
+
+namespace tarnwell {
+namespace {
+
+struct Code {
+  uint16_t code;
+  uint8_t bits;
+};
+
+// The run codes of one colour: terminating codes by run length (0 to 63) and make-up codes by
+// run length / 64 - 1 (64 to 2560, the extended codes shared by both colours at the end).
+struct RunCodes {
+  std::array<Code, 64> terminating{};
+  std::array<Code, 40> makeUp{};
+};
+
+template <std::size_t T, std::size_t M>
+constexpr RunCodes buildRunCodes(const FaxCodeWord (&terminating)[T], const FaxCodeWord (&makeUp)[M]) {
+  RunCodes codes;
+  for (const FaxCodeWord& word : terminating) {
+    codes.terminating[static_cast<std::size_t>(word.value)] = Code{word.code, word.bits};
+  }
+  for (const FaxCodeWord& word : makeUp) {
+    codes.makeUp[static_cast<std::size_t>(word.value / 64 - 1)] = Code{word.code, word.bits};
+  }
+  for (const FaxCodeWord& word : kExtendedMakeUpCodes) {
+    codes.makeUp[static_cast<std::size_t>(word.value / 64 - 1)] = Code{word.code, word.bits};
+  }
+  return codes;
+}
+
+// Index 0 white, 1 black.
+constexpr std::array<RunCodes, 2> kRunCodes = {
+    buildRunCodes(kWhiteTerminatingCodes, kWhiteMakeUpCodes),
+    buildRunCodes(kBlackTerminatingCodes, kBlackMakeUpCodes)};
+
+// Each table is filled completely and in value order by the code tables it is built from.
+constexpr bool runCodesComplete() {
+  for (const RunCodes& codes : kRunCodes) {
+    for (const Code& c : codes.terminating) {
+      if (c.bits == 0) return false;
+    }
+    for (const Code& c : codes.makeUp) {
+      if (c.bits == 0) return false;
+    }
+  }
+  return true;
+}
+static_assert(runCodesComplete(), "a run length without a code word");
+
+// Vertical mode codes by a1 - b1 + 3.
+constexpr std::array<Code, 7> buildVerticalCodes() {
+  std::array<Code, 7> codes{};
+  for (const FaxCodeWord& word : kVerticalCodes) {
+    codes[static_cast<std::size_t>(word.value + 3)] = Code{word.code, word.bits};
+  }
+  return codes;
+}
+constexpr std::array<Code, 7> kVertical = buildVerticalCodes();
+
+// The longest run that takes one make-up code and a terminating code; longer runs are preceded
+// by make-up codes of 2560.
+constexpr int32_t kLongestSingleMakeUp = 2560 + 63;
+constexpr std::size_t kSentinels = 3;
+
+// The 64 pixels of the 8 bytes at `p`, first pixel highest.
+uint64_t loadWord(const uint8_t* p) {
+  uint64_t word = 0;
+  std::memcpy(&word, p, 8);
+  if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+  return word;
+}
+
+// The same for the last word of a row, of which only `available` (1 to 8) bytes exist.
+uint64_t loadLastWord(const uint8_t* p, std::size_t available) {
+  uint8_t bytes[8] = {};
+  std::memcpy(bytes, p, available);
+  return loadWord(bytes);
+}
+
+}  // namespace
+
+FaxG4Encoder::FaxG4Encoder(int32_t width, bool oneIsBlack)
+    : width_(width), invert_(oneIsBlack ? 0 : ~uint64_t{0}) {}
+
+bool FaxG4Encoder::addRow(std::span<const uint8_t> row) {
+  if (width_ <= 0 || failed_) return false;
+  const std::size_t rowBytes = (static_cast<std::size_t>(width_) + 7) / 8;
+  if (row.size() < rowBytes) return false;
+  try {
+    if (reference_.empty()) {
+      // The row above the first is white: no changes, only the sentinels at the width.
+      const std::size_t most = static_cast<std::size_t>(width_) + kSentinels;
+      reference_.reserve(most);
+      current_.reserve(most);
+      words_.resize((static_cast<std::size_t>(width_) + 63) / 64);
+      reference_.assign(kSentinels, width_);
+    }
+    // A row that repeats the one above codes as one vertical-0 code per change and one for the
+    // row end; blank stretches and the inside of glyphs are mostly such rows.
+    if (previous_.size() == rowBytes && std::memcmp(previous_.data(), row.data(), rowBytes) == 0) {
+      putOnes(reference_.size() - kSentinels + 1);
+      return true;
+    }
+    previous_.assign(row.begin(), row.begin() + static_cast<std::ptrdiff_t>(rowBytes));
+    findChanges(row.first(rowBytes));
+    codeRow();
+  } catch (const std::bad_alloc&) {
+    failed_ = true;
+    return false;
+  }
+  std::swap(reference_, current_);
+  return true;
+}
+
+// The row's colour changes into current_, strictly ascending, the first run white; then the
+// sentinels. The row is taken 64 pixels at a time and each change found by counting the leading
+// pixels of the colour being passed over.
+void FaxG4Encoder::findChanges(std::span<const uint8_t> row) {
+  const std::size_t wordCount = words_.size();
+  for (std::size_t i = 0; i + 1 < wordCount; ++i) words_[i] = loadWord(row.data() + i * 8) ^ invert_;
+  const std::size_t last = (wordCount - 1) * 8;
+  words_[wordCount - 1] = loadLastWord(row.data() + last, row.size() - last) ^ invert_;
+  current_.clear();
+  uint64_t passing = 0;  // 0 while passing over white pixels, all 1 bits over black ones
+  int64_t position = 0;
+  while (true) {
+    std::size_t index = static_cast<std::size_t>(position >> 6);
+    uint64_t differing = (words_[index] ^ passing) & (~uint64_t{0} >> (position & 63));
+    while (differing == 0) {
+      if (++index == wordCount) break;
+      differing = words_[index] ^ passing;
+    }
+    if (differing == 0) break;
+    position = static_cast<int64_t>(index * 64) + std::countl_zero(differing);
+    if (position >= width_) break;  // a change in the padding behind the last pixel
+    current_.push_back(static_cast<int32_t>(position));
+    passing = ~passing;
+  }
+  current_.insert(current_.end(), kSentinels, width_);
+}
+
+// The two-dimensional coding procedure over the change lists of the reference row and the row.
+// a0 starts on the imaginary white pixel before the row; the colour of a0 is the colour of the
+// run that a0 starts, which is white before an even number of changes of the row, black after an
+// odd one. b1 is the first change of the reference row right of a0 that turns to the opposite
+// colour (changes at even indices turn white into black), b2 the change after it.
+void FaxG4Encoder::codeRow() {
+  const int32_t* reference = reference_.data();
+  const int32_t* current = current_.data();
+  int32_t a0 = -1;
+  std::size_t a1Index = 0;         // the first change of the row right of a0
+  std::size_t referenceIndex = 0;  // the first change of the reference row right of a0
+  while (a0 < width_) {
+    while (reference[referenceIndex] <= a0) ++referenceIndex;
+    const std::size_t colour = a1Index & 1;
+    const std::size_t b1Index = referenceIndex + ((referenceIndex & 1) != colour ? 1 : 0);
+    const int32_t b1 = reference[b1Index];
+    const int32_t b2 = reference[b1Index + 1];
+    const int32_t a1 = current[a1Index];
+    if (b2 < a1) {
+      putBits(kPassCode.code, kPassCode.bits);
+      a0 = b2;
+      continue;
+    }
+    const int32_t offset = a1 - b1;
+    if (offset >= -3 && offset <= 3) {
+      const Code& code = kVertical[static_cast<std::size_t>(offset + 3)];
+      putBits(code.code, code.bits);
+      a0 = a1;
+      ++a1Index;
+      continue;
+    }
+    const int32_t a2 = current[a1Index + 1];
+    putBits(kHorizontalCode.code, kHorizontalCode.bits);
+    // The imaginary pixel before the row is not part of the first run.
+    putRun(a1 - std::max(a0, 0), static_cast<int>(colour));
+    putRun(a2 - a1, static_cast<int>(colour ^ 1));
+    a0 = a2;
+    a1Index += 2;
+  }
+}
+
+void FaxG4Encoder::putRun(int32_t length, int colour) {
+  const RunCodes& codes = kRunCodes[static_cast<std::size_t>(colour)];
+  while (length > kLongestSingleMakeUp) {
+    const Code& code = codes.makeUp.back();
+    putBits(code.code, code.bits);
+    length -= 2560;
+  }
+  if (length >= 64) {
+    const Code& code = codes.makeUp[static_cast<std::size_t>(length / 64 - 1)];
+    putBits(code.code, code.bits);
+    length &= 63;
+  }
+  const Code& code = codes.terminating[static_cast<std::size_t>(length)];
+  putBits(code.code, code.bits);
+}
+
+void FaxG4Encoder::putOnes(std::size_t count) {
+  for (; count >= 16; count -= 16) putBits(0xFFFF, 16);
+  if (count > 0) putBits((1u << count) - 1, static_cast<int>(count));
+}
+
+void FaxG4Encoder::putBits(uint32_t code, int bits) {
+  pending_ = (pending_ << bits) | code;
+  pendingBits_ += bits;
+  if (pendingBits_ >= 32) flushBytes();
+}
+
+// Moves the oldest 32 pending bits into bytes_.
+void FaxG4Encoder::flushBytes() {
+  pendingBits_ -= 32;
+  const auto value = static_cast<uint32_t>(pending_ >> pendingBits_);
+  const uint8_t four[4] = {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16),
+                           static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
+  bytes_.insert(bytes_.end(), four, four + 4);
+}
+
+bool FaxG4Encoder::finish(std::vector<uint8_t>& out) {
+  if (width_ <= 0 || failed_) return false;
+  try {
+    // End of facsimile block: two EOL codes.
+    putBits(kEolCode.code, kEolCode.bits);
+    putBits(kEolCode.code, kEolCode.bits);
+    while (pendingBits_ > 0) {
+      const int take = std::min(pendingBits_, 8);
+      pendingBits_ -= take;
+      bytes_.push_back(static_cast<uint8_t>((pending_ >> pendingBits_) << (8 - take)));
+    }
+  } catch (const std::bad_alloc&) {
+    failed_ = true;
+    return false;
+  }
+  out.swap(bytes_);
+  bytes_.clear();
+  pending_ = 0;
+  reference_.clear();
+  previous_.clear();
+  return true;
+}
+
+bool encodePageT6(std::span<const uint8_t> bitmap, int32_t width, int32_t rows,
+                  std::size_t bytesPerRow, bool oneIsBlack, std::vector<uint8_t>& out) {
+  if (width <= 0 || rows < 0) return false;
+  const std::size_t rowBytes = (static_cast<std::size_t>(width) + 7) / 8;
+  if (bytesPerRow < rowBytes) return false;
+  const auto rowCount = static_cast<std::size_t>(rows);
+  // The last row needs rowBytes bytes at (rows - 1) * bytesPerRow, written so as not to overflow.
+  if (rowCount > 0 &&
+      (bitmap.size() < rowBytes || (bitmap.size() - rowBytes) / bytesPerRow < rowCount - 1)) {
+    return false;
+  }
+  FaxG4Encoder encoder(width, oneIsBlack);
+  for (std::size_t y = 0; y < rowCount; ++y) {
+    if (!encoder.addRow(bitmap.subspan(y * bytesPerRow, rowBytes))) return false;
+  }
+  return encoder.finish(out);
+}
+
+}  // namespace tarnwell
