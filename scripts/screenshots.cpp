@@ -89,7 +89,8 @@ QString longReport() {
                              .arg(i);
     report += QStringLiteral("/home/user/fax/received/%1 --> /home/user/fax/pdf/%2 : %3\r\n")
                   .arg(name, QString(name).replace(QStringLiteral(".g3"), QStringLiteral(".pdf")),
-                       i % 13 == 5 ? QStringLiteral("Failed : Not Fax") : QStringLiteral("Success !"));
+                       i % 13 == 5 ? QStringLiteral("Failed : Not Fax")
+                                   : QStringLiteral("Success !"));
   }
   return report + QStringLiteral("\r\nTotal converted FAX files: 185\r\n");
 }

@@ -103,7 +103,8 @@ struct HelpOrderCase {
 
 class HelpOrderTest : public testing::TestWithParam<HelpOrderCase> {};
 
-const std::string kInstalled = std::string("bin/") + ui::kInstalledManualDirectory + "/tarnwell.html";
+const std::string kInstalled =
+    std::string("bin/") + ui::kInstalledManualDirectory + "/tarnwell.html";
 
 TEST_P(HelpOrderTest, OpensTheFirstThatExists) {
   const HelpOrderCase& c = GetParam();
@@ -135,7 +136,8 @@ INSTANTIATE_TEST_SUITE_P(
 // The manual the build writes holds the README's guide and the manual page's sections.
 TEST(HtmlManualTest, HoldsTheGuideAndTheManualPage) {
   const std::string path = std::string(TARNWELL_BINARY_DIR) + "/" + ui::kManualName;
-  if (!std::filesystem::exists(path)) GTEST_SKIP() << "no HTML manual built (cmark or groff missing)";
+  if (!std::filesystem::exists(path))
+    GTEST_SKIP() << "no HTML manual built (cmark or groff missing)";
   const std::string html = readText(path);
   EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
   for (const char* part : {"<h2>The window</h2>", "<h2>Report and log</h2>", "<code>/d</code>",
