@@ -1,5 +1,6 @@
 // The About box's links and the Help button.
 #include <QClipboard>
+#include <QDir>
 #include <QFileInfo>
 #include <QMenu>
 #include <QTimer>
@@ -117,7 +118,10 @@ TEST_P(HelpOrderTest, OpensTheFirstThatExists) {
     return;
   }
   ASSERT_EQ(f.dialogs().opened.size(), 1u);
-  const QString expected = QFileInfo(qs(f.tree().path(c.opened))).absoluteFilePath();
+  // "bin/../share/..." is opened as "share/...".
+  const QString expected =
+      QDir::cleanPath(QFileInfo(qs(f.tree().path(c.opened))).absoluteFilePath());
+  EXPECT_FALSE(expected.contains(QStringLiteral("..")));
   EXPECT_EQ(f.dialogs().opened[0], QUrl::fromLocalFile(expected));
 }
 
