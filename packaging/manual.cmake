@@ -1,6 +1,7 @@
 # Writes the HTML manual that the window's Help opens: the README, as a guide, followed by the
 # manual page, in one page. Run by the build as
-#   cmake -DCMARK=... -DGROFF=... -DREADME=... -DMAN_PAGE=... -DVERSION=... -DOUTPUT=... -P manual.cmake
+#   cmake -DCMARK=... -DGROFF=... -DREADME=... -DMAN_PAGE=... -DVERSION=... -DOUTPUT=...
+#         -P manual.cmake
 # cmark turns the README's Markdown into HTML, groff's HTML device the manual page.
 foreach(var CMARK GROFF README MAN_PAGE VERSION OUTPUT)
   if(NOT DEFINED ${var})
@@ -37,7 +38,8 @@ file(WRITE ${OUTPUT} "<!DOCTYPE html>
 <meta charset=\"utf-8\">
 <title>Tarnwell ${VERSION} manual</title>
 <style>
-body { font-family: sans-serif; max-width: 52em; margin: 1em auto; padding: 0 1em; line-height: 1.4 }
+body { font-family: sans-serif; max-width: 52em; margin: 1em auto; padding: 0 1em;
+       line-height: 1.4 }
 pre { background: #f4f4f4; padding: 0.5em; overflow-x: auto }
 code { background: #f4f4f4 }
 table { border-collapse: collapse }
@@ -46,7 +48,8 @@ nav { border-bottom: 1px solid #ccc; padding-bottom: 0.5em }
 </style>
 </head>
 <body>
-<nav>Tarnwell ${VERSION}: <a href=\"#guide\">Guide</a> &middot; <a href=\"#manual-page\">Manual page</a></nav>
+<nav>Tarnwell ${VERSION}: <a href=\"#guide\">Guide</a> &middot;
+<a href=\"#manual-page\">Manual page</a></nav>
 <section id=\"guide\">
 ${guide}</section>
 <section id=\"manual-page\">

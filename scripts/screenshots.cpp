@@ -1,13 +1,15 @@
 // Pictures of the window for review, saved as PNG in the directory given as the first argument:
 // every tab idle (window-*-idle.png) and during a run (window-*-running.png), the Convert page
-// after the run, the Settings page with a refused number, the results box of a long report and
-// the About box. The run converts copies of the bundled samples (the second argument) and is
-// held in the middle, so the running pictures show Go disabled, Cancel enabled and the list
-// following the run. Run it on a display (scripts/screenshot.sh starts a virtual one).
+// after the run, the Settings page with a refused number, the Options page in files mode, the
+// results box of a long report and the About box. The run converts copies of the bundled
+// samples (the second argument) and is held in the middle, so the running pictures show Go
+// disabled, Cancel enabled and the list following the run. Run it on a display
+// (scripts/screenshot.sh starts a virtual one).
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabWidget>
 
@@ -87,7 +89,8 @@ QString longReport() {
                              .arg(i);
     report += QStringLiteral("/home/user/fax/received/%1 --> /home/user/fax/pdf/%2 : %3\r\n")
                   .arg(name, QString(name).replace(QStringLiteral(".g3"), QStringLiteral(".pdf")),
-                       i % 13 == 5 ? QStringLiteral("Failed : Not Fax") : QStringLiteral("Success !"));
+                       i % 13 == 5 ? QStringLiteral("Failed : Not Fax")
+                                   : QStringLiteral("Success !"));
   }
   return report + QStringLiteral("\r\nTotal converted FAX files: 185\r\n");
 }
@@ -158,6 +161,11 @@ int main(int argc, char** argv) {
   window.findChild<QLineEdit*>(QStringLiteral("threshold"))->clear();
   tabs->setCurrentIndex(0);
   ok = save(&window, outDir + QStringLiteral("/window-settings-refused.png")) && ok;
+
+  // Files mode: "Include subdir" and "Keep Hiberarchy" disabled.
+  tabs->setCurrentIndex(1);
+  window.findChild<QRadioButton*>(QStringLiteral("convertFiles"))->click();
+  ok = save(&window, outDir + QStringLiteral("/window-options-files.png")) && ok;
 
   tarnwell::ui::ResultsBox results(longReport(), &window);
   results.show();

@@ -6,13 +6,13 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
-#include <QKeyEvent>
-#include <QMimeData>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>

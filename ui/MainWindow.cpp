@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -108,7 +109,8 @@ void MainWindow::showHelp() {
   for (const std::string& candidate : helpCandidates(paths_.programPath)) {
     const QString path = QFile::decodeName(QByteArray::fromStdString(candidate));
     if (!QFileInfo(path).isFile()) continue;
-    (void)dialogs_.openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+    const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    (void)dialogs_.openUrl(QUrl::fromLocalFile(clean));
     return;
   }
   // No help file and no manual: nothing happens.

@@ -58,7 +58,8 @@ ResultsBox::ResultsBox(const QString& report, QWidget* parent) : QDialog(parent)
   }
   const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
   const QMargins margins = layout->contentsMargins();
-  const int frame = 2 * text_->frameWidth() + 2 * static_cast<int>(text_->document()->documentMargin());
+  const int frame =
+      2 * text_->frameWidth() + 2 * static_cast<int>(text_->document()->documentMargin());
   const int wantedWidth = widest + frame + scrollBar + margins.left() + margins.right();
   const int wantedHeight = count * metrics.lineSpacing() + frame + scrollBar + margins.top() +
                             margins.bottom() + layout->spacing() + buttons->sizeHint().height();

@@ -23,7 +23,9 @@
 #include "ui/MainWindow.h"
 
 // Failure messages show texts as texts.
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* os) {
+  *os << '"' << text.toStdString() << '"';
+}
 
 namespace tarnwell::test {
 

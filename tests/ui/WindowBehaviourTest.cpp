@@ -254,8 +254,9 @@ TEST_P(ResultsBoxTest, FitsTheScreenWithOkFocused) {
   EXPECT_EQ(area->lineWrapMode(), QPlainTextEdit::NoWrap);
   EXPECT_EQ(area->blockCount(), c.lines + 5);
   EXPECT_FALSE(area->toPlainText().contains(QLatin1Char('\r')));
-  EXPECT_EQ(area->verticalScrollBar()->maximum() == 0 && area->horizontalScrollBar()->maximum() == 0,
-            c.fitsWhole);
+  const bool noScrolling =
+      area->verticalScrollBar()->maximum() == 0 && area->horizontalScrollBar()->maximum() == 0;
+  EXPECT_EQ(noScrolling, c.fitsWhole);
 
   // Return presses OK.
   QTest::keyClick(box.okButton(), Qt::Key_Return);
