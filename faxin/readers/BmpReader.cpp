@@ -125,11 +125,15 @@ int BmpReader::loadPage(int index, FaxPage& page, bool keepBitmap) {
 
   // Only the rows the file holds make the page; a last row that is cut short still counts, its
   // missing bytes white. Pixel rows that begin at or past the end of the file leave the page
-  // with its declared size and no bitmap, which the write refuses.
+  // with its declared size, no row length and no bitmap (the record claims no byte it does not
+  // hold), which the write refuses.
   const uint64_t held = pixelOffset_ < fileSize() ? fileSize() - pixelOffset_ : 0;
   const uint64_t rows = std::min<uint64_t>(static_cast<uint64_t>(declaredRows),
                                            (held + stride - 1) / stride);
-  if (rows == 0) return kNoPixelData;
+  if (rows == 0) {
+    page.bytesPerRow = 0;
+    return kNoPixelData;
+  }
   if (bytesPerRow * rows > limits.maxBitmapBytes) return -2;
   page.rows = static_cast<int32_t>(rows);
 

@@ -34,6 +34,7 @@ const std::map<std::string, Expected>& expectations() {
       {"declared-large.dcx", {"Success !", 1, 0}},
       {"declared-huge.dcx", {"- Not Fax", 0, 0}},
       {"sparse-tiles.tif", {"- Error in prearing to pdf conversion", 0, 0}},
+      {"sparse-strips.tif", {"Success !", 1, 0}},
       {"declared-huge.fmf", {"- Error in prearing to pdf conversion", 0, 0}},
       {"repeated-page.qfx", {"Success !", 1, 0}},
       // 374 one-byte pages between the positions of a falling table: no coding in any of them.

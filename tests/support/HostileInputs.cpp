@@ -125,6 +125,21 @@ std::vector<HostileInput> hostileInputs() {
     set.push_back({"sparse-tiles.tif", t.bytes()});
   }
   {
+    // Striped TIFF (a fuzz campaign's slow unit): 64 x 65287 pixels uncompressed in strips of 8
+    // rows, one strip position listed for 8,161 strips.
+    TiffBytes t;
+    const uint32_t strip = t.append(std::vector<uint8_t>(64, 0));
+    const uint32_t directory = t.directory({{256, 3, 1, 64},
+                                            {257, 3, 1, 65287},
+                                            {259, 3, 1, 1},
+                                            {262, 3, 1, 0},
+                                            {273, 4, 1, strip},
+                                            {278, 3, 1, 8},
+                                            {279, 4, 1, 64}});
+    t.link(0, directory);
+    set.push_back({"sparse-strips.tif", t.bytes()});
+  }
+  {
     // Striped TIFF: a Group 4 page declaring 65535 x 65535 pixels, 100 bytes of coded data.
     TiffBytes t;
     const uint32_t strip = t.append(std::vector<uint8_t>(100, 0xFF));
