@@ -42,7 +42,7 @@ TEST(LeftOutPages, ReportLineStaysAndEachPageIsNamed) {
     stages.leftOut = c.pages;
     ConversionJob job;
     ConversionSettings settings;
-    const WorkingPaths paths = makeWorkingPaths(dir.file("tarnwell"), dir.path() + "/", false);
+    const WorkingPaths paths = makeWorkingPaths(dir.file("tarnwell"), dir.path() + "/");
     (void)convertFile(job, source, dir.file("a.pdf"), settings, paths, stages);
     EXPECT_TRUE(job.logText.ends_with(c.ending)) << job.logText;
     EXPECT_EQ(job.leftOutPages, c.lines);
