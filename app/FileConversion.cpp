@@ -1,5 +1,8 @@
 #include "app/FileConversion.h"
 
+#include <iostream>
+
+#include "app/SearchablePdf.h"
 #include "faxin/FaxConverter.h"
 #include "faxin/FormatClassifier.h"
 #include "pdfout/t2p.h"
@@ -31,6 +34,10 @@ class RealStages final : public ConversionStages {
   }
   int writePdf(const std::string& tiff, const std::string& pdf, int compression) const override {
     return t2p_convert_file(tiff, pdf, compression);
+  }
+  int writeSearchablePdf(const std::string& tiff, const std::string& pdf,
+                         const std::string& languages) const override {
+    return tarnwell::writeSearchablePdf(tiff, pdf, languages, std::cerr);
   }
 };
 
@@ -86,7 +93,11 @@ bool runStages(const ConversionJob& job, const std::string& source, const std::s
       return false;
     }
   }
-  if (stages.writePdf(paths.pdfReadyTiffPath, destination, 0) != 0) {
+  const int written = settings.searchableText
+                          ? stages.writeSearchablePdf(paths.pdfReadyTiffPath, destination,
+                                                      settings.textLanguages)
+                          : stages.writePdf(paths.pdfReadyTiffPath, destination, 0);
+  if (written != 0) {
     ending = failure(source, "Error in converting to pdf");
     return false;
   }

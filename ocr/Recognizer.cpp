@@ -1,0 +1,225 @@
+#include "ocr/Recognizer.h"
+
+#include <tesseract/baseapi.h>
+#include <tesseract/resultiterator.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace tarnwell::ocr {
+namespace {
+
+// Pages whose horizontal resolution is at least this many times the vertical one are
+// stretched to square pixels: a normal-resolution fax (204 x 98 dpi) has rows twice as far
+// apart as its pixels, which the recogniser reads poorly.
+constexpr float kStretchFrom = 1.5f;
+// Most rows a page may have after stretching (a fax page is a few thousand).
+constexpr uint64_t kMaxStretchedRows = 60000;
+// Resolution assumed when the page names none.
+constexpr int kAssumedResolution = 200;
+
+bool languageChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '-';
+}
+
+std::vector<std::string> splitLanguages(const std::string& languages) {
+  std::vector<std::string> names;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t plus = languages.find('+', start);
+    names.push_back(languages.substr(start, plus == std::string::npos ? plus : plus - start));
+    if (plus == std::string::npos) return names;
+    start = plus + 1;
+  }
+}
+
+// One engine for one worker thread.
+class Engine {
+ public:
+  // Starts the engine; false, with a line for the user in `problem`, when a language is missing.
+  bool start(const std::string& languages, std::string& problem) {
+    // The engine's own messages ("Error opening data file ...") would spill onto standard
+    // error; the caller reports a failed start in one line of its own.
+    const char* names[] = {"debug_file"};
+    const char* values[] = {"/dev/null"};
+    std::vector<std::string> varNames(names, names + 1), varValues(values, values + 1);
+    if (api_.Init(nullptr, languages.c_str(), tesseract::OEM_DEFAULT, nullptr, 0, &varNames,
+                  &varValues, false) != 0) {
+      problem = "text recognition: language data for '" + languages + "' is not installed";
+      return false;
+    }
+    // A language list whose later names are missing still starts with the first; every named
+    // language must be there, or the text would be read in the wrong script.
+    std::vector<std::string> loaded;
+    api_.GetLoadedLanguagesAsVector(&loaded);
+    for (const std::string& name : splitLanguages(languages)) {
+      if (std::find(loaded.begin(), loaded.end(), name) == loaded.end()) {
+        problem = "text recognition: language data for '" + name + "' is not installed";
+        return false;
+      }
+    }
+    started_ = true;
+    return true;
+  }
+
+  PageText recognize(const PageBitmap& page) {
+    PageText text;
+    text.width = page.width;
+    text.rows = page.rows;
+    if (!started_ || page.width == 0 || page.rows == 0 || page.bytesPerRow < (page.width + 7) / 8 ||
+        page.bits.size() / page.bytesPerRow < page.rows || page.width > INT32_MAX / 8)
+      return text;
+
+    uint32_t factor = 1;
+    if (page.xResolution > 0 && page.yResolution > 0 &&
+        page.xResolution >= kStretchFrom * page.yResolution) {
+      factor = static_cast<uint32_t>(std::lround(page.xResolution / page.yResolution));
+      factor = std::clamp<uint32_t>(factor, 1, 4);
+      if (uint64_t{page.rows} * factor > kMaxStretchedRows) factor = 1;
+    }
+    const uint8_t* bits = page.bits.data();
+    if (factor > 1) {
+      stretched_.resize(std::size_t{page.rows} * factor * page.bytesPerRow);
+      for (uint32_t y = 0; y < page.rows; ++y) {
+        const uint8_t* row = page.bits.data() + std::size_t{y} * page.bytesPerRow;
+        for (uint32_t k = 0; k < factor; ++k)
+          std::copy(row, row + page.bytesPerRow,
+                    stretched_.data() + (std::size_t{y} * factor + k) * page.bytesPerRow);
+      }
+      bits = stretched_.data();
+    }
+    api_.SetImage(bits, static_cast<int>(page.width), static_cast<int>(page.rows * factor), 0,
+                  static_cast<int>(page.bytesPerRow));
+    const float xres = page.xResolution > 0 ? page.xResolution : kAssumedResolution;
+    api_.SetSourceResolution(static_cast<int>(std::lround(xres)));
+    if (api_.Recognize(nullptr) != 0) {
+      api_.Clear();
+      return text;
+    }
+    std::unique_ptr<tesseract::ResultIterator> it(api_.GetIterator());
+    if (it) {
+      do {
+        if (it->Empty(tesseract::RIL_WORD)) continue;
+        std::unique_ptr<char[]> utf8(it->GetUTF8Text(tesseract::RIL_WORD));
+        int left = 0, top = 0, right = 0, bottom = 0;
+        if (!utf8 || utf8[0] == '\0' ||
+            !it->BoundingBox(tesseract::RIL_WORD, &left, &top, &right, &bottom))
+          continue;
+        Word word;
+        word.text = utf8.get();
+        word.left = std::clamp<int32_t>(left, 0, static_cast<int32_t>(page.width));
+        word.right = std::clamp<int32_t>(right, word.left, static_cast<int32_t>(page.width));
+        // Rows of the stretched page back to rows of the page: the top row down, the bottom
+        // (exclusive) row up.
+        const auto f = static_cast<int32_t>(factor);
+        word.top = std::clamp<int32_t>(top / f, 0, static_cast<int32_t>(page.rows));
+        word.bottom = std::clamp<int32_t>((bottom + f - 1) / f, word.top,
+                                          static_cast<int32_t>(page.rows));
+        if (word.right > word.left && word.bottom > word.top) text.words.push_back(std::move(word));
+      } while (it->Next(tesseract::RIL_WORD));
+    }
+    api_.Clear();
+    text.recognised = true;
+    return text;
+  }
+
+  ~Engine() { api_.End(); }
+
+ private:
+  tesseract::TessBaseAPI api_;
+  std::vector<uint8_t> stretched_;
+  bool started_ = false;
+};
+
+struct SharedWork {
+  std::size_t pageCount = 0;
+  const PageLoader* load = nullptr;
+  std::string languages;
+  std::atomic<std::size_t> next{0};
+  std::mutex loadMutex;
+  std::mutex problemMutex;
+  std::string problem;
+  std::vector<PageText>* pages = nullptr;
+};
+
+void work(SharedWork& shared) noexcept {
+  try {
+    Engine engine;
+    std::string problem;
+    if (!engine.start(shared.languages, problem)) {
+      std::lock_guard lock(shared.problemMutex);
+      if (shared.problem.empty()) shared.problem = problem;
+      return;
+    }
+    PageBitmap bitmap;
+    for (std::size_t i = shared.next++; i < shared.pageCount; i = shared.next++) {
+      bool loaded = false;
+      {
+        std::lock_guard lock(shared.loadMutex);
+        loaded = (*shared.load)(i, bitmap);
+      }
+      if (!loaded) continue;
+      // Each page index is handed to one thread only, so its slot is written without a lock.
+      (*shared.pages)[i] = engine.recognize(bitmap);
+    }
+  } catch (...) {
+    // Out of memory in the engine or in a page: the pages not done stay unrecognised.
+  }
+}
+
+}  // namespace
+
+bool validLanguages(const std::string& languages) {
+  if (languages.empty() || languages.size() > 200) return false;
+  for (const std::string& name : splitLanguages(languages)) {
+    if (name.empty() || !std::all_of(name.begin(), name.end(), languageChar)) return false;
+  }
+  return true;
+}
+
+RecognitionResult recognizePages(std::size_t pageCount, const PageLoader& load,
+                                 const std::string& languages, unsigned threads) noexcept {
+  RecognitionResult result;
+  try {
+    result.pages.resize(pageCount);
+    if (!validLanguages(languages)) {
+      result.problem = "text recognition: '" + languages + "' is no list of language names";
+      return result;
+    }
+    if (pageCount == 0) return result;
+    unsigned count = threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
+    count = static_cast<unsigned>(std::min<std::size_t>(count, pageCount));
+
+    SharedWork shared;
+    shared.pageCount = pageCount;
+    shared.load = &load;
+    shared.languages = languages;
+    shared.pages = &result.pages;
+    std::vector<std::thread> workers;
+    for (unsigned t = 1; t < count; ++t) {
+      try {
+        workers.emplace_back(work, std::ref(shared));
+      } catch (...) {
+        break;  // fewer threads than asked: the others take their pages
+      }
+    }
+    work(shared);
+    for (std::thread& w : workers) w.join();
+    result.problem = shared.problem;
+    if (!result.problem.empty()) {
+      // One engine that cannot start means none can: the languages are the same for all.
+      for (PageText& page : result.pages) page = PageText{};
+    }
+  } catch (...) {
+    result.problem = "text recognition: out of memory";
+    for (PageText& page : result.pages) page = PageText{};
+  }
+  return result;
+}
+
+}  // namespace tarnwell::ocr
