@@ -43,13 +43,7 @@ class Engine {
  public:
   // Starts the engine; false, with a line for the user in `problem`, when a language is missing.
   bool start(const std::string& languages, std::string& problem) {
-    // The engine's own messages ("Error opening data file ...") would spill onto standard
-    // error; the caller reports a failed start in one line of its own.
-    const char* names[] = {"debug_file"};
-    const char* values[] = {"/dev/null"};
-    std::vector<std::string> varNames(names, names + 1), varValues(values, values + 1);
-    if (api_.Init(nullptr, languages.c_str(), tesseract::OEM_DEFAULT, nullptr, 0, &varNames,
-                  &varValues, false) != 0) {
+    if (api_.Init(nullptr, languages.c_str(), tesseract::OEM_DEFAULT) != 0) {
       problem = "text recognition: language data for '" + languages + "' is not installed";
       return false;
     }
@@ -147,6 +141,17 @@ struct SharedWork {
   std::vector<PageText>* pages = nullptr;
 };
 
+// The engine's own messages ("Error opening data file ...", resolution warnings) would spill
+// onto standard error, where the caller reports a failed start in one line of its own. The
+// setting is one for the whole process, made once before any worker starts.
+void silenceEngineMessages() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    tesseract::TessBaseAPI api;
+    api.SetVariable("debug_file", "/dev/null");
+  });
+}
+
 void work(SharedWork& shared) noexcept {
   try {
     Engine engine;
@@ -192,6 +197,7 @@ RecognitionResult recognizePages(std::size_t pageCount, const PageLoader& load,
       return result;
     }
     if (pageCount == 0) return result;
+    silenceEngineMessages();
     unsigned count = threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
     count = static_cast<unsigned>(std::min<std::size_t>(count, pageCount));
 
