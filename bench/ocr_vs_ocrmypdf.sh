@@ -3,8 +3,9 @@
 # known business-letter text (fine 204x196 and normal 204x98 dpi) into multi-page Group 4 TIFFs
 # (netpbm's pamtotiff). Each fax is converted by tarnwell with /ocr, and by tarnwell without it
 # followed by ocrmypdf on that PDF. Prints per fax: pages, seconds and pages per second of
-# tarnwell /ocr, seconds of ocrmypdf, the time ratio, word recall of both through pdftotext, and
-# peak memory (maximum resident set) of both.
+# tarnwell /ocr, seconds of ocrmypdf, the time ratio, the ratio of processor seconds (user and
+# system, children included: steadier than wall time on a shared machine), word recall of both
+# through pdftotext, and peak memory (maximum resident set) of both.
 #   usage: bench/ocr_vs_ocrmypdf.sh [program] [pages]   (default build/tarnwell, 4 pages)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -51,13 +52,13 @@ for w in truth:
     if found[w] > 0: found[w] -= 1; hits += 1
 print(f"{hits / len(truth):.4f}")' "$work/truth.txt"
 }
-measure() {  # seconds and peak kB of a command, as "seconds kB"
-  /usr/bin/time -f "%e %M" -o "$work/time" "$@" >/dev/null 2>&1
+measure() {  # wall seconds, processor seconds and peak kB of a command
+  /usr/bin/time -f "%e %U %S %M" -o "$work/time" "$@" >/dev/null 2>&1
   cat "$work/time"
 }
 
-printf '%-7s %5s %9s %8s %11s %6s %8s %8s %10s %10s\n' fax pages tarnwell pages/s ocrmypdf ratio \
-  recall recall-p peak-kB peak-kB-p
+printf '%-7s %5s %9s %8s %11s %6s %9s %8s %8s %10s %10s\n' fax pages tarnwell pages/s ocrmypdf ratio \
+  cpu-ratio recall recall-p peak-kB peak-kB-p
 for res in fine:196 normal:98; do
   name="${res%%:*}"; ydpi="${res##*:}"
   rows=$(( 792 * ydpi / 72 ))
@@ -72,13 +73,14 @@ for res in fine:196 normal:98; do
       pamtotiff -g4 -xresolution 204 -yresolution "$ydpi" -append -output "$work/$name.tif" "$pbm"
     fi
   done
-  read -r t_ocr m_ocr < <(measure "$program" /q /ocr /f "$work/$name.tif" "$work/$name-ocr.pdf")
+  read -r t_ocr u_ocr s_ocr m_ocr < <(measure "$program" /q /ocr /f "$work/$name.tif" "$work/$name-ocr.pdf")
   "$program" /q /f "$work/$name.tif" "$work/$name-plain.pdf" >/dev/null 2>&1
-  read -r t_peer m_peer < <(measure ocrmypdf --output-type pdf -l eng "$work/$name-plain.pdf" \
+  read -r t_peer u_peer s_peer m_peer < <(measure ocrmypdf --output-type pdf -l eng "$work/$name-plain.pdf" \
                                      "$work/$name-peer.pdf")
   python3 -c "
 t, tp, n = $t_ocr, $t_peer, $pages
-print(f'%-7s %5d %8.2fs %8.2f %10.2fs %6.2f' % ('$name', n, t, n / t, tp, t / tp), end=' ')"
+c, cp = $u_ocr + $s_ocr, $u_peer + $s_peer
+print('%-7s %5d %8.2fs %8.2f %10.2fs %6.2f %9.2f' % ('$name', n, t, n / t, tp, t / tp, c / cp), end=' ')"
   printf '%8s %8s %10s %10s\n' "$(recall "$work/$name-ocr.pdf")" "$(recall "$work/$name-peer.pdf")" \
     "$m_ocr" "$m_peer"
 done

@@ -1,5 +1,6 @@
 #include "ocr/Recognizer.h"
 
+#include <dlfcn.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/resultiterator.h>
 
@@ -69,25 +70,28 @@ class Engine {
         page.bits.size() / page.bytesPerRow < page.rows || page.width > INT32_MAX / 8)
       return text;
 
-    uint32_t factor = 1;
+    // Rows are repeated (nearest row) until the pixels are square, as a renderer would show the
+    // page at its horizontal resolution.
+    uint32_t rows = page.rows;
     if (page.xResolution > 0 && page.yResolution > 0 &&
         page.xResolution >= kStretchFrom * page.yResolution) {
-      factor = static_cast<uint32_t>(std::lround(page.xResolution / page.yResolution));
-      factor = std::clamp<uint32_t>(factor, 1, 4);
-      if (uint64_t{page.rows} * factor > kMaxStretchedRows) factor = 1;
+      const double stretched =
+          std::round(static_cast<double>(page.rows) * page.xResolution / page.yResolution);
+      if (stretched <= static_cast<double>(kMaxStretchedRows))
+        rows = static_cast<uint32_t>(stretched);
     }
     const uint8_t* bits = page.bits.data();
-    if (factor > 1) {
-      stretched_.resize(std::size_t{page.rows} * factor * page.bytesPerRow);
-      for (uint32_t y = 0; y < page.rows; ++y) {
-        const uint8_t* row = page.bits.data() + std::size_t{y} * page.bytesPerRow;
-        for (uint32_t k = 0; k < factor; ++k)
-          std::copy(row, row + page.bytesPerRow,
-                    stretched_.data() + (std::size_t{y} * factor + k) * page.bytesPerRow);
+    if (rows != page.rows) {
+      stretched_.resize(std::size_t{rows} * page.bytesPerRow);
+      for (uint32_t y = 0; y < rows; ++y) {
+        const uint64_t source = uint64_t{y} * page.rows / rows;
+        const uint8_t* row = page.bits.data() + source * page.bytesPerRow;
+        std::copy(row, row + page.bytesPerRow,
+                  stretched_.data() + std::size_t{y} * page.bytesPerRow);
       }
       bits = stretched_.data();
     }
-    api_.SetImage(bits, static_cast<int>(page.width), static_cast<int>(page.rows * factor), 0,
+    api_.SetImage(bits, static_cast<int>(page.width), static_cast<int>(rows), 0,
                   static_cast<int>(page.bytesPerRow));
     const float xres = page.xResolution > 0 ? page.xResolution : kAssumedResolution;
     api_.SetSourceResolution(static_cast<int>(std::lround(xres)));
@@ -110,10 +114,10 @@ class Engine {
         word.right = std::clamp<int32_t>(right, word.left, static_cast<int32_t>(page.width));
         // Rows of the stretched page back to rows of the page: the top row down, the bottom
         // (exclusive) row up.
-        const auto f = static_cast<int32_t>(factor);
-        word.top = std::clamp<int32_t>(top / f, 0, static_cast<int32_t>(page.rows));
-        word.bottom = std::clamp<int32_t>((bottom + f - 1) / f, word.top,
-                                          static_cast<int32_t>(page.rows));
+        const int64_t t = int64_t{std::max(top, 0)} * page.rows / rows;
+        const int64_t b = (int64_t{std::max(bottom, 0)} * page.rows + rows - 1) / rows;
+        word.top = static_cast<int32_t>(std::min<int64_t>(t, page.rows));
+        word.bottom = static_cast<int32_t>(std::clamp<int64_t>(b, word.top, page.rows));
         if (word.right > word.left && word.bottom > word.top) text.words.push_back(std::move(word));
       } while (it->Next(tesseract::RIL_WORD));
     }
@@ -152,8 +156,20 @@ void silenceEngineMessages() {
   });
 }
 
-void work(SharedWork& shared) noexcept {
+// The engine's library may split its work over OpenMP threads of its own. With one engine per
+// core that only makes the cores' threads wait for each other (two engines on two cores spent
+// two and a half times the processor time), so a worker that shares the cores with others keeps
+// its engine on its own thread. The OpenMP runtime is reached by name, as a library the engine
+// loaded, so the program builds and runs the same without it.
+void keepEngineOnThisThread() {
+  using SetLevels = void (*)(int);
+  if (void* symbol = dlsym(RTLD_DEFAULT, "omp_set_max_active_levels"))
+    reinterpret_cast<SetLevels>(symbol)(0);
+}
+
+void work(SharedWork& shared, bool sharedCores) noexcept {
   try {
+    if (sharedCores) keepEngineOnThisThread();
     Engine engine;
     std::string problem;
     if (!engine.start(shared.languages, problem)) {
@@ -209,12 +225,12 @@ RecognitionResult recognizePages(std::size_t pageCount, const PageLoader& load,
     std::vector<std::thread> workers;
     for (unsigned t = 1; t < count; ++t) {
       try {
-        workers.emplace_back(work, std::ref(shared));
+        workers.emplace_back(work, std::ref(shared), true);
       } catch (...) {
         break;  // fewer threads than asked: the others take their pages
       }
     }
-    work(shared);
+    work(shared, !workers.empty());
     for (std::thread& w : workers) w.join();
     result.problem = shared.problem;
     if (!result.problem.empty()) {
