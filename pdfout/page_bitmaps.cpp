@@ -71,8 +71,8 @@ bool decodeGroup4(TIFF* tiff, const PageFields& f, ocr::PageBitmap& bitmap) {
   if (decodePageT6(data, params, page) == kFaxDecodeFailed || page.rows <= 0 ||
       page.bytesPerRow != static_cast<int32_t>(bitmap.bytesPerRow))
     return false;
-  const std::size_t bytes =
-      std::min(bitmap.bits.size(), std::size_t{static_cast<uint32_t>(page.rows)} * bitmap.bytesPerRow);
+  const std::size_t decodedRows = static_cast<uint32_t>(page.rows);
+  const std::size_t bytes = std::min(bitmap.bits.size(), decodedRows * bitmap.bytesPerRow);
   std::copy_n(page.bitmap.begin(), std::min(bytes, page.bitmap.size()), bitmap.bits.begin());
   return true;
 }

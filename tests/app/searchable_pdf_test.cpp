@@ -30,8 +30,8 @@ std::vector<BoxWord> boxWords(const std::string& pdf, int page) {
   const CommandResult r = runCommand("pdftotext -bbox -f " + std::to_string(page) + " -l " +
                                      std::to_string(page) + " " + shellQuote(pdf) + " -");
   std::vector<BoxWord> words;
-  static const std::regex kWord(
-      R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)" yMax="([0-9.]+)">([^<]*)</word>)re");
+  static const std::regex kWord(R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" )re"
+                                R"re(xMax="([0-9.]+)" yMax="([0-9.]+)">([^<]*)</word>)re");
   for (auto it = std::sregex_iterator(r.out.begin(), r.out.end(), kWord);
        it != std::sregex_iterator(); ++it) {
     words.push_back({(*it)[5], std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]),
