@@ -222,7 +222,7 @@ RecognitionResult recognizePages(std::size_t pageCount, const PageLoader& load,
     shared.load = &load;
     shared.languages = languages;
     shared.pages = &result.pages;
-    std::vector<std::thread> workers;
+    std::vector<std::jthread> workers;  // joined on every way out
     for (unsigned t = 1; t < count; ++t) {
       try {
         workers.emplace_back(work, std::ref(shared), true);
@@ -231,7 +231,7 @@ RecognitionResult recognizePages(std::size_t pageCount, const PageLoader& load,
       }
     }
     work(shared, !workers.empty());
-    for (std::thread& w : workers) w.join();
+    for (std::jthread& w : workers) w.join();
     result.problem = shared.problem;
     if (!result.problem.empty()) {
       // One engine that cannot start means none can: the languages are the same for all.
