@@ -61,7 +61,14 @@ bool applyOption(const std::string& token, ConversionJob& job, ConversionSetting
     settings.bitOrder = static_cast<uint8_t>(token[3] - '0');
   else if (token.size() == 4 && token.starts_with("/v=") && token[3] >= '0' && token[3] <= '4')
     settings.verticalResolution = static_cast<uint16_t>((token[3] - '0') * 100);
-  else
+  else if (token == "/ocr") {
+    settings.searchableText = true;
+    settings.textLanguages = "eng";
+  } else if (token.starts_with("/ocr=") && token.size() > 5) {
+    // Language names are lower case in Tesseract's data, so the lowered token serves as is.
+    settings.searchableText = true;
+    settings.textLanguages = token.substr(5);
+  } else
     return false;
   return true;
 }
@@ -179,6 +186,8 @@ void printHelp(std::ostream& out) {
          "  /raw        raw faxes: Group 4 data without flag bytes\n"
          "  /relines    FX and MRV-FAX: count scan lines by decoding\n"
          "  /m=0|1|2    /m=1: one intermediate TIFF per page\n"
+         "  /ocr        searchable PDFs: an invisible layer of the text recognised in English\n"
+         "  /ocr=LANGS  the same in Tesseract's languages LANGS, such as deu+eng\n"
          "  -h, --help  show this text;  --version  show the version\n"
          "Quote paths that hold blanks. Exit status: 0 all files converted or already PDF,\n"
          "1 a file failed, 2 incomplete command line and no window. See tarnwell(1).\n";

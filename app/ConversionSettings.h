@@ -7,8 +7,12 @@
 namespace tarnwell {
 
 // The conversion settings of a run: the fax engine's fields (working-file paths and decoding
-// options) with the defaults every run starts from. Nothing is saved between runs.
-struct ConversionSettings : EngineSettings {};
+// options) with the defaults every run starts from, and whether the PDFs get a searchable text
+// layer, recognised in which languages. Nothing is saved between runs.
+struct ConversionSettings : EngineSettings {
+  bool searchableText = false;
+  std::string textLanguages = "eng";  // Tesseract's language list, e.g. "deu+eng"
+};
 
 // The working-file and log paths. One set is one conversion's working files: a conversion
 // receives its set as a value, so another set in another directory can exist beside it.

@@ -3,6 +3,7 @@
 #include <iostream>
 #include <optional>
 
+#include "app/SearchablePdf.h"
 #include "faxin/FaxConverter.h"
 #include "faxin/FormatClassifier.h"
 #include "pdfout/t2p.h"
@@ -42,6 +43,10 @@ class RealStages final : public ConversionStages {
   }
   int writePdf(const std::string& tiff, const std::string& pdf, int compression) const override {
     return t2p_convert_file(tiff, pdf, compression);
+  }
+  int writeSearchablePdf(const std::string& tiff, const std::string& pdf,
+                         const std::string& languages) const override {
+    return tarnwell::writeSearchablePdf(tiff, pdf, languages, std::cerr);
   }
 };
 
@@ -149,7 +154,11 @@ bool runStages(ConversionJob& job, const std::string& source, const std::string&
       return false;
     }
   }
-  if (stages.writePdf(paths.pdfReadyTiffPath, destination, 0) != 0) {
+  const int written = settings.searchableText
+                          ? stages.writeSearchablePdf(paths.pdfReadyTiffPath, destination,
+                                                      settings.textLanguages)
+                          : stages.writePdf(paths.pdfReadyTiffPath, destination, 0);
+  if (written != 0) {
     ending = failure(source, "Error in converting to pdf");
     return false;
   }

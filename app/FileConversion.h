@@ -38,6 +38,14 @@ class ConversionStages {
                        const TiffCopyOptions& options, int32_t compression) const = 0;
   // 0 on success; on failure the writer leaves no output file.
   virtual int writePdf(const std::string& tiff, const std::string& pdf, int compression) const = 0;
+  // The same with an invisible layer of the text recognised in `languages`; a page or a file
+  // that cannot be recognised is written without text. Stages without recognition write the
+  // plain PDF.
+  virtual int writeSearchablePdf(const std::string& tiff, const std::string& pdf,
+                                 const std::string& languages) const {
+    (void)languages;
+    return writePdf(tiff, pdf, 0);
+  }
 };
 
 // The real stages: FaxConverter, tiff_copy_file and t2p_convert_file.

@@ -64,5 +64,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The dependencies are computed from the installed program (dpkg-shlibdeps, from dpkg-dev).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# /ocr recognises English with this data; other languages are their own tesseract-ocr-* packages.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "tesseract-ocr-eng")
 set(CPACK_GENERATOR DEB)
 include(CPack)

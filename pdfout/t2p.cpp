@@ -52,6 +52,7 @@ int convert(const std::string& inputPath, const std::string& output, int compres
     return 1;
   }
   if (options.allocationLimit != 0) ctx->allocationLimit = options.allocationLimit;
+  ctx->pageText = options.pageText;
   std::unique_ptr<PdfSink> sink =
       options.openSink ? options.openSink(output) : std::unique_ptr<PdfSink>(FileSink::open(output));
   if (!sink) {

@@ -4,6 +4,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "ocr/PageText.h"
 
 namespace tarnwell {
 
@@ -22,6 +25,9 @@ class PdfSink;
 struct T2pOptions {
   uint64_t allocationLimit = 0;  // 0: the default limit
   std::function<std::unique_ptr<PdfSink>(const std::string& path)> openSink;
+  // Recognised text of the TIFF's directories, by directory index: each recognised page gets an
+  // invisible text layer over its image. The image objects stay exactly as without it.
+  const std::vector<ocr::PageText>* pageText = nullptr;
 };
 [[nodiscard]] int t2p_convert_file(const std::string& inputPath, const std::string& outputPath,
                                    int compression, const T2pOptions& options);

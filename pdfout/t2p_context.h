@@ -9,6 +9,10 @@
 
 namespace tarnwell {
 
+namespace ocr {
+struct PageText;
+}
+
 // Colour space bits of t2p_context::colorspaceFlags.
 inline constexpr uint32_t kCsBilevel = 0x1;
 inline constexpr uint32_t kCsGray = 0x2;
@@ -108,6 +112,11 @@ struct t2p_context {
   uint16_t transferCount = 0;
   uint32_t iccLength = 0;
   const uint8_t* iccProfile = nullptr;  // owned by libtiff
+
+  // Recognised text by TIFF directory for the invisible text layer (none: no text layer), and
+  // the object number of the text font (0 while no page has text).
+  const std::vector<ocr::PageText>* pageText = nullptr;
+  uint32_t textFontObject = 0;
 
   // Largest single allocation allowed; tests lower it to reach the out-of-memory paths.
   uint64_t allocationLimit = kDefaultAllocationLimit;

@@ -7,6 +7,8 @@
 #include "pdfout/t2p_messages.h"
 #include "pdfout/t2p_objects.h"
 #include "pdfout/t2p_page.h"
+#include "pdfout/t2p_text.h"
+#include "ocr/PageText.h"
 #include "platform/Platform.h"
 
 namespace tarnwell {
@@ -66,6 +68,21 @@ void writePageTree(const t2p_context& ctx, PdfSink& out) {
     number += 3 + uint64_t{page.extraObjects} + 2 * uint64_t{page.tileCount != 0 ? page.tileCount : 1};
   }
   out.printf("] \r/Count %d \r>> \r", ctx.pageCount);
+}
+
+// Gives the text font its object numbers behind every page's objects when any page has text to
+// show; the pages name it in their resources. Type 0 fonts need PDF 1.2.
+void planTextFont(t2p_context& ctx) {
+  if (ctx.pageText == nullptr) return;
+  for (const PageEntry& page : ctx.tiff_pages) {
+    if (page.directory < ctx.pageText->size() && (*ctx.pageText)[page.directory].recognised &&
+        !(*ctx.pageText)[page.directory].words.empty()) {
+      ctx.textFontObject = ctx.objectCount + 1;
+      ctx.objectCount += kTextFontObjects;
+      if (ctx.pdfMinor < 2) ctx.pdfMinor = 2;
+      return;
+    }
+  }
 }
 
 }  // namespace
@@ -150,6 +167,7 @@ uint64_t t2p_write_pdf(t2p_context& ctx, TIFF* input, PdfSink& out) {
     ctx.error = 1;
     return 0;
   }
+  planTextFont(ctx);
   if (!t2p_allocate(ctx, ctx.xrefOffsets, ctx.objectCount)) {
     t2pError("Can't allocate %llu bytes of memory for t2p_write_pdf",
              static_cast<unsigned long long>(ctx.objectCount) * 4);
@@ -173,6 +191,14 @@ uint64_t t2p_write_pdf(t2p_context& ctx, TIFF* input, PdfSink& out) {
     t2p_write_page(ctx, input, out);
     if (ctx.error != 0) return 0;
     if (out.failed()) break;
+  }
+  if (ctx.textFontObject != 0 && !out.failed()) {
+    if (ctx.objectCount + 1 != ctx.textFontObject) {
+      t2pError("Object count before the text font of %s does not match its plan", fileName(input));
+      ctx.error = 1;
+      return 0;
+    }
+    t2p_write_text_font(ctx, out);
   }
   ctx.xrefStart = out.count();
   t2p_write_pdf_xref(ctx, out);

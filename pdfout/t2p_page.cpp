@@ -7,6 +7,7 @@
 #include "pdfout/t2p_objects.h"
 #include "pdfout/t2p_image.h"
 #include "pdfout/t2p_messages.h"
+#include "pdfout/t2p_text.h"
 
 namespace tarnwell {
 namespace {
@@ -74,6 +75,11 @@ void t2p_write_pdf_page(uint32_t pageObject, t2p_context& ctx, PdfSink& out) {
     }
     out.write(">>\r");
   }
+  if (const ocr::PageText* text = t2p_page_text(ctx);
+      text != nullptr && !text->words.empty() && ctx.textFontObject != 0) {
+    out.printf("/Font << %s %lu 0 R >>\r", kTextFontName,
+               static_cast<unsigned long>(ctx.textFontObject));
+  }
   if (ctx.transferCount != 0) {
     out.printf("/ExtGState <</GS1 %lu 0 R >> \r",
                static_cast<unsigned long>(pageObject) + 3);
@@ -90,7 +96,12 @@ void t2p_write_pdf_page(uint32_t pageObject, t2p_context& ctx, PdfSink& out) {
 
 std::string t2p_page_content(const t2p_context& ctx) {
   const TileGrid& grid = gridOf(ctx);
-  if (grid.tileCount == 0) return contentLine(ctx, ctx.imageBox, 0);
+  if (grid.tileCount == 0) {
+    std::string content = contentLine(ctx, ctx.imageBox, 0);
+    if (const ocr::PageText* text = t2p_page_text(ctx); text != nullptr && ctx.textFontObject != 0)
+      content += t2p_text_content(*text, ctx.imageBox, ctx.width, ctx.length);
+    return content;
+  }
   std::string content;
   for (uint32_t i = 0; i < grid.tileCount && i < grid.boxes.size(); ++i) {
     content += contentLine(ctx, grid.boxes[i], i + 1);

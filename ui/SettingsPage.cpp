@@ -145,6 +145,18 @@ SettingsPage::SettingsPage(SharedSettings& settings, Dialogs& dialogs, QWidget* 
   advancedLayout->addLayout(minWidthRow, 2, 2);
   advancedLayout->setColumnStretch(2, 1);
 
+  // Searchable PDFs: an invisible layer of recognised text, in Tesseract's languages.
+  auto* textGroup = new QGroupBox(tr("Searchable PDF"));
+  auto* textLayout = new QHBoxLayout(textGroup);
+  searchableText_ = checkBox(tr("Searchable text"), "searchableText");
+  textLanguages_ = new QLineEdit;
+  textLanguages_->setObjectName(QStringLiteral("textLanguages"));
+  textLanguages_->setToolTip(tr("Tesseract languages, such as eng or deu+eng"));
+  textLayout->addWidget(searchableText_);
+  textLayout->addWidget(new QLabel(tr("Languages")));
+  textLayout->addWidget(textLanguages_);
+  textLayout->addStretch(1);
+
   auto* hint = new QLabel(
       tr("These settings are useful to unknown fax convertion\nsuch as .g3,.g32d,.g4,.f01,..."));
   hint->setObjectName(QStringLiteral("settingsHint"));
@@ -155,10 +167,12 @@ SettingsPage::SettingsPage(SharedSettings& settings, Dialogs& dialogs, QWidget* 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addWidget(advanced);
+  layout->addWidget(textGroup);
   layout->addWidget(hint);
   layout->addStretch(1);
 
   connect(nonStandardWidth_, &QCheckBox::toggled, minWidth_, &QLineEdit::setEnabled);
+  connect(searchableText_, &QCheckBox::toggled, textLanguages_, &QLineEdit::setEnabled);
   load();
 }
 
@@ -181,6 +195,9 @@ void SettingsPage::load() {
   rawFax_->setChecked(values_.rawFax != 0);
   recountLines_->setChecked(values_.recountLines != 0);
   minWidth_->setEnabled(nonStandardWidth_->isChecked());
+  searchableText_->setChecked(s.searchableText);
+  textLanguages_->setText(QString::fromStdString(s.textLanguages));
+  textLanguages_->setEnabled(s.searchableText);
 }
 
 bool SettingsPage::isMarked(const QLineEdit* edit) {
@@ -219,6 +236,9 @@ bool SettingsPage::apply() {
   s.threshold = static_cast<uint16_t>(values_.threshold);
   if (vertical_->currentIndex() >= 0)
     s.verticalResolution = static_cast<uint16_t>(vertical_->currentIndex() * kResolutionStep);
+  s.searchableText = searchableText_->isChecked();
+  const QString languages = textLanguages_->text().trimmed();
+  s.textLanguages = languages.isEmpty() ? std::string("eng") : languages.toStdString();
   settings_.store(s);
   return read;
 }

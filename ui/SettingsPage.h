@@ -56,6 +56,8 @@ class SettingsPage : public QWidget {
   QCheckBox* rawFax_;
   QCheckBox* recountLines_;
   QCheckBox* nonStandardWidth_;
+  QCheckBox* searchableText_;
+  QLineEdit* textLanguages_;
 };
 
 // Parses a signed decimal number as the number edits accept it: optional blanks, an optional
