@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,19 @@ long leadingInteger(std::string_view text) {
   return static_cast<long>(value);
 }
 
+// The number of "/j=N" or "--jobs=N" (digits only, held within a 32-bit int); nothing for
+// any other token.
+std::optional<int32_t> jobCount(const std::string& token) {
+  std::string_view digits;
+  if (token.starts_with("/j=")) digits = std::string_view(token).substr(3);
+  else if (token.starts_with("--jobs=")) digits = std::string_view(token).substr(7);
+  else return std::nullopt;
+  if (digits.empty()) return std::nullopt;
+  for (char c : digits)
+    if (c < '0' || c > '9') return std::nullopt;
+  return static_cast<int32_t>(leadingInteger(digits));
+}
+
 // Applies one option token (already lower case); false when it is no option.
 bool applyOption(const std::string& token, ConversionJob& job, ConversionSettings& settings) {
   if (token == "/l") job.keepFileTime = 1;
@@ -49,6 +63,7 @@ bool applyOption(const std::string& token, ConversionJob& job, ConversionSetting
   else if (token == "/kh") job.keepHierarchy = 1;
   else if (token == "/d") job.mode = kModeDirectory;
   else if (token == "/f") job.mode = kModeFile;
+  else if (const std::optional<int32_t> jobs = jobCount(token)) job.jobs = *jobs;
   else if (token.starts_with("/nw=")) {
     settings.nonStandardWidth = 1;
     settings.minWidth =
@@ -111,6 +126,7 @@ int parseArguments(ConversionJob& job, ConversionSettings& settings,
   job.includeSubdirectories = 0;
   job.keepHierarchy = 0;
   job.mode = kModeNone;
+  job.jobs = 1;
   if (arguments.empty() || (arguments.size() == 1 && arguments.front().empty())) return -2;
 
   settings.nonStandardWidth = 0;
@@ -177,6 +193,7 @@ void printHelp(std::ostream& out) {
          "  /d          convert every matching file of a directory into a directory\n"
          "  /i          directory mode: walk subdirectories too\n"
          "  /kh         directory mode: mirror the source tree under the destination\n"
+         "  /j=N        directory mode: convert N files at a time (0: one per core; --jobs=N)\n"
          "  /ke         keep the source's extension in the PDF name (a.g3.pdf)\n"
          "  /l          give each PDF the file times of its source\n"
          "  /q          do not show the report (the log is still written)\n"

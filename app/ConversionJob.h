@@ -21,6 +21,9 @@ struct ConversionJob {
   int32_t includeSubdirectories = 0;  // directory mode: walk subdirectories too
   int32_t keepHierarchy = 0;          // directory mode: mirror the source tree (when 1)
   int32_t mode = kModeNone;
+  // Directory mode: how many files are converted at the same time, each with its own working
+  // files; 0 means one per processor core. The report is the same whatever the number.
+  int32_t jobs = 1;
   std::string filter = "*.*";         // file name pattern of the directory walk
   std::string sourcePath;             // source file or directory
   std::string destinationPath;        // destination PDF file or directory

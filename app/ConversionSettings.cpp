@@ -57,6 +57,20 @@ WorkingPaths makeWorkingPaths(const std::string& programPath, const std::string&
   return p;
 }
 
+WorkingPaths workerPaths(const WorkingPaths& paths, int worker) {
+  if (worker == 0) return paths;
+  WorkingPaths p = paths;
+  // The prefix ends in '-', so no worker's names (page files included) start with another
+  // worker's names.
+  const std::string prefix = "w" + std::to_string(worker) + "-";
+  for (std::string* path : {&p.workFilePath, &p.segmentFilePath, &p.lockFilePath,
+                            &p.scratchTiffPath, &p.intermediateTiffPath, &p.pdfReadyTiffPath}) {
+    // Every working file is a name in the working directory (npos + 1 is 0: a bare name).
+    path->insert(path->rfind(kSep) + 1, prefix);
+  }
+  return p;
+}
+
 std::string privateWorkDirectory(const std::string& runtimeDirectory,
                                  const std::string& tempDirectory, unsigned long userId) {
   if (!runtimeDirectory.empty()) return runtimeDirectory + "tarnwell" + kSep;

@@ -43,6 +43,12 @@ enum class WorkDirectoryKind {
 WorkingPaths makeWorkingPaths(const std::string& programPath, const std::string& workDirectory,
                               WorkDirectoryKind kind = WorkDirectoryKind::kOwn);
 
+// The working files of worker `worker` of a run that converts several files at the same time:
+// worker 0 uses `paths` as they are, every other worker the same names with the prefix
+// "w<worker>-" in the same directory, its own lock included. Separate processes' workers of
+// the same number share a set and wait for each other on its lock.
+WorkingPaths workerPaths(const WorkingPaths& paths, int worker);
+
 // The user's private working directory, with a trailing separator: "tarnwell/" in the runtime
 // directory when there is one (a path ending in a separator), otherwise "tarnwell-<uid>/" in the
 // temporary directory (ending in a separator).

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "pdfout/t2p.h"
 #include "pdfout/t2p_analysis.h"
 #include "pdfout/t2p_messages.h"
 #include "pdfout/t2p_objects.h"
@@ -139,8 +140,8 @@ void t2p_write_pdf_xref(t2p_context& ctx, PdfSink& out) {
 }
 
 void t2p_write_pdf_trailer(t2p_context& ctx, PdfSink& out) {
-  unsigned char id[16] = {};
-  for (int i = 0; i < 4; ++i) {
+  unsigned char id[4 * kPdfIdRandomValues] = {};
+  for (int i = 0; i < kPdfIdRandomValues; ++i) {
     const auto value = static_cast<uint32_t>(platform::threadRand());
     for (int b = 0; b < 4; ++b) id[4 * i + b] = static_cast<unsigned char>(value >> (8 * b));
   }

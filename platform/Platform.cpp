@@ -263,6 +263,23 @@ int threadRand() {
 
 void resetThreadRand() { randState = 1; }
 
+void setThreadRandPosition(unsigned long long calls) {
+  // n steps of x -> a*x + c are x -> A*x + C; squaring the step halves the work each round.
+  uint32_t a = 214013u;
+  uint32_t c = 2531011u;
+  uint32_t totalA = 1;
+  uint32_t totalC = 0;
+  for (; calls != 0; calls >>= 1) {
+    if ((calls & 1) != 0) {
+      totalA *= a;
+      totalC = totalC * a + c;
+    }
+    c = c * (a + 1);
+    a *= a;
+  }
+  randState = totalA * 1u + totalC;
+}
+
 std::tm localTime(std::time_t t) {
   std::tm out{};
   ::localtime_r(&t, &out);

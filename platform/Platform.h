@@ -162,6 +162,9 @@ bool hasDisplay();
 int threadRand();
 // Restarts this thread's generator from state 1 (tests).
 void resetThreadRand();
+// Puts this thread's generator where `calls` values after state 1 leave it, so work done on any
+// thread can draw the values it would have drawn on one thread doing everything in order.
+void setThreadRandPosition(unsigned long long calls);
 
 // Local time now.
 std::tm localTimeNow();

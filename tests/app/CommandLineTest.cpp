@@ -107,6 +107,30 @@ TEST_P(MinWidthOption, ReadsLeadingNumberInSixteenBits) {
   EXPECT_EQ(p.settings.minWidth, GetParam().minWidth);
 }
 
+// "/j=N" and "--jobs=N" take digits only; anything else is no option (and so the source path).
+struct JobsCase {
+  const char* option;
+  int result;
+  int jobs;
+};
+class JobsOption : public testing::TestWithParam<JobsCase> {};
+
+TEST_P(JobsOption, TakesDigitsOnly) {
+  Parsed p = parse(std::string(GetParam().option) + " /d a b");
+  EXPECT_EQ(p.result, GetParam().result);
+  EXPECT_EQ(p.job.jobs, GetParam().jobs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, JobsOption,
+                         testing::Values(JobsCase{"/j=4", 0, 4}, JobsCase{"/J=0", 0, 0},
+                                         JobsCase{"--jobs=2", 0, 2}, JobsCase{"--JOBS=16", 0, 16},
+                                         JobsCase{"/j=99999999999", 0, 2147483647},
+                                         JobsCase{"/j=", kIncompleteRequest, 1},
+                                         JobsCase{"/j=-2", kIncompleteRequest, 1},
+                                         JobsCase{"/j=2x", kIncompleteRequest, 1},
+                                         JobsCase{"--jobs", kIncompleteRequest, 1}),
+    [](const auto& info) { return test::nameFrom(info.param.option); });
+
 INSTANTIATE_TEST_SUITE_P(Values, MinWidthOption,
                          testing::Values(MinWidthCase{"/nw=2048", 2048}, MinWidthCase{"/nw=abc", 0},
                                          MinWidthCase{"/nw=", 0}, MinWidthCase{"/NW=1500x", 1500},
@@ -257,6 +281,32 @@ TEST(BuildRequest, StartsFromDefaultsAndTakesTheGivenPaths) {
     EXPECT_EQ(request.settings.threshold, 50);
     EXPECT_EQ(request.settings.verticalResolution, resolution);
   }
+}
+
+// Worker 0 keeps the run's working files; every other worker has its own names, lock included,
+// in the same directory, and no worker's names begin with another worker's.
+TEST(WorkerPaths, EachWorkerHasItsOwnNamesInTheSameDirectory) {
+  const WorkingPaths paths = makeWorkingPaths("/opt/tw/tarnwell", "/tmp/x/");
+  const WorkingPaths zero = workerPaths(paths, 0);
+  EXPECT_EQ(zero.lockFilePath, paths.lockFilePath);
+  EXPECT_EQ(zero.intermediateTiffPath, paths.intermediateTiffPath);
+  std::vector<std::string> names;
+  for (int worker : {0, 1, 2, 10, 12, 21}) {
+    const WorkingPaths w = workerPaths(paths, worker);
+    EXPECT_EQ(w.workDirectory, paths.workDirectory);
+    EXPECT_EQ(w.logDirectory, paths.logDirectory);
+    for (const std::string* path : {&w.workFilePath, &w.segmentFilePath, &w.lockFilePath,
+                                    &w.scratchTiffPath, &w.intermediateTiffPath,
+                                    &w.pdfReadyTiffPath}) {
+      ASSERT_TRUE(path->starts_with("/tmp/x/")) << *path;
+      ASSERT_EQ(path->find('/', 7), std::string::npos) << *path;
+      names.push_back(path->substr(7, path->rfind('.') - 7));  // the stem page files start with
+    }
+  }
+  EXPECT_EQ(names[6 + 2], "w1-trwlock");
+  for (std::size_t i = 0; i < names.size(); ++i)
+    for (std::size_t j = 0; j < names.size(); ++j)
+      if (i != j) EXPECT_FALSE(names[j].starts_with(names[i])) << names[i] << " " << names[j];
 }
 
 }  // namespace

@@ -231,7 +231,7 @@ TEST_F(ProgramRun, NothingRemainsOfTheWorkingFiles) {
   fs::copy(TARNWELL_SOURCE_DIR "/samples/memo.g3", tree.path("a.g3"));
   fs::copy(TARNWELL_SOURCE_DIR "/samples/letter.tif", tree.path("b.tif"));
   for (const char* args : {"/q /f a.g3 a.pdf", "/q /f b.tif b.pdf", "/q /m=1 /f a.g3 c.pdf",
-                           "/q /f missing.g3 d.pdf", ""}) {
+                           "/q /f missing.g3 d.pdf", "/q /j=3 /d . j", ""}) {
     SCOPED_TRACE(args);
     plant();
     run(args);
@@ -304,6 +304,69 @@ TEST_F(ProgramRun, OwnWorkDirectoriesConvertSideBySide) {
                   withoutDates(test::readText(e.path().string())))
           << out << "/" << name;
     }
+  }
+}
+
+// A PDF with its creation and modification times blanked; its identifier stays.
+std::string withoutTimes(const std::string& pdf) {
+  static const std::regex dated("\\(D:[0-9]{14}\\)");
+  return std::regex_replace(pdf, dated, "");
+}
+
+// A directory run over good faxes, files that are no fax, files that fail and two files writing
+// the same PDF gives the same report, log, exit status and PDFs whatever the number of workers.
+TEST_F(ProgramRun, WorkerCountsGiveTheSameRun) {
+  const std::string samples = TARNWELL_SOURCE_DIR "/samples";
+  tree.mkdir("in/sub");
+  for (int i = 0; i < 5; ++i) {
+    fs::copy_file(samples + "/letter.tif", tree.path("in/letter" + std::to_string(i) + ".tif"));
+    fs::copy_file(samples + "/memo.g3", tree.path("in/memo" + std::to_string(i) + ".g3"));
+  }
+  fs::copy_file(samples + "/memo.g3", tree.path("in/sub/letter2.g3"));  // same PDF as letter2.tif
+  tree.write("in/sub/memo3.tif", "II*\0 not a TIFF");                    // fails, same PDF too
+  tree.write("in/empty.g3", "");
+  tree.write("in/old.pdf", "%PDF");
+  tree.write("in/notes.txt", "");
+  const std::string letter = test::readText(samples + "/letter.tif");
+  tree.write("in/cut.tif", letter.substr(0, letter.size() / 2));
+
+  struct Run {
+    int exitCode;
+    std::string report, log;
+  };
+  std::vector<Run> runs;
+  const std::vector<std::string> options = {"/j=1", "/j=2", "/j=0", "--jobs=5"};
+  for (const std::string& option : options) {
+    RunResult r = run("/i " + option + " /d in out");
+    const auto logs = logFiles();
+    ASSERT_EQ(logs.size(), 1u);
+    std::string log = test::readText(bin + "/log/" + logs[0]);
+    fs::remove(bin + "/log/" + logs[0]);
+    ASSERT_TRUE(startsWithDateLine(log)) << log;
+    fs::rename(tree.path("out"), tree.path("run" + std::to_string(runs.size())));
+    runs.push_back({r.exitCode, r.out, log.substr(log.find('\n'))});
+  }
+  EXPECT_EQ(runs[0].exitCode, 1);
+  EXPECT_NE(runs[0].report.find("in/letter2.tif --> out/letter2.pdf : Success !"),
+            std::string::npos);
+  EXPECT_NE(runs[0].report.find("in/sub/memo3.tif --> out/memo3.pdf : Failed"), std::string::npos);
+  EXPECT_NE(runs[0].report.find("in/empty.g3 --> out/empty.pdf : Failed"), std::string::npos);
+  for (std::size_t i = 1; i < runs.size(); ++i) {
+    SCOPED_TRACE(options[i]);
+    EXPECT_EQ(runs[i].exitCode, runs[0].exitCode);
+    EXPECT_EQ(runs[i].report, runs[0].report);
+    EXPECT_EQ(runs[i].log, runs[0].log);
+  }
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(tree.path("run0"))) names.push_back(e.path().filename());
+  EXPECT_GE(names.size(), 10u);
+  for (const std::string& name : names) {
+    const std::string first = tree.path("run0/" + name);
+    if (test::haveTool("qpdf")) EXPECT_EQ(test::pdfProblems(first), "") << name;
+    for (std::size_t i = 1; i < options.size(); ++i)
+      EXPECT_TRUE(withoutTimes(test::readText(tree.path("run" + std::to_string(i) + "/" + name))) ==
+                  withoutTimes(test::readText(first)))
+          << options[i] << " " << name;
   }
 }
 

@@ -163,6 +163,21 @@ TEST(Platform, ThreadRandFollowsClassicSequencePerThread) {
   EXPECT_EQ(other, 41);  // every new thread starts again
 }
 
+// Jumping to a position gives the value stepping there gives, on any thread.
+TEST(Platform, ThreadRandPositionMatchesStepping) {
+  for (unsigned long long calls : {0ull, 1ull, 4ull, 7ull, 64ull, 1001ull, 65536ull}) {
+    resetThreadRand();
+    for (unsigned long long i = 0; i < calls; ++i) (void)threadRand();
+    const int stepped = threadRand();
+    int jumped = -1;
+    std::thread([&] {
+      setThreadRandPosition(calls);
+      jumped = threadRand();
+    }).join();
+    EXPECT_EQ(jumped, stepped) << calls;
+  }
+}
+
 TEST(Platform, FixedDateTextHasTwoDigitDay) {
   std::tm t{};
   t.tm_year = 109;

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# One "tarnwell /d" process with /j=2 against /j=1 on 40 files (20 copies of each bundled
+# sample: a two-page Group 4 TIFF and a raw Group 3 stream), each run `repeats` times in
+# alternation so that load from elsewhere hits both alike. Prints the wall time, the speed-up
+# (time of /j=1 / time of /j=2) and the peak resident memory of each run (/usr/bin/time -v).
+# Every run must write all 40 PDFs.
+#
+# Run: bench/parallel_workers.sh [path-to-tarnwell] [repeats] [jobs]   (default build/tarnwell, 5, 2)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+prog=$(realpath "${1:-$root/build/tarnwell}")
+repeats=${2:-5}
+jobs=${3:-2}
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+mkdir -p "$tmp/in" "$tmp/work"
+for i in $(seq 0 19); do
+  cp "$root/samples/letter.tif" "$tmp/in/letter$i.tif"
+  cp "$root/samples/memo.g3" "$tmp/in/memo$i.g3"
+done
+
+run() {  # $1 = workers; prints "seconds peak-kB"
+  rm -rf "$tmp/out"
+  TARNWELL_WORKDIR="$tmp/work" /usr/bin/time -f '%e %M' -o "$tmp/time.txt" \
+    "$prog" /q "/j=$1" /d "$tmp/in" "$tmp/out" >/dev/null
+  local n
+  n=$(find "$tmp/out" -name '*.pdf' | wc -l)
+  if [ "$n" -ne 40 ]; then
+    echo "only $n of 40 PDFs written" >&2
+    exit 1
+  fi
+  cat "$tmp/time.txt"
+}
+
+echo "cores: $(nproc); load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+for r in $(seq 1 "$repeats"); do
+  read -r t1 m1 < <(run 1)
+  read -r t2 m2 < <(run "$jobs")
+  awk -v r="$r" -v a="$t1" -v b="$t2" -v ma="$m1" -v mb="$m2" -v j="$jobs" 'BEGIN {
+    printf "run %d: /j=1 %.2f s %.1f MB, /j=%d %.2f s %.1f MB, speed-up %.2f\n",
+           r, a, ma / 1024, j, b, mb / 1024, (b > 0 ? a / b : 0) }'
+done
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
