@@ -306,7 +306,9 @@ TEST(WorkerPaths, EachWorkerHasItsOwnNamesInTheSameDirectory) {
   EXPECT_EQ(names[6 + 2], "w1-trwlock");
   for (std::size_t i = 0; i < names.size(); ++i)
     for (std::size_t j = 0; j < names.size(); ++j)
-      if (i != j) EXPECT_FALSE(names[j].starts_with(names[i])) << names[i] << " " << names[j];
+      if (i != j) {
+        EXPECT_FALSE(names[j].starts_with(names[i])) << names[i] << " " << names[j];
+      }
 }
 
 }  // namespace

@@ -362,7 +362,9 @@ TEST_F(ProgramRun, WorkerCountsGiveTheSameRun) {
   EXPECT_GE(names.size(), 10u);
   for (const std::string& name : names) {
     const std::string first = tree.path("run0/" + name);
-    if (test::haveTool("qpdf")) EXPECT_EQ(test::pdfProblems(first), "") << name;
+    if (test::haveTool("qpdf")) {
+      EXPECT_EQ(test::pdfProblems(first), "") << name;
+    }
     for (std::size_t i = 1; i < options.size(); ++i)
       EXPECT_TRUE(withoutTimes(test::readText(tree.path("run" + std::to_string(i) + "/" + name))) ==
                   withoutTimes(test::readText(first)))
