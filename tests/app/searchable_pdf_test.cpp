@@ -105,15 +105,15 @@ class SearchablePdfRecallTest : public SearchablePdfFixture,
 
 TEST_P(SearchablePdfRecallTest, TextIsFoundOnItsInkAndTheImageIsUnchanged) {
   const RecallCase& c = GetParam();
-  TextPageSpec spec;
-  spec.lines = letterLines(14, 7);
-  spec.pointSize = c.points;
-  spec.xdpi = c.xdpi;
-  spec.ydpi = c.ydpi;
-  spec.skewDegrees = c.skew;
-  spec.speckle = c.speckle;
+  TextPageLayout layout;
+  layout.lines = letterLines(14, 7);
+  layout.pointSize = c.points;
+  layout.xdpi = c.xdpi;
+  layout.ydpi = c.ydpi;
+  layout.skewDegrees = c.skew;
+  layout.speckle = c.speckle;
   TextPage page;
-  ASSERT_TRUE(renderTextPage(spec, page));
+  ASSERT_TRUE(renderTextPage(layout, page));
   const std::string tiff = writeTiff("page.tif", {page.bitmap}, c.xdpi, c.ydpi);
   const std::string plain = dir_.file("plain.pdf"), searchable = dir_.file("searchable.pdf");
   ASSERT_EQ(convert("", tiff, plain).exitCode, 0);
@@ -124,7 +124,7 @@ TEST_P(SearchablePdfRecallTest, TextIsFoundOnItsInkAndTheImageIsUnchanged) {
   const PageComparison shown = comparePdfWithTiff(searchable, tiff);
   EXPECT_EQ(shown.problems, "");
 
-  const std::vector<std::string> truth = truthWords(spec.lines);
+  const std::vector<std::string> truth = truthWords(layout.lines);
   const double recall = wordRecall(truth, normalisedWords(pageText(searchable)));
   RecordProperty("recall", std::to_string(recall));
   EXPECT_GE(recall, c.minRecall);
@@ -166,13 +166,13 @@ TEST_F(SearchablePdfFixture, EveryPageGetsItsOwnText) {
   std::vector<Bitmap> bitmaps;
   std::vector<std::vector<std::string>> lines;
   for (uint32_t p = 0; p < 3; ++p) {
-    TextPageSpec spec;
-    spec.lines = {"page " + std::string(p == 0 ? "alpha" : p == 1 ? "bravo" : "charlie") +
+    TextPageLayout layout;
+    layout.lines = {"page " + std::string(p == 0 ? "alpha" : p == 1 ? "bravo" : "charlie") +
                   " carries this sentence"};
     TextPage page;
-    ASSERT_TRUE(renderTextPage(spec, page));
+    ASSERT_TRUE(renderTextPage(layout, page));
     bitmaps.push_back(page.bitmap);
-    lines.push_back(spec.lines);
+    lines.push_back(layout.lines);
   }
   const std::string tiff = writeTiff("three.tif", bitmaps, 204, 196);
   const std::string plain = dir_.file("plain.pdf"), searchable = dir_.file("searchable.pdf");
@@ -201,10 +201,10 @@ TEST_F(SearchablePdfFixture, BlankPageHasNoText) {
 // Languages that are not installed, or no language list at all: one line on standard error,
 // the PDF written without text (the same bytes as without /ocr), the report line a success.
 TEST_F(SearchablePdfFixture, MissingLanguageWarnsOnceAndWritesThePlainPdf) {
-  TextPageSpec spec;
-  spec.lines = {"nothing will be read here"};
+  TextPageLayout layout;
+  layout.lines = {"nothing will be read here"};
   TextPage page;
-  ASSERT_TRUE(renderTextPage(spec, page));
+  ASSERT_TRUE(renderTextPage(layout, page));
   const std::string tiff = writeTiff("page.tif", {page.bitmap}, 204, 196);
   const std::string plain = dir_.file("plain.pdf");
   ASSERT_EQ(convert("", tiff, plain).exitCode, 0);

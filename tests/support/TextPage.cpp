@@ -58,24 +58,24 @@ std::string psString(const std::string& text) {
 
 }  // namespace
 
-bool renderTextPage(const TextPageSpec& spec, TextPage& out) {
+bool renderTextPage(const TextPageLayout& layout, TextPage& out) {
   if (!haveTool("gs")) return false;
   TempTree tree;
-  const double lineStep = spec.pointSize * 1.6;
+  const double lineStep = layout.pointSize * 1.6;
   std::ostringstream ps;
   ps << "%!PS\n<< /PageSize [" << kPageWidthPt << " " << kPageHeightPt << "] >> setpagedevice\n"
-     << kPageWidthPt / 2 << " " << kPageHeightPt / 2 << " translate " << spec.skewDegrees
+     << kPageWidthPt / 2 << " " << kPageHeightPt / 2 << " translate " << layout.skewDegrees
      << " rotate " << -kPageWidthPt / 2 << " " << -kPageHeightPt / 2 << " translate\n"
-     << "/" << spec.font << " findfont " << spec.pointSize << " scalefont setfont\n"
+     << "/" << layout.font << " findfont " << layout.pointSize << " scalefont setfont\n"
      // (w) word: prints the word's outline box in points (x1 y1 x2 y2), shows it and a blank
      << "/p { 20 string cvs print ( ) print } def\n"
      << "/word { gsave currentpoint newpath moveto dup true charpath flattenpath pathbbox\n"
      << "  grestore 4 -1 roll p 3 -1 roll p exch p p (\\n) print\n"
      << "  show ( ) show } def\n";
-  for (std::size_t i = 0; i < spec.lines.size(); ++i) {
+  for (std::size_t i = 0; i < layout.lines.size(); ++i) {
     ps << kLeftPt << " " << kPageHeightPt - kTopPt - static_cast<double>(i) * lineStep
        << " moveto\n";
-    std::istringstream words(spec.lines[i]);
+    std::istringstream words(layout.lines[i]);
     std::string w;
     while (words >> w) ps << psString(w) << " word\n";
   }
@@ -83,9 +83,9 @@ bool renderTextPage(const TextPageSpec& spec, TextPage& out) {
   const std::string psPath = tree.write("page.ps", ps.str());
   const std::string pbmPath = tree.file("page.pbm");
   char size[64];
-  const auto rows = static_cast<uint32_t>(std::lround(kPageHeightPt * spec.ydpi / 72.0));
-  std::snprintf(size, sizeof size, "-r%gx%g -g%ux%u", static_cast<double>(spec.xdpi),
-                static_cast<double>(spec.ydpi), kPageWidth, rows);
+  const auto rows = static_cast<uint32_t>(std::lround(kPageHeightPt * layout.ydpi / 72.0));
+  std::snprintf(size, sizeof size, "-r%gx%g -g%ux%u", static_cast<double>(layout.xdpi),
+                static_cast<double>(layout.ydpi), kPageWidth, rows);
   const CommandResult r = runCommand("gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pbmraw " +
                                      std::string(size) + " -sOutputFile=" + shellQuote(pbmPath) +
                                      " " + shellQuote(psPath));
@@ -94,24 +94,24 @@ bool renderTextPage(const TextPageSpec& spec, TextPage& out) {
   // The boxes printed in points (x1 y1 x2 y2, y upwards), one line per word, in the order shown.
   out.words.clear();
   std::istringstream boxes(r.out);
-  for (std::size_t i = 0; i < spec.lines.size(); ++i) {
-    std::istringstream words(spec.lines[i]);
+  for (std::size_t i = 0; i < layout.lines.size(); ++i) {
+    std::istringstream words(layout.lines[i]);
     std::string w;
     while (words >> w) {
       double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
       if (!(boxes >> x1 >> y1 >> x2 >> y2)) return false;
       InkWord ink;
       ink.text = w;
-      ink.left = static_cast<int32_t>(std::floor(x1 * spec.xdpi / 72.0));
-      ink.right = static_cast<int32_t>(std::ceil(x2 * spec.xdpi / 72.0));
-      ink.top = static_cast<int32_t>(std::floor((kPageHeightPt - y2) * spec.ydpi / 72.0));
-      ink.bottom = static_cast<int32_t>(std::ceil((kPageHeightPt - y1) * spec.ydpi / 72.0));
+      ink.left = static_cast<int32_t>(std::floor(x1 * layout.xdpi / 72.0));
+      ink.right = static_cast<int32_t>(std::ceil(x2 * layout.xdpi / 72.0));
+      ink.top = static_cast<int32_t>(std::floor((kPageHeightPt - y2) * layout.ydpi / 72.0));
+      ink.bottom = static_cast<int32_t>(std::ceil((kPageHeightPt - y1) * layout.ydpi / 72.0));
       out.words.push_back(ink);
     }
   }
-  if (spec.speckle > 0) {
-    std::mt19937 random(spec.seed);
-    std::bernoulli_distribution flip(spec.speckle);
+  if (layout.speckle > 0) {
+    std::mt19937 random(layout.seed);
+    std::bernoulli_distribution flip(layout.speckle);
     for (uint32_t y = 0; y < out.bitmap.rows; ++y)
       for (uint32_t x = 0; x < out.bitmap.width; ++x)
         if (flip(random)) out.bitmap.setBlack(x, y);

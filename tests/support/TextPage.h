@@ -12,7 +12,7 @@
 
 namespace tarnwell::test {
 
-struct TextPageSpec {
+struct TextPageLayout {
   std::vector<std::string> lines;  // words separated by single blanks, letters and digits only
   double pointSize = 12;
   float xdpi = 204, ydpi = 196;
@@ -35,7 +35,7 @@ struct TextPage {
 };
 
 // Renders the page with Ghostscript (gs on the PATH); false when it is missing or fails.
-bool renderTextPage(const TextPageSpec& spec, TextPage& out);
+bool renderTextPage(const TextPageLayout& layout, TextPage& out);
 
 // Lines of ordinary business-letter text, `count` lines of six to ten words, varied by `seed`.
 std::vector<std::string> letterLines(uint32_t count, uint32_t seed);
