@@ -305,11 +305,16 @@ TEST(WorkingFilesLeftBehind, NothingRemainsAfterExit) {
   fs::copy_file(TARNWELL_SOURCE_DIR "/samples/memo.g3", tree.path("memo.g3"));
   tree.write("nofax.g3", std::string(3000, '\x55'));
   tree.write("blocked", "a file where a directory should be");
+  // A copy of the program with no "log" beside it, as when installed: its logs go to the state
+  // directory whether or not the build tree has a log directory.
+  const std::string program = tree.mkdir("bin") + "/tarnwell";
+  fs::copy_file(TARNWELL_PROGRAM, program);
   for (const bool withRuntime : {true, false}) {
     for (const char* args : {"/q /f letter.tif a.pdf", "/q /f memo.g3 b.pdf", "/q /m=1 /f memo.g3 c.pdf",
                              "/q /f nofax.g3 d.pdf", "/q /f memo.g3 blocked/e.pdf", "/q /d . out", ""}) {
       SCOPED_TRACE(std::string(args) + (withRuntime ? " with a runtime directory" : ""));
       test::ProgramRun how;
+      how.program = program;
       how.workingDir = tree.path();
       how.tmpDir = tmp;
       how.environment = {"XDG_STATE_HOME=" + state};
