@@ -70,8 +70,10 @@ class Engine {
         page.bits.size() / page.bytesPerRow < page.rows || page.width > INT32_MAX / 8)
       return text;
 
-    // Rows are repeated (nearest row) until the pixels are square, as a renderer would show the
-    // page at its horizontal resolution.
+    // A page with rows much further apart than its pixels is stretched until the pixels are
+    // square, as a renderer would show it at its horizontal resolution. The new rows are grey,
+    // blended from the page rows around them: the recogniser reads such a page better than one
+    // with every row repeated.
     uint32_t rows = page.rows;
     if (page.xResolution > 0 && page.yResolution > 0 &&
         page.xResolution >= kStretchFrom * page.yResolution) {
@@ -80,19 +82,14 @@ class Engine {
       if (stretched <= static_cast<double>(kMaxStretchedRows))
         rows = static_cast<uint32_t>(stretched);
     }
-    const uint8_t* bits = page.bits.data();
     if (rows != page.rows) {
-      stretched_.resize(std::size_t{rows} * page.bytesPerRow);
-      for (uint32_t y = 0; y < rows; ++y) {
-        const uint64_t source = uint64_t{y} * page.rows / rows;
-        const uint8_t* row = page.bits.data() + source * page.bytesPerRow;
-        std::copy(row, row + page.bytesPerRow,
-                  stretched_.data() + std::size_t{y} * page.bytesPerRow);
-      }
-      bits = stretched_.data();
+      stretchGrey(page, rows);
+      api_.SetImage(stretched_.data(), static_cast<int>(page.width), static_cast<int>(rows), 1,
+                    static_cast<int>(page.width));
+    } else {
+      api_.SetImage(page.bits.data(), static_cast<int>(page.width), static_cast<int>(rows), 0,
+                    static_cast<int>(page.bytesPerRow));
     }
-    api_.SetImage(bits, static_cast<int>(page.width), static_cast<int>(rows), 0,
-                  static_cast<int>(page.bytesPerRow));
     const float xres = page.xResolution > 0 ? page.xResolution : kAssumedResolution;
     api_.SetSourceResolution(static_cast<int>(std::lround(xres)));
     if (api_.Recognize(nullptr) != 0) {
@@ -127,6 +124,28 @@ class Engine {
   }
 
   ~Engine() { api_.End(); }
+
+  // One byte a pixel, 255 white: each stretched row blends the two page rows nearest to its
+  // centre in proportion to their distance.
+  void stretchGrey(const PageBitmap& page, uint32_t rows) {
+    stretched_.resize(std::size_t{rows} * page.width);
+    const double scale = static_cast<double>(page.rows) / rows;
+    for (uint32_t y = 0; y < rows; ++y) {
+      const double at = std::clamp((y + 0.5) * scale - 0.5, 0.0, static_cast<double>(page.rows - 1));
+      const uint32_t r0 = static_cast<uint32_t>(at);
+      const uint32_t r1 = std::min(r0 + 1, page.rows - 1);
+      const unsigned w1 = static_cast<unsigned>(std::lround((at - r0) * 255));
+      const uint8_t* a = page.bits.data() + std::size_t{r0} * page.bytesPerRow;
+      const uint8_t* b = page.bits.data() + std::size_t{r1} * page.bytesPerRow;
+      uint8_t* out = stretched_.data() + std::size_t{y} * page.width;
+      for (uint32_t x = 0; x < page.width; ++x) {
+        const unsigned bit = 0x80u >> (x & 7);
+        const unsigned va = (a[x >> 3] & bit) ? 255u : 0u;
+        const unsigned vb = (b[x >> 3] & bit) ? 255u : 0u;
+        out[x] = static_cast<uint8_t>((va * (255 - w1) + vb * w1 + 127) / 255);
+      }
+    }
+  }
 
  private:
   tesseract::TessBaseAPI api_;
