@@ -4,6 +4,7 @@
 #include <limits>
 #include <new>
 
+#include "faxin/decode/FaxG4Encoder.h"
 #include "faxin/decode/FaxWidthClass.h"
 #include "faxin/raw/RawFaxAnalysis.h"
 #include "faxin/raw/RawFaxFiles.h"
@@ -274,6 +275,16 @@ bool RawFaxReader::loadSegmentBytes(FaxByteSource& source, const RawSegment& seg
   return true;
 }
 
+bool RawFaxReader::segmentsInSource(const RawPageCut& cut) const {
+  const uint64_t size = sourceSize();
+  for (std::size_t s = cut.firstSegment; s < cut.firstSegment + cut.segmentCount; ++s) {
+    if (s >= index_.segments.size()) return false;
+    const RawSegment& segment = index_.segments[s];
+    if (segment.endAddress() <= segment.startAddress() || segment.endByte > size) return false;
+  }
+  return true;
+}
+
 int RawFaxReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) {
   if (index < 0 || static_cast<std::size_t>(index) >= cut_.size()) return kSkipPage;
   const RawPageCut& cut = cut_[static_cast<std::size_t>(index)];
@@ -299,6 +310,30 @@ int RawFaxReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) 
     page.xResolution = xResolution_;
     page.yResolution = yResolution_;
     out.form = PageToWrite::Form::kBitmap;
+    return 0;
+  }
+
+  if (!groupFour && segmentsInSource(cut)) {
+    // A Group 3 page is coded as Group 4 from the rows the analysis decoded: the bytes libtiff
+    // would make of the same rows, so that the copy passes them straight through instead of
+    // decoding the Group 3 rows and coding them once more. Its rows keep 1 bits white, so the
+    // 1 bits are the white runs here. (A page table naming bytes outside the source is only
+    // ever a damaged working file: such a page is joined from the bytes that are there.)
+    page.width = static_cast<int32_t>(header.width);
+    page.bytesPerRow = static_cast<int32_t>((header.width + 7) / 8);
+    const uint64_t rows = std::min<uint64_t>(cut.rows, std::numeric_limits<int32_t>::max());
+    const int filled = fillBitmapFromWork(cut.firstRow, rows, page);
+    if (filled != 0 || rows == 0) return leaveOut(LeftOutReason::kNoRows);
+    if (!encodePageT6(page.bitmap, static_cast<int32_t>(header.width), static_cast<int32_t>(rows),
+                      static_cast<std::size_t>(page.bytesPerRow), false, pageBytes_))
+      return leaveOut(LeftOutReason::kNoRows);
+    page.bitmap.clear();
+    out.form = PageToWrite::Form::kCoded;
+    out.data = pageBytes_;
+    out.coding = static_cast<uint8_t>(FaxCoding::kT6);
+    out.photometric = 0;
+    out.fillOrder = 1;
+    out.rows = static_cast<uint32_t>(rows);
     return 0;
   }
 

@@ -123,6 +123,8 @@ class RawFaxReader : public FaxReader {
   // Copies the source bytes a segment's slice needs into segmentBytes_ and gives the segment
   // counted from them; false when the segment does not lie inside the source.
   bool loadSegmentBytes(FaxByteSource& source, const RawSegment& segment, RawSegment& local);
+  // Whether every segment of the page lies wholly inside the source.
+  bool segmentsInSource(const RawPageCut& cut) const;
 
   // Fills page.bitmap (width and bytesPerRow set) with `rows` rows from row firstRow of the work
   // file; rows past the work file's limit (workFileRowLimit) are decoded again from the source.

@@ -41,12 +41,12 @@ class RawHostileTest : public ::testing::Test {
     reader_.setPageLength(header_.pageSize, header_.yResolution);
   }
 
-  void writeIndex(uint32_t claimed, const std::vector<RawSegment>& segments) {
+  void writeIndex(uint32_t claimed, const std::vector<RawSegment>& segments, uint8_t coding = 5) {
     RawIndexHeader h;
     h.segmentCount = claimed;
     h.width = 1728;
     h.bitOrder = 1;
-    h.coding = 5;
+    h.coding = coding;
     h.paperClass = 1;
     std::vector<uint8_t> bytes = encodeIndexHeader(h);
     for (const RawSegment& s : segments) {
@@ -85,11 +85,13 @@ TEST_F(RawHostileTest, MissingOrEmptyIndexWritesNothing) {
 }
 
 TEST_F(RawHostileTest, NoMoreThan1024PagesAreWritten) {
-  // 1100 segments of a page length each, each of a byte of its own: one page per segment.
+  // 1100 segments of a page length each, each of a byte of its own: one page per segment. They
+  // are named Group 4, so that each page is written as its one byte and the pages stay far below
+  // the bound on the working files' bytes.
   ASSERT_GT(stream_.size(), 1101u);
   std::vector<RawSegment> segments;
   for (uint32_t i = 0; i < 1100; ++i) segments.push_back(RawSegment{i, i + 1, 1144, 0, 0});
-  writeIndex(1100, segments);
+  writeIndex(1100, segments, 7);
   EXPECT_EQ(reader_.writeAll(output_, header_), 0);
   EXPECT_EQ(test::countDirectories(output_), 1024);
   RawSegmentIndex index;

@@ -151,8 +151,10 @@ TEST_P(RawStreamTest, TwoPagesSurviveJunkAndADamagedRow) {
   ASSERT_EQ(run.tiff.size(), 2u);
   EXPECT_EQ(run.tiff[0].bitmap, page1);
   EXPECT_EQ(run.tiff[1].bitmap, page2);
-  EXPECT_EQ(run.tiff[0].compression, c.coding == Coding::kG4 ? 4 : 3);
-  EXPECT_EQ(run.tiff[0].fillOrder, c.fillOrder);
+  // Every page reaches the intermediate TIFF as Group 4: a Group 4 page as its own bytes, a
+  // Group 3 page coded anew from its decoded rows, highest bit first.
+  EXPECT_EQ(run.tiff[0].compression, 4);
+  EXPECT_EQ(run.tiff[0].fillOrder, c.coding == Coding::kG4 ? c.fillOrder : 1);
 
   // The first page's description is cut by the page length, not by segments: it holds the first
   // rows of the stream, 1 bits white.
@@ -176,9 +178,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StreamCase{Coding::kG4, 2, 1800}),
     caseName);
 
-// Two short runs of rows land on one page: Group 3 segments are joined as coded bytes (the zero
-// bits in front of each EOL are fill), Group 4 segments, which cannot be joined, as the decoded
-// rows.
+// Two short runs of rows land on one page, which is written from the decoded rows of both.
 class RawJoinTest : public ::testing::TestWithParam<std::tuple<Coding, int>> {};
 
 TEST_P(RawJoinTest, SegmentsOfOnePageAreJoined) {
@@ -205,7 +205,7 @@ TEST_P(RawJoinTest, SegmentsOfOnePageAreJoined) {
   both.rows += p2.rows;
   both.bits.insert(both.bits.end(), p2.bits.begin(), p2.bits.end());
   EXPECT_EQ(run.tiff[0].bitmap, both);
-  EXPECT_EQ(run.tiff[0].compression, coding == Coding::kG4 ? 4 : 3);
+  EXPECT_EQ(run.tiff[0].compression, 4);
 }
 
 INSTANTIATE_TEST_SUITE_P(Codings, RawJoinTest,
@@ -553,7 +553,7 @@ TEST_P(RawWorkFileLimitTest, RowsPastTheBoundAreDecodedAgain) {
   joined.rows += p3.rows;
   joined.bits.insert(joined.bits.end(), p3.bits.begin(), p3.bits.end());
   EXPECT_EQ(bounded.tiff[1].bitmap, joined);
-  EXPECT_EQ(bounded.tiff[1].compression, coding == Coding::kG4 ? 4 : 3);
+  EXPECT_EQ(bounded.tiff[1].compression, 4);
   // The last described page (rows 4576 to 5099) holds the end of the joined page, 1 bits white.
   const Bitmap tail = joined.rowsOf(4576 - 4000, 5100 - 4576);
   const std::vector<uint8_t> white = whiteOnes(tail);
