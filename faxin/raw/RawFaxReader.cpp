@@ -4,7 +4,7 @@
 #include <limits>
 #include <new>
 
-#include "faxin/decode/FaxWidthClass.h"
+#include "codec/FaxWidthClass.h"
 #include "faxin/raw/RawFaxAnalysis.h"
 #include "faxin/raw/RawFaxFiles.h"
 

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "faxin/decode/FaxBitReader.h"
-#include "faxin/decode/FaxRowWriter.h"
+#include "codec/FaxBitReader.h"
+#include "codec/FaxRowWriter.h"
 
 namespace tarnwell {
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "faxin/EngineSettings.h"
-#include "faxin/FaxPage.h"
+#include "codec/FaxPage.h"
 #include "faxin/raw/RawFaxFiles.h"
 #include "faxin/raw/RawFaxPages.h"
 #include "faxin/raw/RawFaxReader.h"

@@ -1,4 +1,4 @@
-#include "faxin/decode/FaxRowWriter.h"
+#include "codec/FaxRowWriter.h"
 
 #include <algorithm>
 #include <cstring>

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <span>
 
-#include "faxin/decode/FaxBitReader.h"
-#include "faxin/FaxPage.h"
-#include "faxin/decode/FaxRowWriter.h"
+#include "codec/FaxBitReader.h"
+#include "codec/FaxPage.h"
+#include "codec/FaxRowWriter.h"
 
 namespace tarnwell {
 
