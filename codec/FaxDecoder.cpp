@@ -4,6 +4,7 @@
 #include <limits>
 #include <new>
 
+#include "codec/FaxRowPaint.h"
 #include "codec/FaxWidthClass.h"
 
 namespace tarnwell {

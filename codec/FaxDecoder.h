@@ -5,7 +5,6 @@
 
 #include "codec/FaxBitReader.h"
 #include "codec/FaxPage.h"
-#include "codec/FaxRowWriter.h"
 
 namespace tarnwell {
 
