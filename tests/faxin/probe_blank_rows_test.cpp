@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "decoder_support.h"
+#include "codec/decoder_support.h"
 #include "faxin/EngineSettings.h"
 #include "codec/FaxProbe.h"
 #include "faxin/raw/RawFaxReader.h"

@@ -14,7 +14,7 @@
 #include "faxin/raw/RawFaxFiles.h"
 #include "faxin/raw/RawFaxPages.h"
 #include "faxin/raw/RawFaxReader.h"
-#include "decoder_support.h"
+#include "codec/decoder_support.h"
 #include "raw_test_support.h"
 #include "support/TestNames.h"
 
