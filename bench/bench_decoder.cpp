@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "faxin/decode/BitReverse.h"
-#include "faxin/decode/FaxBitReader.h"
-#include "faxin/decode/FaxDecoder.h"
-#include "faxin/decode/FaxProbe.h"
+#include "codec/BitReverse.h"
+#include "codec/FaxBitReader.h"
+#include "codec/FaxDecoder.h"
+#include "codec/FaxProbe.h"
 
 namespace {
 

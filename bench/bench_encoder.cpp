@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "faxin/decode/FaxG4Encoder.h"
+#include "codec/FaxG4Encoder.h"
 
 namespace {
 

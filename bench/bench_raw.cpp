@@ -15,8 +15,8 @@
 #define TARNWELL_BINARY_DIR "/tmp"
 #endif
 #include "faxin/EngineSettings.h"
-#include "faxin/decode/FaxDecoder.h"
-#include "faxin/FaxPage.h"
+#include "codec/FaxDecoder.h"
+#include "codec/FaxPage.h"
 #include "faxin/raw/RawFaxReader.h"
 #include "faxin/raw_test_support.h"
 #include "support/TempTree.h"

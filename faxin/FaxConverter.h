@@ -6,7 +6,7 @@
 
 #include "faxin/EngineSettings.h"
 #include "faxin/FaxFormat.h"
-#include "faxin/FaxPage.h"
+#include "codec/FaxPage.h"
 #include "faxin/LeftOutPage.h"
 
 namespace tarnwell {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "faxin/decode/FaxDecoder.h"
+#include "codec/FaxDecoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 5) return 0;

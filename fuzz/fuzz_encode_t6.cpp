@@ -9,8 +9,8 @@
 #include <span>
 #include <vector>
 
-#include "faxin/decode/FaxDecoder.h"
-#include "faxin/decode/FaxG4Encoder.h"
+#include "codec/FaxDecoder.h"
+#include "codec/FaxG4Encoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 3) return 0;

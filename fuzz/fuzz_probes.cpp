@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <span>
 
-#include "faxin/decode/FaxBitReader.h"
-#include "faxin/decode/FaxProbe.h"
+#include "codec/FaxBitReader.h"
+#include "codec/FaxProbe.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 3) return 0;

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "faxin/EngineSettings.h"
-#include "faxin/FaxPage.h"
+#include "codec/FaxPage.h"
 #include "faxin/raw/RawFaxReader.h"
 #include "fuzz/FuzzSupport.h"
 

@@ -14,7 +14,7 @@
 
 #include "faxin/EngineSettings.h"
 #include "faxin/FaxFormat.h"
-#include "faxin/FaxPage.h"
+#include "codec/FaxPage.h"
 #include "faxin/readers/ReaderFactory.h"
 #include "fuzz/FuzzSupport.h"
 

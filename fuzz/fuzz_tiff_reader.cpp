@@ -12,7 +12,7 @@
 #include <span>
 #include <string>
 
-#include "faxin/FaxPage.h"
+#include "codec/FaxPage.h"
 #include "faxin/readers/TiffFaxReader.h"
 #include "fuzz/FuzzSupport.h"
 

@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "faxin/decode/FaxDecoder.h"
+#include "codec/FaxDecoder.h"
 #include "pdfout/tiff_copy_g4.h"
 #include "pdfout/tiff_copy_handle.h"
 

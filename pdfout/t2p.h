@@ -7,14 +7,11 @@
 #include <vector>
 
 #include "ocr/PageText.h"
+#include "pdfout/pdf_file_id.h"
 
 namespace tarnwell {
 
 class PdfSink;
-
-// How many values of the thread's generator (platform::threadRand) each written PDF draws for
-// its file identifier.
-inline constexpr int kPdfIdRandomValues = 4;
 
 // Writes a PDF with one page per TIFF directory. compression: 0 default, 3 no compression.
 // 0 on success, 1 on failure. The PDF is written to a staged file beside the output path and

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "pdfout/t2p.h"
+#include "pdfout/pdf_file_id.h"
 #include "pdfout/t2p_analysis.h"
 #include "pdfout/t2p_messages.h"
 #include "pdfout/t2p_objects.h"

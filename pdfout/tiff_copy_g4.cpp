@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include "faxin/decode/FaxDecoder.h"
+#include "codec/FaxDecoder.h"
 #include "platform/Platform.h"
 
 namespace tarnwell {

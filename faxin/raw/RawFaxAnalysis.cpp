@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "faxin/decode/FaxBitReader.h"
-#include "faxin/decode/FaxDecoder.h"
-#include "faxin/decode/FaxProbe.h"
+#include "codec/FaxBitReader.h"
+#include "codec/FaxDecoder.h"
+#include "codec/FaxProbe.h"
 #include "faxin/raw/RawFaxRecorder.h"
 
 namespace tarnwell {

@@ -7,7 +7,7 @@
 #include <span>
 #include <string>
 
-#include "faxin/decode/FaxBitReader.h"
+#include "codec/FaxBitReader.h"
 #include "faxin/raw/RawFaxFiles.h"
 #include "faxin/raw/RawFaxPages.h"
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "faxin/FaxPage.h"
+#include "codec/FaxPage.h"
 
 namespace tarnwell {
 

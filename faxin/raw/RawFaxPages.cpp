@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "faxin/decode/BitReverse.h"
+#include "codec/BitReverse.h"
 
 namespace tarnwell {
 

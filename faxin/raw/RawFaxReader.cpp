@@ -4,8 +4,8 @@
 #include <limits>
 #include <new>
 
-#include "faxin/decode/FaxG4Encoder.h"
-#include "faxin/decode/FaxWidthClass.h"
+#include "codec/FaxG4Encoder.h"
+#include "codec/FaxWidthClass.h"
 #include "faxin/raw/RawFaxAnalysis.h"
 #include "faxin/raw/RawFaxFiles.h"
 

@@ -27,8 +27,8 @@
 #include <vector>
 
 #include "faxin/EngineSettings.h"
-#include "faxin/FaxPage.h"
-#include "faxin/decode/FaxBitReader.h"
+#include "codec/FaxPage.h"
+#include "codec/FaxBitReader.h"
 #include "faxin/raw/RawFaxPages.h"
 #include "faxin/readers/FaxReader.h"
 

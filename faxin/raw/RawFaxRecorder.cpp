@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "faxin/decode/FaxProbe.h"
+#include "codec/FaxProbe.h"
 #include "faxin/raw/RawFaxPages.h"
 
 namespace tarnwell {

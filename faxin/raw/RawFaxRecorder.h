@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "faxin/FaxPage.h"
+#include "codec/FaxPage.h"
 #include "faxin/raw/RawFaxFiles.h"
 #include "faxin/raw/RawFaxPages.h"
 

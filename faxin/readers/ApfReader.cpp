@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "faxin/decode/FaxDecoder.h"
+#include "codec/FaxDecoder.h"
 #include "faxin/readers/ByteFields.h"
 
 namespace tarnwell {

@@ -5,7 +5,7 @@
 #include <exception>
 
 #include "faxin/tiff/FaxTiffWriter.h"
-#include "faxin/decode/FaxG4Encoder.h"
+#include "codec/FaxG4Encoder.h"
 #include "platform/Platform.h"
 
 namespace tarnwell {

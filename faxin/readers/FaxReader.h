@@ -10,7 +10,7 @@
 
 #include "faxin/EngineSettings.h"
 #include "faxin/LeftOutPage.h"
-#include "faxin/FaxPage.h"
+#include "codec/FaxPage.h"
 #include "faxin/tiff/FaxTiffWriter.h"
 #include "faxin/tiff/TiffPageDescriber.h"
 

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <new>
 
-#include "faxin/decode/FaxDecoder.h"
-#include "faxin/decode/FaxProbe.h"
+#include "codec/FaxDecoder.h"
+#include "codec/FaxProbe.h"
 #include "faxin/tiff/TiffPageDescriber.h"
 
 namespace tarnwell {

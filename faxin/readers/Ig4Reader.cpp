@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <numeric>
 
-#include "faxin/decode/FaxDecoder.h"
-#include "faxin/decode/FaxProbe.h"
+#include "codec/FaxDecoder.h"
+#include "codec/FaxProbe.h"
 #include "faxin/readers/ByteFields.h"
 #include "faxin/tiff/TiffPageDescriber.h"
 

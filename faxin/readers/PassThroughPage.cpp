@@ -4,7 +4,7 @@
 #include <new>
 #include <vector>
 
-#include "faxin/decode/FaxDecoder.h"
+#include "codec/FaxDecoder.h"
 #include "faxin/tiff/TiffPageDescriber.h"
 
 namespace tarnwell {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <span>
 
-#include "faxin/FaxPage.h"
+#include "codec/FaxPage.h"
 #include "faxin/readers/FaxReader.h"
 
 namespace tarnwell {

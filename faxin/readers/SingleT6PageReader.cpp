@@ -1,6 +1,6 @@
 #include "faxin/readers/SingleT6PageReader.h"
 
-#include "faxin/decode/FaxDecoder.h"
+#include "codec/FaxDecoder.h"
 #include "faxin/tiff/TiffPageDescriber.h"
 
 namespace tarnwell {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "faxin/FaxPage.h"
+#include "codec/FaxPage.h"
 #include "faxin/tiff/TiffTags.h"
 #include "platform/Platform.h"
 

@@ -4,8 +4,8 @@
 #include <limits>
 #include <new>
 
-#include "faxin/decode/FaxDecoder.h"
-#include "faxin/decode/FaxProbe.h"
+#include "codec/FaxDecoder.h"
+#include "codec/FaxProbe.h"
 #include "faxin/tiff/TiffTags.h"
 
 namespace tarnwell {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "faxin/FaxPage.h"
+#include "codec/FaxPage.h"
 #include "faxin/tiff/TiffDirectory.h"
 
 namespace tarnwell {

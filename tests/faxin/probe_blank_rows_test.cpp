@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "decoder_support.h"
+#include "codec/decoder_support.h"
 #include "faxin/EngineSettings.h"
-#include "faxin/decode/FaxProbe.h"
+#include "codec/FaxProbe.h"
 #include "faxin/raw/RawFaxReader.h"
 #include "support/TempTree.h"
 

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "faxin/EngineSettings.h"
-#include "faxin/FaxPage.h"
-#include "faxin/decode/FaxBitReader.h"
-#include "faxin/decode/FaxDecoder.h"
+#include "codec/FaxPage.h"
+#include "codec/FaxBitReader.h"
+#include "codec/FaxDecoder.h"
 #include "faxin/raw/RawFaxFiles.h"
 #include "faxin/raw/RawFaxReader.h"
 #include "raw_test_support.h"

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "faxin/EngineSettings.h"
-#include "faxin/FaxPage.h"
+#include "codec/FaxPage.h"
 #include "faxin/raw/RawFaxFiles.h"
 #include "faxin/raw/RawFaxPages.h"
 #include "faxin/raw/RawFaxReader.h"
-#include "decoder_support.h"
+#include "codec/decoder_support.h"
 #include "raw_test_support.h"
 #include "support/TestNames.h"
 

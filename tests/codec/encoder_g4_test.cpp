@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "decoder_support.h"
-#include "faxin/decode/FaxDecoder.h"
-#include "faxin/decode/FaxG4Encoder.h"
+#include "codec/FaxDecoder.h"
+#include "codec/FaxG4Encoder.h"
 
 namespace tarnwell {
 namespace {

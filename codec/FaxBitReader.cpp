@@ -1,6 +1,6 @@
-#include "faxin/decode/FaxBitReader.h"
+#include "codec/FaxBitReader.h"
 
-#include "faxin/decode/BitReverse.h"
+#include "codec/BitReverse.h"
 
 #include <algorithm>
 #include <cstring>

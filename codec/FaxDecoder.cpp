@@ -1,10 +1,11 @@
-#include "faxin/decode/FaxDecoder.h"
+#include "codec/FaxDecoder.h"
 
 #include <algorithm>
 #include <limits>
 #include <new>
 
-#include "faxin/decode/FaxWidthClass.h"
+#include "codec/FaxRowPaint.h"
+#include "codec/FaxWidthClass.h"
 
 namespace tarnwell {
 namespace {

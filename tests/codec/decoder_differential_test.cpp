@@ -7,7 +7,7 @@
 #include <tuple>
 
 #include "decoder_support.h"
-#include "faxin/decode/FaxDecoder.h"
+#include "codec/FaxDecoder.h"
 
 namespace tarnwell {
 namespace {

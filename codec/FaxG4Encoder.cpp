@@ -1,4 +1,4 @@
-#include "faxin/decode/FaxG4Encoder.h"
+#include "codec/FaxG4Encoder.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include <new>
 #include <utility>
 
-#include "faxin/decode/FaxCodeTables.h"
+#include "codec/FaxCodeTables.h"
 
 namespace tarnwell {
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "decoder_support.h"
-#include "faxin/decode/FaxDecoder.h"
+#include "codec/FaxDecoder.h"
 #include "support/LibtiffMessages.h"
 #include "support/LibtiffReader.h"
 

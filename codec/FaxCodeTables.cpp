@@ -1,4 +1,4 @@
-#include "faxin/decode/FaxCodeTables.h"
+#include "codec/FaxCodeTables.h"
 
 #include <cstddef>
 

@@ -6,8 +6,8 @@
 #include <random>
 
 #include "decoder_support.h"
-#include "faxin/decode/FaxDecoder.h"
-#include "faxin/decode/FaxProbe.h"
+#include "codec/FaxDecoder.h"
+#include "codec/FaxProbe.h"
 
 namespace tarnwell {
 namespace {

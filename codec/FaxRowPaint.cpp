@@ -1,26 +1,13 @@
-#include "faxin/decode/FaxRowWriter.h"
+#include "codec/FaxRowPaint.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace tarnwell {
 
-void FaxRowWriter::reset(std::span<uint8_t> row, int32_t width) {
-  row_ = row.data();
-  // The row never reaches past the bytes it was given.
-  const int64_t capacity = static_cast<int64_t>(row.size()) * 8;
-  width_ = std::clamp<int64_t>(width, 0, capacity);
-  position_ = 0;
-}
+namespace {
 
-int FaxRowWriter::writeRun(int64_t length, int colourFlag) {
-  if (position_ >= width_) return -1;
-  const int64_t end = length <= 0 ? position_ : std::min(width_, position_ + length);
-  if (colourFlag == 0) setBitRange(row_, position_, end);
-  position_ = end;
-  return 0;
-}
-
+// Sets the bits [from, to) of a row to 1 (highest bit first). The caller keeps to within the row.
 void setBitRange(uint8_t* row, int64_t from, int64_t to) {
   if (from >= to) return;
   std::size_t first = static_cast<std::size_t>(from >> 3);
@@ -35,8 +22,6 @@ void setBitRange(uint8_t* row, int64_t from, int64_t to) {
   if (last > first) std::memset(row + first, 0xFF, last - first);
   row[last] |= tailMask;
 }
-
-namespace {
 
 // Sets the bits [from, to) of a row of rowBytes bytes, byte by byte with whole-byte fills.
 void paintRowBytes(std::span<const int32_t> changes, int64_t end, int photometric,

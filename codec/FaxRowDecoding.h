@@ -11,9 +11,9 @@
 #include <span>
 #include <utility>
 
-#include "faxin/decode/FaxBitReader.h"
-#include "faxin/decode/FaxCodeTables.h"
-#include "faxin/decode/FaxDecoder.h"
+#include "codec/FaxBitReader.h"
+#include "codec/FaxCodeTables.h"
+#include "codec/FaxDecoder.h"
 
 namespace tarnwell::faxrow {
 

@@ -3,9 +3,8 @@
 #include <cstdint>
 #include <span>
 
-#include "faxin/decode/FaxBitReader.h"
-#include "faxin/FaxPage.h"
-#include "faxin/decode/FaxRowWriter.h"
+#include "codec/FaxBitReader.h"
+#include "codec/FaxPage.h"
 
 namespace tarnwell {
 

@@ -1,9 +1,9 @@
-#include "faxin/decode/FaxProbe.h"
+#include "codec/FaxProbe.h"
 
 #include <algorithm>
 
-#include "faxin/decode/BitReverse.h"
-#include "faxin/decode/FaxDecoder.h"
+#include "codec/BitReverse.h"
+#include "codec/FaxDecoder.h"
 
 namespace tarnwell {
 namespace {

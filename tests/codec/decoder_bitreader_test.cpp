@@ -1,11 +1,15 @@
-// The bounds-checked bit reader and the row writer.
+// The bounds-checked bit reader and the row painter.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
+#include <span>
+#include <string>
 #include <vector>
 
-#include "faxin/decode/FaxBitReader.h"
-#include "faxin/decode/FaxRowWriter.h"
+#include "codec/FaxBitReader.h"
+#include "codec/FaxRowPaint.h"
 
 namespace tarnwell {
 namespace {
@@ -132,25 +136,69 @@ TEST(FaxBitReader, SeekAndWindowStayInsideTheData) {
   EXPECT_EQ(r.peek(24), 0x234560u);  // bits past the end read as 0
 }
 
-TEST(FaxRowWriter, WriteRunPaintsWhiteAndSkipsBlackWithinTheRow) {
-  std::vector<uint8_t> row(2, 0);
-  FaxRowWriter w(row, 12);
-  EXPECT_EQ(w.writeRun(3, 0), 0);
-  EXPECT_EQ(w.writeRun(2, 1), 0);
-  EXPECT_EQ(w.writeRun(20, 0), 0);  // cut at the row end
-  EXPECT_EQ(row, (std::vector<uint8_t>{0xE7, 0xF0}));
-  EXPECT_EQ(w.writeRun(0, 0), -1);  // starts at the row end
-  EXPECT_EQ(w.writeRun(5, 0), -1);
-  EXPECT_EQ(row, (std::vector<uint8_t>{0xE7, 0xF0}));
-  // A width larger than the row is cut to the row.
-  std::vector<uint8_t> small(1, 0);
-  FaxRowWriter big(small, 100);
-  EXPECT_EQ(big.writeRun(50, 0), 0);
-  EXPECT_EQ(small[0], 0xFF);
-  EXPECT_EQ(big.writeRun(1, 0), -1);
+// A row painted pixel by pixel: 1 bits where colour XOR photometric is 0, before `length`.
+std::vector<uint8_t> paintedByPixel(const std::vector<int32_t>& changes, int64_t length,
+                                    int32_t width, int photometric, std::size_t rowBytes) {
+  std::vector<uint8_t> row(rowBytes, 0);
+  const int64_t end = std::min<int64_t>({length, width, static_cast<int64_t>(rowBytes) * 8});
+  std::size_t next = 0;
+  int colour = 0;  // the first run is white
+  for (int64_t x = 0; x < end; ++x) {
+    while (next < changes.size() && changes[next] <= x) {
+      colour ^= 1;
+      ++next;
+    }
+    if ((colour ^ photometric) == 0) row[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
+  }
+  return row;
 }
 
-TEST(FaxRowWriter, PaintRowFromChangesInBothPolarities) {
+struct PaintCase {
+  const char* name;
+  std::vector<int32_t> changes;
+  int64_t length;
+  int32_t width;
+  std::size_t rowBytes;  // bytes given to the painter
+};
+
+// Narrow rows are painted in words, rows past 16384 pixels byte by byte: both ways give the same
+// pixels, clear every bit past the length and the padding, and never write past the row.
+const PaintCase kPaintCases[] = {
+    {"Narrow", {3, 5, 9}, 12, 12, 2},
+    {"NarrowShortLength", {3, 5, 9}, 10, 12, 2},
+    {"NarrowAllWhite", {}, 1728, 1728, 216},
+    {"NarrowChangesPastLength", {100, 200, 1800}, 1500, 1728, 216},
+    {"NarrowWidthCutToTheBytes", {20}, 100, 100, 1},
+    {"NarrowWordEdges", {63, 64, 127, 128, 191}, 256, 256, 32},
+    {"WideRuns", {7, 8, 9000, 9063, 19999}, 20000, 20000, 2500},
+    {"WideShortLength", {7, 8, 9000, 16385}, 15000, 20000, 2500},
+    {"WideOddWidth", {1, 16384, 16385, 20001}, 20003, 20003, 2501},
+    {"WideAllBlack", {0}, 17000, 17000, 2125},
+    {"WideWidthCutToTheBytes", {16000, 16390}, 40000, 40000, 2060},
+};
+
+class PaintRowTest : public ::testing::TestWithParam<PaintCase> {};
+
+TEST_P(PaintRowTest, MatchesPixelByPixelPaintingInBothPolarities) {
+  const PaintCase& c = GetParam();
+  const std::size_t used = std::min<std::size_t>(c.rowBytes, (c.width + 7) / 8);
+  for (int photometric : {0, 1}) {
+    SCOPED_TRACE(photometric);
+    // One byte more than the painter is given, to see that it stays within its row.
+    std::vector<uint8_t> row(c.rowBytes + 1, 0xAA);
+    paintRow(c.changes, c.length, c.width, photometric,
+             std::span<uint8_t>(row.data(), c.rowBytes));
+    std::vector<uint8_t> expected = paintedByPixel(c.changes, c.length, c.width, photometric,
+                                                   used);
+    expected.resize(c.rowBytes + 1, 0xAA);  // bytes past the row's width are left as they were
+    EXPECT_EQ(row, expected);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, PaintRowTest, ::testing::ValuesIn(kPaintCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PaintRow, KnownBytesInBothPolarities) {
   const std::vector<int32_t> changes = {3, 5, 9};  // white 0-2, black 3-4, white 5-8, black 9-
   std::vector<uint8_t> row(2, 0xAA);
   paintRow(changes, 12, 12, 0, row);

@@ -2,13 +2,13 @@
 // FaxRowDecoding.h, hands every row outcome to its sink and applies the coding's rules for
 // counting errors and resynchronising. Every iteration consumes bits or ends the loop.
 
-#include "faxin/decode/FaxDecoder.h"
+#include "codec/FaxDecoder.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <new>
 
-#include "faxin/decode/FaxRowDecoding.h"
+#include "codec/FaxRowDecoding.h"
 
 namespace tarnwell {
 

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <span>
 
-#include "faxin/decode/FaxBitReader.h"
-#include "faxin/decode/FaxWidthClass.h"
-#include "faxin/FaxPage.h"
+#include "codec/FaxBitReader.h"
+#include "codec/FaxWidthClass.h"
+#include "codec/FaxPage.h"
 
 namespace tarnwell {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "faxin/FaxPage.h"
+#include "codec/FaxPage.h"
 #include "support/BitWriter.h"
 #include "support/Bitmap.h"
 #include "support/LibtiffWriter.h"
