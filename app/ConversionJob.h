@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "pdfout/tiff_copy.h"
+#include "pdfout/copy/tiff_copy.h"
 
 namespace tarnwell {
 

@@ -8,7 +8,7 @@
 
 #include "app/FileFilter.h"
 #include "faxin/FormatClassifier.h"
-#include "pdfout/t2p.h"
+#include "pdfout/pdf/t2p.h"
 #include "platform/Platform.h"
 
 namespace tarnwell {

@@ -6,7 +6,7 @@
 #include "app/SearchablePdf.h"
 #include "faxin/FaxConverter.h"
 #include "faxin/FormatClassifier.h"
-#include "pdfout/t2p.h"
+#include "pdfout/pdf/t2p.h"
 #include "platform/Platform.h"
 
 namespace tarnwell {

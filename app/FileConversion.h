@@ -8,7 +8,7 @@
 #include "faxin/EngineSettings.h"
 #include "faxin/FaxFormat.h"
 #include "faxin/LeftOutPage.h"
-#include "pdfout/tiff_copy.h"
+#include "pdfout/copy/tiff_copy.h"
 
 namespace tarnwell {
 

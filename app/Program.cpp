@@ -10,7 +10,7 @@
 #include "app/ConversionSettings.h"
 #include "app/DirectoryBatch.h"
 #include "app/FileConversion.h"
-#include "pdfout/messages.h"
+#include "pdfout/tiffio/messages.h"
 #include "platform/Platform.h"
 
 namespace tarnwell {

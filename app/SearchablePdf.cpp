@@ -5,7 +5,7 @@
 
 #include "ocr/Recognizer.h"
 #include "pdfout/page_bitmaps.h"
-#include "pdfout/t2p.h"
+#include "pdfout/pdf/t2p.h"
 
 namespace tarnwell {
 
