@@ -27,16 +27,15 @@ void removeOutput(const std::string& path) {
   if (path != "-" && platform::isRegularFile(path)) platform::removeFile(path);
 }
 
-void applyCompressionRequest(t2p_context& ctx, int compression) {
+// The writer compresses with Group 4 or not at all: a request for another compression is
+// reported and the page written as without it.
+void applyCompressionRequest(int compression) {
   switch (compression) {
     case 1:
       t2pWarning("JPEG support in libtiff required for JPEG compression, ignoring option");
       break;
     case 2:
       t2pWarning("Zip support in libtiff required for Zip compression, ignoring option");
-      break;
-    case 3:
-      ctx.defaultCompression = kPdfCompressionNone;
       break;
     default:
       break;
@@ -50,16 +49,17 @@ int convert(const std::string& inputPath, const std::string& output, int compres
     t2pError("Can't initialize context");
     return 1;
   }
-  if (options.allocationLimit != 0) ctx->allocationLimit = options.allocationLimit;
-  ctx->pageText = options.pageText;
-  std::unique_ptr<PdfSink> sink =
-      options.openSink ? options.openSink(output) : std::unique_ptr<PdfSink>(FileSink::open(output));
+  if (options.allocationLimit != 0) ctx->options.allocationLimit = options.allocationLimit;
+  ctx->options.pageText = options.pageText;
+  std::unique_ptr<PdfSink> sink = options.openSink
+                                      ? options.openSink(output)
+                                      : std::unique_ptr<PdfSink>(FileSink::open(output));
   if (!sink) {
     t2pError("Can't open output file %s for writing", output.c_str());
     return 1;
   }
   created = true;
-  applyCompressionRequest(*ctx, compression);
+  applyCompressionRequest(compression);
   bool ok = false;
   if (inputPath.empty()) {
     t2pError("No input file specified");
@@ -68,16 +68,17 @@ int convert(const std::string& inputPath, const std::string& output, int compres
     // Its buffers are bounded by what the file's bytes could hold.
     TiffHandle input = openWithBudget(inputPath.c_str(), "rm");
     if (input && options.allocationLimit == 0)
-      ctx->allocationLimit = std::min(ctx->allocationLimit, pageBufferBudget(input.get()));
+      ctx->options.allocationLimit =
+          std::min(ctx->options.allocationLimit, pageBufferBudget(input.get()));
     if (!input) {
       t2pError("Can't open input file %s for reading", inputPath.c_str());
     } else {
       t2p_write_pdf(*ctx, input.get(), *sink);
-      if (ctx->error == 0 && (!sink->finish() || !sink->commit())) {
+      if (ctx->doc.error == 0 && (!sink->finish() || !sink->commit())) {
         t2pError("Can't write to output file %s", output.c_str());
-        ctx->error = 1;
+        ctx->doc.error = 1;
       }
-      if (ctx->error != 0) {
+      if (ctx->doc.error != 0) {
         t2pError("An error occurred in converting TIFF %s to PDF %s", inputPath.c_str(),
                  output.c_str());
       } else {

@@ -22,7 +22,7 @@ const char* fileName(TIFF* input) {
   return name != nullptr ? name : "";
 }
 
-void fail(t2p_context& ctx) { ctx.error = 1; }
+void fail(t2p_context& ctx) { ctx.doc.error = 1; }
 
 // Whether the selected directory is a page of the document.
 bool isPage(TIFF* input) {
@@ -57,19 +57,19 @@ bool hasIccProfile(TIFF* input) {
 
 // Adds the objects of one page to the plan; false when the page cannot be planned.
 bool planPage(t2p_context& ctx, TIFF* input, size_t index, uint64_t& objects) {
-  PageEntry& page = ctx.tiff_pages[index];
-  TileGrid& grid = ctx.tiff_tiles[index];
+  PageEntry& page = ctx.doc.tiff_pages[index];
+  TileGrid& grid = ctx.doc.tiff_tiles[index];
   uint32_t extra = 0;
   if (needsPaletteObject(input)) ++extra;
   const uint16_t* tables[3] = {};
   const uint16_t transfers = t2p_transfer_tables(input, tables);
   if (transfers != 0) {
     extra += transfers == 1 ? 2 : 4;
-    if (ctx.pdfMinor < 2) ctx.pdfMinor = 2;
+    if (ctx.doc.pdfMinor < 2) ctx.doc.pdfMinor = 2;
   }
   if (hasIccProfile(input)) {
     ++extra;
-    if (ctx.pdfMinor < 3) ctx.pdfMinor = 3;
+    if (ctx.doc.pdfMinor < 3) ctx.doc.pdfMinor = 3;
   }
   objects += 5 + extra;
   page.extraObjects = extra;
@@ -112,37 +112,37 @@ bool readBasics(t2p_context& ctx, TIFF* input) {
     t2pError("No support for %s with zero length", name);
     return false;
   }
-  ctx.width = width;
-  ctx.length = length;
-  if (TIFFGetField(input, TIFFTAG_COMPRESSION, &ctx.compression) == 0) {
+  ctx.page.width = width;
+  ctx.page.length = length;
+  if (TIFFGetField(input, TIFFTAG_COMPRESSION, &ctx.page.compression) == 0) {
     t2pError("No support for %s with no compression tag", name);
     return false;
   }
-  if (TIFFIsCODECConfigured(ctx.compression) == 0) {
+  if (TIFFIsCODECConfigured(ctx.page.compression) == 0) {
     t2pError("No support for %s with compression type %u:  not configured", name,
-             ctx.compression);
+             ctx.page.compression);
     return false;
   }
-  TIFFGetFieldDefaulted(input, TIFFTAG_BITSPERSAMPLE, &ctx.bitsPerSample);
-  switch (ctx.bitsPerSample) {
+  TIFFGetFieldDefaulted(input, TIFFTAG_BITSPERSAMPLE, &ctx.page.bitsPerSample);
+  switch (ctx.page.bitsPerSample) {
     case 0:
       t2pWarning("Image %s has 0 bits per sample, assuming 1", name);
-      ctx.bitsPerSample = 1;
+      ctx.page.bitsPerSample = 1;
       break;
     case 1: case 2: case 4: case 8:
       break;
     default:
-      t2pError("No support for %s with %u bits per sample", name, ctx.bitsPerSample);
+      t2pError("No support for %s with %u bits per sample", name, ctx.page.bitsPerSample);
       return false;
   }
-  TIFFGetFieldDefaulted(input, TIFFTAG_SAMPLESPERPIXEL, &ctx.samplesPerPixel);
-  if (ctx.samplesPerPixel > 4) {
-    t2pError("No support for %s with %u samples per pixel", name, ctx.samplesPerPixel);
+  TIFFGetFieldDefaulted(input, TIFFTAG_SAMPLESPERPIXEL, &ctx.page.samplesPerPixel);
+  if (ctx.page.samplesPerPixel > 4) {
+    t2pError("No support for %s with %u samples per pixel", name, ctx.page.samplesPerPixel);
     return false;
   }
-  if (ctx.samplesPerPixel == 0) {
+  if (ctx.page.samplesPerPixel == 0) {
     t2pWarning("Image %s has 0 samples per pixel, assuming 1", name);
-    ctx.samplesPerPixel = 1;
+    ctx.page.samplesPerPixel = 1;
   }
   uint16_t format = 0;
   if (TIFFGetField(input, TIFFTAG_SAMPLEFORMAT, &format) != 0 && format != 0 &&
@@ -150,8 +150,8 @@ bool readBasics(t2p_context& ctx, TIFF* input) {
     t2pError("No support for %s with sample format %u", name, format);
     return false;
   }
-  TIFFGetFieldDefaulted(input, TIFFTAG_FILLORDER, &ctx.fillOrder);
-  if (!tiff_read_photometric(input, ctx.photometric)) {
+  TIFFGetFieldDefaulted(input, TIFFTAG_FILLORDER, &ctx.page.fillOrder);
+  if (!tiff_read_photometric(input, ctx.page.photometric)) {
     t2pError("No support for %s with no photometric interpretation tag", name);
     return false;
   }
@@ -161,41 +161,40 @@ bool readBasics(t2p_context& ctx, TIFF* input) {
 // Planar configuration, orientation and resolution; false when refused.
 bool readLayout(t2p_context& ctx, TIFF* input) {
   const char* name = fileName(input);
-  ctx.planarConfig = PLANARCONFIG_CONTIG;
+  ctx.page.planarConfig = PLANARCONFIG_CONTIG;
   uint16_t planar = 0;
   if (TIFFGetField(input, TIFFTAG_PLANARCONFIG, &planar) != 0) {
     if (planar == 0) {
       t2pWarning("Image %s has planar configuration 0, assuming 1", name);
     } else if (planar == PLANARCONFIG_SEPARATE) {
-      ctx.sampleConversion = kConvPlanarToContig;
-      if (ctx.bitsPerSample != 8) {
+      ctx.page.sampleConversion = kConvPlanarToContig;
+      if (ctx.page.bitsPerSample != 8) {
         t2pError("No support for %s with separated planar configuration and %u bits per sample",
-                 name, ctx.bitsPerSample);
+                 name, ctx.page.bitsPerSample);
         return false;
       }
-      ctx.planarConfig = PLANARCONFIG_SEPARATE;
+      ctx.page.planarConfig = PLANARCONFIG_SEPARATE;
     } else if (planar != PLANARCONFIG_CONTIG) {
       t2pError("No support for %s with planar configuration %u", name, planar);
       return false;
     }
   }
-  TIFFGetFieldDefaulted(input, TIFFTAG_ORIENTATION, &ctx.orientation);
-  if (ctx.orientation > 8) {
-    t2pWarning("Image %s has orientation %u, assuming 0", name, ctx.orientation);
-    ctx.orientation = 0;
+  TIFFGetFieldDefaulted(input, TIFFTAG_ORIENTATION, &ctx.page.orientation);
+  if (ctx.page.orientation > 8) {
+    t2pWarning("Image %s has orientation %u, assuming 0", name, ctx.page.orientation);
+    ctx.page.orientation = 0;
   }
-  ctx.xres = 0;
-  ctx.yres = 0;
-  TIFFGetField(input, TIFFTAG_XRESOLUTION, &ctx.xres);
-  TIFFGetField(input, TIFFTAG_YRESOLUTION, &ctx.yres);
+  ctx.page.xres = 0;
+  ctx.page.yres = 0;
+  TIFFGetField(input, TIFFTAG_XRESOLUTION, &ctx.page.xres);
+  TIFFGetField(input, TIFFTAG_YRESOLUTION, &ctx.page.yres);
   // A resolution that cannot size a page counts as absent.
-  if (!std::isfinite(ctx.xres) || ctx.xres < 0) ctx.xres = 0;
-  if (!std::isfinite(ctx.yres) || ctx.yres < 0) ctx.yres = 0;
-  TIFFGetFieldDefaulted(input, TIFFTAG_RESOLUTIONUNIT, &ctx.resolutionUnit);
-  if (ctx.resolutionUnit == RESUNIT_CENTIMETER ||
-      (ctx.resolutionUnit != RESUNIT_INCH && ctx.centimetreUnits != 0)) {
-    ctx.xres *= 2.54f;
-    ctx.yres *= 2.54f;
+  if (!std::isfinite(ctx.page.xres) || ctx.page.xres < 0) ctx.page.xres = 0;
+  if (!std::isfinite(ctx.page.yres) || ctx.page.yres < 0) ctx.page.yres = 0;
+  TIFFGetFieldDefaulted(input, TIFFTAG_RESOLUTIONUNIT, &ctx.page.resolutionUnit);
+  if (ctx.page.resolutionUnit == RESUNIT_CENTIMETER) {
+    ctx.page.xres *= 2.54f;
+    ctx.page.yres *= 2.54f;
   }
   return true;
 }
@@ -243,68 +242,69 @@ bool goToDirectory(TIFF* input, tdir_t directory) {
 void t2p_read_tiff_init(t2p_context& ctx, TIFF* input) {
   const char* name = fileName(input);
   const uint32_t directories = TIFFNumberOfDirectories(input);
-  if (directories > 0xFFFF || !t2p_allocate(ctx, ctx.tiff_pages, directories)) {
+  if (directories > 0xFFFF || !t2p_allocate(ctx, ctx.doc.tiff_pages, directories)) {
     t2pError("Can't allocate %u bytes of memory for tiff_pages array, %s",
              static_cast<unsigned>(directories * 16u), name);
     return fail(ctx);
   }
-  if (!t2p_allocate(ctx, ctx.tiff_tiles, directories)) {
+  if (!t2p_allocate(ctx, ctx.doc.tiff_tiles, directories)) {
     t2pError("Can't allocate %u bytes of memory for tiff_tiles array, %s",
              static_cast<unsigned>(directories * 32u), name);
     return fail(ctx);
   }
-  ctx.pageCount = 0;
+  ctx.doc.pageCount = 0;
   for (uint32_t d = 0; d < directories; ++d) {
     if (!goToDirectory(input, static_cast<tdir_t>(d))) {
       t2pError("Can't set directory %u of input file %s", d, name);
       return fail(ctx);
     }
     if (!isPage(input)) continue;
-    PageEntry& page = ctx.tiff_pages[ctx.pageCount];
+    PageEntry& page = ctx.doc.tiff_pages[ctx.doc.pageCount];
     page.directory = static_cast<uint16_t>(d);
-    page.order = ctx.pageCount;
+    page.order = ctx.doc.pageCount;
     page.tileCount = TIFFIsTiled(input) ? TIFFNumberOfTiles(input) : 0;
-    ++ctx.pageCount;
+    ++ctx.doc.pageCount;
   }
   // Rows are already in ascending, distinct key order: pages follow the file order.
   uint64_t objects = 3;
-  for (uint16_t i = 0; i < ctx.pageCount; ++i) {
-    const uint16_t directory = ctx.tiff_pages[i].directory;
+  for (uint16_t i = 0; i < ctx.doc.pageCount; ++i) {
+    const uint16_t directory = ctx.doc.tiff_pages[i].directory;
     if (!goToDirectory(input, directory)) {
       t2pError("Can't set directory %u of input file %s", directory, name);
       return fail(ctx);
     }
     if (!planPage(ctx, input, i, objects)) return fail(ctx);
   }
-  ctx.objectCount = static_cast<uint32_t>(objects);
+  ctx.doc.objectCount = static_cast<uint32_t>(objects);
 }
 
 void t2p_read_tiff_image(t2p_context& ctx, TIFF* input) {
-  ctx.transcode = kTranscodeDecode;
-  ctx.sampleConversion = 0;
-  ctx.switchDecode = 0;
-  ctx.colorspaceFlags = 0;
-  ctx.paletteSize = 0;
-  ctx.palette.clear();
-  ctx.transferCount = 0;
-  if (ctx.currentPage >= ctx.pageCount) return fail(ctx);
-  const uint16_t directory = ctx.tiff_pages[ctx.currentPage].directory;
+  ctx.page.transcode = kTranscodeDecode;
+  ctx.page.sampleConversion = 0;
+  ctx.page.switchDecode = 0;
+  ctx.page.colorspaceFlags = 0;
+  ctx.page.paletteSize = 0;
+  ctx.page.palette.clear();
+  ctx.page.transferCount = 0;
+  if (ctx.doc.currentPage >= ctx.doc.pageCount) return fail(ctx);
+  const uint16_t directory = ctx.doc.tiff_pages[ctx.doc.currentPage].directory;
   if (!goToDirectory(input, directory)) {
     t2pError("Can't set directory %u of input file %s", directory, fileName(input));
     return fail(ctx);
   }
   if (!readBasics(ctx, input) || !readLayout(ctx, input)) return fail(ctx);
   t2p_page_geometry(ctx);
-  const bool tiled = ctx.tiff_tiles[ctx.currentPage].tileCount != 0;
-  if (ctx.compression == COMPRESSION_CCITTFAX4 && (tiled || TIFFNumberOfStrips(input) == 1)) {
-    ctx.transcode = kTranscodeRaw;
-    ctx.pdfCompression = kPdfCompressionG4;
+  const bool tiled = ctx.doc.tiff_tiles[ctx.doc.currentPage].tileCount != 0;
+  if (ctx.page.compression == COMPRESSION_CCITTFAX4 && (tiled || TIFFNumberOfStrips(input) == 1)) {
+    ctx.page.transcode = kTranscodeRaw;
+    ctx.page.pdfCompression = kPdfCompressionG4;
   } else {
-    ctx.pdfCompression = ctx.defaultCompression;
+    ctx.page.pdfCompression = kPdfCompressionNone;
   }
-  ctx.transferCount = t2p_transfer_tables(input, ctx.transfer);
+  ctx.page.transferCount = t2p_transfer_tables(input, ctx.page.transfer);
   t2p_read_calibration(ctx, input);
-  if (ctx.bitsPerSample == 1 && ctx.samplesPerPixel == 1) ctx.pdfCompression = kPdfCompressionG4;
+  if (ctx.page.bitsPerSample == 1 && ctx.page.samplesPerPixel == 1)
+    ctx.page.pdfCompression = kPdfCompressionG4;
 }
 
 bool t2p_tile_is_right_edge(const TileGrid& grid, uint32_t tile) {
@@ -313,46 +313,50 @@ bool t2p_tile_is_right_edge(const TileGrid& grid, uint32_t tile) {
 }
 
 bool t2p_tile_is_bottom_edge(const TileGrid& grid, uint32_t tile) {
-  return uint64_t{tile} + 1 > uint64_t{grid.tileCount} - std::min(grid.tileCount, grid.tilesAcross) &&
+  return uint64_t{tile} + 1 >
+             uint64_t{grid.tileCount} - std::min(grid.tileCount, grid.tilesAcross) &&
          grid.edgeLength != 0;
 }
 
 namespace {
 
 void setDataSize(t2p_context& ctx, TIFF* input, uint64_t size, const char* what) {
-  if (size == 0 || size > ctx.allocationLimit || size > std::numeric_limits<uint32_t>::max()) {
+  if (size == 0 || size > ctx.options.allocationLimit ||
+      size > std::numeric_limits<uint32_t>::max()) {
     t2pError("Can't allocate %llu bytes of memory for %s, %s",
              static_cast<unsigned long long>(size), what, fileName(input));
-    ctx.dataSize = 0;
+    ctx.page.dataSize = 0;
     return fail(ctx);
   }
-  ctx.dataSize = size;
+  ctx.page.dataSize = size;
 }
 
 }  // namespace
 
 void t2p_read_tiff_size(t2p_context& ctx, TIFF* input) {
   uint64_t size = 0;
-  if (ctx.transcode == kTranscodeRaw && ctx.pdfCompression == kPdfCompressionG4) {
+  if (ctx.page.transcode == kTranscodeRaw && ctx.page.pdfCompression == kPdfCompressionG4) {
     uint64_t* counts = nullptr;
     if (TIFFGetField(input, TIFFTAG_STRIPBYTECOUNTS, &counts) != 0 && counts != nullptr) {
       size = counts[0];
     }
-    if (size != 0 && size <= ctx.allocationLimit) return setDataSize(ctx, input, size, "");
+    if (size != 0 && size <= ctx.options.allocationLimit) return setDataSize(ctx, input, size, "");
     // An empty or implausible byte count cannot be copied; the strip is decoded instead.
-    ctx.transcode = kTranscodeDecode;
+    ctx.page.transcode = kTranscodeDecode;
   }
   const uint64_t row = TIFFScanlineSize64(input);
-  const uint64_t planes = ctx.planarConfig == PLANARCONFIG_SEPARATE ? ctx.samplesPerPixel : 1;
+  const uint64_t planes =
+      ctx.page.planarConfig == PLANARCONFIG_SEPARATE ? ctx.page.samplesPerPixel : 1;
   size = 0;
-  if (row != 0 && ctx.length <= UINT64_MAX / row / planes) size = row * ctx.length * planes;
+  if (row != 0 && ctx.page.length <= UINT64_MAX / row / planes)
+    size = row * ctx.page.length * planes;
   setDataSize(ctx, input, size, "t2p_readwrite_pdf_image");
 }
 
 void t2p_read_tiff_size_tile(t2p_context& ctx, TIFF* input, uint32_t tile) {
-  const TileGrid& grid = ctx.tiff_tiles[ctx.currentPage];
+  const TileGrid& grid = ctx.doc.tiff_tiles[ctx.doc.currentPage];
   uint64_t size = 0;
-  if (ctx.transcode == kTranscodeRaw && ctx.pdfCompression == kPdfCompressionG4 &&
+  if (ctx.page.transcode == kTranscodeRaw && ctx.page.pdfCompression == kPdfCompressionG4 &&
       !t2p_tile_is_right_edge(grid, tile) && !t2p_tile_is_bottom_edge(grid, tile)) {
     uint64_t* counts = nullptr;
     if (TIFFGetField(input, TIFFTAG_TILEBYTECOUNTS, &counts) != 0 && counts != nullptr &&
@@ -361,7 +365,8 @@ void t2p_read_tiff_size_tile(t2p_context& ctx, TIFF* input, uint32_t tile) {
     }
   } else {
     const uint64_t tileSize = TIFFTileSize64(input);
-    const uint64_t planes = ctx.planarConfig == PLANARCONFIG_SEPARATE ? ctx.samplesPerPixel : 1;
+    const uint64_t planes =
+        ctx.page.planarConfig == PLANARCONFIG_SEPARATE ? ctx.page.samplesPerPixel : 1;
     if (tileSize <= UINT64_MAX / planes) size = tileSize * planes;
   }
   setDataSize(ctx, input, size, "t2p_readwrite_pdf_image_tile");

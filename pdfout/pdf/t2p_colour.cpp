@@ -8,7 +8,7 @@ namespace tarnwell {
 namespace {
 
 void writeWhitePoint(const t2p_context& ctx, PdfSink& out) {
-  const float x = ctx.whitePoint[0], y = ctx.whitePoint[1];
+  const float x = ctx.page.whitePoint[0], y = ctx.page.whitePoint[1];
   const float z = 1.0f - (x + y);
   out.write("/WhitePoint ");
   out.printf("[%.4f %.4f %.4f] \r", x / y, 1.0, z / y);
@@ -21,10 +21,10 @@ void writeCalGray(const t2p_context& ctx, PdfSink& out) {
 }
 
 void writeCalRgb(const t2p_context& ctx, PdfSink& out) {
-  const float xw = ctx.whitePoint[0], yw = ctx.whitePoint[1];
-  const float xr = ctx.primaries[0], yr = ctx.primaries[1];
-  const float xg = ctx.primaries[2], yg = ctx.primaries[3];
-  const float xb = ctx.primaries[4], yb = ctx.primaries[5];
+  const float xw = ctx.page.whitePoint[0], yw = ctx.page.whitePoint[1];
+  const float xr = ctx.page.primaries[0], yr = ctx.page.primaries[1];
+  const float xg = ctx.page.primaries[2], yg = ctx.page.primaries[3];
+  const float xb = ctx.page.primaries[4], yb = ctx.page.primaries[5];
   const float e = ((xg - xb) * yr - (xr - xb) * yg + (xr - xg) * yb) * yw;
   const float ry = yr * ((xg - xb) * yw - (xw - xb) * yg + (xw - xg) * yb) / e;
   const float gy = -yg * ((xr - xb) * yw - (xw - xb) * yr + (xw - xr) * yb) / e;
@@ -55,26 +55,26 @@ void writeLab(const t2p_context& ctx, PdfSink& out) {
   out.write("[/Lab << \r");
   writeWhitePoint(ctx, out);
   out.write("/Range ");
-  out.printf("[%d %d %d %d] \r", ctx.labRange[0], ctx.labRange[1], ctx.labRange[2],
-             ctx.labRange[3]);
+  out.printf("[%d %d %d %d] \r", ctx.page.labRange[0], ctx.page.labRange[1], ctx.page.labRange[2],
+             ctx.page.labRange[3]);
   out.write(">>] \r");
 }
 
 }  // namespace
 
 void t2p_write_pdf_xobject_cs(t2p_context& ctx, PdfSink& out) {
-  const uint32_t flags = ctx.colorspaceFlags;
+  const uint32_t flags = ctx.page.colorspaceFlags;
   if (flags & kCsIcc) {
-    out.printf("[/ICCBased %lu 0 R] \r", static_cast<unsigned long>(ctx.iccObject));
+    out.printf("[/ICCBased %lu 0 R] \r", static_cast<unsigned long>(ctx.doc.iccObject));
     return;
   }
   if (flags & kCsPalette) {
     out.write("[ /Indexed ");
-    ctx.colorspaceFlags = flags & ~kCsPalette;
+    ctx.page.colorspaceFlags = flags & ~kCsPalette;
     t2p_write_pdf_xobject_cs(ctx, out);
-    ctx.colorspaceFlags = flags;
-    out.printf("%u %lu 0 R ]\r", (1u << ctx.bitsPerSample) - 1,
-               static_cast<unsigned long>(ctx.paletteObject));
+    ctx.page.colorspaceFlags = flags;
+    out.printf("%u %lu 0 R ]\r", (1u << ctx.page.bitsPerSample) - 1,
+               static_cast<unsigned long>(ctx.doc.paletteObject));
     return;
   }
   if (flags & kCsBilevel) out.write("/DeviceGray \r");
@@ -92,31 +92,32 @@ void t2p_write_pdf_xobject_cs(t2p_context& ctx, PdfSink& out) {
 
 void t2p_write_pdf_xobject_palettecs_stream(t2p_context& ctx, PdfSink& out) {
   t2p_write_pdf_dict_start(out);
-  t2p_write_pdf_stream_dict(ctx.paletteSize, 0, out);
+  t2p_write_pdf_stream_dict(ctx.page.paletteSize, 0, out);
   t2p_write_pdf_dict_end(out);
   t2p_write_pdf_stream_start(out);
-  out.write(ctx.palette.data(), std::min<size_t>(ctx.paletteSize, ctx.palette.size()));
+  out.write(ctx.page.palette.data(),
+            std::min<size_t>(ctx.page.paletteSize, ctx.page.palette.size()));
   t2p_write_pdf_stream_end(out);
 }
 
 void t2p_write_pdf_xobject_icccs(t2p_context& ctx, PdfSink& out) {
   t2p_write_pdf_dict_start(out);
-  out.printf("/N %u \r", ctx.samplesPerPixel);
+  out.printf("/N %u \r", ctx.page.samplesPerPixel);
   out.write("/Alternate ");
-  ctx.colorspaceFlags &= ~kCsIcc;
+  ctx.page.colorspaceFlags &= ~kCsIcc;
   t2p_write_pdf_xobject_cs(ctx, out);
-  ctx.colorspaceFlags |= kCsIcc;
-  t2p_write_pdf_stream_dict(ctx.iccLength, 0, out);
+  ctx.page.colorspaceFlags |= kCsIcc;
+  t2p_write_pdf_stream_dict(ctx.page.iccLength, 0, out);
   t2p_write_pdf_dict_end(out);
   t2p_write_pdf_stream_start(out);
-  out.write(ctx.iccProfile, ctx.iccLength);
+  out.write(ctx.page.iccProfile, ctx.page.iccLength);
   t2p_write_pdf_stream_end(out);
 }
 
 void t2p_write_pdf_transfer(t2p_context& ctx, PdfSink& out) {
   out.write("<< /Type /ExtGState \r/TR ");
-  const unsigned long next = ctx.objectCount + 1ul;
-  if (ctx.transferCount == 1) {
+  const unsigned long next = ctx.doc.objectCount + 1ul;
+  if (ctx.page.transferCount == 1) {
     out.printf("%lu 0 R ", next);
   } else {
     out.printf("[ %lu 0 R %lu 0 R %lu 0 R /Identity ] ", next, next + 1, next + 2);
@@ -125,13 +126,13 @@ void t2p_write_pdf_transfer(t2p_context& ctx, PdfSink& out) {
 }
 
 void t2p_write_pdf_transfer_stream(t2p_context& ctx, PdfSink& out, int index) {
-  const uint32_t entries = 1u << ctx.bitsPerSample;
+  const uint32_t entries = 1u << ctx.page.bitsPerSample;
   out.write("<< \r/FunctionType 0 \r/Domain [0.0 1.0] \r/Range [0.0 1.0] \r");
   out.printf("/Size [%u] \r/BitsPerSample 16 \r", entries);
   t2p_write_pdf_stream_dict(uint64_t{entries} * 2, 0, out);
   t2p_write_pdf_dict_end(out);
   t2p_write_pdf_stream_start(out);
-  const uint16_t* table = ctx.transfer[index];
+  const uint16_t* table = ctx.page.transfer[index];
   uint8_t bytes[512];
   for (uint32_t i = 0; i < entries; ++i) {
     bytes[2 * i] = static_cast<uint8_t>(table[i] >> 8);

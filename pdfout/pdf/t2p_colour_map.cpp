@@ -14,29 +14,29 @@ const char* fileName(TIFF* input) {
 
 // Reads the colour map into an RGB or CMYK palette of 2^bits entries.
 bool buildPalette(t2p_context& ctx, TIFF* input, unsigned bytesPerEntry) {
-  const uint32_t entries = 1u << ctx.bitsPerSample;
+  const uint32_t entries = 1u << ctx.page.bitsPerSample;
   uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
   if (TIFFGetField(input, TIFFTAG_COLORMAP, &red, &green, &blue) == 0 || red == nullptr ||
       green == nullptr || blue == nullptr) {
     t2pError("Palettized image %s has no color map", fileName(input));
     return false;
   }
-  ctx.palette.clear();
+  ctx.page.palette.clear();
   const uint32_t bytes = entries * bytesPerEntry;
-  if (!t2p_allocate(ctx, ctx.palette, bytes)) {
+  if (!t2p_allocate(ctx, ctx.page.palette, bytes)) {
     t2pError("Can't allocate %u bytes of memory for t2p_read_tiff_image, %s", bytes,
              fileName(input));
     return false;
   }
   // libtiff holds 2^bits entries per table for the bits per sample of the directory.
   for (uint32_t i = 0; i < entries; ++i) {
-    uint8_t* entry = ctx.palette.data() + static_cast<size_t>(i) * bytesPerEntry;
+    uint8_t* entry = ctx.page.palette.data() + static_cast<size_t>(i) * bytesPerEntry;
     entry[0] = static_cast<uint8_t>(red[i] >> 8);
     entry[1] = static_cast<uint8_t>(green[i] >> 8);
     entry[2] = static_cast<uint8_t>(blue[i] >> 8);
     if (bytesPerEntry == 4) entry[3] = 0;  // the colour map has no black table: no black ink
   }
-  ctx.paletteSize = bytes;
+  ctx.page.paletteSize = bytes;
   return true;
 }
 
@@ -68,19 +68,19 @@ bool t2p_icc_profile(TIFF* input, uint32_t& length, const uint8_t*& data) {
 
 bool t2p_map_colour(t2p_context& ctx, TIFF* input) {
   const char* name = fileName(input);
-  const uint16_t spp = ctx.samplesPerPixel;
+  const uint16_t spp = ctx.page.samplesPerPixel;
   uint16_t indexed = 0;
   const bool isIndexed = t2p_indexed_tag(input, &indexed) && indexed == 1;
-  switch (ctx.photometric) {
+  switch (ctx.page.photometric) {
     case PHOTOMETRIC_MINISWHITE:
     case PHOTOMETRIC_MINISBLACK:
-      ctx.colorspaceFlags = ctx.bitsPerSample == 1 ? kCsBilevel : kCsGray;
-      if (ctx.photometric == PHOTOMETRIC_MINISWHITE) ctx.switchDecode ^= 1;
+      ctx.page.colorspaceFlags = ctx.page.bitsPerSample == 1 ? kCsBilevel : kCsGray;
+      if (ctx.page.photometric == PHOTOMETRIC_MINISWHITE) ctx.page.switchDecode ^= 1;
       return true;
     case PHOTOMETRIC_RGB:
       if (isIndexed) break;  // handled as a palette below
       if (spp == 3) {
-        ctx.colorspaceFlags = kCsRgb;
+        ctx.page.colorspaceFlags = kCsRgb;
         return true;
       }
       if (spp == 4) {
@@ -88,19 +88,19 @@ bool t2p_map_colour(t2p_context& ctx, TIFF* input) {
         uint16_t* values = nullptr;
         if (TIFFGetField(input, TIFFTAG_EXTRASAMPLES, &count, &values) != 0 && count > 0 &&
             values != nullptr) {
-          ctx.colorspaceFlags = kCsRgb;
+          ctx.page.colorspaceFlags = kCsRgb;
           if (values[0] == EXTRASAMPLE_ASSOCALPHA) {
-            ctx.sampleConversion = kConvAssocAlphaToRgb;
+            ctx.page.sampleConversion = kConvAssocAlphaToRgb;
           } else {
-            ctx.sampleConversion = kConvRgbaToRgb;
+            ctx.page.sampleConversion = kConvRgbaToRgb;
             if (values[0] != EXTRASAMPLE_UNASSALPHA) {
               t2pWarning("RGB image %s has 4 samples per pixel, assuming RGBA", name);
             }
           }
           return true;
         }
-        ctx.colorspaceFlags = kCsCmyk;
-        ctx.switchDecode ^= 1;
+        ctx.page.colorspaceFlags = kCsCmyk;
+        ctx.page.switchDecode ^= 1;
         t2pWarning("RGB image %s has 4 samples per pixel, assuming inverse CMYK", name);
         return true;
       }
@@ -114,7 +114,7 @@ bool t2p_map_colour(t2p_context& ctx, TIFF* input) {
           t2pError("No support for palettized CMYK image %s with not one sample per pixel", name);
           return false;
         }
-        ctx.colorspaceFlags = kCsCmyk | kCsPalette;
+        ctx.page.colorspaceFlags = kCsCmyk | kCsPalette;
         return buildPalette(ctx, input, 4);
       } else {
         uint16_t inkset = 0;
@@ -126,16 +126,16 @@ bool t2p_map_colour(t2p_context& ctx, TIFF* input) {
           t2pError("No support for %s because it has %u samples per pixel", name, spp);
           return false;
         }
-        ctx.colorspaceFlags = kCsCmyk;
+        ctx.page.colorspaceFlags = kCsCmyk;
         return true;
       }
     case PHOTOMETRIC_YCBCR:
       if (spp == 1) {
-        ctx.colorspaceFlags = kCsGray;
-        ctx.photometric = PHOTOMETRIC_MINISBLACK;
+        ctx.page.colorspaceFlags = kCsGray;
+        ctx.page.photometric = PHOTOMETRIC_MINISBLACK;
       } else {
-        ctx.colorspaceFlags = kCsRgb;
-        ctx.sampleConversion = kConvYCbCrToRgb;
+        ctx.page.colorspaceFlags = kCsRgb;
+        ctx.page.sampleConversion = kConvYCbCrToRgb;
       }
       return true;
     case PHOTOMETRIC_CIELAB:
@@ -143,11 +143,11 @@ bool t2p_map_colour(t2p_context& ctx, TIFF* input) {
     case PHOTOMETRIC_ITULAB: {
       static constexpr int kRanges[3][4] = {{-127, 127, -127, 127}, {0, 255, 0, 255},
                                             {-85, 85, -75, 124}};
-      const int which = ctx.photometric == PHOTOMETRIC_CIELAB ? 0
-                        : ctx.photometric == PHOTOMETRIC_ICCLAB ? 1 : 2;
-      for (int i = 0; i < 4; ++i) ctx.labRange[i] = kRanges[which][i];
-      ctx.colorspaceFlags = kCsLab;
-      if (which != 1) ctx.sampleConversion = kConvLabSignedToUnsigned;
+      const int which = ctx.page.photometric == PHOTOMETRIC_CIELAB ? 0
+                        : ctx.page.photometric == PHOTOMETRIC_ICCLAB ? 1 : 2;
+      for (int i = 0; i < 4; ++i) ctx.page.labRange[i] = kRanges[which][i];
+      ctx.page.colorspaceFlags = kCsLab;
+      if (which != 1) ctx.page.sampleConversion = kConvLabSignedToUnsigned;
       return true;
     }
     case PHOTOMETRIC_LOGL:
@@ -155,7 +155,7 @@ bool t2p_map_colour(t2p_context& ctx, TIFF* input) {
       t2pError("No support for %s with photometric interpretation LogL/LogLuv", name);
       return false;
     default:
-      t2pError("No support for %s with photometric interpretation %u", name, ctx.photometric);
+      t2pError("No support for %s with photometric interpretation %u", name, ctx.page.photometric);
       return false;
   }
   // Palette images: photometric palette, or RGB with Indexed = 1.
@@ -163,7 +163,7 @@ bool t2p_map_colour(t2p_context& ctx, TIFF* input) {
     t2pError("No support for palettized image %s with not one sample per pixel", name);
     return false;
   }
-  ctx.colorspaceFlags = kCsRgb | kCsPalette;
+  ctx.page.colorspaceFlags = kCsRgb | kCsPalette;
   return buildPalette(ctx, input, 3);
 }
 
@@ -180,24 +180,25 @@ void t2p_read_calibration(t2p_context& ctx, TIFF* input) {
     }
   }
   if (hasWhite) {
-    ctx.whitePoint[0] = white[0];
-    ctx.whitePoint[1] = white[1];
-    if (ctx.colorspaceFlags & kCsGray) ctx.colorspaceFlags |= kCsCalGray;
+    ctx.page.whitePoint[0] = white[0];
+    ctx.page.whitePoint[1] = white[1];
+    if (ctx.page.colorspaceFlags & kCsGray) ctx.page.colorspaceFlags |= kCsCalGray;
   }
   if (hasPrimaries) {
-    for (int i = 0; i < 6; ++i) ctx.primaries[i] = primaries[i];
+    for (int i = 0; i < 6; ++i) ctx.page.primaries[i] = primaries[i];
   }
   // The calibrated RGB space needs both the white point and the primaries.
-  if (hasWhite && hasPrimaries && (ctx.colorspaceFlags & kCsRgb)) {
-    ctx.colorspaceFlags |= kCsCalRgb;
+  if (hasWhite && hasPrimaries && (ctx.page.colorspaceFlags & kCsRgb)) {
+    ctx.page.colorspaceFlags |= kCsCalRgb;
   }
-  if ((ctx.colorspaceFlags & kCsLab) && !hasWhite) {
-    ctx.whitePoint[0] = 0.3457f;
-    ctx.whitePoint[1] = 0.3585f;
+  if ((ctx.page.colorspaceFlags & kCsLab) && !hasWhite) {
+    ctx.page.whitePoint[0] = 0.3457f;
+    ctx.page.whitePoint[1] = 0.3585f;
   }
-  ctx.iccLength = 0;
-  ctx.iccProfile = nullptr;
-  if (t2p_icc_profile(input, ctx.iccLength, ctx.iccProfile)) ctx.colorspaceFlags |= kCsIcc;
+  ctx.page.iccLength = 0;
+  ctx.page.iccProfile = nullptr;
+  if (t2p_icc_profile(input, ctx.page.iccLength, ctx.page.iccProfile))
+    ctx.page.colorspaceFlags |= kCsIcc;
 }
 
 }  // namespace tarnwell

@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,7 +12,7 @@ namespace ocr {
 struct PageText;
 }
 
-// Colour space bits of t2p_context::colorspaceFlags.
+// Colour space bits of PageState::colorspaceFlags.
 inline constexpr uint32_t kCsBilevel = 0x1;
 inline constexpr uint32_t kCsGray = 0x2;
 inline constexpr uint32_t kCsRgb = 0x4;
@@ -24,7 +23,7 @@ inline constexpr uint32_t kCsCalRgb = 0x40;
 inline constexpr uint32_t kCsIcc = 0x80;
 inline constexpr uint32_t kCsPalette = 0x1000;
 
-// Sample conversion bits of t2p_context::sampleConversion.
+// Sample conversion bits of PageState::sampleConversion.
 inline constexpr uint32_t kConvRgbaToRgb = 0x2;
 inline constexpr uint32_t kConvAssocAlphaToRgb = 0x4;
 inline constexpr uint32_t kConvYCbCrToRgb = 0x8;
@@ -64,29 +63,38 @@ struct TileGrid {
   std::vector<TileBox> boxes;
 };
 
-// The writer's per-document context.
-struct t2p_context {
+// Resolution of a page whose TIFF gives none, in pixels per inch.
+inline constexpr float kDefaultResolution = 300.0f;
+
+// What the caller chose for the whole conversion.
+struct WriterOptions {
+  // Recognised text by TIFF directory for the invisible text layer (none: no text layer).
+  const std::vector<ocr::PageText>* pageText = nullptr;
+  // Largest single allocation allowed; tests lower it to reach the out-of-memory paths.
+  uint64_t allocationLimit = kDefaultAllocationLimit;
+};
+
+// The document being written: its version, object numbers and offsets, and its page list.
+struct DocumentState {
   int error = 0;
   uint16_t pdfMajor = 1, pdfMinor = 1;
-  float defaultXRes = 300.0f, defaultYRes = 300.0f;
-  float defaultPageWidth = 612.0f, defaultPageLength = 792.0f;
-  uint16_t overrideResolution = 0, overridePageSize = 0, centimetreUnits = 0;
-  int defaultCompression = kPdfCompressionNone;
   uint32_t objectCount = 3;
   std::vector<uint64_t> xrefOffsets;
   uint32_t catalogObject = 1, infoObject = 2, pagesObject = 3;
   uint32_t paletteObject = 0, iccObject = 0;
   uint64_t xrefStart = 0;
-  uint16_t fitWindow = 0;
   std::string creationDate;  // empty until built
-  std::optional<std::string> creator, author, title, subject, keywords;
   std::string fileId;
   std::vector<PageEntry> tiff_pages;
   uint16_t pageCount = 0;
   uint16_t currentPage = 0;
   std::vector<TileGrid> tiff_tiles;
+  // Object number of the text font (0 while no page has text).
+  uint32_t textFontObject = 0;
+};
 
-  // Fields of the page being written.
+// The page being written, read afresh from its TIFF directory.
+struct PageState {
   uint16_t compression = 0, photometric = 0, fillOrder = 1;
   uint16_t bitsPerSample = 1, samplesPerPixel = 1, planarConfig = 1;
   uint32_t width = 0, length = 0;
@@ -112,14 +120,13 @@ struct t2p_context {
   uint16_t transferCount = 0;
   uint32_t iccLength = 0;
   const uint8_t* iccProfile = nullptr;  // owned by libtiff
+};
 
-  // Recognised text by TIFF directory for the invisible text layer (none: no text layer), and
-  // the object number of the text font (0 while no page has text).
-  const std::vector<ocr::PageText>* pageText = nullptr;
-  uint32_t textFontObject = 0;
-
-  // Largest single allocation allowed; tests lower it to reach the out-of-memory paths.
-  uint64_t allocationLimit = kDefaultAllocationLimit;
+// The writer's context: the options, the document and its current page.
+struct t2p_context {
+  WriterOptions options;
+  DocumentState doc;
+  PageState page;
 };
 
 // A new context with the defaults, or nullptr when memory runs out (reported).
@@ -128,7 +135,7 @@ struct t2p_context {
 // Resizes a buffer unless the size passes the context's limit or memory runs out; false then.
 template <typename T>
 [[nodiscard]] bool t2p_allocate(const t2p_context& ctx, std::vector<T>& buffer, uint64_t count) {
-  if (count > ctx.allocationLimit / sizeof(T)) return false;
+  if (count > ctx.options.allocationLimit / sizeof(T)) return false;
   try {
     buffer.assign(static_cast<size_t>(count), T{});
   } catch (const std::bad_alloc&) {

@@ -23,12 +23,14 @@ void setCm(TileBox& box, float a, float b, float c, float d, float e, float f) {
 }
 
 void layOutTiles(t2p_context& ctx, TileGrid& grid) {
-  const float iw = ctx.imageWidth, il = ctx.imageLength;
-  const TileBox& image = ctx.imageBox;
-  grid.tilesAcross = static_cast<uint32_t>((uint64_t{ctx.width} + grid.tileWidth - 1) / grid.tileWidth);
-  grid.tilesDown = static_cast<uint32_t>((uint64_t{ctx.length} + grid.tileLength - 1) / grid.tileLength);
-  grid.edgeWidth = ctx.width % grid.tileWidth;
-  grid.edgeLength = ctx.length % grid.tileLength;
+  const float iw = ctx.page.imageWidth, il = ctx.page.imageLength;
+  const TileBox& image = ctx.page.imageBox;
+  grid.tilesAcross =
+      static_cast<uint32_t>((uint64_t{ctx.page.width} + grid.tileWidth - 1) / grid.tileWidth);
+  grid.tilesDown =
+      static_cast<uint32_t>((uint64_t{ctx.page.length} + grid.tileLength - 1) / grid.tileLength);
+  grid.edgeWidth = ctx.page.width % grid.tileWidth;
+  grid.edgeLength = ctx.page.length % grid.tileLength;
   const uint64_t cells = static_cast<uint64_t>(grid.tilesAcross) * grid.tilesDown;
   const uint64_t usable = grid.boxes.size() < cells ? grid.boxes.size() : cells;
   for (uint64_t n = 0; n < usable; ++n) {
@@ -36,13 +38,15 @@ void layOutTiles(t2p_context& ctx, TileGrid& grid) {
     const uint32_t j = static_cast<uint32_t>(n % grid.tilesAcross);
     TileBox& box = grid.boxes[n];
     const double tw = grid.tileWidth, tl = grid.tileLength;
-    box.x1 = static_cast<float>(tw * j * iw / ctx.width + image.x1);
-    box.x2 = (j + 1 == grid.tilesAcross) ? image.x2
-                                          : static_cast<float>(tw * (j + 1) * iw / ctx.width + image.x1);
-    box.y2 = static_cast<float>(image.y2 - tl * i * il / ctx.length);
-    box.y1 = (i + 1 == grid.tilesDown) ? image.y1
-                                        : static_cast<float>(image.y2 - tl * (i + 1) * il / ctx.length);
-    const uint16_t o = ctx.orientation;
+    box.x1 = static_cast<float>(tw * j * iw / ctx.page.width + image.x1);
+    box.x2 = (j + 1 == grid.tilesAcross)
+                 ? image.x2
+                 : static_cast<float>(tw * (j + 1) * iw / ctx.page.width + image.x1);
+    box.y2 = static_cast<float>(image.y2 - tl * i * il / ctx.page.length);
+    box.y1 = (i + 1 == grid.tilesDown)
+                 ? image.y1
+                 : static_cast<float>(image.y2 - tl * (i + 1) * il / ctx.page.length);
+    const uint16_t o = ctx.page.orientation;
     if (o == 0 || o == 1) {
       t2p_compose_matrix(box, 0);
       continue;
@@ -99,39 +103,24 @@ void t2p_compose_matrix_transposed(TileBox& box, uint16_t orientation) {
 }
 
 void t2p_page_geometry(t2p_context& ctx) {
-  if (ctx.overrideResolution != 0) {
-    ctx.pdfXRes = ctx.defaultXRes;
-    ctx.pdfYRes = ctx.defaultYRes;
-  } else {
-    ctx.pdfXRes = ctx.xres;
-    ctx.pdfYRes = ctx.yres;
-  }
-  if (ctx.pdfXRes == 0.0f) ctx.pdfXRes = ctx.defaultXRes;
-  if (ctx.pdfYRes == 0.0f) ctx.pdfYRes = ctx.defaultYRes;
-  ctx.imageWidth = static_cast<float>(ctx.width * 72.0 / ctx.pdfXRes);
-  ctx.imageLength = static_cast<float>(ctx.length * 72.0 / ctx.pdfYRes);
-  ctx.imageBox = TileBox{};
-  ctx.imageBox.x2 = ctx.imageWidth;
-  ctx.imageBox.y2 = ctx.imageLength;
-  if (ctx.overridePageSize != 0) {
-    ctx.pageWidth = ctx.defaultPageWidth;
-    ctx.pageLength = ctx.defaultPageLength;
-    const float dx = (ctx.pageWidth - ctx.imageWidth) / 2, dy = (ctx.pageLength - ctx.imageLength) / 2;
-    ctx.imageBox.x1 += dx; ctx.imageBox.x2 += dx;
-    ctx.imageBox.y1 += dy; ctx.imageBox.y2 += dy;
-  } else {
-    ctx.pageWidth = ctx.imageWidth;
-    ctx.pageLength = ctx.imageLength;
-  }
-  ctx.mediaBox[0] = 0;
-  ctx.mediaBox[1] = 0;
-  ctx.mediaBox[2] = ctx.pageWidth;
-  ctx.mediaBox[3] = ctx.pageLength;
-  if (ctx.orientation > 4) std::swap(ctx.mediaBox[2], ctx.mediaBox[3]);
-  if (ctx.currentPage >= ctx.tiff_tiles.size()) return;
-  TileGrid& grid = ctx.tiff_tiles[ctx.currentPage];
+  ctx.page.pdfXRes = ctx.page.xres != 0.0f ? ctx.page.xres : kDefaultResolution;
+  ctx.page.pdfYRes = ctx.page.yres != 0.0f ? ctx.page.yres : kDefaultResolution;
+  ctx.page.imageWidth = static_cast<float>(ctx.page.width * 72.0 / ctx.page.pdfXRes);
+  ctx.page.imageLength = static_cast<float>(ctx.page.length * 72.0 / ctx.page.pdfYRes);
+  ctx.page.imageBox = TileBox{};
+  ctx.page.imageBox.x2 = ctx.page.imageWidth;
+  ctx.page.imageBox.y2 = ctx.page.imageLength;
+  ctx.page.pageWidth = ctx.page.imageWidth;
+  ctx.page.pageLength = ctx.page.imageLength;
+  ctx.page.mediaBox[0] = 0;
+  ctx.page.mediaBox[1] = 0;
+  ctx.page.mediaBox[2] = ctx.page.pageWidth;
+  ctx.page.mediaBox[3] = ctx.page.pageLength;
+  if (ctx.page.orientation > 4) std::swap(ctx.page.mediaBox[2], ctx.page.mediaBox[3]);
+  if (ctx.doc.currentPage >= ctx.doc.tiff_tiles.size()) return;
+  TileGrid& grid = ctx.doc.tiff_tiles[ctx.doc.currentPage];
   if (grid.tileCount == 0 || grid.tileWidth == 0 || grid.tileLength == 0) {
-    t2p_compose_matrix(ctx.imageBox, ctx.orientation);
+    t2p_compose_matrix(ctx.page.imageBox, ctx.page.orientation);
   } else {
     layOutTiles(ctx, grid);
   }

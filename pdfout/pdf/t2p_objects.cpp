@@ -53,13 +53,13 @@ void t2p_write_pdf_string(std::string_view text, PdfSink& out) {
 }
 
 void t2p_start_object(t2p_context& ctx, PdfSink& out) {
-  if (ctx.objectCount >= ctx.xrefOffsets.size() || out.count() > kMaxOffset) {
-    ctx.error = 1;
+  if (ctx.doc.objectCount >= ctx.doc.xrefOffsets.size() || out.count() > kMaxOffset) {
+    ctx.doc.error = 1;
     return;
   }
-  ctx.xrefOffsets[ctx.objectCount] = out.count();
-  ++ctx.objectCount;
-  t2p_write_pdf_obj_start(ctx.objectCount, out);
+  ctx.doc.xrefOffsets[ctx.doc.objectCount] = out.count();
+  ++ctx.doc.objectCount;
+  t2p_write_pdf_obj_start(ctx.doc.objectCount, out);
 }
 
 }  // namespace tarnwell

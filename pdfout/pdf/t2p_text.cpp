@@ -54,12 +54,13 @@ std::string number(double v) {
 }  // namespace
 
 const ocr::PageText* t2p_page_text(const t2p_context& ctx) {
-  if (ctx.pageText == nullptr || ctx.currentPage >= ctx.tiff_pages.size()) return nullptr;
-  const uint16_t directory = ctx.tiff_pages[ctx.currentPage].directory;
-  if (directory >= ctx.pageText->size()) return nullptr;
-  const ocr::PageText& text = (*ctx.pageText)[directory];
-  if (!text.recognised || text.width != ctx.width || text.rows != ctx.length ||
-      ctx.tiff_tiles[ctx.currentPage].tileCount != 0)
+  if (ctx.options.pageText == nullptr || ctx.doc.currentPage >= ctx.doc.tiff_pages.size())
+    return nullptr;
+  const uint16_t directory = ctx.doc.tiff_pages[ctx.doc.currentPage].directory;
+  if (directory >= ctx.options.pageText->size()) return nullptr;
+  const ocr::PageText& text = (*ctx.options.pageText)[directory];
+  if (!text.recognised || text.width != ctx.page.width || text.rows != ctx.page.length ||
+      ctx.doc.tiff_tiles[ctx.doc.currentPage].tileCount != 0)
     return nullptr;
   return &text;
 }
@@ -222,7 +223,7 @@ std::vector<uint8_t> glyphlessTrueType() {
 }
 
 void t2p_write_text_font(t2p_context& ctx, PdfSink& out) {
-  const uint32_t first = ctx.textFontObject;
+  const uint32_t first = ctx.doc.textFontObject;
   // Type 0 font with two-byte codes that are the characters' UTF-16 values.
   t2p_start_object(ctx, out);
   out.printf("<< /Type /Font /Subtype /Type0 /BaseFont /GlyphLessFont /Encoding /Identity-H "
@@ -279,7 +280,7 @@ void t2p_write_text_font(t2p_context& ctx, PdfSink& out) {
   cmap += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend";
   t2p_start_object(ctx, out);
   t2p_write_pdf_dict_start(out);
-  t2p_write_pdf_stream_dict(0, ctx.objectCount + 1, out);
+  t2p_write_pdf_stream_dict(0, ctx.doc.objectCount + 1, out);
   t2p_write_pdf_dict_end(out);
   t2p_write_pdf_stream_start(out);
   const std::size_t cmapLength = out.write(cmap);

@@ -31,7 +31,7 @@ inline constexpr const char* kTextFontName = "/FTxt";
 [[nodiscard]] std::string t2p_text_content(const ocr::PageText& text, const TileBox& imageBox,
                                            uint32_t width, uint32_t length);
 
-// Writes the font objects, starting with object number ctx.textFontObject.
+// Writes the font objects, starting with object number ctx.doc.textFontObject.
 void t2p_write_text_font(t2p_context& ctx, PdfSink& out);
 
 // The bytes of the glyph-less TrueType font: two glyphs without outlines, 500 units wide on an
