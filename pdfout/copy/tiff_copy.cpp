@@ -3,18 +3,19 @@
 #include <optional>
 
 #include "pdfout/copy/tiff_copy_g4.h"
-#include "pdfout/tiffio/tiff_io.h"
 #include "pdfout/copy/tiff_copy_image.h"
 #include "pdfout/copy/tiff_copy_source.h"
 #include "pdfout/copy/tiff_copy_strategies.h"
+#include "pdfout/tiffio/messages.h"
+#include "pdfout/tiffio/tiff_io.h"
 
 namespace tarnwell {
 
 namespace {
 
-constexpr int kOutputFailed = -2;
-constexpr int kSourceFailed = -3;
-constexpr int kImageFailed = 1;
+constexpr int kOutputFailed = static_cast<int>(TiffCopyResult::kOutputFailed);
+constexpr int kSourceFailed = static_cast<int>(TiffCopyResult::kSourceFailed);
+constexpr int kImageFailed = static_cast<int>(TiffCopyResult::kImageFailed);
 
 // True for a page in strips, or in tiles of the sizes TIFF allows (multiples of 16) with a
 // position and a byte count for every tile of the page. libtiff takes the tiles a file does not
@@ -54,8 +55,9 @@ bool copyImage(TIFF* in, TIFF* out, const CopySettings& settings, bool tiledOutp
 }
 
 // Copies every image of the open source `in` (or those of `list`) into `out`.
+// On failure `failedDirectory` is the source directory that could not be copied.
 int copyImages(TIFF* in, TIFF* out, const CopySettings& settings, std::optional<ImageList>& list,
-               const char* fileName, const TiffMessageCount& messages) {
+               const char* fileName, const TiffMessageCount& messages, long& failedDirectory) {
   if (list && list->selectNext(in) != ImageList::Step::Selected) return kSourceFailed;
 
   // With tiling -1 the first image decides the layout of every image of this call.
@@ -65,6 +67,7 @@ int copyImages(TIFF* in, TIFF* out, const CopySettings& settings, std::optional<
     // copy: a PDF that silently lacks a page would be worse than a reported failure.
     if (!copyImage(in, out, settings, tiledOutput, fileName, messages) ||
         !TIFFWriteDirectory(out)) {
+      failedDirectory = static_cast<long>(TIFFCurrentDirectory(in));
       return kImageFailed;
     }
 
@@ -78,7 +81,7 @@ int copyImages(TIFF* in, TIFF* out, const CopySettings& settings, std::optional<
 }
 
 int copyFile(const std::string& sourceName, const std::string& outputPath,
-             const TiffCopyOptions& options) {
+             const TiffCopyOptions& options, long& failedDirectory) {
   const CopySettings settings = copySettingsFor(options);
   const SourceName source = splitSourceName(sourceName);
   TiffHandle out = openOutput(outputPath.c_str(), options.append != 0 ? "a" : "w",
@@ -92,7 +95,8 @@ int copyFile(const std::string& sourceName, const std::string& outputPath,
   if (!in) return kSourceFailed;
   std::optional<ImageList> list;
   if (source.hasList) list.emplace(source.fileName, source.list);
-  return copyImages(in.get(), out.get(), settings, list, source.fileName.c_str(), messages);
+  return copyImages(in.get(), out.get(), settings, list, source.fileName.c_str(), messages,
+                    failedDirectory);
 }
 
 int copyBuffer(std::span<const uint8_t> source, const std::string& outputPath,
@@ -108,25 +112,61 @@ int copyBuffer(std::span<const uint8_t> source, const std::string& outputPath,
   TiffHandle in = openMemoryCountingMessages(stream, kName, messages);
   if (!in) return kSourceFailed;
   std::optional<ImageList> list;
-  return copyImages(in.get(), out.get(), settings, list, kName, messages);
+  long failedDirectory = -1;
+  return copyImages(in.get(), out.get(), settings, list, kName, messages, failedDirectory);
 }
 
 }  // namespace
 
-int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
-                   const TiffCopyOptions& options) {
-  try {
-    return copyFile(sourceName, outputPath, options);
-  } catch (...) {
-    return kImageFailed;
+const char* tiffCopyResultText(int result) {
+  switch (result) {
+    case static_cast<int>(TiffCopyResult::kCopied): return "copied";
+    case kImageFailed: return "an image cannot be copied";
+    case kOutputFailed: return "the PDF-ready TIFF cannot be written";
+    case kSourceFailed: return "not a TIFF file libtiff can open";
+    default: return "the TIFF copy failed";
   }
 }
 
 int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
+                   const TiffCopyOptions& options) {
+  std::string reason;
+  return tiff_copy_file(sourceName, outputPath, options, options.compression, reason);
+}
+
+int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
                    const TiffCopyOptions& options, int32_t compression) {
-  TiffCopyOptions chosen = options;
-  chosen.compression = compression;
-  return tiff_copy_file(sourceName, outputPath, chosen);
+  std::string reason;
+  return tiff_copy_file(sourceName, outputPath, options, compression, reason);
+}
+
+int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
+                   const TiffCopyOptions& options, int32_t compression, std::string& reason) {
+  const CallMessages messages;
+  long failedDirectory = -1;
+  int result = kImageFailed;
+  try {
+    TiffCopyOptions chosen = options;
+    chosen.compression = compression;
+    result = copyFile(sourceName, outputPath, chosen, failedDirectory);
+  } catch (...) {
+    result = kImageFailed;
+  }
+  if (result == 0) return result;
+  try {
+    std::string detail =
+        messages.firstError().empty() ? tiffCopyResultText(result) : messages.firstError();
+    // libtiff and the copy begin many messages with the file's name, which the caller knows.
+    const std::string named = sourceName + ": ";
+    if (detail.size() > named.size() && detail.compare(0, named.size(), named) == 0)
+      detail.erase(0, named.size());
+    reason = failedDirectory >= 0
+                 ? "TIFF directory " + std::to_string(failedDirectory + 1) + ": " + detail
+                 : detail;
+  } catch (...) {
+    // Out of memory: the caller gives its own words.
+  }
+  return result;
 }
 
 int tiff_copy_buffer(std::span<const uint8_t> source, const std::string& outputPath,

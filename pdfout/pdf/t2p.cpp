@@ -9,6 +9,7 @@
 #include "pdfout/pdf/t2p_document.h"
 #include "pdfout/pdf/t2p_messages.h"
 #include "pdfout/pdf/t2p_sink.h"
+#include "pdfout/tiffio/messages.h"
 #include "pdfout/tiffio/tiff_io.h"
 #include "platform/Platform.h"
 
@@ -101,19 +102,34 @@ int t2p_convert_file(const std::string& inputPath, const std::string& outputPath
   return t2p_convert_file(inputPath, outputPath, compression, T2pOptions{});
 }
 
+const char* t2pResultText(int result) {
+  return result == static_cast<int>(T2pResult::kWritten) ? "written" : "the PDF cannot be written";
+}
+
 int t2p_convert_file(const std::string& inputPath, const std::string& outputPath,
                      int compression, const T2pOptions& options) {
+  const CallMessages messages;
   bool created = false;
   std::string output;
+  int result = 1;
   try {
     output = outputPath.empty() ? defaultOutputPath(inputPath) : outputPath;
-    return convert(inputPath, output, compression, options, created);
+    result = convert(inputPath, output, compression, options, created);
   } catch (const std::exception&) {
     // Out of memory outside the guarded allocations: fail without leaving a partial file. The
     // own file sink has already removed its staged file and left the destination alone.
     if (created && options.openSink) removeOutput(output);
-    return 1;
+    result = 1;
   }
+  if (result != 0 && options.failureReason != nullptr) {
+    try {
+      *options.failureReason =
+          messages.firstError().empty() ? t2pResultText(result) : messages.firstError();
+    } catch (...) {
+      // Out of memory: the caller gives its own words.
+    }
+  }
+  return result;
 }
 
 }  // namespace tarnwell

@@ -16,6 +16,15 @@ class PdfSink;
 // its file identifier.
 inline constexpr int kPdfIdRandomValues = 4;
 
+// Results of the PDF writer (the int t2p_convert_file returns).
+enum class T2pResult : int {
+  kWritten = 0,
+  kFailed = 1,  // the reason is the first error the writer or libtiff reported
+};
+
+// What a result of the writer means, in a few words.
+const char* t2pResultText(int result);
+
 // Writes a PDF with one page per TIFF directory. compression: 0 default, 3 no compression.
 // 0 on success, 1 on failure. The PDF is written to a staged file beside the output path and
 // renamed over it once complete and on the disk, so a failed or interrupted conversion leaves
@@ -32,6 +41,9 @@ struct T2pOptions {
   // Recognised text of the TIFF's directories, by directory index: each recognised page gets an
   // invisible text layer over its image. The image objects stay exactly as without it.
   const std::vector<ocr::PageText>* pageText = nullptr;
+  // When set, receives on failure why: the first error reported during the call, or the
+  // result's own text when there was none.
+  std::string* failureReason = nullptr;
 };
 [[nodiscard]] int t2p_convert_file(const std::string& inputPath, const std::string& outputPath,
                                    int compression, const T2pOptions& options);
