@@ -55,7 +55,8 @@ inline bool usableBufferSize(TIFF* in, tmsize_t size) {
 }
 
 // Number of errors and warnings libtiff has reported for one open file. The messages still go
-// on to the process-wide handlers as well.
+// on to the process-wide handlers as well, and through them to the call's collector
+// (CallMessages).
 struct TiffMessageCount {
   bool counting = false;  // false when the handle could not be opened with the counter
   unsigned long count = 0;
