@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "pdfout/tiff_copy.h"
+#include "pdfout/copy/tiff_copy.h"
 
 namespace tarnwell {
 
@@ -31,6 +31,9 @@ struct ConversionJob {
   // One line per page a conversion left out while writing the file's other pages
   // ("in/a.qfx: page 2 of 3 left out: no data"), in the order of the conversions.
   std::vector<std::string> leftOutPages;
+  // One line per file that failed, with the reason ("in/b.tif: TIFF directory 2: ..."), in the
+  // order of the conversions.
+  std::vector<std::string> failures;
   std::vector<std::string> fileList;  // files to convert, relative to sourcePath
   TiffCopyOptions copyOptions;        // options of the TIFF copy step
 };

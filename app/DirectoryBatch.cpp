@@ -8,7 +8,7 @@
 
 #include "app/FileFilter.h"
 #include "faxin/FormatClassifier.h"
-#include "pdfout/t2p.h"
+#include "pdfout/pdf/t2p.h"
 #include "platform/Platform.h"
 
 namespace tarnwell {
@@ -31,10 +31,11 @@ std::string headerText(const ConversionJob& job) {
 
 enum class FileResult { kAlreadyPdf, kConverted, kFailed };
 
-// One listed file's report line, left-out pages and result.
+// One listed file's report line, left-out pages, failure line and result.
 struct FileOutcome {
   std::string reportLine;
   std::vector<std::string> leftOutPages;
+  std::vector<std::string> failures;
   FileResult result = FileResult::kFailed;
   bool done = false;
 };
@@ -76,6 +77,7 @@ FileOutcome convertEntry(const ConversionJob& job, std::size_t index,
         convertFile(own, source, destinationFor(job, source), settings, paths, stages);
     outcome.reportLine = std::move(own.logText);
     outcome.leftOutPages = std::move(own.leftOutPages);
+    outcome.failures = std::move(own.failures);
     outcome.result = converted ? FileResult::kConverted : FileResult::kFailed;
   }
   outcome.done = true;
@@ -213,6 +215,7 @@ BatchTally convertListedFiles(ConversionJob& job, const ConversionSettings& sett
     job.logText += outcome.reportLine;
     job.leftOutPages.insert(job.leftOutPages.end(), outcome.leftOutPages.begin(),
                             outcome.leftOutPages.end());
+    job.failures.insert(job.failures.end(), outcome.failures.begin(), outcome.failures.end());
     switch (outcome.result) {
       case FileResult::kAlreadyPdf: ++tally.alreadyPdf; break;
       case FileResult::kConverted: ++tally.converted; break;

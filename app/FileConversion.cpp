@@ -5,8 +5,9 @@
 
 #include "app/SearchablePdf.h"
 #include "faxin/FaxConverter.h"
+#include "faxin/FaxResult.h"
 #include "faxin/FormatClassifier.h"
-#include "pdfout/t2p.h"
+#include "pdfout/pdf/t2p.h"
 #include "platform/Platform.h"
 
 namespace tarnwell {
@@ -29,17 +30,36 @@ class RealStages final : public ConversionStages {
   EngineOutcome runEngineNotingPages(const EngineSettings& settings, const std::string& source,
                                      FaxFormat format, const std::string& intermediateTiff,
                                      std::vector<LeftOutPage>& leftOut) const override {
+    std::string reason;
+    return runEngineGivingReason(settings, source, format, intermediateTiff, leftOut, reason);
+  }
+  EngineOutcome runEngineGivingReason(const EngineSettings& settings, const std::string& source,
+                                      FaxFormat format, const std::string& intermediateTiff,
+                                      std::vector<LeftOutPage>& leftOut,
+                                      std::string& reason) const override {
     FaxConverter converter(settings);
-    (void)converter.open(source, format);  // an unopened file simply has no pages
-    if (!converter.hasPages()) return EngineOutcome::kNoPages;
+    // An unopened file simply has no pages.
+    const int opened = converter.open(source, format);
+    if (!converter.hasPages()) {
+      reason = opened == FaxConverter::kCannotOpen ? faxResultText(opened)
+                                                   : "no fax page found in the file";
+      return EngineOutcome::kNoPages;
+    }
     const int converted = converter.convert(intermediateTiff, format);
     const std::vector<LeftOutPage> pages = converter.leftOutPages();
     leftOut.insert(leftOut.end(), pages.begin(), pages.end());
-    return converted != 0 ? EngineOutcome::kWriteFailed : EngineOutcome::kConverted;
+    if (converted == 0) return EngineOutcome::kConverted;
+    reason = faxResultText(converted);
+    return EngineOutcome::kWriteFailed;
   }
   int copyTiff(const std::string& source, const std::string& output,
                const TiffCopyOptions& options, int32_t compression) const override {
     return tiff_copy_file(source, output, options, compression);
+  }
+  int copyTiffGivingReason(const std::string& source, const std::string& output,
+                           const TiffCopyOptions& options, int32_t compression,
+                           std::string& reason) const override {
+    return tiff_copy_file(source, output, options, compression, reason);
   }
   int writePdf(const std::string& tiff, const std::string& pdf, int compression) const override {
     return t2p_convert_file(tiff, pdf, compression);
@@ -48,10 +68,31 @@ class RealStages final : public ConversionStages {
                          const std::string& languages) const override {
     return tarnwell::writeSearchablePdf(tiff, pdf, languages, std::cerr);
   }
+  int writePdfGivingReason(const std::string& tiff, const std::string& pdf, int compression,
+                           std::string& reason) const override {
+    T2pOptions options;
+    options.failureReason = &reason;
+    return t2p_convert_file(tiff, pdf, compression, options);
+  }
+  int writeSearchablePdfGivingReason(const std::string& tiff, const std::string& pdf,
+                                     const std::string& languages,
+                                     std::string& reason) const override {
+    return tarnwell::writeSearchablePdf(tiff, pdf, languages, std::cerr, 0, &reason);
+  }
 };
 
 std::string failure(const std::string& source, const char* reason) {
   return "Failed : " + source + " - " + reason + "\r\n";
+}
+
+// The line a failed file gets on standard error (without the program's name): the stage's own
+// reason when it gave one, otherwise `fallback`. Out of memory, the line is left out.
+void noteFailure(ConversionJob& job, const std::string& source, const std::string& reason,
+                 const char* fallback) noexcept {
+  try {
+    job.failures.push_back(source + ": " + (reason.empty() ? std::string(fallback) : reason));
+  } catch (...) {
+  }
 }
 
 // One conversion's hold on its working files: the working directory checked (and made again
@@ -100,11 +141,13 @@ bool runStages(ConversionJob& job, const std::string& source, const std::string&
   // stage, where opening it could block; it gets the ending its stage would have given.
   if (!platform::isReadableFile(source)) {
     ending = failure(source, tiffSource ? "Error in prearing to pdf conversion" : "Not Fax");
+    noteFailure(job, source, {}, "not a readable regular file");
     return false;
   }
   // Writing the PDF over the source itself would destroy the source.
   if (platform::sameFile(source, destination)) {
     ending = failure(source, "Error in converting to pdf");
+    noteFailure(job, source, {}, "the destination is the source file itself");
     return false;
   }
 
@@ -113,13 +156,16 @@ bool runStages(ConversionJob& job, const std::string& source, const std::string&
     std::cerr << "tarnwell: the working directory " << paths.workDirectory
               << " is missing or not private to this user; nothing is written into it\n";
     ending = failure(source, tiffSource ? "Error in prearing to pdf conversion" : "Error Fax");
+    noteFailure(job, source, {}, "no private working directory");
     return false;
   }
 
+  std::string reason;
   if (tiffSource) {
-    if (stages.copyTiff(source, paths.pdfReadyTiffPath, job.copyOptions, kCopyKeepCompression) !=
-        0) {
+    if (stages.copyTiffGivingReason(source, paths.pdfReadyTiffPath, job.copyOptions,
+                                    kCopyKeepCompression, reason) != 0) {
       ending = failure(source, "Error in prearing to pdf conversion");
+      noteFailure(job, source, reason, "the TIFF copy failed");
       return false;
     }
   } else {
@@ -133,33 +179,38 @@ bool runStages(ConversionJob& job, const std::string& source, const std::string&
     // can never turn another file's pages into this file's PDF.
     (void)platform::removeFile(paths.intermediateTiffPath);
     std::vector<LeftOutPage> leftOut;
-    const EngineOutcome outcome = stages.runEngineNotingPages(
-        engineCopy, source, format, paths.intermediateTiffPath, leftOut);
+    const EngineOutcome outcome = stages.runEngineGivingReason(
+        engineCopy, source, format, paths.intermediateTiffPath, leftOut, reason);
     for (const LeftOutPage& page : leftOut) {
       job.leftOutPages.push_back(source + ": " + leftOutText(page));
     }
     switch (outcome) {
       case EngineOutcome::kNoPages:
         ending = failure(source, "Not Fax");
+        noteFailure(job, source, reason, "no fax page found in the file");
         return false;
       case EngineOutcome::kWriteFailed:
         ending = failure(source, "Error Fax");
+        noteFailure(job, source, reason, "the fax pages cannot be written");
         return false;
       case EngineOutcome::kConverted:
         break;
     }
-    if (stages.copyTiff(paths.intermediateTiffPath, paths.pdfReadyTiffPath, job.copyOptions,
-                        kCopyGroup4) != 0) {
+    if (stages.copyTiffGivingReason(paths.intermediateTiffPath, paths.pdfReadyTiffPath,
+                                    job.copyOptions, kCopyGroup4, reason) != 0) {
       ending = failure(source, "Error in prearing to pdf conversion");
+      noteFailure(job, source, reason, "the TIFF copy failed");
       return false;
     }
   }
-  const int written = settings.searchableText
-                          ? stages.writeSearchablePdf(paths.pdfReadyTiffPath, destination,
-                                                      settings.textLanguages)
-                          : stages.writePdf(paths.pdfReadyTiffPath, destination, 0);
+  const int written =
+      settings.searchableText
+          ? stages.writeSearchablePdfGivingReason(paths.pdfReadyTiffPath, destination,
+                                                  settings.textLanguages, reason)
+          : stages.writePdfGivingReason(paths.pdfReadyTiffPath, destination, 0, reason);
   if (written != 0) {
     ending = failure(source, "Error in converting to pdf");
+    noteFailure(job, source, reason, "the PDF cannot be written");
     return false;
   }
   ending = "Success !\r\n";
@@ -185,6 +236,7 @@ bool convertFile(ConversionJob& job, const std::string& source, const std::strin
       const std::string directory = destination.substr(0, lastSep == 0 ? 1 : lastSep);
       if (!ensureDirectory(job, directory)) {
         job.logText += "Failed to create save dir : " + directory + "\r\n";
+        noteFailure(job, source, {}, "the destination directory cannot be made");
         return false;
       }
     }
@@ -195,6 +247,7 @@ bool convertFile(ConversionJob& job, const std::string& source, const std::strin
       converted = runStages(job, source, destination, settings, paths, stages, ending);
     } catch (...) {
       job.logText += "Exception : Failed in FAX to PDF conversion\r\n";
+      noteFailure(job, source, {}, "out of memory or an unexpected fault");
       return false;
     }
     job.logText += ending;

@@ -8,7 +8,7 @@
 #include "faxin/EngineSettings.h"
 #include "faxin/FaxFormat.h"
 #include "faxin/LeftOutPage.h"
-#include "pdfout/tiff_copy.h"
+#include "pdfout/copy/tiff_copy.h"
 
 namespace tarnwell {
 
@@ -33,9 +33,25 @@ class ConversionStages {
     (void)leftOut;
     return runEngine(settings, source, format, intermediateTiff);
   }
+  // The same, and on failure says why in `reason`; stages that cannot tell leave it empty.
+  virtual EngineOutcome runEngineGivingReason(const EngineSettings& settings,
+                                              const std::string& source, FaxFormat format,
+                                              const std::string& intermediateTiff,
+                                              std::vector<LeftOutPage>& leftOut,
+                                              std::string& reason) const {
+    (void)reason;
+    return runEngineNotingPages(settings, source, format, intermediateTiff, leftOut);
+  }
   // 0 on success. `compression` is the compression choice of this copy (tiff_copy_file).
   virtual int copyTiff(const std::string& source, const std::string& output,
                        const TiffCopyOptions& options, int32_t compression) const = 0;
+  // The same, and on failure says why in `reason`; stages that cannot tell leave it empty.
+  virtual int copyTiffGivingReason(const std::string& source, const std::string& output,
+                                   const TiffCopyOptions& options, int32_t compression,
+                                   std::string& reason) const {
+    (void)reason;
+    return copyTiff(source, output, options, compression);
+  }
   // 0 on success; on failure the writer leaves no output file.
   virtual int writePdf(const std::string& tiff, const std::string& pdf, int compression) const = 0;
   // The same with an invisible layer of the text recognised in `languages`; a page or a file
@@ -46,13 +62,26 @@ class ConversionStages {
     (void)languages;
     return writePdf(tiff, pdf, 0);
   }
+  // The two writers again, saying on failure why in `reason`.
+  virtual int writePdfGivingReason(const std::string& tiff, const std::string& pdf,
+                                   int compression, std::string& reason) const {
+    (void)reason;
+    return writePdf(tiff, pdf, compression);
+  }
+  virtual int writeSearchablePdfGivingReason(const std::string& tiff, const std::string& pdf,
+                                             const std::string& languages,
+                                             std::string& reason) const {
+    (void)reason;
+    return writeSearchablePdf(tiff, pdf, languages);
+  }
 };
 
 // The real stages: FaxConverter, tiff_copy_file and t2p_convert_file.
 const ConversionStages& pipelineStages();
 
 // Converts one source file into one PDF and appends exactly one report line to the job's
-// logText, and a line to its leftOutPages for each page the engine left out. True when the file counts as converted. The engine works on a copy of `settings`;
+// logText, a line to its leftOutPages for each page the engine left out, and a line to its
+// failures with the reason when the file is not converted. True when the file counts as converted. The engine works on a copy of `settings`;
 // the working files are those of `paths`.
 bool convertFile(ConversionJob& job, const std::string& source, const std::string& destination,
                  const ConversionSettings& settings, const WorkingPaths& paths,

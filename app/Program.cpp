@@ -10,7 +10,7 @@
 #include "app/ConversionSettings.h"
 #include "app/DirectoryBatch.h"
 #include "app/FileConversion.h"
-#include "pdfout/messages.h"
+#include "pdfout/tiffio/messages.h"
 #include "platform/Platform.h"
 
 namespace tarnwell {
@@ -62,6 +62,8 @@ bool commandLineRoad(const ConversionRequest& request, const ProgramHooks& hooks
   }
   // Pages left out of a converted file do not change its report line; they are named here.
   for (const std::string& line : job.leftOutPages) std::cerr << "tarnwell: " << line << '\n';
+  // So is the reason of each file that failed.
+  for (const std::string& line : job.failures) std::cerr << "tarnwell: " << line << '\n';
   std::cerr << std::flush;
   (void)writeLog(request.paths, logName, job.logText, platform::localTimeNow());
   if (job.quiet) return allConverted;

@@ -5,12 +5,13 @@
 
 #include "ocr/Recognizer.h"
 #include "pdfout/page_bitmaps.h"
-#include "pdfout/t2p.h"
+#include "pdfout/pdf/t2p.h"
 
 namespace tarnwell {
 
 int writeSearchablePdf(const std::string& tiff, const std::string& pdf,
-                       const std::string& languages, std::ostream& err, unsigned threads) {
+                       const std::string& languages, std::ostream& err, unsigned threads,
+                       std::string* failureReason) {
   std::vector<ocr::PageText> text;
   try {
     TiffPageBitmaps pages;
@@ -31,6 +32,7 @@ int writeSearchablePdf(const std::string& tiff, const std::string& pdf,
   }
   T2pOptions options;
   options.pageText = &text;
+  options.failureReason = failureReason;
   return t2p_convert_file(tiff, pdf, 0, options);
 }
 

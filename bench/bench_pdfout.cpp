@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
-#include "pdfout/messages.h"
-#include "pdfout/t2p.h"
-#include "pdfout/tiff_copy.h"
+#include "pdfout/tiffio/messages.h"
+#include "pdfout/pdf/t2p.h"
+#include "pdfout/copy/tiff_copy.h"
 
 namespace {
 

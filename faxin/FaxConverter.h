@@ -7,6 +7,7 @@
 #include "faxin/EngineSettings.h"
 #include "faxin/FaxFormat.h"
 #include "codec/FaxPage.h"
+#include "faxin/FaxResult.h"
 #include "faxin/LeftOutPage.h"
 
 namespace tarnwell {
@@ -21,7 +22,7 @@ class FaxConverter {
  public:
   // Result of open when the file cannot be opened, and of convert when there is nothing open
   // to write from or the write failed before the reader could say why.
-  static constexpr int kCannotOpen = -1;
+  static constexpr int kCannotOpen = faxCode(FaxResult::kNotOpen);
 
   explicit FaxConverter(const EngineSettings& settings);
   ~FaxConverter();

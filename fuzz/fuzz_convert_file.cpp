@@ -20,7 +20,7 @@
 #include "faxin/FaxFormat.h"
 #include "faxin/FormatClassifier.h"
 #include "fuzz/FuzzSupport.h"
-#include "pdfout/messages.h"
+#include "pdfout/tiffio/messages.h"
 
 namespace {
 

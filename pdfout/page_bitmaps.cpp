@@ -7,8 +7,7 @@
 #include <vector>
 
 #include "codec/FaxDecoder.h"
-#include "pdfout/tiff_copy_g4.h"
-#include "pdfout/tiff_copy_handle.h"
+#include "pdfout/tiffio/tiff_io.h"
 
 namespace tarnwell {
 

@@ -21,7 +21,7 @@
 
 #include "app/ConversionSettings.h"
 #include "app/FileConversion.h"
-#include "pdfout/messages.h"
+#include "pdfout/tiffio/messages.h"
 #include "platform/Platform.h"
 #include "ui/AboutBox.h"
 #include "ui/ConvertPage.h"

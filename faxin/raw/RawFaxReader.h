@@ -27,8 +27,9 @@
 #include <vector>
 
 #include "faxin/EngineSettings.h"
-#include "codec/FaxPage.h"
 #include "codec/FaxBitReader.h"
+#include "codec/FaxPage.h"
+#include "faxin/FaxResult.h"
 #include "faxin/raw/RawFaxPages.h"
 #include "faxin/readers/FaxReader.h"
 
@@ -37,9 +38,9 @@ namespace tarnwell {
 class RawFaxReader : public FaxReader {
  public:
   // Results of the work-file operations.
-  static constexpr int kWorkFileBad = -11;         // empty, short or inconsistent
-  static constexpr int kWorkFileNoMemory = -12;
-  static constexpr int kWorkFileUnreadable = -13;  // cannot be opened
+  static constexpr int kWorkFileBad = faxCode(FaxResult::kWorkFileBad);
+  static constexpr int kWorkFileNoMemory = faxCode(FaxResult::kWorkFileNoMemory);
+  static constexpr int kWorkFileUnreadable = faxCode(FaxResult::kWorkFileUnreadable);
 
   RawFaxReader() = default;
 

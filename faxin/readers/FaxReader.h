@@ -11,6 +11,7 @@
 #include "faxin/EngineSettings.h"
 #include "faxin/LeftOutPage.h"
 #include "codec/FaxPage.h"
+#include "faxin/FaxResult.h"
 #include "faxin/tiff/FaxTiffWriter.h"
 #include "faxin/tiff/TiffPageDescriber.h"
 
@@ -83,10 +84,10 @@ class FaxReader {
 
   // Results of the write operations (writeAll, writeEachPage, writeConverted) other than a
   // reader's own codes.
-  static constexpr int kWriteNotOpen = -1;
-  static constexpr int kWriteOutputFailed = -2;
-  static constexpr int kWriteNoMemory = -3;
-  static constexpr int kWriteNoPage = -4;
+  static constexpr int kWriteNotOpen = faxCode(FaxResult::kNotOpen);
+  static constexpr int kWriteOutputFailed = faxCode(FaxResult::kOutputFailed);
+  static constexpr int kWriteNoMemory = faxCode(FaxResult::kNoMemory);
+  static constexpr int kWriteNoPage = faxCode(FaxResult::kNoPage);
 
   FaxReader();
   virtual ~FaxReader();

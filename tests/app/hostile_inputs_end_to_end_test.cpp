@@ -1,7 +1,7 @@
 // The program on the test kit's hostile inputs (files that declare far more than they hold):
 // each ends with the report it must give, a PDF that qpdf accepts, of the pages the data holds
-// and of a size in proportion to the input, and a line on standard error for each page it left
-// out. Time and memory are measured by scripts/hostile_limits.sh, not here.
+// and of a size in proportion to the input, a line on standard error for each page it left
+// out, and one more with the reason when the file fails. Time and memory are measured by scripts/hostile_limits.sh, not here.
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ using namespace tarnwell::test;
 struct Expected {
   const char* report;  // the end of the report line
   int pages;           // PDF pages, 0 for no PDF
-  int leftOut;         // lines on standard error
+  int leftOut;         // lines on standard error for left-out pages
 };
 
 const std::map<std::string, Expected>& expectations() {
@@ -69,10 +69,18 @@ TEST_P(HostileInputTest, EndsInProportionToItsBytes) {
   EXPECT_NE(run.out.find(source + " --> " + pdf + " : "), std::string::npos) << run.out;
   EXPECT_NE(run.out.find(expected.report), std::string::npos) << run.out;
 
+  // A file that fails gets one more line, with the reason, after those of its left-out pages.
+  const int failed = expected.pages == 0 ? 1 : 0;
   const auto lines = std::count(run.err.begin(), run.err.end(), '\n');
-  EXPECT_EQ(lines, expected.leftOut) << run.err.substr(0, 400);
+  EXPECT_EQ(lines, expected.leftOut + failed) << run.err.substr(0, 400);
   if (expected.leftOut > 0) {
     EXPECT_EQ(run.err.rfind("tarnwell: " + source + ": page ", 0), 0u) << run.err.substr(0, 400);
+  }
+  if (failed != 0) {
+    const std::size_t last = run.err.rfind('\n', run.err.size() - 2);
+    const std::string reasonLine = run.err.substr(last == std::string::npos ? 0 : last + 1);
+    EXPECT_EQ(reasonLine.rfind("tarnwell: " + source + ": ", 0), 0u) << reasonLine;
+    EXPECT_EQ(reasonLine.find(": page "), std::string::npos) << reasonLine;
   }
 
   if (expected.pages == 0) {

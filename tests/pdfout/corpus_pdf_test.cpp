@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "pdfout/messages.h"
+#include "pdfout/tiffio/messages.h"
 #include "support/LibtiffMessages.h"
 #include "support/LibtiffReader.h"
 #include "support/LibtiffWriter.h"

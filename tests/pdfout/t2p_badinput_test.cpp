@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-#include "pdfout/t2p.h"
+#include "pdfout/pdf/t2p.h"
 #include "support/Ghostscript.h"
 #include "support/LibtiffMessages.h"
 #include "support/LibtiffReader.h"

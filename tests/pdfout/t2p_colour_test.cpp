@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
-#include "pdfout/t2p.h"
+#include "pdfout/pdf/t2p.h"
 #include "support/Ghostscript.h"
 #include "support/LibtiffMessages.h"
 #include "support/LibtiffReader.h"

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "pdfout/t2p.h"
+#include "pdfout/pdf/t2p.h"
 #include "support/Ghostscript.h"
 #include "support/LibtiffMessages.h"
 #include "support/LibtiffReader.h"

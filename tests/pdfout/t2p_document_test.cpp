@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <regex>
 
-#include "pdfout/t2p.h"
-#include "pdfout/t2p_sink.h"
+#include "pdfout/pdf/t2p.h"
+#include "pdfout/pdf/t2p_sink.h"
 #include "platform/Platform.h"
 #include "support/FixedClock.h"
 #include "support/Ghostscript.h"

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
-#include "pdfout/t2p.h"
-#include "pdfout/t2p_samples.h"
+#include "pdfout/pdf/t2p.h"
+#include "pdfout/pdf/t2p_samples.h"
 #include "support/Ghostscript.h"
 #include "support/LibtiffMessages.h"
 #include "support/LibtiffReader.h"

@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "pdfout/t2p.h"
+#include "pdfout/pdf/t2p.h"
 #include "support/Ghostscript.h"
 #include "support/LibtiffMessages.h"
 #include "support/LibtiffReader.h"

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "pdfout/t2p_text.h"
+#include "pdfout/pdf/t2p_text.h"
 
 namespace tarnwell {
 namespace {

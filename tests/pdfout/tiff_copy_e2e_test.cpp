@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "pdfout/messages.h"
+#include "pdfout/tiffio/messages.h"
 #include "support/LibtiffMessages.h"
 #include "support/LibtiffReader.h"
 #include "support/LibtiffWriter.h"

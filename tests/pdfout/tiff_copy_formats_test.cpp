@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "pdfout/messages.h"
-#include "pdfout/tiff_copy.h"
+#include "pdfout/tiffio/messages.h"
+#include "pdfout/copy/tiff_copy.h"
 #include "support/LibtiffMessages.h"
 #include "support/LibtiffReader.h"
 #include "support/LibtiffWriter.h"

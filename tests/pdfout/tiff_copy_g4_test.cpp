@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "pdfout/messages.h"
-#include "pdfout/tiff_copy.h"
-#include "pdfout/tiff_copy_g4.h"
+#include "pdfout/tiffio/messages.h"
+#include "pdfout/copy/tiff_copy.h"
+#include "pdfout/copy/tiff_copy_g4.h"
 #include "support/BitWriter.h"
 #include "support/Bitmap.h"
 #include "support/LibtiffMessages.h"

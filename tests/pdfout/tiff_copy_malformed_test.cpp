@@ -8,10 +8,10 @@
 #include <random>
 #include <span>
 
-#include "pdfout/messages.h"
-#include "pdfout/t2p.h"
-#include "pdfout/tiff_copy.h"
-#include "pdfout/tiff_copy_handle.h"
+#include "pdfout/tiffio/messages.h"
+#include "pdfout/pdf/t2p.h"
+#include "pdfout/copy/tiff_copy.h"
+#include "pdfout/tiffio/tiff_io.h"
 #include "support/LibtiffMessages.h"
 #include "support/LibtiffReader.h"
 #include "support/LibtiffWriter.h"

@@ -1,7 +1,7 @@
 #include "tiff_copy_pipeline.h"
 
-#include "pdfout/t2p.h"
-#include "pdfout/tiff_copy.h"
+#include "pdfout/pdf/t2p.h"
+#include "pdfout/copy/tiff_copy.h"
 #include "support/Ghostscript.h"
 #include "support/PdfCheck.h"
 #include "support/TempTree.h"

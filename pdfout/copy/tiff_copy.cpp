@@ -1,0 +1,183 @@
+#include "pdfout/copy/tiff_copy.h"
+
+#include <optional>
+
+#include "pdfout/copy/tiff_copy_g4.h"
+#include "pdfout/copy/tiff_copy_image.h"
+#include "pdfout/copy/tiff_copy_source.h"
+#include "pdfout/copy/tiff_copy_strategies.h"
+#include "pdfout/tiffio/messages.h"
+#include "pdfout/tiffio/tiff_io.h"
+
+namespace tarnwell {
+
+namespace {
+
+constexpr int kOutputFailed = static_cast<int>(TiffCopyResult::kOutputFailed);
+constexpr int kSourceFailed = static_cast<int>(TiffCopyResult::kSourceFailed);
+constexpr int kImageFailed = static_cast<int>(TiffCopyResult::kImageFailed);
+
+// True for a page in strips, or in tiles of the sizes TIFF allows (multiples of 16) with a
+// position and a byte count for every tile of the page. libtiff takes the tiles a file does not
+// list as empty, so a header of a hundred bytes could otherwise make the copy and the PDF visit
+// tens of thousands of tiles.
+bool tilesCoverPage(TIFF* in) {
+  if (!TIFFIsTiled(in)) return true;
+  uint32_t tileWidth = 0, tileLength = 0;
+  if (!TIFFGetField(in, TIFFTAG_TILEWIDTH, &tileWidth) ||
+      !TIFFGetField(in, TIFFTAG_TILELENGTH, &tileLength) || tileWidth == 0 || tileLength == 0 ||
+      tileWidth % 16 != 0 || tileLength % 16 != 0) {
+    return false;
+  }
+  const uint32_t tiles = TIFFNumberOfTiles(in);
+  for (uint32_t tile = 0; tile < tiles; ++tile) {
+    if (TIFFGetStrileOffset(in, tile) == 0 || TIFFGetStrileByteCount(in, tile) == 0) return false;
+  }
+  return tiles > 0;
+}
+
+// Copies the source's current directory into the output's current directory. A clean one-strip
+// Group 4 page going to Group 4 keeps its coded bytes; every other page is decoded and encoded.
+bool copyImage(TIFF* in, TIFF* out, const CopySettings& settings, bool tiledOutput,
+               const char* sourceName, const TiffMessageCount& messages) {
+  ImageShape shape;
+  if (!tilesCoverPage(in)) return false;
+  if (!setUpOutputImage(in, out, settings, tiledOutput, sourceName, shape)) return false;
+  switch (copyGroup4Unchanged(in, out, shape, messages)) {
+    case RawCopy::Copied:
+      return true;
+    case RawCopy::WriteFailed:
+      return false;
+    case RawCopy::NotCopied:
+      break;
+  }
+  return copyImageData(in, out, shape, sourceName);
+}
+
+// Copies every image of the open source `in` (or those of `list`) into `out`.
+// On failure `failedDirectory` is the source directory that could not be copied.
+int copyImages(TIFF* in, TIFF* out, const CopySettings& settings, std::optional<ImageList>& list,
+               const char* fileName, const TiffMessageCount& messages, long& failedDirectory) {
+  if (list && list->selectNext(in) != ImageList::Step::Selected) return kSourceFailed;
+
+  // With tiling -1 the first image decides the layout of every image of this call.
+  const bool tiledOutput = settings.tiling == -1 ? TIFFIsTiled(in) != 0 : settings.tiling != 0;
+  for (;;) {
+    // An image that cannot be copied, for whatever reason (memory included), fails the whole
+    // copy: a PDF that silently lacks a page would be worse than a reported failure.
+    if (!copyImage(in, out, settings, tiledOutput, fileName, messages) ||
+        !TIFFWriteDirectory(out)) {
+      failedDirectory = static_cast<long>(TIFFCurrentDirectory(in));
+      return kImageFailed;
+    }
+
+    if (list) {
+      if (list->selectNext(in) != ImageList::Step::Selected) break;
+    } else if (!TIFFReadDirectory(in)) {
+      break;
+    }
+  }
+  return 0;
+}
+
+int copyFile(const std::string& sourceName, const std::string& outputPath,
+             const TiffCopyOptions& options, long& failedDirectory) {
+  const CopySettings settings = copySettingsFor(options);
+  const SourceName source = splitSourceName(sourceName);
+  TiffHandle out = openOutput(outputPath.c_str(), options.append != 0 ? "a" : "w",
+                              allocationBudget(source.fileName.c_str()));
+  if (!out) return kOutputFailed;
+
+  TiffMessageCount messages;
+  // "m": read with plain reads instead of mapping the file, so the memory the copy holds stays
+  // one page's worth however many pages the file has.
+  TiffHandle in = openCountingMessages(source.fileName.c_str(), "rm", messages);
+  if (!in) return kSourceFailed;
+  std::optional<ImageList> list;
+  if (source.hasList) list.emplace(source.fileName, source.list);
+  return copyImages(in.get(), out.get(), settings, list, source.fileName.c_str(), messages,
+                    failedDirectory);
+}
+
+int copyBuffer(std::span<const uint8_t> source, const std::string& outputPath,
+               const TiffCopyOptions& options) {
+  const CopySettings settings = copySettingsFor(options);
+  TiffHandle out = openOutput(outputPath.c_str(), options.append != 0 ? "a" : "w",
+                              pageBufferBudget(source.size()));
+  if (!out) return kOutputFailed;
+
+  TiffMemoryStream stream{source};
+  TiffMessageCount messages;
+  constexpr const char* kName = "memory";
+  TiffHandle in = openMemoryCountingMessages(stream, kName, messages);
+  if (!in) return kSourceFailed;
+  std::optional<ImageList> list;
+  long failedDirectory = -1;
+  return copyImages(in.get(), out.get(), settings, list, kName, messages, failedDirectory);
+}
+
+}  // namespace
+
+const char* tiffCopyResultText(int result) {
+  switch (result) {
+    case static_cast<int>(TiffCopyResult::kCopied): return "copied";
+    case kImageFailed: return "an image cannot be copied";
+    case kOutputFailed: return "the PDF-ready TIFF cannot be written";
+    case kSourceFailed: return "not a TIFF file libtiff can open";
+    default: return "the TIFF copy failed";
+  }
+}
+
+int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
+                   const TiffCopyOptions& options) {
+  std::string reason;
+  return tiff_copy_file(sourceName, outputPath, options, options.compression, reason);
+}
+
+int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
+                   const TiffCopyOptions& options, int32_t compression) {
+  std::string reason;
+  return tiff_copy_file(sourceName, outputPath, options, compression, reason);
+}
+
+int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
+                   const TiffCopyOptions& options, int32_t compression, std::string& reason) {
+  const CallMessages messages;
+  long failedDirectory = -1;
+  int result = kImageFailed;
+  try {
+    TiffCopyOptions chosen = options;
+    chosen.compression = compression;
+    result = copyFile(sourceName, outputPath, chosen, failedDirectory);
+  } catch (...) {
+    result = kImageFailed;
+  }
+  if (result == 0) return result;
+  try {
+    std::string detail =
+        messages.firstError().empty() ? tiffCopyResultText(result) : messages.firstError();
+    // libtiff and the copy begin many messages with the file's name, which the caller knows.
+    const std::string named = sourceName + ": ";
+    if (detail.size() > named.size() && detail.compare(0, named.size(), named) == 0)
+      detail.erase(0, named.size());
+    reason = failedDirectory >= 0
+                 ? "TIFF directory " + std::to_string(failedDirectory + 1) + ": " + detail
+                 : detail;
+  } catch (...) {
+    // Out of memory: the caller gives its own words.
+  }
+  return result;
+}
+
+int tiff_copy_buffer(std::span<const uint8_t> source, const std::string& outputPath,
+                     const TiffCopyOptions& options, int32_t compression) {
+  TiffCopyOptions chosen = options;
+  chosen.compression = compression;
+  try {
+    return copyBuffer(source, outputPath, chosen);
+  } catch (...) {
+    return kImageFailed;
+  }
+}
+
+}  // namespace tarnwell

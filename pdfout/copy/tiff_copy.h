@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "pdfout/copy/tiff_copy_options.h"
+
+namespace tarnwell {
+
+// Results of the copy (the int the entry points return).
+enum class TiffCopyResult : int {
+  kCopied = 0,
+  kImageFailed = 1,    // an image of the source cannot be copied
+  kOutputFailed = -2,  // the output TIFF cannot be made
+  kSourceFailed = -3,  // the source cannot be opened, or its image list names no image
+};
+
+// What a result of the copy means, in a few words.
+const char* tiffCopyResultText(int result);
+
+// Copies the images of a TIFF into a fresh PDF-ready TIFF with libtiff. 0 on success.
+[[nodiscard]] int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
+                                 const TiffCopyOptions& options);
+
+// The same with the compression choice given apart from the other options (it replaces
+// options.compression): the driver keeps one set of options and picks the compression per file.
+[[nodiscard]] int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
+                                 const TiffCopyOptions& options, int32_t compression);
+
+// The same, giving on failure the reason in `reason`: "TIFF directory N: " (counting from 1) when
+// an image failed, then the first error libtiff or the copy reported during the call, or the
+// result's own text when there was none.
+[[nodiscard]] int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
+                                 const TiffCopyOptions& options, int32_t compression,
+                                 std::string& reason);
+
+// The same for a TIFF held in memory (no image list): the bytes are read through libtiff's client
+// interface instead of a file.
+[[nodiscard]] int tiff_copy_buffer(std::span<const uint8_t> source, const std::string& outputPath,
+                                   const TiffCopyOptions& options, int32_t compression);
+
+}  // namespace tarnwell
