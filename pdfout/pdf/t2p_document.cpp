@@ -4,7 +4,6 @@
 #include <string>
 
 #include "pdfout/pdf/pdf_file_id.h"
-#include "pdfout/pdf/t2p.h"
 #include "pdfout/pdf/t2p_analysis.h"
 #include "pdfout/pdf/t2p_messages.h"
 #include "pdfout/pdf/t2p_objects.h"
