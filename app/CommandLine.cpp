@@ -65,17 +65,17 @@ bool applyOption(const std::string& token, ConversionJob& job, ConversionSetting
   else if (token == "/f") job.mode = kModeFile;
   else if (const std::optional<int32_t> jobs = jobCount(token)) job.jobs = *jobs;
   else if (token.starts_with("/nw=")) {
-    settings.nonStandardWidth = 1;
-    settings.minWidth =
+    settings.engine.nonStandardWidth = 1;
+    settings.engine.minWidth =
         static_cast<uint16_t>(static_cast<unsigned long>(leadingInteger(token.substr(4))));
-  } else if (token == "/raw") settings.rawFax = 1;
-  else if (token == "/relines") settings.recountLines = 1;
+  } else if (token == "/raw") settings.engine.rawFax = 1;
+  else if (token == "/relines") settings.engine.recountLines = 1;
   else if (token.size() == 4 && token.starts_with("/m=") && token[3] >= '0' && token[3] <= '2')
-    settings.splitPages = static_cast<uint8_t>(token[3] - '0');
+    settings.engine.splitPages = static_cast<uint8_t>(token[3] - '0');
   else if (token.size() == 4 && token.starts_with("/b=") && token[3] >= '0' && token[3] <= '2')
-    settings.bitOrder = static_cast<uint8_t>(token[3] - '0');
+    settings.engine.bitOrder = static_cast<uint8_t>(token[3] - '0');
   else if (token.size() == 4 && token.starts_with("/v=") && token[3] >= '0' && token[3] <= '4')
-    settings.verticalResolution = static_cast<uint16_t>((token[3] - '0') * 100);
+    settings.engine.verticalResolution = static_cast<uint16_t>((token[3] - '0') * 100);
   else if (token == "/ocr") {
     settings.searchableText = true;
     settings.textLanguages = "eng";
@@ -129,9 +129,9 @@ int parseArguments(ConversionJob& job, ConversionSettings& settings,
   job.jobs = 1;
   if (arguments.empty() || (arguments.size() == 1 && arguments.front().empty())) return -2;
 
-  settings.nonStandardWidth = 0;
-  settings.rawFax = 0;
-  settings.recountLines = 0;
+  settings.engine.nonStandardWidth = 0;
+  settings.engine.rawFax = 0;
+  settings.engine.recountLines = 0;
 
   std::vector<std::string> tokens(arguments);
   trimTrailingSpace(tokens);
@@ -219,16 +219,16 @@ int parseCommandLine(ConversionJob& job, ConversionSettings& settings,
 int buildRequest(ConversionRequest& request, const WorkingPaths& paths,
                  std::optional<std::string_view> text, std::ostream& out) {
   request.paths = paths;
-  request.settings = defaultSettings(paths);
-  request.settings.splitPages = 0;
+  request.settings = ConversionSettings{};
+  request.settings.engine.splitPages = 0;
   return parseCommandLine(request.job, request.settings, text, out);
 }
 
 int buildRequest(ConversionRequest& request, const WorkingPaths& paths,
                  const std::vector<std::string>& arguments, std::ostream& out) {
   request.paths = paths;
-  request.settings = defaultSettings(paths);
-  request.settings.splitPages = 0;
+  request.settings = ConversionSettings{};
+  request.settings.engine.splitPages = 0;
   return parseArguments(request.job, request.settings, arguments, out);
 }
 

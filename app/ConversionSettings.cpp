@@ -47,11 +47,11 @@ WorkingPaths makeWorkingPaths(const std::string& programPath, const std::string&
   p.moduleDirectory = cutAtLastSeparator(programPath);
   p.workDirectory = workDirectory;
   p.privateDirectory = kind == WorkDirectoryKind::kPrivate;
-  p.workFilePath = workDirectory + "trwtmp.tmp";
-  p.segmentFilePath = workDirectory + "trwseg.tmp";
+  p.engineFiles.workFilePath = workDirectory + "trwtmp.tmp";
+  p.engineFiles.segmentFilePath = workDirectory + "trwseg.tmp";
   p.lockFilePath = workDirectory + "trwlock.tmp";
   p.logDirectory = p.moduleDirectory + kSep + "log" + kSep;
-  p.scratchTiffPath = workDirectory + "trwtif.tmp";
+  p.engineFiles.scratchTiffPath = workDirectory + "trwtif.tmp";
   p.intermediateTiffPath = workDirectory + "trwintif.tmp";
   p.pdfReadyTiffPath = workDirectory + "trwcptif.tmp";
   return p;
@@ -63,8 +63,9 @@ WorkingPaths workerPaths(const WorkingPaths& paths, int worker) {
   // The prefix ends in '-', so no worker's names (page files included) start with another
   // worker's names.
   const std::string prefix = "w" + std::to_string(worker) + "-";
-  for (std::string* path : {&p.workFilePath, &p.segmentFilePath, &p.lockFilePath,
-                            &p.scratchTiffPath, &p.intermediateTiffPath, &p.pdfReadyTiffPath}) {
+  for (std::string* path :
+       {&p.engineFiles.workFilePath, &p.engineFiles.segmentFilePath, &p.lockFilePath,
+        &p.engineFiles.scratchTiffPath, &p.intermediateTiffPath, &p.pdfReadyTiffPath}) {
     // Every working file is a name in the working directory (npos + 1 is 0: a bare name).
     path->insert(path->rfind(kSep) + 1, prefix);
   }
@@ -99,14 +100,6 @@ void chooseLogDirectory(WorkingPaths& paths, bool besideProgramExists,
   paths.makeLogDirectory = true;
 }
 
-ConversionSettings defaultSettings(const WorkingPaths& paths) {
-  ConversionSettings s;
-  s.workFilePath = paths.workFilePath;
-  s.segmentFilePath = paths.segmentFilePath;
-  s.scratchTiffPath = paths.scratchTiffPath;
-  return s;
-}
-
 WorkingPaths programWorkingPaths() {
   const std::string program = platform::programPath();
   const std::string own = platform::ownWorkDirectory();
@@ -124,12 +117,13 @@ WorkingPaths programWorkingPaths() {
 }
 
 void removeConversionFiles(const WorkingPaths& paths) {
-  for (const std::string* path : {&paths.workFilePath, &paths.segmentFilePath,
-                                  &paths.scratchTiffPath, &paths.intermediateTiffPath,
+  const EngineFiles& engine = paths.engineFiles;
+  for (const std::string* path : {&engine.workFilePath, &engine.segmentFilePath,
+                                  &engine.scratchTiffPath, &paths.intermediateTiffPath,
                                   &paths.pdfReadyTiffPath})
     (void)platform::removeFile(*path);
   // The DS reader's page file beside the scratch TIFF.
-  (void)platform::removeFile(paths.scratchTiffPath + ".tiff");
+  (void)platform::removeFile(engine.scratchTiffPath + ".tiff");
   if (paths.workDirectory.empty()) return;
   for (const platform::DirEntry& entry : platform::listDirectory(paths.workDirectory)) {
     if (isPageFileName(entry.name, paths.intermediateTiffPath))

@@ -6,10 +6,11 @@
 
 namespace tarnwell {
 
-// The conversion settings of a run: the fax engine's fields (working-file paths and decoding
-// options) with the defaults every run starts from, and whether the PDFs get a searchable text
-// layer, recognised in which languages. Nothing is saved between runs.
-struct ConversionSettings : EngineSettings {
+// The conversion settings of a run: the fax engine's decoding options with the defaults every run
+// starts from, and whether the PDFs get a searchable text layer, recognised in which languages.
+// Nothing is saved between runs.
+struct ConversionSettings {
+  EngineSettings engine;
   bool searchableText = false;
   std::string textLanguages = "eng";  // Tesseract's language list, e.g. "deu+eng"
 };
@@ -21,12 +22,11 @@ struct WorkingPaths {
   std::string moduleDirectory;       // programPath cut at its last separator
   std::string workDirectory;         // holds every working file and the lock; ends in a separator
   bool privateDirectory = false;     // the user's private directory: checked before each use
-  std::string workFilePath;          // "trwtmp.tmp": raw fax work file
-  std::string segmentFilePath;       // "trwseg.tmp": its segment index
+  EngineFiles engineFiles;           // the engine's: "trwtmp.tmp" raw fax work file, "trwseg.tmp"
+                                     // its segment index, "trwtif.tmp" scratch TIFF for AWD and DS
   std::string lockFilePath;          // "trwlock.tmp": serialises the conversions using the files
   std::string logDirectory;          // moduleDirectory + "/log/", or see chooseLogDirectory
   bool makeLogDirectory = false;     // logDirectory is made when the first entry is written
-  std::string scratchTiffPath;       // "trwtif.tmp": scratch TIFF for AWD and DS files
   std::string intermediateTiffPath;  // "trwintif.tmp": the engine's TIFF (page files beside it)
   std::string pdfReadyTiffPath;      // "trwcptif.tmp": the PDF writer's input
 };
@@ -69,9 +69,6 @@ bool prepareWorkDirectory(const WorkingPaths& paths);
 // beside itself), made on first use; without a state directory nothing changes.
 void chooseLogDirectory(WorkingPaths& paths, bool besideProgramExists,
                         const std::string& stateDirectory);
-
-// The defaults of a fresh run, pointing at the given working files.
-ConversionSettings defaultSettings(const WorkingPaths& paths);
 
 // The paths of the running program. The working files go to the directory TARNWELL_WORKDIR
 // names when it names one, otherwise to the user's private directory (choosePrivateDirectory);

@@ -22,22 +22,22 @@ constexpr int32_t kCopyGroup4 = 6;
 
 class RealStages final : public ConversionStages {
  public:
-  EngineOutcome runEngine(const EngineSettings& settings, const std::string& source,
+  EngineOutcome runEngine(const EngineSetup& setup, const std::string& source,
                           FaxFormat format, const std::string& intermediateTiff) const override {
     std::vector<LeftOutPage> leftOut;
-    return runEngineNotingPages(settings, source, format, intermediateTiff, leftOut);
+    return runEngineNotingPages(setup, source, format, intermediateTiff, leftOut);
   }
-  EngineOutcome runEngineNotingPages(const EngineSettings& settings, const std::string& source,
+  EngineOutcome runEngineNotingPages(const EngineSetup& setup, const std::string& source,
                                      FaxFormat format, const std::string& intermediateTiff,
                                      std::vector<LeftOutPage>& leftOut) const override {
     std::string reason;
-    return runEngineGivingReason(settings, source, format, intermediateTiff, leftOut, reason);
+    return runEngineGivingReason(setup, source, format, intermediateTiff, leftOut, reason);
   }
-  EngineOutcome runEngineGivingReason(const EngineSettings& settings, const std::string& source,
+  EngineOutcome runEngineGivingReason(const EngineSetup& setup, const std::string& source,
                                       FaxFormat format, const std::string& intermediateTiff,
                                       std::vector<LeftOutPage>& leftOut,
                                       std::string& reason) const override {
-    FaxConverter converter(settings);
+    FaxConverter converter(setup);
     // An unopened file simply has no pages.
     const int opened = converter.open(source, format);
     if (!converter.hasPages()) {
@@ -169,18 +169,15 @@ bool runStages(ConversionJob& job, const std::string& source, const std::string&
       return false;
     }
   } else {
-    // The engine works on its own copy, with this conversion's working files.
-    EngineSettings engineCopy = settings;
-    engineCopy.workFilePath = paths.workFilePath;
-    engineCopy.segmentFilePath = paths.segmentFilePath;
-    engineCopy.scratchTiffPath = paths.scratchTiffPath;
+    // The engine works on its own copy of the settings, with this conversion's working files.
+    const EngineSetup engineSetup{settings.engine, paths.engineFiles, std::nullopt};
     // The intermediate TIFF has a fixed name: remove what an earlier, interrupted process left
     // there, so a run that writes no intermediate TIFF (one file per page, or a failed write)
     // can never turn another file's pages into this file's PDF.
     (void)platform::removeFile(paths.intermediateTiffPath);
     std::vector<LeftOutPage> leftOut;
     const EngineOutcome outcome = stages.runEngineGivingReason(
-        engineCopy, source, format, paths.intermediateTiffPath, leftOut, reason);
+        engineSetup, source, format, paths.intermediateTiffPath, leftOut, reason);
     for (const LeftOutPage& page : leftOut) {
       job.leftOutPages.push_back(source + ": " + leftOutText(page));
     }

@@ -21,26 +21,26 @@ class ConversionStages {
  public:
   virtual ~ConversionStages() = default;
   // Opens the source with the reader of its code and writes every page into the intermediate
-  // TIFF, working on its own copy of the settings.
-  virtual EngineOutcome runEngine(const EngineSettings& settings, const std::string& source,
+  // TIFF, working on its own copy of the setup.
+  virtual EngineOutcome runEngine(const EngineSetup& setup, const std::string& source,
                                   FaxFormat format, const std::string& intermediateTiff) const = 0;
   // As runEngine, and adds the pages the engine left out while writing the others to `leftOut`.
   // Stages that leave no page out need not provide it.
-  virtual EngineOutcome runEngineNotingPages(const EngineSettings& settings,
+  virtual EngineOutcome runEngineNotingPages(const EngineSetup& setup,
                                              const std::string& source, FaxFormat format,
                                              const std::string& intermediateTiff,
                                              std::vector<LeftOutPage>& leftOut) const {
     (void)leftOut;
-    return runEngine(settings, source, format, intermediateTiff);
+    return runEngine(setup, source, format, intermediateTiff);
   }
   // The same, and on failure says why in `reason`; stages that cannot tell leave it empty.
-  virtual EngineOutcome runEngineGivingReason(const EngineSettings& settings,
+  virtual EngineOutcome runEngineGivingReason(const EngineSetup& setup,
                                               const std::string& source, FaxFormat format,
                                               const std::string& intermediateTiff,
                                               std::vector<LeftOutPage>& leftOut,
                                               std::string& reason) const {
     (void)reason;
-    return runEngineNotingPages(settings, source, format, intermediateTiff, leftOut);
+    return runEngineNotingPages(setup, source, format, intermediateTiff, leftOut);
   }
   // 0 on success. `compression` is the compression choice of this copy (tiff_copy_file).
   virtual int copyTiff(const std::string& source, const std::string& output,

@@ -57,22 +57,21 @@ const Corpus& corpus(Coding coding, int pages) {
 void runRaw(benchmark::State& state, Coding coding) {
   const int pages = static_cast<int>(state.range(0));
   const Corpus& c = corpus(coding, pages);
-  tarnwell::EngineSettings settings;
-  settings.workFilePath = scratch("work.tmp");
-  settings.segmentFilePath = scratch("seg.tmp");
+  tarnwell::EngineSetup setup;
+  setup.files.workFilePath = scratch("work.tmp");
+  setup.files.segmentFilePath = scratch("seg.tmp");
   const std::string out = scratch("out.tif");
   int written = 0;
   for (auto _ : state) {
-    tarnwell::RawFaxReader reader;
-    if (reader.open(c.path) != 0) state.SkipWithError("cannot open");
-    reader.configure(settings);
+    tarnwell::RawFaxReader reader(setup);
+    if (!reader.open(c.path)) state.SkipWithError("cannot open");
     if (reader.analyse(0, 1) < 0) state.SkipWithError("analysis failed");
     tarnwell::FaxPage page;
     (void)reader.readWorkHeader(page);
     reader.setPageLength(page.pageSize, page.yResolution);
-    written = reader.countPages();
+    written = reader.countWorkPages();
     (void)reader.describePage(0, page);
-    if (reader.writeAll(out, page) != 0) state.SkipWithError("writeAll failed");
+    if (reader.writeSlices(out, page) != 0) state.SkipWithError("writeSlices failed");
   }
   state.counters["pages"] = written;
   state.counters["per_page"] =
@@ -107,13 +106,12 @@ void decodeOnly(benchmark::State& state, Coding coding) {
 void BM_RawRejectJunk(benchmark::State& state) {
   const std::string path = scratch("junk_" + std::to_string(state.range(0)) + ".raw");
   tarnwell::test::writeBytes(path, tarnwell::rawtest::junk(static_cast<std::size_t>(state.range(0)), 5));
-  tarnwell::EngineSettings settings;
-  settings.workFilePath = scratch("work.tmp");
-  settings.segmentFilePath = scratch("seg.tmp");
+  tarnwell::EngineSetup setup;
+  setup.files.workFilePath = scratch("work.tmp");
+  setup.files.segmentFilePath = scratch("seg.tmp");
   for (auto _ : state) {
-    tarnwell::RawFaxReader reader;
-    if (reader.open(path) != 0) state.SkipWithError("cannot open");
-    reader.configure(settings);
+    tarnwell::RawFaxReader reader(setup);
+    if (!reader.open(path)) state.SkipWithError("cannot open");
     if (reader.analyse(0, 1) >= 0) state.SkipWithError("junk accepted");
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));

@@ -9,13 +9,13 @@
 
 namespace tarnwell {
 
-FaxConverter::FaxConverter(const EngineSettings& settings) : settings_(settings) {}
+FaxConverter::FaxConverter(const EngineSetup& setup) : setup_(setup) {}
 FaxConverter::~FaxConverter() = default;
 
 int FaxConverter::open(const std::string& sourcePath, FaxFormat format) {
   try {
     scratch_.reset();
-    reader_ = makeFaxReader(format, settings_);
+    reader_ = makeFaxReader(format, setup_);
     if (!reader_) return kCannotOpen;
     if (reader_->needsScratchTiff()) {
       switch (reader_->makeScratchTiff(sourcePath)) {
@@ -30,8 +30,8 @@ int FaxConverter::open(const std::string& sourcePath, FaxFormat format) {
     } else {
       if (!reader_->open(sourcePath)) return kCannotOpen;
       if (!reader_->hasHeaderCheck() || reader_->checkHeader() == 0) {
-        settings_.pageCount = reader_->countPages();
-        valid_ = !reader_->needsPages() || settings_.pageCount > 0;
+        pageCount_ = reader_->countPages();
+        valid_ = !reader_->needsPages() || pageCount_ > 0;
       }
     }
     return readPageInfo(format, 0);
@@ -43,11 +43,10 @@ int FaxConverter::open(const std::string& sourcePath, FaxFormat format) {
 }
 
 int FaxConverter::openScratchTiff() {
-  scratch_ = std::make_unique<TiffFaxReader>();
-  scratch_->applySettings(settings_);
-  if (!scratch_->open(settings_.scratchTiffPath)) return kCannotOpen;
+  scratch_ = std::make_unique<TiffFaxReader>(setup_);
+  if (!scratch_->open(setup_.files.scratchTiffPath)) return kCannotOpen;
   if (scratch_->checkHeader() == 0) {
-    settings_.pageCount = scratch_->countPages();
+    pageCount_ = scratch_->countPages();
     valid_ = true;
   }
   return 0;
@@ -78,16 +77,16 @@ int FaxConverter::convert(const std::string& outputPath, FaxFormat) {
     if (scratch_) {
       // The scratch TIFF's pages keep their own coded bytes and coding.
       if (!scratch_->isOpen()) return kCannotOpen;
-      return repackTiff(settings_.scratchTiffPath, outputPath, false);
+      return repackTiff(setup_.files.scratchTiffPath, outputPath, false);
     }
     if (!reader_ || !reader_->isOpen()) return kCannotOpen;
     // The description's bitmap is not needed for writing; the write holds one page at a time.
     page_.bitmap.clear();
     page_.bitmap.shrink_to_fit();
     if (reader_->writesPageFiles()) {
-      return writeEachPageGathered(*reader_, outputPath, settings_.pageCount);
+      return writeEachPageGathered(*reader_, outputPath, pageCount_);
     }
-    return reader_->writeConverted(outputPath, settings_.pageCount);
+    return reader_->writeConverted(outputPath, pageCount_);
   } catch (const std::exception&) {
     return kCannotOpen;
   }

@@ -16,7 +16,7 @@ class FaxReader;
 class TiffFaxReader;
 
 // The fax conversion engine: turns one fax file into the intermediate multi-page fax TIFF.
-// One object serves one source file with the settings it was made with. Calling order: open,
+// One object serves one source file with the setup it was made with. Calling order: open,
 // hasPages, convert.
 class FaxConverter {
  public:
@@ -24,13 +24,13 @@ class FaxConverter {
   // to write from or the write failed before the reader could say why.
   static constexpr int kCannotOpen = faxCode(FaxResult::kNotOpen);
 
-  explicit FaxConverter(const EngineSettings& settings);
+  explicit FaxConverter(const EngineSetup& setup);
   ~FaxConverter();
   FaxConverter(const FaxConverter&) = delete;
   FaxConverter& operator=(const FaxConverter&) = delete;
 
-  // The engine's copy of the settings; pageCount is the page count of the open file.
-  const EngineSettings& settings() const { return settings_; }
+  // The page count of the open file.
+  uint16_t pageCount() const { return pageCount_; }
 
   // Opens the source with the reader of its code and describes page 1; -1 when it cannot be
   // opened.
@@ -53,7 +53,8 @@ class FaxConverter {
   std::unique_ptr<FaxReader> reader_;        // the reader of the file's code
   std::unique_ptr<TiffFaxReader> scratch_;   // the scratch TIFF, for readers that make one
   bool valid_ = false;
-  EngineSettings settings_;
+  EngineSetup setup_;
+  uint16_t pageCount_ = 0;
   FaxPage page_;
 };
 

@@ -2,9 +2,10 @@
 
 namespace tarnwell {
 
-// The container code of a source file, chosen from the end of its path (classifyFile). Codes
-// outside 1 to 17 (also values without a name here) go to the raw fax analysis; kTiff bypasses
-// the fax engine.
+// The container code of a source file, chosen from the end of its path (classifyFile). The codes
+// are stored values and report numbers; what each one means, how it is recognised and which
+// reader reads it is its row of the format table (FormatTable.h). Codes without a container go
+// to the raw fax analysis; kTiff bypasses the fax engine.
 enum class FaxFormat : int {
   kNotFax = -2,
   kRaw = 0,
@@ -25,10 +26,5 @@ enum class FaxFormat : int {
   kTiffFax = 16,
   kMrv = 17,
 };
-
-// True for the codes of the containers (1 to 17); every other code is read as a raw stream.
-constexpr bool isContainerCode(FaxFormat format) {
-  return static_cast<int>(format) >= 1 && static_cast<int>(format) <= 17;
-}
 
 }  // namespace tarnwell

@@ -1,6 +1,6 @@
 // Fuzz target for the whole conversion of one file: the input bytes become a source file whose
-// suffix the first byte chooses (raw, TIFF, the fax-TIFF names and every container suffix the
-// classifier knows), and convertFile takes it through classification, the fax engine, the TIFF
+// suffix the first byte chooses (raw, then every ending of the format table's readable formats in
+// table order, then a name the classifier does not know), and convertFile takes it through classification, the fax engine, the TIFF
 // copy and the PDF writer. The source, the PDF and every working file (handed over as the working
 // paths, as a TARNWELL_WORKDIR would) live in one directory per process on /dev/shm, reused by
 // every input. Inputs above 256 KiB are skipped; everything else runs under the program's own
@@ -10,15 +10,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <iterator>
 #include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "app/ConversionJob.h"
 #include "app/ConversionSettings.h"
 #include "app/FileConversion.h"
 #include "faxin/FaxFormat.h"
 #include "faxin/FormatClassifier.h"
+#include "faxin/FormatTable.h"
 #include "fuzz/FuzzSupport.h"
 #include "pdfout/tiffio/messages.h"
 
@@ -27,18 +29,24 @@ namespace {
 constexpr std::size_t kMaxInput = std::size_t{256} * 1024;
 constexpr std::size_t kRawCut = 256;
 
-// Index 0 is a raw fax name; ".fax" is a name the classifier does not know.
-constexpr const char* kSuffixes[] = {
-    ".g3",  ".tif", ".fmf", ".g3n", ".tiff", ".fxd", ".fxm", ".fxr", ".fxs", ".bfx",
-    ".bmp", ".dcx", ".cal", ".cals", ".ras", ".img", ".gp4", ".mil", ".oda", ".apf",
-    ".awd", ".ig4", ".qfx", ".g3f", ".ds",  ".ed",  ".mrv", ".fax"};
+// Index 0 is a raw fax name, then ".<ending>" for every ending of the table except the names that
+// are never faxes; last ".fax", a name the classifier does not know.
+std::vector<std::string> sourceSuffixes() {
+  std::vector<std::string> suffixes{".g3"};
+  for (const tarnwell::FormatRow& row : tarnwell::formatTable()) {
+    if (row.code == tarnwell::FaxFormat::kNotFax) continue;
+    for (std::string_view ending : row.suffixes) suffixes.push_back("." + std::string(ending));
+  }
+  suffixes.push_back(".fax");
+  return suffixes;
+}
 
 struct Room {
   tarnwell::fuzz::ScratchDirectory scratch{"convert"};
   std::string directory = scratch.prefix();
   tarnwell::WorkingPaths paths =
       tarnwell::makeWorkingPaths(directory + "tarnwell", directory);
-  tarnwell::ConversionSettings settings = tarnwell::defaultSettings(paths);
+  tarnwell::ConversionSettings settings = tarnwell::ConversionSettings{};
   Room() { tarnwell::silenceTiffMessages(); }
 };
 
@@ -52,7 +60,8 @@ const Room& room() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1 || size > kMaxInput) return 0;
   const Room& r = room();
-  const char* suffix = kSuffixes[data[0] % std::size(kSuffixes)];
+  static const std::vector<std::string> suffixes = sourceSuffixes();
+  const std::string& suffix = suffixes[data[0] % suffixes.size()];
   const std::string source = r.directory + "in" + suffix;
   const std::string pdf = r.directory + "out.pdf";
   std::FILE* f = std::fopen(source.c_str(), "wb");
@@ -74,8 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // choice of both is the raw target's); the next bit asks for non-standard widths (/nw=1728),
   // which the command line leaves off unless asked.
   tarnwell::ConversionSettings settings = r.settings;
-  settings.bitOrder = static_cast<uint8_t>(1 + (size & 1));
-  settings.nonStandardWidth = static_cast<uint8_t>((size >> 1) & 1);
+  settings.engine.bitOrder = static_cast<uint8_t>(1 + (size & 1));
+  settings.engine.nonStandardWidth = static_cast<uint8_t>((size >> 1) & 1);
   tarnwell::ConversionJob job;
   (void)tarnwell::convertFile(job, source, pdf, settings, r.paths);
   std::remove(pdf.c_str());

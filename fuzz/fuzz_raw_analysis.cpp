@@ -37,29 +37,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   const uint8_t options = data[0];
 
-  tarnwell::EngineSettings settings;
-  settings.workFilePath = scratch("work.tmp");
-  settings.segmentFilePath = scratch("seg.tmp");
-  settings.threshold = static_cast<uint16_t>(2 + (options >> 5));
-  settings.flagNum = 3;
-  settings.bitOrder = options & 3;
-  settings.nonStandardWidth = (options >> 2) & 1;
-  settings.rawFax = (options >> 3) & 1;
-  settings.minWidth = (options & 0x10) ? 16 : 1728;
+  tarnwell::EngineSetup setup;
+  setup.files.workFilePath = scratch("work.tmp");
+  setup.files.segmentFilePath = scratch("seg.tmp");
+  setup.settings.threshold = static_cast<uint16_t>(2 + (options >> 5));
+  setup.settings.flagNum = 3;
+  setup.settings.bitOrder = options & 3;
+  setup.settings.nonStandardWidth = (options >> 2) & 1;
+  setup.settings.rawFax = (options >> 3) & 1;
+  setup.settings.minWidth = (options & 0x10) ? 16 : 1728;
 
-  tarnwell::RawFaxReader reader;
-  reader.setRowLimit(kRowLimit);
+  tarnwell::RawFaxReader reader(setup, {.rowLimit = kRowLimit});
   const std::span<const uint8_t> stream(data + 1, size - 1);
   reader.openBytes(stream);
   reader.setSourceBytes(stream);
-  reader.configure(settings);
-  if (reader.analyse(settings.bitOrder, settings.nonStandardWidth) < 0) return 0;
+  if (reader.analyse(setup.settings.bitOrder, setup.settings.nonStandardWidth) < 0) return 0;
   tarnwell::FaxPage page;
   if (reader.readWorkHeader(page) != 0) return 0;
   reader.setPageLength(page.pageSize, page.yResolution);
-  const int pages = reader.countPages();
+  const int pages = reader.countWorkPages();
   if (pages > 0) (void)reader.describePage(0, page);
   if (pages > 1) (void)reader.describePage(pages - 1, page);
-  (void)reader.writeAll(scratch("out.tif"), page);
+  (void)reader.writeSlices(scratch("out.tif"), page);
   return 0;
 }

@@ -1,5 +1,5 @@
-// Fuzz target for the container readers: the first input byte picks the container code, the rest
-// is the file. The reader is driven as the engine drives it: header check, page count, page
+// Fuzz target for the container readers: the first input byte picks one of the container rows of
+// the format table, in code order, the rest is the file. The reader is driven as the engine drives it: header check, page count, page
 // descriptions, then one of the two write variants. The reader reads the input straight from
 // memory; only the output TIFFs (and the DS source, which its reader unpacks by path) go to
 // files, in one scratch directory on /dev/shm reused by every input. Everything runs under the
@@ -11,17 +11,24 @@
 #include <cstdio>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "faxin/EngineSettings.h"
 #include "faxin/FaxFormat.h"
 #include "codec/FaxPage.h"
+#include "faxin/FormatTable.h"
 #include "faxin/readers/ReaderFactory.h"
 #include "fuzz/FuzzSupport.h"
 
 namespace {
 
-// Codes 1 to 17 in turn; codes without a reader of their own are simply skipped.
-constexpr int kCodes = 17;
+// The container codes in table order; codes without a reader of their own are simply skipped.
+std::vector<tarnwell::FaxFormat> containerCodes() {
+  std::vector<tarnwell::FaxFormat> codes;
+  for (const tarnwell::FormatRow& row : tarnwell::formatTable())
+    if (row.container) codes.push_back(row.code);
+  return codes;
+}
 
 struct Room {
   tarnwell::fuzz::ScratchDirectory directory{"readers"};
@@ -35,14 +42,14 @@ struct Room {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tarnwell;
   if (size < 1 || size > (std::size_t{1} << 20)) return 0;
-  const int code = 1 + data[0] % kCodes;
+  static const std::vector<FaxFormat> codes = containerCodes();
+  const FaxFormat format = codes[data[0] % codes.size()];
   const std::span<const uint8_t> file(data + 1, size - 1);
 
   static const Room room;
-  EngineSettings settings;
-  settings.scratchTiffPath = room.scratch;
-  const auto format = static_cast<FaxFormat>(code);
-  auto reader = makeFaxReader(format, settings);
+  EngineSetup setup;
+  setup.files.scratchTiffPath = room.scratch;
+  auto reader = makeFaxReader(format, setup);
   if (!reader) return 0;
   if (reader->needsScratchTiff()) {
     // DS: the pages are cut out into a page file and gathered in a scratch TIFF of this process.

@@ -154,13 +154,15 @@ def main():
     write("fuzz_raw_analysis", "g4_flagless", bytes([0x08]) + g4)
     write("fuzz_raw_analysis", "mh64_narrow", bytes([0x14]) + mh64)
 
-    # Whole conversion: suffix byte, then the file.
+    # Whole conversion: suffix byte, then the file. The byte indexes the target's name list: 0 a
+    # raw name, then the endings of the format table in its order (15 ".FMF", 23 ".tif",
+    # 25 ".G3N").
     convert = "fuzz_convert_file"
-    write(convert, "tif", bytes([1]) + tiffs["g4_white.tif"])
-    write(convert, "letter", bytes([1]) + letter)
+    write(convert, "tif", bytes([23]) + tiffs["g4_white.tif"])
+    write(convert, "letter", bytes([23]) + letter)
     write(convert, "raw", bytes([0]) + memo_head)
-    write(convert, "fmf", bytes([2]) + mh)
-    write(convert, "g3n", bytes([3]) + tiffs["g3_white.tif"])
+    write(convert, "fmf", bytes([15]) + mh)
+    write(convert, "g3n", bytes([25]) + tiffs["g3_white.tif"])
 
 
 if __name__ == "__main__":

@@ -57,10 +57,10 @@ class HeldStages : public tarnwell::ConversionStages {
   std::promise<void> release;
   std::shared_future<void> gate{release.get_future().share()};
 
-  tarnwell::EngineOutcome runEngine(const tarnwell::EngineSettings& settings,
+  tarnwell::EngineOutcome runEngine(const tarnwell::EngineSetup& setup,
                                     const std::string& source, tarnwell::FaxFormat format,
                                     const std::string& out) const override {
-    return tarnwell::pipelineStages().runEngine(settings, source, format, out);
+    return tarnwell::pipelineStages().runEngine(setup, source, format, out);
   }
   int copyTiff(const std::string& source, const std::string& output,
                const tarnwell::TiffCopyOptions& options, int32_t compression) const override {
@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
   dialogs.directories << QString::fromStdString(work + "/in")
                       << QString::fromStdString(work + "/pdf");
   HeldStages stages;
-  tarnwell::ui::MainWindow window(tarnwell::defaultSettings(paths), paths, stages, dialogs);
+  tarnwell::ui::MainWindow window(tarnwell::ConversionSettings{}, paths, stages, dialogs);
   window.show();
   auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("tabs"));
   const char* names[3] = {"convert", "options", "settings"};

@@ -178,14 +178,14 @@ SettingsPage::SettingsPage(SharedSettings& settings, Dialogs& dialogs, QWidget* 
 
 void SettingsPage::load() {
   const ConversionSettings s = settings_.snapshot();
-  vertical_->setCurrentIndex(listIndexFor(s.verticalResolution));
-  values_.bitOrder = s.bitOrder;
-  values_.nonStandardWidth = s.nonStandardWidth;
-  values_.minWidth = s.minWidth;
-  values_.threshold = s.threshold;
-  values_.flagNum = s.flagNum;
-  values_.rawFax = s.rawFax;
-  values_.recountLines = s.recountLines;
+  vertical_->setCurrentIndex(listIndexFor(s.engine.verticalResolution));
+  values_.bitOrder = s.engine.bitOrder;
+  values_.nonStandardWidth = s.engine.nonStandardWidth;
+  values_.minWidth = s.engine.minWidth;
+  values_.threshold = s.engine.threshold;
+  values_.flagNum = s.engine.flagNum;
+  values_.rawFax = s.engine.rawFax;
+  values_.recountLines = s.engine.recountLines;
 
   for (int i = 0; i < 3; ++i) bitOrder_[i]->setChecked(values_.bitOrder == i);
   nonStandardWidth_->setChecked(values_.nonStandardWidth != 0);
@@ -227,15 +227,15 @@ bool SettingsPage::apply() {
 
   // Every value is written, each keeping only what its field can hold.
   ConversionSettings s = settings_.snapshot();
-  s.bitOrder = static_cast<uint8_t>(values_.bitOrder);
-  s.nonStandardWidth = static_cast<uint8_t>(values_.nonStandardWidth);
-  s.rawFax = static_cast<uint8_t>(values_.rawFax);
-  s.recountLines = static_cast<uint8_t>(values_.recountLines);
-  s.flagNum = static_cast<uint8_t>(values_.flagNum);
-  s.minWidth = static_cast<uint16_t>(values_.minWidth);
-  s.threshold = static_cast<uint16_t>(values_.threshold);
+  s.engine.bitOrder = static_cast<uint8_t>(values_.bitOrder);
+  s.engine.nonStandardWidth = static_cast<uint8_t>(values_.nonStandardWidth);
+  s.engine.rawFax = static_cast<uint8_t>(values_.rawFax);
+  s.engine.recountLines = static_cast<uint8_t>(values_.recountLines);
+  s.engine.flagNum = static_cast<uint8_t>(values_.flagNum);
+  s.engine.minWidth = static_cast<uint16_t>(values_.minWidth);
+  s.engine.threshold = static_cast<uint16_t>(values_.threshold);
   if (vertical_->currentIndex() >= 0)
-    s.verticalResolution = static_cast<uint16_t>(vertical_->currentIndex() * kResolutionStep);
+    s.engine.verticalResolution = static_cast<uint16_t>(vertical_->currentIndex() * kResolutionStep);
   s.searchableText = searchableText_->isChecked();
   const QString languages = textLanguages_->text().trimmed();
   s.textLanguages = languages.isEmpty() ? std::string("eng") : languages.toStdString();

@@ -33,13 +33,6 @@ bool plausibleHeader(const FaxPage& page) {
 
 }  // namespace
 
-void RawFaxReader::configure(const EngineSettings& settings) {
-  applySettings(settings);
-  totalRows_ = 0;
-  rowsPerPage_ = 0;
-  pageYResolution_ = 0;
-}
-
 int RawFaxReader::readHeader() {
   // Nothing in a raw stream tells how it is coded: the analysis stands in for a header check.
   if (analyse(settings().bitOrder, settings().nonStandardWidth) < 0) return -1;
@@ -67,16 +60,16 @@ int RawFaxReader::analyse(uint8_t bitOrder, uint8_t nonStandardWidth) {
 
     RawAnalysisInput input;
     input.source = &source;
-    input.workPath = settings().workFilePath;
-    input.indexPath = settings().segmentFilePath;
+    input.workPath = files().workFilePath;
+    input.indexPath = files().segmentFilePath;
     input.threshold = threshold();
     input.flagNum = flagNum();
     input.minWidth = settings().minWidth;
     input.rawFax = settings().rawFax == 1;
     input.nonStandardWidth = nonStandardWidth != 0;
     input.verticalResolution = settings().verticalResolution;
-    input.workFileBytes = workFileBytes_;
-    input.rowLimit = rowLimit_;
+    input.workFileBytes = bounds_.workFileBytes;
+    input.rowLimit = bounds_.rowLimit;
 
     // Least significant bit first is the common order of fax boards, so it is tried first.
     const uint8_t orders[2] = {2, 1};
@@ -101,7 +94,7 @@ int RawFaxReader::analyse(uint8_t bitOrder, uint8_t nonStandardWidth) {
 }
 
 int RawFaxReader::readWorkHeader(FaxPage& page) const {
-  FileHandle work = openFile(settings().workFilePath, "rb");
+  FileHandle work = openFile(files().workFilePath, "rb");
   if (!work) return kWorkFileUnreadable;
   std::array<uint8_t, kRawWorkHeaderSize> bytes{};
   const std::size_t got = readFileAt(work.get(), 0, bytes);
@@ -119,7 +112,7 @@ void RawFaxReader::setPageLength(uint8_t pageSize, uint16_t yResolution) {
   pageYResolution_ = lengthResolution(yResolution);
 }
 
-int RawFaxReader::countPages() {
+int RawFaxReader::countWorkPages() {
   if (totalRows_ == 0) {
     FaxPage header;
     const int result = readWorkHeader(header);
@@ -132,7 +125,7 @@ int RawFaxReader::countPages() {
 }
 
 uint16_t RawFaxReader::indexPages() {
-  return static_cast<uint16_t>(std::max(0, countPages()));
+  return static_cast<uint16_t>(std::max(0, countWorkPages()));
 }
 
 int RawFaxReader::fillBitmapFromWork(uint64_t firstRow, uint64_t rows, FaxPage& page) {
@@ -145,11 +138,11 @@ int RawFaxReader::fillBitmapFromWork(uint64_t firstRow, uint64_t rows, FaxPage& 
     page.bitmap.clear();
     return kWorkFileNoMemory;
   }
-  FileHandle work = openFile(settings().workFilePath, "rb");
+  FileHandle work = openFile(files().workFilePath, "rb");
   if (!work) return kWorkFileUnreadable;
   // The work file stores rows up to its limit; rows it does not hold below that stay white.
   const uint64_t limit = workFileRowLimit(widthClass(page.width).pageSize, static_cast<uint32_t>(bytesPerRow),
-                                          workFileBytes_);
+                                          bounds_.workFileBytes);
   const uint64_t stored = firstRow < limit ? std::min(rows, limit - firstRow) : 0;
   readFileAt(work.get(), kRawWorkHeaderSize + firstRow * bytesPerRow,
              std::span<uint8_t>(page.bitmap).first(static_cast<std::size_t>(stored * bytesPerRow)));
@@ -164,7 +157,7 @@ void RawFaxReader::fillRowsFromSource(uint64_t firstRow, uint64_t rows, uint64_t
   FileSource file(*this);
   FaxByteSource& source = memorySource_ ? static_cast<FaxByteSource&>(*memorySource_) : file;
   RawSegmentIndex index;
-  if (loadSegmentIndex(settings().segmentFilePath, index) != 0) return;
+  if (loadSegmentIndex(files().segmentFilePath, index) != 0) return;
   if (index.header.width != static_cast<uint32_t>(page.width)) return;
   const int markerCount = settings().rawFax == 1 ? 0 : std::max<int>(flagNum(), 1);
   const uint64_t bytesPerRow = static_cast<uint64_t>(page.bytesPerRow);
@@ -219,12 +212,12 @@ int RawFaxReader::readPage(int index, FaxPage& page) {
   return 0;
 }
 
-int RawFaxReader::writeAll(const std::string& outputPath, const FaxPage& page) {
+int RawFaxReader::writeSlices(const std::string& outputPath, const FaxPage& page) {
   try {
     if (!hasSource()) return -1;
     index_ = RawSegmentIndex{};
     cut_.clear();
-    const int loaded = loadSegmentIndex(settings().segmentFilePath, index_);
+    const int loaded = loadSegmentIndex(files().segmentFilePath, index_);
     if (loaded != 0) return loaded;
     if (index_.header.width == 0 || index_.header.width > static_cast<uint32_t>(kMaxWidth)) return -1;
 
@@ -236,7 +229,7 @@ int RawFaxReader::writeAll(const std::string& outputPath, const FaxPage& page) {
     for (std::size_t i = 0; i < cut_.size() && i < kRawPageTableEntries; ++i) {
       index_.header.pageTable[i] = static_cast<uint32_t>(cut_[i].segmentCount);
     }
-    if (FileHandle file = openFile(settings().segmentFilePath, "r+b")) {
+    if (FileHandle file = openFile(files().segmentFilePath, "r+b")) {
       writeFileAt(file.get(), 0, encodeIndexHeader(index_.header));
     }
     if (cut_.size() > kMaxPages) cut_.resize(kMaxPages);
@@ -258,7 +251,7 @@ int RawFaxReader::writeConverted(const std::string& outputPath, uint16_t) {
   FaxPage described;
   described.xResolution = describedXResolution_;
   described.yResolution = describedYResolution_;
-  return writeAll(outputPath, described);
+  return writeSlices(outputPath, described);
 }
 
 bool RawFaxReader::loadSegmentBytes(FaxByteSource& source, const RawSegment& segment, RawSegment& local) {

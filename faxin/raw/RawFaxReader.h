@@ -7,7 +7,7 @@
 // header and the good rows, up to a bound of 64 MiB) and the segment index (runs of good rows in
 // the source). Rows past the bound are decoded again from the source whenever a page needs them.
 //
-// Use by the engine, for one source file (the reader factory has applied the engine's settings):
+// Use by the engine, for one source file (the reader is made with the engine's setup):
 //
 //   open(sourcePath)                          // false -> cannot open (-1)
 //   checkHeader()                             // the analysis: coding, bit order and width from
@@ -35,6 +35,16 @@
 
 namespace tarnwell {
 
+// Bounds of the analysis beside the engine's settings; tests and the fuzz target lower them.
+struct RawAnalysisBounds {
+  // Bytes of rows the work file may hold; lowered, small streams reach the rows past the limit.
+  uint64_t workFileBytes = kRawWorkFileBytes;
+  // Rows the analysis records at most (no bound but 1024 pages' worth). A few KB of blank
+  // Group 4 codes are tens of thousands of rows, and past a few pages more rows only run the
+  // same code again.
+  uint32_t rowLimit = kRawNoRowLimit;
+};
+
 class RawFaxReader : public FaxReader {
  public:
   // Results of the work-file operations.
@@ -42,14 +52,10 @@ class RawFaxReader : public FaxReader {
   static constexpr int kWorkFileNoMemory = faxCode(FaxResult::kWorkFileNoMemory);
   static constexpr int kWorkFileUnreadable = faxCode(FaxResult::kWorkFileUnreadable);
 
-  RawFaxReader() = default;
-
-  // Opens the source for reading (FaxReader::open). 0, or -1 when it cannot be opened.
-  [[nodiscard]] int open(const std::string& path) { return FaxReader::open(path) ? 0 : -1; }
-
-  // Applies the engine's settings (working-file paths, threshold, flagNum, minWidth, rawFax,
-  // bitOrder, nonStandardWidth, verticalResolution); resets totalRows and rowsPerPage.
-  void configure(const EngineSettings& settings);
+  // Takes the engine's working-file paths and settings (threshold, flagNum, minWidth, rawFax,
+  // bitOrder, nonStandardWidth, verticalResolution).
+  explicit RawFaxReader(const EngineSetup& setup = {}, const RawAnalysisBounds& bounds = {})
+      : FaxReader(setup), bounds_(bounds) {}
 
   // Reads the open source in chunks (never whole into memory), finds coding, bit order and width (bitOrder 0: least
   // significant bit first, then highest bit first; 1 or 2: only that order; Group 3 before
@@ -68,8 +74,8 @@ class RawFaxReader : public FaxReader {
   uint32_t totalRows() const { return totalRows_; }
 
   // totalRows / rowsPerPage rounded up and capped at 1024 pages; -13 when totalRows is not yet
-  // known and the work file cannot be read. (Hides the container readers' countPages.)
-  int countPages();
+  // known and the work file cannot be read. countPages gives the same, 0 for -13.
+  int countWorkPages();
 
   // describePage (index, page), inherited: page `index` from the work file. 0; -13 work file not
   // readable; -11 empty or inconsistent work file; -12 allocation failure.
@@ -77,19 +83,10 @@ class RawFaxReader : public FaxReader {
   // Cuts the segments into pages and writes every page (at most 1024) into a new TIFF at
   // outputPath as slices of the source's coded bytes; resolutions come from `page`. 0; -1 index
   // missing or unreadable, -2 no segments, or the result of FaxReader::writeAll.
-  int writeAll(const std::string& outputPath, const FaxPage& page);
+  int writeSlices(const std::string& outputPath, const FaxPage& page);
 
-  // writeAll with the resolutions of the page described last.
+  // writeSlices with the resolutions of the page described last.
   int writeConverted(const std::string& outputPath, uint16_t count) override;
-
-  // Bytes of rows the work file may hold (kRawWorkFileBytes); tests lower it so that small
-  // streams reach the rows past the limit. Set it before analyse and keep it for the page steps.
-  void setWorkFileBytes(uint64_t bytes) { workFileBytes_ = bytes; }
-
-  // Rows the analysis records at most (no bound but 1024 pages' worth unless set). The fuzz
-  // target lowers it: a few KB of blank Group 4 codes are tens of thousands of rows, and past a
-  // few pages more rows only run the same code again. Set it before analyse.
-  void setRowLimit(uint32_t rows) { rowLimit_ = rows; }
 
   // Takes these bytes as the source instead of the open file's (the fuzz target, tests); the
   // reader must still be open, on any file. The bytes must stay alive and unchanged while the
@@ -138,8 +135,7 @@ class RawFaxReader : public FaxReader {
   uint32_t totalRows_ = 0;
   uint32_t rowsPerPage_ = 0;
   uint16_t pageYResolution_ = 0;  // the resolution rowsPerPage_ stands for
-  uint64_t workFileBytes_ = kRawWorkFileBytes;
-  uint32_t rowLimit_ = kRawNoRowLimit;
+  RawAnalysisBounds bounds_;
 
   // State of one writeAll call.
   RawSegmentIndex index_;

@@ -12,6 +12,7 @@ namespace tarnwell {
 // written re-encoded (PackBits, or uncompressed when that does not pay).
 class ApfReader : public FaxReader {
  public:
+  using FaxReader::FaxReader;
   static constexpr uint32_t kFileHeaderSize = 64;
   static constexpr uint32_t kPageHeaderSize = 16;
   static constexpr int32_t kRowLimit = 3000;

@@ -5,7 +5,7 @@
 namespace tarnwell {
 
 FaxReader::ScratchResult AwdReader::makeScratchTiff(const std::string& sourcePath) {
-  return runAwdStub(sourcePath, settings().scratchTiffPath) ? ScratchResult::kMade
+  return runAwdStub(sourcePath, files().scratchTiffPath) ? ScratchResult::kMade
                                                             : ScratchResult::kNone;
 }
 

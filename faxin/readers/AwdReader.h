@@ -10,6 +10,7 @@ namespace tarnwell {
 // the engine's own TIFF reader then reads and copies.
 class AwdReader : public FaxReader {
  public:
+  using FaxReader::FaxReader;
   bool needsScratchTiff() const override { return true; }
   // Runs the converter on the source (runAwdStub). kMade when it ran; whether it left a TIFF
   // shows when the engine opens the scratch TIFF.

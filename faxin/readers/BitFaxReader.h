@@ -13,6 +13,7 @@ namespace tarnwell {
 // coded bytes are copied unchanged. A file without pages is not taken.
 class BitFaxReader final : public FaxReader {
  public:
+  using FaxReader::FaxReader;
   static constexpr std::size_t kHeaderSize = 2048;
   static constexpr uint16_t kMaxPages = 127;
 

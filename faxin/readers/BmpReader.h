@@ -18,6 +18,7 @@ namespace tarnwell {
 // header (16-bit width and height) are read; compressed bitmaps are no fax.
 class BmpReader : public FaxReader {
  public:
+  using FaxReader::FaxReader;
   static constexpr uint32_t kFileHeaderSize = 14;
   static constexpr uint32_t kCoreHeaderSize = 12;
   static constexpr uint32_t kInfoHeaderSize = 40;

@@ -12,6 +12,7 @@ namespace tarnwell {
 // offset 2048, highest bit first.
 class CalsReader : public SingleT6PageReader {
  public:
+  using SingleT6PageReader::SingleT6PageReader;
   static constexpr uint32_t kHeaderSize = 2048;
 
  protected:

@@ -15,6 +15,7 @@ namespace tarnwell {
 // and a page without row data is left out.
 class DcxReader : public FaxReader {
  public:
+  using FaxReader::FaxReader;
   static constexpr uint32_t kMagic = 987654321;
   static constexpr uint32_t kPcxHeaderSize = 128;
 

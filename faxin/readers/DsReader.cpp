@@ -124,7 +124,7 @@ int DsReader::extractPages(const std::string& scratchTiffPath, const std::string
 }
 
 FaxReader::ScratchResult DsReader::makeScratchTiff(const std::string& sourcePath) {
-  const std::string& scratch = settings().scratchTiffPath;
+  const std::string& scratch = files().scratchTiffPath;
   if (!open(sourcePath)) return ScratchResult::kCannotOpen;
   if (checkHeader() != 0) return ScratchResult::kNone;
   const uint16_t count = countPages();

@@ -17,6 +17,7 @@ namespace tarnwell {
 // gathered in record order into the scratch TIFF, which the engine then reads as a TIFF fax.
 class DsReader : public FaxReader {
  public:
+  using FaxReader::FaxReader;
   static constexpr std::size_t kHeaderSize = 280;
   static constexpr std::size_t kRecordHeaderSize = 55;
 

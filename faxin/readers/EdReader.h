@@ -10,6 +10,7 @@ namespace tarnwell {
 // all big-endian; T.6 data from offset 740, least significant bit first.
 class EdReader : public SingleT6PageReader {
  public:
+  using SingleT6PageReader::SingleT6PageReader;
   static constexpr uint32_t kHeaderSize = 740;
   static constexpr uint32_t kRowsField = 732;
   static constexpr uint32_t kWidthField = 736;

@@ -86,7 +86,11 @@ void FaxReader::FileCloser::operator()(std::FILE* f) const {
   if (f != nullptr) std::fclose(f);
 }
 
-FaxReader::FaxReader() = default;
+FaxReader::FaxReader(const EngineSetup& setup)
+    : settings_(setup.settings),
+      files_(setup.files),
+      fixedLimits_(setup.limits),
+      limits_(setup.limits.value_or(DescribeLimits{})) {}
 FaxReader::~FaxReader() = default;
 
 void FaxReader::resetSource() {
@@ -105,7 +109,7 @@ bool FaxReader::open(const std::string& path) {
   if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) return false;
   fileSize_ = static_cast<uint64_t>(size);
   file_ = std::move(file);
-  if (!limitsGiven_) limits_ = describeLimitsForFile(fileSize_);
+  limits_ = fixedLimits_.value_or(describeLimitsForFile(fileSize_));
   return true;
 }
 
@@ -114,7 +118,7 @@ bool FaxReader::openBytes(std::span<const uint8_t> bytes) {
   memory_ = bytes;
   memoryOpen_ = true;
   fileSize_ = bytes.size();
-  if (!limitsGiven_) limits_ = describeLimitsForFile(fileSize_);
+  limits_ = fixedLimits_.value_or(describeLimitsForFile(fileSize_));
   return true;
 }
 

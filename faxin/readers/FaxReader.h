@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -89,7 +90,10 @@ class FaxReader {
   static constexpr int kWriteNoMemory = faxCode(FaxResult::kNoMemory);
   static constexpr int kWriteNoPage = faxCode(FaxResult::kNoPage);
 
-  FaxReader();
+  // The engine's settings and working files for this file (threshold and flagNum of the probes,
+  // splitPages, recountLines, the raw analysis options); each reader takes what it needs. Unless
+  // the setup fixes them, open takes the describe limits of the file's size.
+  explicit FaxReader(const EngineSetup& setup = {});
   virtual ~FaxReader();
   FaxReader(const FaxReader&) = delete;
   FaxReader& operator=(const FaxReader&) = delete;
@@ -116,18 +120,9 @@ class FaxReader {
   // The pages the last writeAll or writeEachPage left out while writing others, in page order.
   const std::vector<LeftOutPage>& leftOutPages() const { return leftOut_; }
 
-  // The engine's settings for this file (threshold and flagNum of the probes, splitPages,
-  // recountLines, working-file paths, the raw analysis options). The reader factory hands them
-  // over right after construction; each reader takes from them what it needs.
-  void applySettings(const EngineSettings& settings) { settings_ = settings; }
-
-  // The widest page and the largest bitmap a page description decodes. Unless set here, open takes
-  // the engine's budget for the file's size (describeLimitsForFile). Pages beyond them are refused
-  // or cut as each reader's format allows.
-  void setDescribeLimits(const DescribeLimits& limits) {
-    limits_ = limits;
-    limitsGiven_ = true;
-  }
+  // The widest page and the largest bitmap a page description decodes: those of the setup, or
+  // the page budget for the open file's size (describeLimitsForFile). Pages beyond them are
+  // refused or cut as each reader's format allows.
   const DescribeLimits& describeLimits() const { return limits_; }
 
   // Format operations.
@@ -184,7 +179,7 @@ class FaxReader {
   bool writesPageFiles() const { return settings_.splitPages == 1 && canWriteEachPage(); }
   // The settings' recountLines, for readers that take it.
   bool recountsLines() const { return takesRecountLines() && settings_.recountLines != 0; }
-  const std::string& scratchTiffPath() const { return settings_.scratchTiffPath; }
+  const std::string& scratchTiffPath() const { return files_.scratchTiffPath; }
 
   // File name of the per-page file numbered `number`: the output path without the extension of
   // its last component (a "." in a directory name is not an extension), then the number and
@@ -246,6 +241,7 @@ class FaxReader {
   uint16_t threshold() const { return settings_.threshold; }
   uint8_t flagNum() const { return settings_.flagNum; }
   const EngineSettings& settings() const { return settings_; }
+  const EngineFiles& files() const { return files_; }
 
  private:
   struct FileCloser {
@@ -285,8 +281,9 @@ class FaxReader {
   std::vector<LeftOutPage> leftOut_;
   LeftOutReason skipReason_ = LeftOutReason::kNoCoding;
   EngineSettings settings_;
+  EngineFiles files_;
+  std::optional<DescribeLimits> fixedLimits_;
   DescribeLimits limits_;
-  bool limitsGiven_ = false;
 };
 
 }  // namespace tarnwell

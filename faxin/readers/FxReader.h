@@ -13,6 +13,7 @@ namespace tarnwell {
 // end of the file or at a header without the signature.
 class FxReader final : public HeaderedPageReader {
  public:
+  using HeaderedPageReader::HeaderedPageReader;
   static constexpr std::size_t kHeaderSize = 128;
   static constexpr uint32_t kDefaultWidth = 1728;
   static constexpr uint32_t kDefaultRows = 3432;

@@ -14,6 +14,7 @@ namespace tarnwell {
 // request, recounts each page's rows. A reader only walks its chain and reads one page header.
 class HeaderedPageReader : public FaxReader {
  public:
+  using FaxReader::FaxReader;
   bool canWriteEachPage() const override { return true; }
   bool hasHeaderCheck() const override { return false; }
   bool takesRecountLines() const override { return true; }

@@ -16,6 +16,7 @@ namespace tarnwell {
 // to right.
 class Ig4Reader : public FaxReader {
  public:
+  using FaxReader::FaxReader;
   static constexpr std::size_t kTrailerSize = 336;
   static constexpr std::size_t kDescriptionSize = 208;
   static constexpr std::size_t kStripTableSize = 272;

@@ -11,6 +11,7 @@ namespace tarnwell {
 // page is at 0; the next header follows at the data position plus the data size.
 class MrvFaxReader final : public HeaderedPageReader {
  public:
+  using HeaderedPageReader::HeaderedPageReader;
   static constexpr std::size_t kHeaderSize = 64;
   static constexpr uint32_t kDefaultWidth = 1728;
   static constexpr uint32_t kDefaultRows = 4576;

@@ -12,6 +12,7 @@ namespace tarnwell {
 // coding and bit order come from the coding probe, and its coded bytes are copied unchanged.
 class PcResearchReader final : public FaxReader {
  public:
+  using FaxReader::FaxReader;
   static constexpr std::size_t kHeaderSize = 64;
   static constexpr uint32_t kPageWidth = 1728;
   static constexpr uint32_t kRowLimit = 3288;

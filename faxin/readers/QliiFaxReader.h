@@ -14,6 +14,7 @@ namespace tarnwell {
 // earlier one, and a page's data ends at the nearest position listed behind it.
 class QliiFaxReader final : public FaxReader {
  public:
+  using FaxReader::FaxReader;
   static constexpr std::size_t kHeaderSize = 1532;
   static constexpr uint16_t kMaxPages = 375;
 

@@ -8,14 +8,11 @@
 
 namespace tarnwell {
 
-// The reader of a file's code, created only for the file that needs it, with the engine's
-// settings applied: the engine's TIFF reader for the TIFF-structured codes (9, 15, 16), the AWD
-// reader (2), one reader per container, and the raw stream reader for every code outside 1 to
-// 17. nullptr when the program has no reader for a container code; the engine then treats the
-// file as one it cannot open.
-std::unique_ptr<FaxReader> makeFaxReader(FaxFormat format, const EngineSettings& settings);
-
-// The same without settings (the readers' defaults), for tests and fuzzing of single readers.
-std::unique_ptr<FaxReader> makeFaxReader(FaxFormat format);
+// The reader of a file's code, made with the engine's setup and only for the file that needs
+// it: the reader its row of the format table names, the raw stream reader for every code that is
+// no container. nullptr when the program has no reader for a container code; the engine then
+// treats the file as one it cannot open. Without a setup the reader takes the defaults (tests and
+// fuzzing of single readers).
+std::unique_ptr<FaxReader> makeFaxReader(FaxFormat format, const EngineSetup& setup = {});
 
 }  // namespace tarnwell

@@ -11,6 +11,9 @@ namespace tarnwell {
 // big-endian fields). The page's coded bytes are copied unchanged, written with the declared width
 // and the rows the data holds (never more than declared).
 class SingleT6PageReader : public FaxReader {
+ public:
+  using FaxReader::FaxReader;
+
  protected:
   struct Declared {
     uint32_t width = 0;

@@ -15,7 +15,7 @@ constexpr int kHeaderNotReadable = -3;
 
 }  // namespace
 
-TiffFaxReader::TiffFaxReader() = default;
+TiffFaxReader::TiffFaxReader(const EngineSetup& setup) : FaxReader(setup) {}
 TiffFaxReader::~TiffFaxReader() = default;
 
 int TiffFaxReader::readHeader() {

@@ -20,7 +20,7 @@ namespace tarnwell {
 // bytes unchanged.
 class TiffFaxReader : public FaxReader {
  public:
-  TiffFaxReader();
+  explicit TiffFaxReader(const EngineSetup& setup = {});
   ~TiffFaxReader() override;
 
   const TiffHeader& header() const { return header_; }

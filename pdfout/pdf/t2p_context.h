@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/PageBudget.h"
+
 namespace tarnwell {
 
 namespace ocr {
@@ -36,9 +38,10 @@ inline constexpr int kTranscodeDecode = 2;
 inline constexpr int kPdfCompressionNone = 0;
 inline constexpr int kPdfCompressionG4 = 1;
 
-// Largest single buffer the writer allocates for one image, tile, table or raster. Images that
-// would need more are refused before anything is allocated.
-inline constexpr uint64_t kDefaultAllocationLimit = 512ull * 1024 * 1024;
+// Largest single buffer the writer allocates for one image, tile, table or raster: that of the
+// copy step, whose budget for the file's size lowers it further. Images that would need more are
+// refused before anything is allocated.
+inline constexpr uint64_t kDefaultAllocationLimit = platform::kCopyBufferCap;
 
 // A box on the page in points and the 3x3 placement matrix (row-major) of the image in it.
 struct TileBox {

@@ -83,15 +83,15 @@ TEST(CommandLine, OptionsInAnyCaseSetFlagsAndSettings) {
   EXPECT_EQ(p.job.keepSourceExtension, 1);
   EXPECT_EQ(p.job.includeSubdirectories, 1);
   EXPECT_EQ(p.job.keepHierarchy, 1);
-  EXPECT_EQ(p.settings.bitOrder, 2);
-  EXPECT_EQ(p.settings.verticalResolution, 300);
-  EXPECT_EQ(p.settings.splitPages, 1);
-  EXPECT_EQ(p.settings.rawFax, 1);
-  EXPECT_EQ(p.settings.recountLines, 1);
-  EXPECT_EQ(p.settings.nonStandardWidth, 0);  // reset by every parse without "/nw="
-  EXPECT_EQ(p.settings.minWidth, 1728);
-  EXPECT_EQ(p.settings.threshold, 50);
-  EXPECT_EQ(p.settings.flagNum, 3);
+  EXPECT_EQ(p.settings.engine.bitOrder, 2);
+  EXPECT_EQ(p.settings.engine.verticalResolution, 300);
+  EXPECT_EQ(p.settings.engine.splitPages, 1);
+  EXPECT_EQ(p.settings.engine.rawFax, 1);
+  EXPECT_EQ(p.settings.engine.recountLines, 1);
+  EXPECT_EQ(p.settings.engine.nonStandardWidth, 0);  // reset by every parse without "/nw="
+  EXPECT_EQ(p.settings.engine.minWidth, 1728);
+  EXPECT_EQ(p.settings.engine.threshold, 50);
+  EXPECT_EQ(p.settings.engine.flagNum, 3);
 }
 
 struct MinWidthCase {
@@ -103,8 +103,8 @@ class MinWidthOption : public testing::TestWithParam<MinWidthCase> {};
 TEST_P(MinWidthOption, ReadsLeadingNumberInSixteenBits) {
   Parsed p = parse(std::string(GetParam().option) + " /f a b");
   ASSERT_EQ(p.result, 0);
-  EXPECT_EQ(p.settings.nonStandardWidth, 1);
-  EXPECT_EQ(p.settings.minWidth, GetParam().minWidth);
+  EXPECT_EQ(p.settings.engine.nonStandardWidth, 1);
+  EXPECT_EQ(p.settings.engine.minWidth, GetParam().minWidth);
 }
 
 // "/j=N" and "--jobs=N" take digits only; anything else is no option (and so the source path).
@@ -144,9 +144,9 @@ TEST(CommandLine, VerticalAndBitOrderValues) {
   for (int v = 0; v <= 4; ++v) {
     Parsed p = parse("/v=" + std::to_string(v) + " /f a b");
     EXPECT_EQ(p.result, 0);
-    EXPECT_EQ(p.settings.verticalResolution, expected[v]);
+    EXPECT_EQ(p.settings.engine.verticalResolution, expected[v]);
   }
-  EXPECT_EQ(parse("/b=1 /b=0 /f a b").settings.bitOrder, 0);  // last value wins
+  EXPECT_EQ(parse("/b=1 /b=0 /f a b").settings.engine.bitOrder, 0);  // last value wins
 }
 
 // Incomplete requests print the usage text and give 126.
@@ -166,9 +166,9 @@ INSTANTIATE_TEST_SUITE_P(Texts, IncompleteRequest,
 TEST(CommandLine, StoppedParseKeepsEarlierOptionsAndTheReset) {
   Parsed p = parse("/b=1 /raw x");
   EXPECT_EQ(p.result, 126);
-  EXPECT_EQ(p.settings.bitOrder, 1);
-  EXPECT_EQ(p.settings.rawFax, 1);
-  EXPECT_EQ(p.settings.nonStandardWidth, 0);
+  EXPECT_EQ(p.settings.engine.bitOrder, 1);
+  EXPECT_EQ(p.settings.engine.rawFax, 1);
+  EXPECT_EQ(p.settings.engine.nonStandardWidth, 0);
 }
 
 TEST(CommandLine, EmptyDestinationGivesIncompleteWithoutUsage) {
@@ -184,7 +184,7 @@ TEST(CommandLine, NoTextAndEmptyTextLeaveSettingsAlone) {
   EXPECT_EQ(none.result, -1);
   Parsed empty = parse(std::string_view(""));
   EXPECT_EQ(empty.result, -2);
-  EXPECT_EQ(empty.settings.nonStandardWidth, 1);
+  EXPECT_EQ(empty.settings.engine.nonStandardWidth, 1);
   EXPECT_EQ(empty.output, "");
 }
 
@@ -269,17 +269,15 @@ TEST(BuildRequest, StartsFromDefaultsAndTakesTheGivenPaths) {
         std::tuple{"/f a.g3 a.pdf", 0, 0}}) {
     SCOPED_TRACE(text);
     ConversionRequest request;
-    request.settings.splitPages = 1;
-    request.settings.threshold = 7;
+    request.settings.engine.splitPages = 1;
+    request.settings.engine.threshold = 7;
     std::ostringstream out;
     EXPECT_EQ(buildRequest(request, paths, std::string_view(text), out), result);
-    EXPECT_EQ(request.paths.workFilePath, "/tmp/x/trwtmp.tmp");
+    EXPECT_EQ(request.paths.engineFiles.workFilePath, "/tmp/x/trwtmp.tmp");
     EXPECT_EQ(request.paths.pdfReadyTiffPath, "/tmp/x/trwcptif.tmp");
-    EXPECT_EQ(request.settings.workFilePath, paths.workFilePath);
-    EXPECT_EQ(request.settings.scratchTiffPath, paths.scratchTiffPath);
-    EXPECT_EQ(request.settings.splitPages, 0);
-    EXPECT_EQ(request.settings.threshold, 50);
-    EXPECT_EQ(request.settings.verticalResolution, resolution);
+    EXPECT_EQ(request.settings.engine.splitPages, 0);
+    EXPECT_EQ(request.settings.engine.threshold, 50);
+    EXPECT_EQ(request.settings.engine.verticalResolution, resolution);
   }
 }
 
@@ -295,9 +293,9 @@ TEST(WorkerPaths, EachWorkerHasItsOwnNamesInTheSameDirectory) {
     const WorkingPaths w = workerPaths(paths, worker);
     EXPECT_EQ(w.workDirectory, paths.workDirectory);
     EXPECT_EQ(w.logDirectory, paths.logDirectory);
-    for (const std::string* path : {&w.workFilePath, &w.segmentFilePath, &w.lockFilePath,
-                                    &w.scratchTiffPath, &w.intermediateTiffPath,
-                                    &w.pdfReadyTiffPath}) {
+    for (const std::string* path :
+         {&w.engineFiles.workFilePath, &w.engineFiles.segmentFilePath, &w.lockFilePath,
+          &w.engineFiles.scratchTiffPath, &w.intermediateTiffPath, &w.pdfReadyTiffPath}) {
       ASSERT_TRUE(path->starts_with("/tmp/x/")) << *path;
       ASSERT_EQ(path->find('/', 7), std::string::npos) << *path;
       names.push_back(path->substr(7, path->rfind('.') - 7));  // the stem page files start with

@@ -122,7 +122,7 @@ class ConvertList : public testing::Test {
  protected:
   void SetUp() override {
     paths = makeWorkingPaths(tree.path("prog/tarnwell"), tree.mkdir("tmp") + "/");
-    settings = defaultSettings(paths);
+    settings = ConversionSettings{};
     job.sourcePath = tree.path("src");
     job.destinationPath = tree.path("dst");
   }

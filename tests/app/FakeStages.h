@@ -23,21 +23,21 @@ class FakeStages : public ConversionStages {
   std::vector<LeftOutPage> leftOut;  // the pages the engine reports as left out
 
   mutable std::vector<std::string> calls;
-  mutable EngineSettings engineSettings;
+  mutable EngineSetup engineSetup;
   mutable TiffCopyOptions copyOptions;
   mutable int32_t copyCompression = 0;
 
-  EngineOutcome runEngine(const EngineSettings& settings, const std::string& source, FaxFormat,
+  EngineOutcome runEngine(const EngineSetup& setup, const std::string& source, FaxFormat,
                           const std::string& intermediate) const override {
     calls.push_back("engine " + source + " -> " + intermediate);
-    engineSettings = settings;
+    engineSetup = setup;
     if (throwInEngine) throw std::runtime_error("engine broke");
     return engineOutcome;
   }
-  EngineOutcome runEngineNotingPages(const EngineSettings& settings, const std::string& source,
+  EngineOutcome runEngineNotingPages(const EngineSetup& setup, const std::string& source,
                                      FaxFormat format, const std::string& intermediate,
                                      std::vector<LeftOutPage>& pages) const override {
-    const EngineOutcome outcome = runEngine(settings, source, format, intermediate);
+    const EngineOutcome outcome = runEngine(setup, source, format, intermediate);
     pages.insert(pages.end(), leftOut.begin(), leftOut.end());
     return outcome;
   }

@@ -22,7 +22,7 @@ class ConvertFile : public testing::Test {
   void SetUp() override {
     paths = makeWorkingPaths(tree.path("prog/tarnwell"), tree.mkdir("tmp") + "/");
     tree.mkdir("prog");
-    settings = defaultSettings(paths);
+    settings = ConversionSettings{};
   }
   bool convert(const std::string& source, const std::string& destination) {
     return convertFile(job, source, destination, settings, paths, stages);
@@ -42,7 +42,7 @@ class ConvertFile : public testing::Test {
 TEST_F(ConvertFile, FaxSourceRunsAllThreeStages) {
   const std::string src = tree.write("in/a.g3", "fax bytes");
   const std::string dst = tree.path("out/deep/er/a.pdf");
-  settings.bitOrder = 2;
+  settings.engine.bitOrder = 2;
   EXPECT_TRUE(convert(src, dst));
   EXPECT_EQ(job.logText, line(src, dst, "Success !\r\n"));
   ASSERT_EQ(stages.calls.size(), 3u);
@@ -51,8 +51,8 @@ TEST_F(ConvertFile, FaxSourceRunsAllThreeStages) {
             "copy " + paths.intermediateTiffPath + " -> " + paths.pdfReadyTiffPath);
   EXPECT_EQ(stages.calls[2], "pdf " + paths.pdfReadyTiffPath + " -> " + dst + " 0");
   EXPECT_EQ(stages.copyCompression, 6);
-  EXPECT_EQ(stages.engineSettings.bitOrder, 2);
-  EXPECT_EQ(stages.engineSettings.workFilePath, paths.workFilePath);
+  EXPECT_EQ(stages.engineSetup.settings.bitOrder, 2);
+  EXPECT_EQ(stages.engineSetup.files.workFilePath, paths.engineFiles.workFilePath);
   EXPECT_TRUE(platform::isRegularFile(dst));  // all directory levels were made
 }
 
@@ -213,7 +213,7 @@ TEST_F(ConvertFile, HoldsTheWorkingFileLockWhileConverting) {
 TEST_F(ConvertFile, StaleIntermediateTiffIsRemovedBeforeTheEngineRuns) {
   struct SeeingEngine : test::FakeStages {
     mutable bool staleSeen = true;
-    EngineOutcome runEngine(const EngineSettings& s, const std::string& source, FaxFormat f,
+    EngineOutcome runEngine(const EngineSetup& s, const std::string& source, FaxFormat f,
                             const std::string& intermediate) const override {
       staleSeen = platform::pathExists(intermediate);
       return FakeStages::runEngine(s, source, f, intermediate);
@@ -238,11 +238,12 @@ TEST_F(ConvertFile, WorkingFilesGoWhateverTheOutcome) {
   };
   struct LitteringEngine : test::FakeStages {
     const WorkingPaths* paths = nullptr;
-    EngineOutcome runEngine(const EngineSettings& s, const std::string& source, FaxFormat f,
+    EngineOutcome runEngine(const EngineSetup& s, const std::string& source, FaxFormat f,
                             const std::string& intermediate) const override {
       for (const std::string& p :
-           {paths->workFilePath, paths->segmentFilePath, paths->scratchTiffPath,
-            paths->scratchTiffPath + ".tiff", intermediate, paths->pdfReadyTiffPath,
+           {paths->engineFiles.workFilePath, paths->engineFiles.segmentFilePath,
+            paths->engineFiles.scratchTiffPath, paths->engineFiles.scratchTiffPath + ".tiff",
+            intermediate, paths->pdfReadyTiffPath,
             paths->workDirectory + "trwintif1001.tif", paths->workDirectory + "trwintif1017.tif"})
         std::ofstream(p) << "x";
       return FakeStages::runEngine(s, source, f, intermediate);
@@ -277,9 +278,9 @@ TEST_F(ConvertFile, EngineUsesTheConversionsOwnWorkingFiles) {
   const WorkingPaths second = makeWorkingPaths(paths.programPath, tree.mkdir("second") + "/");
   EXPECT_TRUE(convertFile(job, tree.write("a.g3", "x"), tree.path("a.pdf"), settings, second,
                           stages));
-  EXPECT_EQ(stages.engineSettings.workFilePath, second.workFilePath);
-  EXPECT_EQ(stages.engineSettings.segmentFilePath, second.segmentFilePath);
-  EXPECT_EQ(stages.engineSettings.scratchTiffPath, second.scratchTiffPath);
+  EXPECT_EQ(stages.engineSetup.files.workFilePath, second.engineFiles.workFilePath);
+  EXPECT_EQ(stages.engineSetup.files.segmentFilePath, second.engineFiles.segmentFilePath);
+  EXPECT_EQ(stages.engineSetup.files.scratchTiffPath, second.engineFiles.scratchTiffPath);
   EXPECT_EQ(stages.calls[0], "engine " + tree.path("a.g3") + " -> " + second.intermediateTiffPath);
 }
 

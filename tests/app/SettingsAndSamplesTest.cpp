@@ -20,10 +20,10 @@ TEST(WorkingPaths, AllWorkingFilesAndTheLockInTheWorkDirectory) {
     EXPECT_EQ(p.moduleDirectory, "/opt/tw/bin");
     EXPECT_EQ(p.workDirectory, "/w/job1/");
     EXPECT_EQ(p.privateDirectory, kind == WorkDirectoryKind::kPrivate);
-    EXPECT_EQ(p.workFilePath, "/w/job1/trwtmp.tmp");
-    EXPECT_EQ(p.segmentFilePath, "/w/job1/trwseg.tmp");
+    EXPECT_EQ(p.engineFiles.workFilePath, "/w/job1/trwtmp.tmp");
+    EXPECT_EQ(p.engineFiles.segmentFilePath, "/w/job1/trwseg.tmp");
     EXPECT_EQ(p.lockFilePath, "/w/job1/trwlock.tmp");
-    EXPECT_EQ(p.scratchTiffPath, "/w/job1/trwtif.tmp");
+    EXPECT_EQ(p.engineFiles.scratchTiffPath, "/w/job1/trwtif.tmp");
     EXPECT_EQ(p.intermediateTiffPath, "/w/job1/trwintif.tmp");
     EXPECT_EQ(p.pdfReadyTiffPath, "/w/job1/trwcptif.tmp");
     EXPECT_EQ(p.logDirectory, "/opt/tw/bin/log/");  // the log stays beside the program
@@ -38,20 +38,16 @@ TEST(WorkingPaths, PrivateDirectoryName) {
 }
 
 TEST(Settings, DefaultsOfAFreshRun) {
-  const WorkingPaths p = makeWorkingPaths("/a/b", "/t/");
-  const ConversionSettings s = defaultSettings(p);
-  EXPECT_EQ(s.pageCount, 0);
-  EXPECT_EQ(s.threshold, 50);
-  EXPECT_EQ(s.flagNum, 3);
-  EXPECT_EQ(s.bitOrder, 0);
-  EXPECT_EQ(s.verticalResolution, 0);
-  EXPECT_EQ(s.nonStandardWidth, 1);
-  EXPECT_EQ(s.minWidth, 1728);
-  EXPECT_EQ(s.splitPages, 0);
-  EXPECT_EQ(s.rawFax, 0);
-  EXPECT_EQ(s.recountLines, 0);
-  EXPECT_EQ(s.workFilePath, "/t/trwtmp.tmp");
-  EXPECT_EQ(s.scratchTiffPath, "/t/trwtif.tmp");
+  const ConversionSettings s;
+  EXPECT_EQ(s.engine.threshold, 50);
+  EXPECT_EQ(s.engine.flagNum, 3);
+  EXPECT_EQ(s.engine.bitOrder, 0);
+  EXPECT_EQ(s.engine.verticalResolution, 0);
+  EXPECT_EQ(s.engine.nonStandardWidth, 1);
+  EXPECT_EQ(s.engine.minWidth, 1728);
+  EXPECT_EQ(s.engine.splitPages, 0);
+  EXPECT_EQ(s.engine.rawFax, 0);
+  EXPECT_EQ(s.engine.recountLines, 0);
 }
 
 TEST(ProgramArguments, EachArgumentStaysOneToken) {

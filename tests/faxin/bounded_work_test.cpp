@@ -31,8 +31,7 @@ struct Opened {
 Opened openBytes(FaxFormat format, const std::vector<uint8_t>& bytes) {
   Opened o;
   o.bytes = std::make_unique<std::vector<uint8_t>>(bytes);
-  EngineSettings settings;
-  o.reader = makeFaxReader(format, settings);
+  o.reader = makeFaxReader(format);
   if (!o.reader || !o.reader->openBytes(*o.bytes)) return o;
   if (o.reader->hasHeaderCheck() && o.reader->checkHeader() != 0) return o;
   o.count = o.reader->countPages();
@@ -296,7 +295,7 @@ TEST(BoundedWork, EngineReportsThePagesItLeftOut) {
   random.bytes = noise(3000, 11);
   const std::string source = dir.file("a.qfx");
   writeBytes(source, buildQliiFax({g3, random, g3}));
-  FaxConverter engine(settingsIn(dir));
+  FaxConverter engine(setupIn(dir));
   ASSERT_EQ(engine.open(source, FaxFormat::kQfx), 0);
   ASSERT_TRUE(engine.hasPages());
   EXPECT_TRUE(engine.leftOutPages().empty());

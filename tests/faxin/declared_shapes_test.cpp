@@ -92,7 +92,7 @@ TEST(DeclaredShapes, StayWithinTheEnginesLimits) {
     SCOPED_TRACE(c.name);
     ASSERT_TRUE(writeBytes(source, c.bytes));
     std::filesystem::remove(output);
-    FaxConverter engine(settingsIn(dir));
+    FaxConverter engine(setupIn(dir));
     (void)engine.open(source, c.format);
     EXPECT_LE(engine.page().bitmap.size(), describeLimitsForFile(c.bytes.size()).maxBitmapBytes);
     if (!engine.hasPages()) continue;

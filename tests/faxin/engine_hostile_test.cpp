@@ -19,9 +19,9 @@ using namespace tarnwell::test;
 // Opens and, when it is a fax, converts; returns the convert result or 1 for "not a fax".
 int runEngine(const TempTree& dir, const std::string& source, FaxFormat format,
               int* pages = nullptr) {
-  FaxConverter engine(settingsIn(dir));
+  FaxConverter engine(setupIn(dir));
   engine.open(source, format);
-  if (pages) *pages = engine.settings().pageCount;
+  if (pages) *pages = engine.pageCount();
   if (!engine.hasPages()) return 1;
   std::error_code ec;
   std::filesystem::remove(dir.file("trwintif.tmp"), ec);
@@ -76,7 +76,7 @@ TEST(EngineHostileTest, TruncatedPageDescribesItsDecodedRowsAndCopiesOnlyFileByt
   front.append(std::vector<uint8_t>(strip.begin(), strip.begin() + static_cast<long>(half)));
   writeBytes(cut, front.bytes());
 
-  FaxConverter engine(settingsIn(dir));
+  FaxConverter engine(setupIn(dir));
   EXPECT_EQ(engine.open(cut, FaxFormat::kFmf), 0);
   ASSERT_TRUE(engine.hasPages());
   EXPECT_GT(engine.page().rows, 0);

@@ -1,17 +1,17 @@
 #pragma once
 
-// Engine settings whose working files all live in one test's temporary tree.
+// An engine setup whose working files all live in one test's temporary tree.
 
 #include "faxin/EngineSettings.h"
 #include "support/TempTree.h"
 
 namespace tarnwell::test {
 
-inline EngineSettings settingsIn(const TempTree& dir) {
-  EngineSettings s;
-  s.workFilePath = dir.file("trwtmp.tmp");
-  s.segmentFilePath = dir.file("trwseg.tmp");
-  s.scratchTiffPath = dir.file("trwtif.tmp");
+inline EngineSetup setupIn(const TempTree& dir) {
+  EngineSetup s;
+  s.files.workFilePath = dir.file("trwtmp.tmp");
+  s.files.segmentFilePath = dir.file("trwseg.tmp");
+  s.files.scratchTiffPath = dir.file("trwtif.tmp");
   return s;
 }
 

@@ -34,10 +34,6 @@ class SplitPagesTest : public ::testing::Test {
     EXPECT_TRUE(reader_.open(source_));
     EXPECT_EQ(reader_.checkHeader(), 0);
     const uint16_t count = reader_.countPages();
-    EngineSettings settings;
-    settings.splitPages = 1;
-    settings.scratchTiffPath = scratch_;
-    reader_.applySettings(settings);
     EXPECT_TRUE(reader_.writesPageFiles());
     return writeEachPageGathered(reader_, output_, count);
   }
@@ -52,7 +48,16 @@ class SplitPagesTest : public ::testing::Test {
   std::string scratch_ = dir_.file("trwtif.tmp");
   std::vector<Bitmap> pages_;
   std::vector<ChainPage> chain_;
-  ChainReader reader_;
+  ChainReader reader_{splitSetup(scratch_)};
+
+ private:
+  // One TIFF per page, with the scratch TIFF in the test's tree.
+  static EngineSetup splitSetup(const std::string& scratch) {
+    EngineSetup setup;
+    setup.settings.splitPages = 1;
+    setup.files.scratchTiffPath = scratch;
+    return setup;
+  }
 };
 
 TEST_F(SplitPagesTest, PageFilesAreGatheredInOrderAndRemoved) {

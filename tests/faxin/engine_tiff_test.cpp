@@ -42,10 +42,10 @@ TEST_P(EngineTiffTest, ConvertsEveryPageKeepingItsCoding) {
   const std::string source = dir.file("fax.tif");
   ASSERT_TRUE(writeFaxTiff(source, pages, o));
 
-  FaxConverter engine(settingsIn(dir));
+  FaxConverter engine(setupIn(dir));
   EXPECT_EQ(engine.open(source, c.format), 0);
   ASSERT_TRUE(engine.hasPages());
-  EXPECT_EQ(engine.settings().pageCount, 2);
+  EXPECT_EQ(engine.pageCount(), 2);
   // Page 1 as the engine's decoders see it: same size and, bit for bit, the same picture (a
   // decoded page record has 1 for white, libtiff's MinIsWhite bitmap 1 for black; uncoded rows
   // are copied as stored).
@@ -104,7 +104,7 @@ TEST(EngineTiffEdgeTest, NonTiffG3nFileIsNotAFax) {
   TempTree dir;
   const std::string source = dir.file("page.G3N");
   writeBytes(source, std::vector<uint8_t>(500, 0x5A));
-  FaxConverter engine(settingsIn(dir));
+  FaxConverter engine(setupIn(dir));
   EXPECT_EQ(engine.open(source, FaxFormat::kTiffFax), 0);
   EXPECT_FALSE(engine.hasPages());
   EXPECT_EQ(engine.convert(dir.file("out.tmp"), FaxFormat::kTiffFax), -1);
@@ -114,7 +114,7 @@ TEST(EngineTiffEdgeTest, OutputThatCannotBeWrittenIsAFailure) {
   TempTree dir;
   const std::string source = dir.file("fax.FMF");
   ASSERT_TRUE(writeFaxTiff(source, {makePage(Pattern::kWords, 1728, 20, 1)}, FaxTiffOptions{}));
-  FaxConverter engine(settingsIn(dir));
+  FaxConverter engine(setupIn(dir));
   EXPECT_EQ(engine.open(source, FaxFormat::kFmf), 0);
   ASSERT_TRUE(engine.hasPages());
   // A failed write must not pass for success: the driver would otherwise convert whatever an
@@ -124,7 +124,7 @@ TEST(EngineTiffEdgeTest, OutputThatCannotBeWrittenIsAFailure) {
 
 TEST(EngineTiffEdgeTest, MissingFileCannotBeOpened) {
   TempTree dir;
-  FaxConverter engine(settingsIn(dir));
+  FaxConverter engine(setupIn(dir));
   EXPECT_EQ(engine.open(dir.file("missing.FMF"), FaxFormat::kFmf), -1);
   EXPECT_FALSE(engine.hasPages());
   EXPECT_EQ(engine.convert(dir.file("out.tmp"), FaxFormat::kFmf), -1);
@@ -146,7 +146,7 @@ TEST(EngineTiffEdgeTest, FirstPageWithoutRowsMakesTheFileNotAFax) {
   }
   ASSERT_TRUE(patched);
   writeBytes(source, bytes);
-  FaxConverter engine(settingsIn(dir));
+  FaxConverter engine(setupIn(dir));
   EXPECT_EQ(engine.open(source, FaxFormat::kFmf), 0);
   EXPECT_FALSE(engine.hasPages());
 }
@@ -159,7 +159,7 @@ TEST(EngineDispatchTest, CodesWithoutAReaderCannotBeOpened) {
   for (int number : {14}) {
     SCOPED_TRACE(number);
     const auto code = static_cast<FaxFormat>(number);
-    FaxConverter engine(settingsIn(dir));
+    FaxConverter engine(setupIn(dir));
     EXPECT_EQ(engine.open(source, code), -1);
     EXPECT_FALSE(engine.hasPages());
     EXPECT_EQ(engine.convert(dir.file("out.tmp"), code), -1);
@@ -168,7 +168,7 @@ TEST(EngineDispatchTest, CodesWithoutAReaderCannotBeOpened) {
   for (int number : {1, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 17}) {
     SCOPED_TRACE(number);
     const auto code = static_cast<FaxFormat>(number);
-    FaxConverter engine(settingsIn(dir));
+    FaxConverter engine(setupIn(dir));
     EXPECT_EQ(engine.open(source, code), 0);
     EXPECT_FALSE(engine.hasPages());
     EXPECT_EQ(engine.convert(dir.file("out.tmp"), code), -1);
@@ -188,11 +188,11 @@ TEST_P(EngineRawTest, CodesOutsideTheContainersGoToTheRawPath) {
   const std::string raw = dir.file("fax.g3");
   writeBytes(raw, rawStripBytes(tif));
 
-  FaxConverter engine(settingsIn(dir));
+  FaxConverter engine(setupIn(dir));
   const auto code = static_cast<FaxFormat>(GetParam());
   EXPECT_EQ(engine.open(raw, code), 0);
   ASSERT_TRUE(engine.hasPages());
-  EXPECT_EQ(engine.settings().pageCount, 1);
+  EXPECT_EQ(engine.pageCount(), 1);
   EXPECT_EQ(engine.page().width, 1728);
   EXPECT_EQ(engine.page().fillOrder, 2);
   const std::string out = dir.file("trwintif.tmp");
@@ -222,8 +222,8 @@ TEST(EngineRawSettingsTest, ChosenVerticalResolutionIsWritten) {
   writeBytes(raw, rawStripBytes(tif));
   for (uint16_t resolution : {100, 200, 300, 400}) {
     SCOPED_TRACE(resolution);
-    EngineSettings s = settingsIn(dir);
-    s.verticalResolution = resolution;
+    EngineSetup s = setupIn(dir);
+    s.settings.verticalResolution = resolution;
     FaxConverter engine(s);
     EXPECT_EQ(engine.open(raw, FaxFormat::kRaw), 0);
     ASSERT_TRUE(engine.hasPages());
@@ -283,7 +283,7 @@ TEST(EngineAwdTest, StandInConverterScratchTiffIsRepackedKeepingCodings) {
   for (const auto& [source, compression] :
        {std::pair{t6Source, COMPRESSION_CCITTFAX4}, std::pair{t4Source, COMPRESSION_CCITTFAX3}}) {
     SCOPED_TRACE(source);
-    FaxConverter engine(settingsIn(dir));
+    FaxConverter engine(setupIn(dir));
     EXPECT_EQ(engine.open(source, FaxFormat::kAwd), 0);
     ASSERT_TRUE(engine.hasPages());
     const std::string out = dir.file("trwintif.tmp");
@@ -307,14 +307,14 @@ TEST(EngineAwdTest, MissingConverterIsNotAFaxAndStaleScratchIsDeleted) {
   const std::string source = dir.file("fax.AWD");
   std::vector<Bitmap> pages = {makePage(Pattern::kWords, 1728, 20, 1)};
   ASSERT_TRUE(writeFaxTiff(source, pages, FaxTiffOptions{}));
-  EngineSettings s = settingsIn(dir);
+  EngineSetup s = setupIn(dir);
   // A good TIFF left behind by an earlier file must not be taken.
-  ASSERT_TRUE(writeFaxTiff(s.scratchTiffPath, pages, FaxTiffOptions{}));
+  ASSERT_TRUE(writeFaxTiff(s.files.scratchTiffPath, pages, FaxTiffOptions{}));
   PathGuard path(emptyBin.path(), true);
   FaxConverter engine(s);
   engine.open(source, FaxFormat::kAwd);
   EXPECT_FALSE(engine.hasPages());
-  EXPECT_FALSE(std::filesystem::exists(s.scratchTiffPath));
+  EXPECT_FALSE(std::filesystem::exists(s.files.scratchTiffPath));
   EXPECT_NE(engine.convert(dir.file("out.tmp"), FaxFormat::kAwd), 0);
 }
 
@@ -324,7 +324,7 @@ TEST(EngineAwdTest, ConverterLeavingNoTiffIsNotAFax) {
   PathGuard path(dir.path());
   const std::string source = dir.file("fax.AWD");
   writeBytes(source, {1, 2, 3});
-  FaxConverter engine(settingsIn(dir));
+  FaxConverter engine(setupIn(dir));
   EXPECT_EQ(engine.open(source, FaxFormat::kAwd), -1);
   EXPECT_FALSE(engine.hasPages());
 }

@@ -222,9 +222,10 @@ TEST(FaxReaderMemory, EveryReaderKeepsToItsDescribeLimits) {
   const std::size_t limit = 2000;  // about nine rows of a 1728-pixel page
   for (const NamedFile& f : everyContainer(dir)) {
     SCOPED_TRACE(f.name);
-    auto reader = makeFaxReader(f.format);
+    EngineSetup setup;
+    setup.limits = DescribeLimits{8192, limit};
+    auto reader = makeFaxReader(f.format, setup);
     ASSERT_TRUE(reader);
-    reader->setDescribeLimits(DescribeLimits{8192, limit});
     ASSERT_TRUE(reader->openBytes(f.bytes));
     if (reader->checkHeader() != 0) continue;
     const uint16_t count = reader->countPages();

@@ -19,11 +19,11 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using Probe = writertest::ChainReader::ProbeSetup;
 
-// Probe settings with the given threshold and the default flagNum of 3.
-EngineSettings probeSettings(uint16_t threshold) {
-  EngineSettings s;
-  s.threshold = threshold;
-  s.flagNum = 3;
+// A probe setup with the given threshold and the default flagNum of 3.
+EngineSetup probeSetup(uint16_t threshold) {
+  EngineSetup s;
+  s.settings.threshold = threshold;
+  s.settings.flagNum = 3;
   return s;
 }
 
@@ -51,8 +51,7 @@ TEST_P(FaxReaderProbe, IdentifiesAndDecodesThePage) {
   const Bytes bitmap = bitmapPage.bits;
   const Bytes coded = test::encodeStrip(bitmapPage, c.compression, c.t4Options, c.fillOrder);
   ASSERT_FALSE(coded.empty());
-  writertest::ChainReader reader;
-  reader.applySettings(probeSettings(10));
+  writertest::ChainReader reader(probeSetup(10));
   FaxPage page;
   ASSERT_EQ(reader.describeByProbe(coded, Probe{0, 3288, true}, page), 0);
   EXPECT_EQ(page.width, 1728);
@@ -74,7 +73,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // One reader probes pages of every coding in turn, each twice, then the same bytes under other
 // settings: the second probe of equal bytes is remembered, and nothing it remembers answers other
-// bytes, another threshold or a probe without the T.6 fallback.
+// bytes or a probe without the T.6 fallback; a reader made with another threshold probes afresh.
+// The steps alternate between the two readers.
 TEST(FaxReaderProbeMemo, AnswersOnlyEqualBytesUnderEqualSettings) {
   const test::Bitmap bitmapPage = test::makePage(test::Pattern::kRuns63And64, 1728, 40, 21);
   struct Step {
@@ -93,12 +93,13 @@ TEST(FaxReaderProbeMemo, AnswersOnlyEqualBytesUnderEqualSettings) {
       {COMPRESSION_CCITTFAX3, 1, 1, 10, true, 0, 6}, {COMPRESSION_CCITTFAX3, 1, 1, 60, true, -1, 0},
       {COMPRESSION_CCITTFAX3, 0, 1, 10, true, 0, 5}, {COMPRESSION_CCITTFAX3, 0, 2, 10, true, 0, 5},
   };
-  writertest::ChainReader reader;
+  writertest::ChainReader at10(probeSetup(10));
+  writertest::ChainReader at60(probeSetup(60));
   int index = 0;
   for (const Step& step : steps) {
     const Bytes coded =
         test::encodeStrip(bitmapPage, step.compression, step.t4Options, step.fillOrder);
-    reader.applySettings(probeSettings(step.threshold));
+    writertest::ChainReader& reader = step.threshold == 60 ? at60 : at10;
     FaxPage page;
     ASSERT_EQ(reader.describeByProbe(coded, Probe{0, 3288, step.t6Fallback}, page), step.result)
         << "step " << index;
@@ -116,8 +117,7 @@ TEST(FaxReaderProbeLimits, GivenWidthAndRowLimitApply) {
   const Bytes bitmap = bitmapPage.bits;
   const Bytes coded =
       test::encodeStrip(bitmapPage, COMPRESSION_CCITTFAX3);
-  writertest::ChainReader reader;
-  reader.applySettings(probeSettings(10));
+  writertest::ChainReader reader(probeSetup(10));
   FaxPage page;
   ASSERT_EQ(reader.describeByProbe(coded, Probe{1728, 25, false}, page), 0);
   EXPECT_EQ(page.rows, 25);
@@ -136,8 +136,7 @@ TEST(FaxReaderProbeLimits, UnrecognisedDataKeepsTheEarlierPage) {
     for (auto& b : n) b = static_cast<uint8_t>(gen());
     return n;
   }();
-  writertest::ChainReader reader;
-  reader.applySettings(probeSettings(10));
+  writertest::ChainReader reader(probeSetup(10));
   for (const Bytes* data : {&t6, &noise}) {
     FaxPage page;
     page.width = 2048;

@@ -19,6 +19,7 @@ namespace tarnwell::writertest {
 
 class ChainReader : public FaxReader {
  public:
+  using FaxReader::FaxReader;
   static constexpr int kStopCode = -7;
 
   // The protected helpers, for direct tests.

@@ -122,12 +122,11 @@ TEST_P(ProbeRepeatedRows, NoWidthIsAccepted) {
         << bitOrder;
   }
   const test::TempTree dir;
-  RawFaxReader raw;
-  ASSERT_EQ(raw.open(dir.write("flagged.g4", flagged)), 0);
-  EngineSettings settings;
-  settings.workFilePath = dir.file("work");
-  settings.segmentFilePath = dir.file("segments");
-  raw.configure(settings);
+  EngineSetup setup;
+  setup.files.workFilePath = dir.file("work");
+  setup.files.segmentFilePath = dir.file("segments");
+  RawFaxReader raw(setup);
+  ASSERT_TRUE(raw.open(dir.write("flagged.g4", flagged)));
   EXPECT_LT(raw.analyse(0, 1), 0);
 }
 

@@ -5,6 +5,7 @@
 #include <tiffio.h>
 
 #include <array>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -27,18 +28,18 @@ class RawHostileTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    settings_.workFilePath = rawtest::tempPath("hostile_" + name + ".work");
-    settings_.segmentFilePath = rawtest::tempPath("hostile_" + name + ".seg");
+    setup_.files.workFilePath = rawtest::tempPath("hostile_" + name + ".work");
+    setup_.files.segmentFilePath = rawtest::tempPath("hostile_" + name + ".seg");
     output_ = rawtest::tempPath("hostile_" + name + ".tif");
     page_ = rawtest::makePage(1728, 200, 77);
     stream_ = rawtest::encodeStrip(page_, Coding::kG3OneD, 1);
     const std::string source = rawtest::tempPath("hostile_" + name + ".raw");
     test::writeBytes(source, stream_);
-    ASSERT_EQ(reader_.open(source), 0);
-    reader_.configure(settings_);
-    ASSERT_GE(reader_.analyse(0, 1), 0);
-    ASSERT_EQ(reader_.readWorkHeader(header_), 0);
-    reader_.setPageLength(header_.pageSize, header_.yResolution);
+    reader_.emplace(setup_);
+    ASSERT_TRUE(reader_->open(source));
+    ASSERT_GE(reader_->analyse(0, 1), 0);
+    ASSERT_EQ(reader_->readWorkHeader(header_), 0);
+    reader_->setPageLength(header_.pageSize, header_.yResolution);
   }
 
   void writeIndex(uint32_t claimed, const std::vector<RawSegment>& segments, uint8_t coding = 5) {
@@ -53,14 +54,14 @@ class RawHostileTest : public ::testing::Test {
       const auto r = encodeSegment(s);
       bytes.insert(bytes.end(), r.begin(), r.end());
     }
-    test::writeBytes(settings_.segmentFilePath, bytes);
+    test::writeBytes(setup_.files.segmentFilePath, bytes);
   }
 
-  EngineSettings settings_;
+  EngineSetup setup_;
   std::string output_;
   rawtest::Bitmap page_;
   std::vector<uint8_t> stream_;
-  RawFaxReader reader_;
+  std::optional<RawFaxReader> reader_;  // made once the setup is known
   FaxPage header_;
 };
 
@@ -70,7 +71,7 @@ TEST_F(RawHostileTest, SegmentsPastTheSourceAddNoBytesAndNoRows) {
   const RawSegment real{0, size - 1, 200, 0, 0};
   writeIndex(3, {RawSegment{size - 2, size + 40, 500, 0, 0}, real,
                  RawSegment{0xFFFFFFF0, 0xFFFFFFFF, 1144, 3, 7}});
-  EXPECT_EQ(reader_.writeAll(output_, header_), 0);
+  EXPECT_EQ(reader_->writeSlices(output_, header_), 0);
   const auto pages = test::readTiffPages(output_);
   // The page without data is left out rather than written as an empty directory.
   ASSERT_EQ(pages.size(), 1u);
@@ -79,9 +80,9 @@ TEST_F(RawHostileTest, SegmentsPastTheSourceAddNoBytesAndNoRows) {
 
 TEST_F(RawHostileTest, MissingOrEmptyIndexWritesNothing) {
   writeIndex(0, {});
-  EXPECT_EQ(reader_.writeAll(output_, header_), -2);
-  test::writeBytes(settings_.segmentFilePath, {1, 2, 3});
-  EXPECT_EQ(reader_.writeAll(output_, header_), -1);
+  EXPECT_EQ(reader_->writeSlices(output_, header_), -2);
+  test::writeBytes(setup_.files.segmentFilePath, {1, 2, 3});
+  EXPECT_EQ(reader_->writeSlices(output_, header_), -1);
 }
 
 TEST_F(RawHostileTest, NoMoreThan1024PagesAreWritten) {
@@ -92,54 +93,52 @@ TEST_F(RawHostileTest, NoMoreThan1024PagesAreWritten) {
   std::vector<RawSegment> segments;
   for (uint32_t i = 0; i < 1100; ++i) segments.push_back(RawSegment{i, i + 1, 1144, 0, 0});
   writeIndex(1100, segments, 7);
-  EXPECT_EQ(reader_.writeAll(output_, header_), 0);
+  EXPECT_EQ(reader_->writeSlices(output_, header_), 0);
   EXPECT_EQ(test::countDirectories(output_), 1024);
   RawSegmentIndex index;
-  ASSERT_EQ(loadSegmentIndex(settings_.segmentFilePath, index), 0);
+  ASSERT_EQ(loadSegmentIndex(setup_.files.segmentFilePath, index), 0);
   EXPECT_EQ(index.header.pageTable[1023], 1u);
 
   // The page count from the rows is capped the same way.
   FaxPage big = header_;
   big.rows = 1144 * 2000;
-  std::vector<uint8_t> work = test::readBytes(settings_.workFilePath);
+  std::vector<uint8_t> work = test::readBytes(setup_.files.workFilePath);
   const auto head = encodeWorkHeader(big);
   std::copy(head.begin(), head.end(), work.begin());
-  test::writeBytes(settings_.workFilePath, work);
-  RawFaxReader fresh;
-  fresh.configure(settings_);
+  test::writeBytes(setup_.files.workFilePath, work);
+  RawFaxReader fresh(setup_);
   fresh.setPageLength(1, 100);
-  EXPECT_EQ(fresh.countPages(), 1024);
+  EXPECT_EQ(fresh.countWorkPages(), 1024);
 }
 
 TEST_F(RawHostileTest, TruncatedWorkFileGivesWhiteRows) {
-  std::vector<uint8_t> work = test::readBytes(settings_.workFilePath);
+  std::vector<uint8_t> work = test::readBytes(setup_.files.workFilePath);
   work.resize(kRawWorkHeaderSize + 216 * 10 + 100);  // ten rows and part of one
-  test::writeBytes(settings_.workFilePath, work);
+  test::writeBytes(setup_.files.workFilePath, work);
   FaxPage page;
-  ASSERT_EQ(reader_.describePage(0, page), 0);
+  ASSERT_EQ(reader_->describePage(0, page), 0);
   EXPECT_EQ(page.rows, 200);  // as the header says
   ASSERT_EQ(page.bitmap.size(), 1144u * 216u);
   for (std::size_t i = 216 * 10 + 100; i < page.bitmap.size(); ++i) ASSERT_EQ(page.bitmap[i], 0xFF) << i;
   // A page index beyond the rows: no rows, an all-white bitmap.
-  ASSERT_EQ(reader_.describePage(5, page), 0);
+  ASSERT_EQ(reader_->describePage(5, page), 0);
   EXPECT_EQ(page.rows, 0);
 }
 
 TEST_F(RawHostileTest, UnreadableOrInconsistentWorkFile) {
   FaxPage page;
-  test::writeBytes(settings_.workFilePath, {});
-  EXPECT_EQ(reader_.describePage(0, page), -11);
+  test::writeBytes(setup_.files.workFilePath, {});
+  EXPECT_EQ(reader_->describePage(0, page), -11);
   FaxPage bad = header_;
   bad.bytesPerRow = 1;  // does not match the width
   const auto head = encodeWorkHeader(bad);
-  test::writeBytes(settings_.workFilePath, std::vector<uint8_t>(head.begin(), head.end()));
-  EXPECT_EQ(reader_.describePage(0, page), -11);
-  std::remove(settings_.workFilePath.c_str());
-  EXPECT_EQ(reader_.describePage(0, page), -13);
-  RawFaxReader fresh;
-  fresh.configure(settings_);
+  test::writeBytes(setup_.files.workFilePath, std::vector<uint8_t>(head.begin(), head.end()));
+  EXPECT_EQ(reader_->describePage(0, page), -11);
+  std::remove(setup_.files.workFilePath.c_str());
+  EXPECT_EQ(reader_->describePage(0, page), -13);
+  RawFaxReader fresh(setup_);
   fresh.setPageLength(1, 100);
-  EXPECT_EQ(fresh.countPages(), -13);
+  EXPECT_EQ(fresh.countWorkPages(), -13);
 }
 
 TEST(RawRobustness, TruncatedStreamsNeverFailUncleanly) {
@@ -147,23 +146,22 @@ TEST(RawRobustness, TruncatedStreamsNeverFailUncleanly) {
   for (Coding coding : {Coding::kG3OneD, Coding::kG3TwoD, Coding::kG4}) {
     const std::vector<uint8_t> full = rawtest::encodeStrip(page, coding, 2);
     for (std::size_t cut = 0; cut < full.size(); cut += 97) {
-      EngineSettings s;
-      s.workFilePath = rawtest::tempPath("trunc.work");
-      s.segmentFilePath = rawtest::tempPath("trunc.seg");
-      s.threshold = 20;
-      s.rawFax = coding == Coding::kG4 ? 1 : 0;
+      EngineSetup s;
+      s.files.workFilePath = rawtest::tempPath("trunc.work");
+      s.files.segmentFilePath = rawtest::tempPath("trunc.seg");
+      s.settings.threshold = 20;
+      s.settings.rawFax = coding == Coding::kG4 ? 1 : 0;
       const std::string source = rawtest::tempPath("trunc.raw");
       test::writeBytes(source, std::vector<uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut)));
-      RawFaxReader reader;
-      ASSERT_EQ(reader.open(source), 0);
-      reader.configure(s);
+      RawFaxReader reader(s);
+      ASSERT_TRUE(reader.open(source));
       if (reader.analyse(0, 1) < 0) continue;
       FaxPage header;
       ASSERT_EQ(reader.readWorkHeader(header), 0);
       reader.setPageLength(header.pageSize, header.yResolution);
       ASSERT_EQ(reader.describePage(0, header), 0);
       const std::string out = rawtest::tempPath("trunc.tif");
-      EXPECT_EQ(reader.writeAll(out, header), 0);
+      EXPECT_EQ(reader.writeSlices(out, header), 0);
       // Whatever was kept is a prefix of the page.
       const auto pages = test::readTiffPages(out);
       ASSERT_EQ(pages.size(), 1u);
@@ -293,29 +291,28 @@ TEST_P(RawChunkedFileTest, FileReadInChunksGivesWhatTheBytesInMemoryGive) {
 
   std::vector<std::vector<uint8_t>> outputs[2];
   for (int inMemory = 0; inMemory < 2; ++inMemory) {
-    EngineSettings s;
-    s.workFilePath = rawtest::tempPath(name + std::to_string(inMemory) + ".work");
-    s.segmentFilePath = rawtest::tempPath(name + std::to_string(inMemory) + ".seg");
+    EngineSetup s;
+    s.files.workFilePath = rawtest::tempPath(name + std::to_string(inMemory) + ".work");
+    s.files.segmentFilePath = rawtest::tempPath(name + std::to_string(inMemory) + ".seg");
     const std::string tiff = rawtest::tempPath(name + std::to_string(inMemory) + ".tif");
-    RawFaxReader reader;
+    RawFaxReader reader(s);
     if (inMemory == 1) {
       // The open file is empty: every byte comes from memory.
       const std::string empty = rawtest::tempPath(name + ".empty");
       test::writeBytes(empty, {});
-      ASSERT_EQ(reader.open(empty), 0);
+      ASSERT_TRUE(reader.open(empty));
       reader.setSourceBytes(stream);
     } else {
-      ASSERT_EQ(reader.open(source), 0);
+      ASSERT_TRUE(reader.open(source));
     }
-    reader.configure(s);
     ASSERT_GE(reader.analyse(0, 1), 0);
     FaxPage page;
     ASSERT_EQ(reader.readWorkHeader(page), 0);
     reader.setPageLength(page.pageSize, page.yResolution);
-    ASSERT_EQ(reader.countPages(), 3);
+    ASSERT_EQ(reader.countWorkPages(), 3);
     ASSERT_EQ(reader.describePage(2, page), 0);
-    ASSERT_EQ(reader.writeAll(tiff, page), 0);
-    outputs[inMemory] = {test::readBytes(s.workFilePath), test::readBytes(s.segmentFilePath), page.bitmap};
+    ASSERT_EQ(reader.writeSlices(tiff, page), 0);
+    outputs[inMemory] = {test::readBytes(s.files.workFilePath), test::readBytes(s.files.segmentFilePath), page.bitmap};
     EXPECT_EQ(test::countDirectories(tiff), 3);
     const auto pages = test::readTiffPages(tiff);
     ASSERT_EQ(pages.size(), 3u);

@@ -37,39 +37,37 @@ struct RawRun {
   uint64_t workFileSize = 0;
 };
 
-EngineSettings settingsFor(const std::string& name) {
-  EngineSettings s;
-  s.workFilePath = rawtest::tempPath(name + ".work");
-  s.segmentFilePath = rawtest::tempPath(name + ".seg");
+EngineSetup setupFor(const std::string& name) {
+  EngineSetup s;
+  s.files.workFilePath = rawtest::tempPath(name + ".work");
+  s.files.segmentFilePath = rawtest::tempPath(name + ".seg");
   return s;
 }
 
 // Drives the reader the way the engine does.
-RawRun runRaw(const std::vector<uint8_t>& stream, const EngineSettings& s, const std::string& name,
+RawRun runRaw(const std::vector<uint8_t>& stream, const EngineSetup& s, const std::string& name,
               uint64_t workFileBytes = kRawWorkFileBytes) {
   RawRun run;
   const std::string source = rawtest::tempPath(name + ".raw");
   test::writeBytes(source, stream);
-  RawFaxReader reader;
-  if (reader.open(source) != 0) return run;
-  reader.configure(s);
-  reader.setWorkFileBytes(workFileBytes);
-  run.analysis = reader.analyse(s.bitOrder, s.nonStandardWidth);
+  RawFaxReader reader(s, {.workFileBytes = workFileBytes});
+  if (!reader.open(source)) return run;
+  run.analysis = reader.analyse(s.settings.bitOrder, s.settings.nonStandardWidth);
   if (run.analysis < 0) return run;
   EXPECT_EQ(reader.readWorkHeader(run.header), 0);
-  if (s.verticalResolution > 0) run.header.yResolution = s.verticalResolution;
+  if (s.settings.verticalResolution > 0) run.header.yResolution = s.settings.verticalResolution;
   reader.setPageLength(run.header.pageSize, run.header.yResolution);
-  run.pageCount = reader.countPages();
+  run.pageCount = reader.countWorkPages();
   EXPECT_EQ(reader.describePage(0, run.first), 0);
   for (int i = 0; i < std::min(run.pageCount, 8); ++i) {
     FaxPage page;
     EXPECT_EQ(reader.describePage(i, page), 0);
     run.described.push_back(std::move(page.bitmap));
   }
-  run.workFileSize = test::readBytes(s.workFilePath).size();
+  run.workFileSize = test::readBytes(s.files.workFilePath).size();
   const std::string tiff = rawtest::tempPath(name + ".tif");
-  run.writeResult = reader.writeAll(tiff, run.first);
-  loadSegmentIndex(s.segmentFilePath, run.index);
+  run.writeResult = reader.writeSlices(tiff, run.first);
+  loadSegmentIndex(s.files.segmentFilePath, run.index);
   run.tiff = test::readTiffPages(tiff);
   return run;
 }
@@ -136,8 +134,8 @@ TEST_P(RawStreamTest, TwoPagesSurviveJunkAndADamagedRow) {
     rawtest::append(stream, rawtest::rtc(twoD, c.fillOrder));
   }
 
-  EngineSettings s = settingsFor(name);
-  if (c.coding == Coding::kG4) s.minWidth = static_cast<uint16_t>(c.width);
+  EngineSetup s = setupFor(name);
+  if (c.coding == Coding::kG4) s.settings.minWidth = static_cast<uint16_t>(c.width);
   const RawRun run = runRaw(stream, s, name);
   ASSERT_GE(run.analysis, 0);
   const uint8_t coding = c.coding == Coding::kG3OneD ? 5 : c.coding == Coding::kG3TwoD ? 6 : 7;
@@ -197,7 +195,7 @@ TEST_P(RawJoinTest, SegmentsOfOnePageAreJoined) {
     rawtest::append(stream, rawtest::corruptedRow(coding == Coding::kG3TwoD, order));
     rawtest::append(stream, strip(p2, coding, order));
   }
-  const RawRun run = runRaw(stream, settingsFor(name), name);
+  const RawRun run = runRaw(stream, setupFor(name), name);
   ASSERT_GE(run.analysis, 0);
   EXPECT_EQ(run.index.segments.size(), 2u);
   ASSERT_EQ(run.tiff.size(), 1u);
@@ -226,7 +224,7 @@ TEST_P(RawPbmtog3Test, StreamDecodesToTheSourcePage) {
   const Bitmap page = rawtest::makePage(1728, 300, 5);
   const std::vector<uint8_t> stream = rawtest::pbmtog3Stream(page, reverse, rawtest::tempPath(name));
   if (stream.empty()) GTEST_SKIP() << "pbmtog3 not available";
-  const RawRun run = runRaw(stream, settingsFor(name), name);
+  const RawRun run = runRaw(stream, setupFor(name), name);
   ASSERT_GE(run.analysis, 0);
   EXPECT_EQ(run.header.coding, 5);
   EXPECT_EQ(run.header.fillOrder, reverse ? 2 : 1);
@@ -245,7 +243,7 @@ std::vector<uint8_t> oneDStream(int width, int rows, int fillOrder) {
 }
 
 TEST(RawAnalysis, TwoHundredRowsLeastBitFirst) {
-  const RawRun run = runRaw(oneDStream(1728, 200, 2), settingsFor("r200"), "r200");
+  const RawRun run = runRaw(oneDStream(1728, 200, 2), setupFor("r200"), "r200");
   ASSERT_GE(run.analysis, 0);
   EXPECT_EQ(run.header.coding, 5);
   EXPECT_EQ(run.header.fillOrder, 2);
@@ -267,15 +265,15 @@ TEST(RawAnalysis, TwoHundredRowsLeastBitFirst) {
 // rows counted and the bitmap agree, and the kept rows are the ones an unlimited reader gives.
 TEST(RawAnalysis, DescribeLimitsCutThePageBitmap) {
   const std::vector<uint8_t> stream = oneDStream(1728, 200, 2);
-  const EngineSettings s = settingsFor("rlimit");
+  const EngineSetup s = setupFor("rlimit");
   test::writeBytes(rawtest::tempPath("rlimit.raw"), stream);
   FaxPage pages[2];
   for (int limited = 0; limited < 2; ++limited) {
-    RawFaxReader reader;
-    ASSERT_EQ(reader.open(rawtest::tempPath("rlimit.raw")), 0);
-    if (limited == 1) reader.setDescribeLimits({1u << 16, 216 * 64});
-    reader.configure(s);
-    ASSERT_GE(reader.analyse(s.bitOrder, s.nonStandardWidth), 0);
+    EngineSetup setup = s;
+    if (limited == 1) setup.limits = DescribeLimits{1u << 16, 216 * 64};
+    RawFaxReader reader(setup);
+    ASSERT_TRUE(reader.open(rawtest::tempPath("rlimit.raw")));
+    ASSERT_GE(reader.analyse(s.settings.bitOrder, s.settings.nonStandardWidth), 0);
     FaxPage header;
     ASSERT_EQ(reader.readWorkHeader(header), 0);
     reader.setPageLength(header.pageSize, header.yResolution);
@@ -289,15 +287,15 @@ TEST(RawAnalysis, DescribeLimitsCutThePageBitmap) {
 
 TEST(RawAnalysis, BitOrderOptionRestrictsTheSearch) {
   const std::vector<uint8_t> stream = oneDStream(1728, 200, 2);
-  EngineSettings s = settingsFor("order");
-  s.bitOrder = 1;  // the stream is least significant bit first: nothing else decodes
+  EngineSetup s = setupFor("order");
+  s.settings.bitOrder = 1;  // the stream is least significant bit first: nothing else decodes
   EXPECT_LT(runRaw(stream, s, "order1").analysis, 0);
-  s.bitOrder = 2;
+  s.settings.bitOrder = 2;
   const RawRun run = runRaw(stream, s, "order2");
   ASSERT_GE(run.analysis, 0);
   EXPECT_EQ(run.header.fillOrder, 2);
   // Highest bit first data is found by the automatic search after its first order failed.
-  s.bitOrder = 0;
+  s.settings.bitOrder = 0;
   const RawRun msb = runRaw(oneDStream(1728, 200, 1), s, "order0");
   ASSERT_GE(msb.analysis, 0);
   EXPECT_EQ(msb.header.fillOrder, 1);
@@ -305,13 +303,13 @@ TEST(RawAnalysis, BitOrderOptionRestrictsTheSearch) {
 
 TEST(RawAnalysis, NonStandardWidthNeedsItsOption) {
   const std::vector<uint8_t> stream = oneDStream(1800, 120, 2);
-  EngineSettings s = settingsFor("w1800");
-  s.nonStandardWidth = 0;
+  EngineSetup s = setupFor("w1800");
+  s.settings.nonStandardWidth = 0;
   EXPECT_LT(runRaw(stream, s, "w1800a").analysis, 0);
-  s.nonStandardWidth = 1;
-  s.minWidth = 1900;
+  s.settings.nonStandardWidth = 1;
+  s.settings.minWidth = 1900;
   EXPECT_LT(runRaw(stream, s, "w1800b").analysis, 0);
-  s.minWidth = 1728;
+  s.settings.minWidth = 1728;
   const RawRun run = runRaw(stream, s, "w1800c");
   ASSERT_GE(run.analysis, 0);
   EXPECT_EQ(run.header.width, 1800);
@@ -321,9 +319,9 @@ TEST(RawAnalysis, NonStandardWidthNeedsItsOption) {
 
 TEST(RawAnalysis, FewerRowsThanThresholdAreRejected) {
   const std::vector<uint8_t> stream = oneDStream(1728, 40, 2);
-  EngineSettings s = settingsFor("few");
+  EngineSetup s = setupFor("few");
   EXPECT_LT(runRaw(stream, s, "few50").analysis, 0);
-  s.threshold = 30;
+  s.settings.threshold = 30;
   EXPECT_GE(runRaw(stream, s, "few30").analysis, 0);
 }
 
@@ -333,7 +331,7 @@ TEST(RawAnalysis, DamagedRowSplitsTwoPagesOf1100And1000Rows) {
   std::vector<uint8_t> stream = strip(p1, Coding::kG3OneD, 2);
   rawtest::append(stream, rawtest::corruptedRow(false, 2));
   rawtest::append(stream, strip(p2, Coding::kG3OneD, 2));
-  const RawRun run = runRaw(stream, settingsFor("split"), "split");
+  const RawRun run = runRaw(stream, setupFor("split"), "split");
   ASSERT_GE(run.analysis, 0);
   ASSERT_EQ(run.index.segments.size(), 2u);
   EXPECT_EQ(run.index.segments[0].rows, 1100u);
@@ -351,8 +349,8 @@ TEST(RawAnalysis, VerticalResolutionOptionSetsPageLength) {
   std::vector<uint8_t> stream = strip(p1, Coding::kG3OneD, 1);
   rawtest::append(stream, rawtest::corruptedRow(false, 1));
   rawtest::append(stream, strip(p2, Coding::kG3OneD, 1));
-  EngineSettings s = settingsFor("vres");
-  s.verticalResolution = 200;
+  EngineSetup s = setupFor("vres");
+  s.settings.verticalResolution = 200;
   const RawRun run = runRaw(stream, s, "vres");
   ASSERT_GE(run.analysis, 0);
   EXPECT_EQ(run.index.header.verticalResolution, 100);  // the estimate is kept in the index
@@ -372,8 +370,8 @@ TEST_P(RawVerticalOptionTest, ChosenResolutionHoldsAtEveryWidth) {
   const auto [width, resolution] = GetParam();
   const std::string name = "vopt" + std::to_string(width) + "_" + std::to_string(resolution);
   const Bitmap page = rawtest::makePage(width, 120, 23);
-  EngineSettings s = settingsFor(name);
-  s.verticalResolution = static_cast<uint16_t>(resolution);
+  EngineSetup s = setupFor(name);
+  s.settings.verticalResolution = static_cast<uint16_t>(resolution);
   const RawRun run = runRaw(strip(page, Coding::kG3OneD, 2), s, name);
   ASSERT_GE(run.analysis, 0);
   EXPECT_EQ(run.header.width, width);
@@ -398,7 +396,7 @@ INSTANTIATE_TEST_SUITE_P(WidthsAndResolutions, RawVerticalOptionTest,
 TEST(RawAnalysis, LongRunsOfRowsAreCutAtTheLongestPage) {
   const int longest = static_cast<int>(rowsPerPageFor(1, 400));
   const Bitmap tall = rawtest::makePage(1728, 2 * longest + 300, 61);
-  const RawRun oneD = runRaw(strip(tall, Coding::kG3OneD, 2), settingsFor("tall1d"), "tall1d");
+  const RawRun oneD = runRaw(strip(tall, Coding::kG3OneD, 2), setupFor("tall1d"), "tall1d");
   ASSERT_GE(oneD.analysis, 0);
   EXPECT_EQ(oneD.header.rows, tall.rows);
   ASSERT_EQ(oneD.index.segments.size(), 3u);
@@ -413,8 +411,8 @@ TEST(RawAnalysis, LongRunsOfRowsAreCutAtTheLongestPage) {
   for (int i = 0; i < 100; ++i) w.put("0000010 1 0001");
   std::vector<uint8_t> stream = w.bytes();
   stream.insert(stream.end(), 4000, 0xFF);
-  EngineSettings s = settingsFor("g4tail");
-  s.rawFax = 1;
+  EngineSetup s = setupFor("g4tail");
+  s.settings.rawFax = 1;
   const RawRun g4 = runRaw(stream, s, "g4tail");
   ASSERT_GE(g4.analysis, 0);
   EXPECT_EQ(g4.header.coding, 7);
@@ -446,23 +444,21 @@ TEST(RawAnalysis, RowsStopAtWhat1024PagesOfTheLengthInUseHold) {
   for (const Case& c : {Case{0, kRawNoRowLimit, 1024 * 1144}, Case{400, kRawNoRowLimit, 1200 * 1000},
                         Case{400, 2500, 2500}}) {
     SCOPED_TRACE(c.rowLimit);
-    EngineSettings s = settingsFor("runs" + std::to_string(c.resolution));
-    s.rawFax = 1;
-    s.verticalResolution = c.resolution;
-    RawFaxReader reader;
-    ASSERT_EQ(reader.open(source), 0);
-    reader.configure(s);
-    reader.setWorkFileBytes(1);  // the work file keeps one longest page
-    reader.setRowLimit(c.rowLimit);
-    ASSERT_GE(reader.analyse(s.bitOrder, s.nonStandardWidth), 0);
+    EngineSetup s = setupFor("runs" + std::to_string(c.resolution));
+    s.settings.rawFax = 1;
+    s.settings.verticalResolution = c.resolution;
+    // The work file keeps one longest page.
+    RawFaxReader reader(s, {.workFileBytes = 1, .rowLimit = c.rowLimit});
+    ASSERT_TRUE(reader.open(source));
+    ASSERT_GE(reader.analyse(s.settings.bitOrder, s.settings.nonStandardWidth), 0);
     FaxPage header;
     ASSERT_EQ(reader.readWorkHeader(header), 0);
     const int rows = c.rows;
     EXPECT_EQ(header.rows, rows);
     const std::size_t stored = std::min<std::size_t>(rows, rowsPerPageFor(1, 400));
-    EXPECT_EQ(test::readBytes(s.workFilePath).size(), kRawWorkHeaderSize + stored * 216u);
+    EXPECT_EQ(test::readBytes(s.files.workFilePath).size(), kRawWorkHeaderSize + stored * 216u);
     RawSegmentIndex index;
-    ASSERT_EQ(loadSegmentIndex(s.segmentFilePath, index), 0);
+    ASSERT_EQ(loadSegmentIndex(s.files.segmentFilePath, index), 0);
     EXPECT_EQ(index.header.longestSegment, 1000u);
     EXPECT_EQ(index.segments.size(), static_cast<std::size_t>((rows + 999) / 1000));
   }
@@ -471,9 +467,9 @@ TEST(RawAnalysis, RowsStopAtWhat1024PagesOfTheLengthInUseHold) {
 TEST(RawAnalysis, GroupFourWithoutFlagsNeedsRawFax) {
   const Bitmap page = rawtest::makePage(1728, 150, 31);
   const std::vector<uint8_t> stream = strip(page, Coding::kG4, 1);
-  EngineSettings s = settingsFor("g4raw");
+  EngineSetup s = setupFor("g4raw");
   EXPECT_LT(runRaw(stream, s, "g4raw0").analysis, 0);
-  s.rawFax = 1;
+  s.settings.rawFax = 1;
   const RawRun run = runRaw(stream, s, "g4raw1");
   ASSERT_GE(run.analysis, 0);
   EXPECT_EQ(run.header.coding, 7);
@@ -482,8 +478,8 @@ TEST(RawAnalysis, GroupFourWithoutFlagsNeedsRawFax) {
 }
 
 TEST(RawAnalysis, WorkFilesThatCannotBeCreatedFailTheAnalysis) {
-  EngineSettings s = settingsFor("nodir");
-  s.workFilePath = rawtest::tempPath("no/such/dir/work.tmp");
+  EngineSetup s = setupFor("nodir");
+  s.files.workFilePath = rawtest::tempPath("no/such/dir/work.tmp");
   EXPECT_LT(runRaw(oneDStream(1728, 100, 2), s, "nodir").analysis, 0);
 }
 
@@ -494,7 +490,7 @@ TEST(RawAnalysis, StreamCutMidPageKeepsItsWholeRows) {
   rawtest::append(stream, rawtest::rtc(false, 2));
   const std::vector<uint8_t> second = strip(p2, Coding::kG3OneD, 2);
   stream.insert(stream.end(), second.begin(), second.begin() + static_cast<std::ptrdiff_t>(second.size() / 2));
-  const RawRun run = runRaw(stream, settingsFor("cut"), "cut");
+  const RawRun run = runRaw(stream, setupFor("cut"), "cut");
   ASSERT_GE(run.analysis, 0);
   ASSERT_EQ(run.tiff.size(), 2u);
   EXPECT_EQ(run.tiff[0].bitmap, p1);
@@ -528,8 +524,8 @@ TEST_P(RawWorkFileLimitTest, RowsPastTheBoundAreDecodedAgain) {
       rawtest::append(stream, rawtest::corruptedRow(twoD, order));
     }
   }
-  EngineSettings s = settingsFor(name);
-  s.verticalResolution = 100;  // pages of 1144 rows to describe; cut pages of 4000 rows
+  EngineSetup s = setupFor(name);
+  s.settings.verticalResolution = 100;  // pages of 1144 rows to describe; cut pages of 4000 rows
   const RawRun whole = runRaw(stream, s, name + "whole");
   const RawRun bounded = runRaw(stream, s, name + "bounded", 1);
   ASSERT_GE(whole.analysis, 0);
@@ -586,10 +582,10 @@ TEST_P(RawCorpusTest, MatchesLibtiffDecoding) {
   const auto reference = test::readTiffPages(dir + GetParam().tiff);
   if (stream.empty() || reference.size() != 1) GTEST_SKIP() << "sample corpus not available";
   const std::string name = std::string("corpus_") + (GetParam().groupFour ? "g4" : "g3");
-  EngineSettings s = settingsFor(name);
+  EngineSetup s = setupFor(name);
   // 153 pixels wide: a non-standard width; Group 4 without flags.
-  s.minWidth = GetParam().groupFour ? 153 : 100;
-  s.rawFax = GetParam().groupFour ? 1 : 0;
+  s.settings.minWidth = GetParam().groupFour ? 153 : 100;
+  s.settings.rawFax = GetParam().groupFour ? 1 : 0;
   const RawRun run = runRaw(stream, s, name);
   ASSERT_GE(run.analysis, 0);
   EXPECT_EQ(run.header.width, 153);
@@ -630,13 +626,13 @@ std::vector<uint8_t> rejectInput(int kind) {
 TEST_P(RawRejectTest, NoPages) {
   const std::string name = "reject" + std::to_string(GetParam());
   for (uint8_t order : {0, 1, 2}) {
-    EngineSettings s = settingsFor(name);
-    s.bitOrder = order;
+    EngineSetup s = setupFor(name);
+    s.settings.bitOrder = order;
     const RawRun run = runRaw(rejectInput(GetParam()), s, name);
     EXPECT_LT(run.analysis, 0) << "bit order " << int(order);
     // Without flags, 0xFF bytes are valid Group 4 data (every 1 bit a white row).
     if (GetParam() == 4) continue;
-    s.rawFax = 1;
+    s.settings.rawFax = 1;
     EXPECT_LT(runRaw(rejectInput(GetParam()), s, name).analysis, 0);
   }
 }

@@ -30,16 +30,16 @@ class DsTest : public ::testing::Test {
     ASSERT_TRUE(writeFaxTiff(dir_.file("b.tif"), {pages_[2]}, g3));
     tiffA_ = readBytes(dir_.file("a.tif"));
     tiffB_ = readBytes(dir_.file("b.tif"));
-    settings_.workFilePath = dir_.file("trwtmp.tmp");
-    settings_.segmentFilePath = dir_.file("trwseg.tmp");
-    settings_.scratchTiffPath = dir_.file("trwtif.tmp");
+    setup_.files.workFilePath = dir_.file("trwtmp.tmp");
+    setup_.files.segmentFilePath = dir_.file("trwseg.tmp");
+    setup_.files.scratchTiffPath = dir_.file("trwtif.tmp");
   }
 
   // Runs the engine on the DS file; the pages of the intermediate TIFF (empty when the engine
   // found no page or failed).
   std::vector<TiffPage> convert(const std::vector<uint8_t>& bytes, bool* hadPages = nullptr) {
     EXPECT_TRUE(writeBytes(source_, bytes));
-    FaxConverter engine(settings_);
+    FaxConverter engine(setup_);
     (void)engine.open(source_, FaxFormat::kDs);
     if (hadPages) *hadPages = engine.hasPages();
     std::vector<TiffPage> out;
@@ -48,12 +48,12 @@ class DsTest : public ::testing::Test {
       EXPECT_TRUE(readTiffPages(output_, out));
     }
     // Only the scratch TIFF stays; the page file cut out on the way is gone.
-    EXPECT_FALSE(fileExists(settings_.scratchTiffPath + ".tiff"));
+    EXPECT_FALSE(fileExists(setup_.files.scratchTiffPath + ".tiff"));
     return out;
   }
 
   TempTree dir_;
-  EngineSettings settings_;
+  EngineSetup setup_;
   std::vector<uint8_t> tiffA_, tiffB_;
   std::string source_ = dir_.file("fax.ds");
   std::string output_ = dir_.file("out.tif");
@@ -132,7 +132,7 @@ TEST_F(DsTest, DamagedRecordsGiveThePagesThatRemain) {
 
 TEST_F(DsTest, NoPageLeavesNoFaxAndNeverAnEarlierScratchTiff) {
   // A scratch TIFF left by an earlier file must not be taken for this file's pages.
-  ASSERT_TRUE(writeFaxTiff(settings_.scratchTiffPath, {pages_[0]}));
+  ASSERT_TRUE(writeFaxTiff(setup_.files.scratchTiffPath, {pages_[0]}));
   struct Case {
     const char* name;
     std::vector<uint8_t> bytes;
@@ -153,9 +153,8 @@ TEST_F(DsTest, NoPageLeavesNoFaxAndNeverAnEarlierScratchTiff) {
 
 TEST_F(DsTest, RejectedHeaderGivesNoScratchTiff) {
   ASSERT_TRUE(writeBytes(source_, std::vector<uint8_t>(300, 0)));
-  ASSERT_TRUE(writeBytes(settings_.scratchTiffPath, {1, 2, 3}));  // left by an earlier file
-  DsReader reader;
-  reader.applySettings(settings_);
+  ASSERT_TRUE(writeBytes(setup_.files.scratchTiffPath, {1, 2, 3}));  // left by an earlier file
+  DsReader reader(setup_);
   EXPECT_EQ(reader.makeScratchTiff(source_), FaxReader::ScratchResult::kNone);
   EXPECT_FALSE(reader.isOpen());
   EXPECT_EQ(reader.makeScratchTiff(dir_.file("absent.ds")), FaxReader::ScratchResult::kCannotOpen);

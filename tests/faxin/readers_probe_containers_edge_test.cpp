@@ -25,10 +25,10 @@ using container::put32;
 
 std::unique_ptr<FaxReader> openAsEngine(FaxFormat format, const std::string& path,
                                         uint16_t& count, uint8_t flagNum = 3) {
-  EngineSettings settings;
-  settings.threshold = 50;
-  settings.flagNum = flagNum;
-  auto reader = makeFaxReader(format, settings);
+  EngineSetup setup;
+  setup.settings.threshold = 50;
+  setup.settings.flagNum = flagNum;
+  auto reader = makeFaxReader(format, setup);
   if (!reader || !reader->open(path)) return nullptr;
   if (reader->hasHeaderCheck() && reader->checkHeader() != 0) return nullptr;
   count = reader->countPages();
@@ -194,7 +194,7 @@ TEST_F(ContainerEdges, QliiFaxAndBitFaxPositionsPastTheEnd) {
 
 TEST_F(ContainerEdges, BitFaxWithoutPagesIsNotAFax) {
   const std::string path = write(buildBitFax({page(80, 1)}, 0));
-  FaxConverter converter(settingsIn(dir_));
+  FaxConverter converter(setupIn(dir_));
   (void)converter.open(path, FaxFormat::kBfx);
   EXPECT_FALSE(converter.valid());
   EXPECT_FALSE(converter.hasPages());
@@ -307,7 +307,7 @@ TEST_F(ContainerEdges, MrvCodingsOutsideTheDecoders) {
   EXPECT_EQ(written[3].bitmap, pages[4].bitmap);
 
   // An uncompressed first page is not described: the file is no fax.
-  FaxConverter converter(settingsIn(dir_));
+  FaxConverter converter(setupIn(dir_));
   (void)converter.open(write(buildMrv({pages[1], pages[0]})), FaxFormat::kMrv);
   EXPECT_FALSE(converter.hasPages());
 

@@ -38,10 +38,10 @@ std::vector<uint8_t> buildContainer(FaxFormat format, const std::vector<CodedPag
 // Opens the container as the engine does; the reader, or nullptr when it was not taken.
 std::unique_ptr<FaxReader> openAsEngine(FaxFormat format, const std::string& path,
                                         uint16_t& count) {
-  EngineSettings settings;
-  settings.threshold = 50;
-  settings.flagNum = 3;
-  auto reader = makeFaxReader(format, settings);
+  EngineSetup setup;
+  setup.settings.threshold = 50;
+  setup.settings.flagNum = 3;
+  auto reader = makeFaxReader(format, setup);
   if (!reader || !reader->open(path)) return nullptr;
   if (reader->hasHeaderCheck() && reader->checkHeader() != 0) return nullptr;
   count = reader->countPages();

@@ -29,10 +29,10 @@ TEST_F(PagesTest, SettingsReachTheWindowOnlyOnTheWayBackToConvert) {
   f_.selectTab(2);
   setText("threshold", "77");
   f_.selectTab(1);
-  EXPECT_EQ(f_.window().settings().threshold, 50);
+  EXPECT_EQ(f_.window().settings().engine.threshold, 50);
   f_.selectTab(2);
   f_.selectTab(0);
-  EXPECT_EQ(f_.window().settings().threshold, 77);
+  EXPECT_EQ(f_.window().settings().engine.threshold, 77);
 }
 
 TEST_F(PagesTest, ConvertFilesClearsAndDisablesTheDirectoryOptions) {
@@ -77,10 +77,10 @@ TEST_P(SettingsApplyTest, StoresValuesCutToTheirFields) {
   f_.selectTab(0);
 
   const ConversionSettings s = f_.window().settings();
-  EXPECT_EQ(s.threshold, c.storedThreshold);
-  EXPECT_EQ(s.flagNum, c.storedFlagNum);
-  EXPECT_EQ(s.minWidth, c.storedMinWidth);
-  EXPECT_EQ(s.rawFax, c.rawFaxStored ? 1 : 0);
+  EXPECT_EQ(s.engine.threshold, c.storedThreshold);
+  EXPECT_EQ(s.engine.flagNum, c.storedFlagNum);
+  EXPECT_EQ(s.engine.minWidth, c.storedMinWidth);
+  EXPECT_EQ(s.engine.rawFax, c.rawFaxStored ? 1 : 0);
   EXPECT_EQ(f_.dialogs().beeps, c.focus ? 1 : 0);
   if (c.focus) {
     f_.selectTab(2);
@@ -111,9 +111,9 @@ TEST_F(PagesTest, UncheckedNonStandardWidthDisablesMinWidthAndKeepsItsValue) {
   f_.find<QComboBox>("vertical")->setCurrentIndex(2);
   f_.selectTab(0);
   const ConversionSettings s = f_.window().settings();
-  EXPECT_EQ(s.nonStandardWidth, 0);
-  EXPECT_EQ(s.minWidth, 1728);
-  EXPECT_EQ(s.verticalResolution, 200);
+  EXPECT_EQ(s.engine.nonStandardWidth, 0);
+  EXPECT_EQ(s.engine.minWidth, 1728);
+  EXPECT_EQ(s.engine.verticalResolution, 200);
 }
 
 // The number fields take digits only, and no number beyond what their setting can hold: the
@@ -172,7 +172,7 @@ TEST_F(PagesTest, RefusedNumberShowsThePageAndMarksTheField) {
   EXPECT_EQ(threshold->palette().color(QPalette::Base), normal);
   f_.selectTab(0);
   EXPECT_EQ(f_.find<QTabWidget>("tabs")->currentIndex(), 0);
-  EXPECT_EQ(f_.window().settings().threshold, 42);
+  EXPECT_EQ(f_.window().settings().engine.threshold, 42);
   EXPECT_EQ(f_.dialogs().beeps, 1);
 }
 

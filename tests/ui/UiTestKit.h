@@ -90,7 +90,7 @@ class WindowFixture {
                          const ConversionSettings* settings = nullptr)
       : paths_(makeWorkingPaths(tree_.mkdir("bin") + "/tarnwell", tree_.mkdir("tmp") + "/")) {
     tree_.mkdir("bin/log");
-    window_ = std::make_unique<ui::MainWindow>(settings ? *settings : defaultSettings(paths_),
+    window_ = std::make_unique<ui::MainWindow>(settings ? *settings : ConversionSettings{},
                                                paths_, stages, dialogs_);
     window_->show();
     QApplication::setActiveWindow(window_.get());
