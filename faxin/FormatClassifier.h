@@ -3,7 +3,6 @@
 #include <string>
 
 #include "faxin/FaxFormat.h"
-#include "faxin/FormatTable.h"
 
 namespace tarnwell {
 
