@@ -7,12 +7,12 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench/support/BenchSupport.h"
 #include "faxin/decode/BitReverse.h"
 #include "faxin/decode/FaxBitReader.h"
 #include "faxin/decode/FaxDecoder.h"
@@ -205,44 +205,11 @@ BENCHMARK(BM_Libtiff)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_StandardWidthProbe1D)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CodingProbe1DLeastBitFirstMiss)->Unit(benchmark::kMicrosecond);
 
-// Prints the usual table, then ours/libtiff for every coding.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-        // The fastest repetition: the machine is shared, slower ones measure other programs.
-        const std::string name = run.run_name.function_name + "/" + run.run_name.args;
-        const double t = run.GetAdjustedCPUTime();
-        auto it = times_.find(name);
-        if (it == times_.end() || t < it->second) times_[name] = t;
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    for (int i = 0; i < 3; ++i) {
-      const std::string suffix = "/" + std::to_string(i);
-      const auto ours = times_.find("BM_Ours" + suffix);
-      const auto theirs = times_.find("BM_Libtiff" + suffix);
-      if (ours != times_.end() && theirs != times_.end() && theirs->second > 0) {
-        std::printf("ratio ours/libtiff %-6s %.3f\n", kCodingNames[i], ours->second / theirs->second);
-      }
-    }
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  // The usual table, then ours/libtiff for every coding.
+  tarnwell::bench::FastestTimesReporter reporter(
+      [](const auto& times) { tarnwell::bench::printOursToLibtiff(times, kCodingNames); });
+  return tarnwell::bench::runBenchmarks(argc, argv, reporter);
 }

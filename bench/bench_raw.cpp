@@ -11,9 +11,6 @@
 #include <string>
 #include <vector>
 
-#ifndef TARNWELL_BINARY_DIR
-#define TARNWELL_BINARY_DIR "/tmp"
-#endif
 #include "faxin/EngineSettings.h"
 #include "faxin/decode/FaxDecoder.h"
 #include "faxin/FaxPage.h"
