@@ -8,7 +8,6 @@
 
 #include <cstdio>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -24,38 +23,6 @@ constexpr int kWidth = 1728;
 constexpr int kHeight = 2200;
 constexpr int kBytesPerRow = kWidth / 8;
 
-// A text-like page: lines of glyph cells with stems, bars and dots between white margins.
-std::vector<uint8_t> makeTextPage() {
-  std::vector<uint8_t> bits(static_cast<std::size_t>(kBytesPerRow) * kHeight, 0);
-  auto fill = [&](int y, int from, int to) {
-    for (int x = from; x < to && x < kWidth; ++x) {
-      bits[static_cast<std::size_t>(y) * kBytesPerRow + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
-    }
-  };
-  std::mt19937 rng(2026);
-  const int lineHeight = 28;
-  for (int top = 120; top + lineHeight < kHeight - 120; top += lineHeight + 14) {
-    int x = 140;
-    while (x < kWidth - 160) {
-      const int word = 2 + static_cast<int>(rng() % 9);
-      for (int g = 0; g < word && x < kWidth - 160; ++g) {
-        const int glyph = static_cast<int>(rng() % 32);
-        const int w = 9 + glyph % 6;
-        for (int dy = 0; dy < lineHeight - 6; ++dy) {
-          const int y = top + dy;
-          if (glyph & 1) fill(y, x, x + 2);
-          if ((glyph & 2) && (dy < 2 || dy > lineHeight - 9)) fill(y, x, x + w);
-          if ((glyph & 4) && dy > 8) fill(y, x + w - 2, x + w);
-          if ((glyph & 8) && (dy == 10 || dy == 11)) fill(y, x, x + w);
-          if ((glyph & 16) && dy > 4 && dy < 18) fill(y, x + dy / 3, x + dy / 3 + 2);
-        }
-        x += w + 3;
-      }
-      x += 12;
-    }
-  }
-  return bits;
-}
 
 struct TiffCloser {
   void operator()(TIFF* t) const {
@@ -81,7 +48,7 @@ std::unique_ptr<CodedPage> encode(uint16_t compression, uint32_t group3Options) 
   auto page = std::make_unique<CodedPage>();
   page->path = "/tmp/trw_bench_decoder_" + std::to_string(getpid()) + "_" +
                std::to_string(compression) + "_" + std::to_string(group3Options) + ".tif";
-  std::vector<uint8_t> bits = makeTextPage();
+  std::vector<uint8_t> bits = tarnwell::bench::makeTextPage(kWidth, kHeight);
   {
     TiffHandle out(TIFFOpen(page->path.c_str(), "w"));
     if (!out) return nullptr;

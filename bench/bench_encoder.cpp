@@ -20,39 +20,6 @@ constexpr int kWidth = 1728;
 constexpr int kHeight = 2200;
 constexpr int kBytesPerRow = kWidth / 8;
 
-void fill(std::vector<uint8_t>& bits, int y, int from, int to) {
-  for (int x = from; x < to && x < kWidth; ++x) {
-    bits[static_cast<std::size_t>(y) * kBytesPerRow + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
-  }
-}
-
-// Lines of glyph cells with stems, bars and dots between white margins (1 bits black).
-std::vector<uint8_t> makeTextPage() {
-  std::vector<uint8_t> bits(static_cast<std::size_t>(kBytesPerRow) * kHeight, 0);
-  std::mt19937 rng(2026);
-  const int lineHeight = 28;
-  for (int top = 120; top + lineHeight < kHeight - 120; top += lineHeight + 14) {
-    int x = 140;
-    while (x < kWidth - 160) {
-      const int word = 2 + static_cast<int>(rng() % 9);
-      for (int g = 0; g < word && x < kWidth - 160; ++g) {
-        const int glyph = static_cast<int>(rng() % 32);
-        const int w = 9 + glyph % 6;
-        for (int dy = 0; dy < lineHeight - 6; ++dy) {
-          const int y = top + dy;
-          if (glyph & 1) fill(bits, y, x, x + 2);
-          if ((glyph & 2) && (dy < 2 || dy > lineHeight - 9)) fill(bits, y, x, x + w);
-          if ((glyph & 4) && dy > 8) fill(bits, y, x + w - 2, x + w);
-          if ((glyph & 8) && (dy == 10 || dy == 11)) fill(bits, y, x, x + w);
-          if ((glyph & 16) && dy > 4 && dy < 18) fill(bits, y, x + dy / 3, x + dy / 3 + 2);
-        }
-        x += w + 3;
-      }
-      x += 12;
-    }
-  }
-  return bits;
-}
 
 // One black pixel in fifty: a poor scan's speckle, a change at almost every pixel pair.
 std::vector<uint8_t> makeNoisePage() {
@@ -60,7 +27,7 @@ std::vector<uint8_t> makeNoisePage() {
   std::mt19937 rng(7);
   for (int y = 0; y < kHeight; ++y) {
     for (int x = 0; x < kWidth; ++x) {
-      if (rng() % 50 == 0) fill(bits, y, x, x + 1);
+      if (rng() % 50 == 0) tarnwell::bench::setPixels(bits, kWidth, y, x, x + 1);
     }
   }
   return bits;
@@ -68,7 +35,7 @@ std::vector<uint8_t> makeNoisePage() {
 
 const std::vector<uint8_t>& page(int which) {
   static const std::vector<uint8_t> pages[3] = {
-      makeTextPage(), makeNoisePage(),
+      tarnwell::bench::makeTextPage(kWidth, kHeight), makeNoisePage(),
       std::vector<uint8_t>(static_cast<std::size_t>(kBytesPerRow) * kHeight, 0)};
   return pages[which];
 }

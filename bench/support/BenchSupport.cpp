@@ -1,6 +1,7 @@
 #include "bench/support/BenchSupport.h"
 
 #include <cstdio>
+#include <random>
 
 namespace tarnwell::bench {
 
@@ -46,6 +47,43 @@ int runBenchmarks(int argc, char** argv, FastestTimesReporter& reporter) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;
+}
+
+void setPixels(std::vector<uint8_t>& bits, int width, int y, int from, int to) {
+  const std::size_t rowBytes = static_cast<std::size_t>(width + 7) / 8;
+  for (int x = from; x < to && x < width; ++x) {
+    bits[static_cast<std::size_t>(y) * rowBytes + static_cast<std::size_t>(x / 8)] |=
+        static_cast<uint8_t>(0x80 >> (x % 8));
+  }
+}
+
+std::vector<uint8_t> makeTextPage(int width, int height) {
+  const std::size_t rowBytes = static_cast<std::size_t>(width + 7) / 8;
+  std::vector<uint8_t> bits(rowBytes * static_cast<std::size_t>(height), 0);
+  auto fill = [&](int y, int from, int to) { setPixels(bits, width, y, from, to); };
+  std::mt19937 rng(2026);
+  const int lineHeight = 28;
+  for (int top = 120; top + lineHeight < height - 120; top += lineHeight + 14) {
+    int x = 140;
+    while (x < width - 160) {
+      const int word = 2 + static_cast<int>(rng() % 9);
+      for (int g = 0; g < word && x < width - 160; ++g) {
+        const int glyph = static_cast<int>(rng() % 32);
+        const int w = 9 + glyph % 6;
+        for (int dy = 0; dy < lineHeight - 6; ++dy) {
+          const int y = top + dy;
+          if (glyph & 1) fill(y, x, x + 2);
+          if ((glyph & 2) && (dy < 2 || dy > lineHeight - 9)) fill(y, x, x + w);
+          if ((glyph & 4) && dy > 8) fill(y, x + w - 2, x + w);
+          if ((glyph & 8) && (dy == 10 || dy == 11)) fill(y, x, x + w);
+          if ((glyph & 16) && dy > 4 && dy < 18) fill(y, x + dy / 3, x + dy / 3 + 2);
+        }
+        x += w + 3;
+      }
+      x += 12;
+    }
+  }
+  return bits;
 }
 
 void setFaxPageFields(TIFF* tiff, uint32_t width, uint32_t length, uint16_t compression,

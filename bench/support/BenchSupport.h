@@ -51,6 +51,14 @@ void printOursToLibtiff(const FastestTimesReporter& times, std::span<const char*
 // select with `reporter`, and returns the exit status (1 for an option it does not know).
 int runBenchmarks(int argc, char** argv, FastestTimesReporter& reporter);
 
+// Sets the pixels [from, to) of row y of a bilevel page `width` pixels wide (1 bits, highest bit
+// first) and cut at the width.
+void setPixels(std::vector<uint8_t>& bits, int width, int y, int from, int to);
+
+// A text-like page, 1 bits black: lines of glyph cells with stems, bars and dots between white
+// margins, the same page on every call.
+std::vector<uint8_t> makeTextPage(int width, int height);
+
 // Sets the fields of one single-strip bilevel fax page (MinIsWhite, 204 x 196 dots per inch)
 // before its strip is written: page `page` of `pages`.
 void setFaxPageFields(TIFF* tiff, uint32_t width, uint32_t length, uint16_t compression,
