@@ -53,15 +53,7 @@ std::unique_ptr<CodedPage> encode(uint16_t compression, uint32_t group3Options) 
     TiffHandle out(TIFFOpen(page->path.c_str(), "w"));
     if (!out) return nullptr;
     TIFF* t = out.get();
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(kWidth));
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(kHeight));
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(kHeight));
-    TIFFSetField(t, TIFFTAG_XRESOLUTION, 204.0);
-    TIFFSetField(t, TIFFTAG_YRESOLUTION, 196.0);
-    TIFFSetField(t, TIFFTAG_COMPRESSION, compression);
+    tarnwell::bench::setFaxPageFields(t, kWidth, kHeight, compression, 0, 1);
     if (compression == COMPRESSION_CCITTFAX3) TIFFSetField(t, TIFFTAG_GROUP3OPTIONS, group3Options);
     if (TIFFWriteEncodedStrip(t, 0, bits.data(), static_cast<tmsize_t>(bits.size())) < 0) {
       return nullptr;

@@ -82,13 +82,7 @@ std::size_t libtiffEncode(const std::vector<uint8_t>& bits, MemoryFile& file) {
   TIFF* t = TIFFClientOpen("bench", "w", &file, memRead, memWrite, memSeek, memClose, memSize,
                            memMap, memUnmap);
   if (t == nullptr) return 0;
-  TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(kWidth));
-  TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(kHeight));
-  TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
-  TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
-  TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-  TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(kHeight));
-  TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+  tarnwell::bench::setFaxPageFields(t, kWidth, kHeight, COMPRESSION_CCITTFAX4, 0, 1);
   const tmsize_t n = TIFFWriteEncodedStrip(t, 0, const_cast<uint8_t*>(bits.data()),
                                            static_cast<tmsize_t>(bits.size()));
   TIFFClose(t);
