@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "bench/support/BenchSupport.h"
-#include "faxin/container_builders.h"
+#include "support/ContainerBuilders.h"
 #include "faxin/raw_test_support.h"
 #include "support/TempTree.h"
 

@@ -10,7 +10,7 @@
 
 #include "faxin/FaxConverter.h"
 #include "faxin/FaxFormat.h"
-#include "faxin/container_builders.h"
+#include "support/ContainerBuilders.h"
 #include "support/LibtiffMessages.h"
 #include "support/LibtiffReader.h"
 #include "support/TempTree.h"
