@@ -17,18 +17,6 @@ namespace {
 
 constexpr char kSep = platform::kPathSeparator;
 
-bool endsWithPdf(const std::string& path) {
-  if (path.size() < 3) return false;
-  const std::string_view tail = std::string_view(path).substr(path.size() - 3);
-  auto is = [](char c, char lower) { return c == lower || c == lower - 'a' + 'A'; };
-  return is(tail[0], 'p') && is(tail[1], 'd') && is(tail[2], 'f');
-}
-
-std::string headerText(const ConversionJob& job) {
-  return "Source Dir: " + job.sourcePath + "\r\nDestination Dir: " + job.destinationPath +
-         "\r\n\r\n";
-}
-
 enum class FileResult { kAlreadyPdf, kConverted, kFailed };
 
 // One listed file's report line, left-out pages, failure line and result.
@@ -146,6 +134,19 @@ void convertInParallel(const ConversionJob& job, const std::vector<unsigned long
 
 }  // namespace
 
+bool endsWithPdf(const std::string& path) {
+  if (path.size() < 3) return false;
+  const std::string_view tail = std::string_view(path).substr(path.size() - 3);
+  auto is = [](char c, char lower) { return c == lower || c == lower - 'a' + 'A'; };
+  return is(tail[0], 'p') && is(tail[1], 'd') && is(tail[2], 'f');
+}
+
+std::string reportHeader(const std::string& sourceDirectory,
+                         const std::string& destinationDirectory) {
+  return "Source Dir: " + sourceDirectory + "\r\nDestination Dir: " + destinationDirectory +
+         "\r\n\r\n";
+}
+
 void collectFiles(ConversionJob& job, const std::string& directory, bool recurse) {
   // An empty directory text names no directory (it must not become the root).
   if (directory.empty()) return;
@@ -189,18 +190,11 @@ std::string destinationFor(const ConversionJob& job, const std::string& source) 
   return job.destinationPath + kSep + name;
 }
 
-int convertFileList(ConversionJob& job, const ConversionSettings& settings,
-                    const WorkingPaths& paths, const ConversionStages& stages) {
-  if (job.destinationPath.empty()) return -1;
-  (void)convertListedFiles(job, settings, paths, stages);
-  return 0;
-}
-
 BatchTally convertListedFiles(ConversionJob& job, const ConversionSettings& settings,
                               const WorkingPaths& paths, const ConversionStages& stages) {
   BatchTally tally;
   if (job.destinationPath.empty()) return tally;
-  job.logText = headerText(job);
+  job.logText = reportHeader(job.sourcePath, job.destinationPath);
   std::vector<FileOutcome> outcomes(job.fileList.size());
   const std::vector<unsigned long long> before = conversionsBefore(job);
   const int workers = workerCount(job.jobs, job.fileList.size());

@@ -13,15 +13,17 @@ namespace tarnwell {
 // and links to directories are left out.
 void collectFiles(ConversionJob& job, const std::string& directory, bool recurse);
 
+// Whether a listed file is taken as already PDF: the last three characters of its path are
+// "pdf" in any letter case.
+[[nodiscard]] bool endsWithPdf(const std::string& path);
+
+// The report's first lines for a run from one directory into another.
+[[nodiscard]] std::string reportHeader(const std::string& sourceDirectory,
+                                       const std::string& destinationDirectory);
+
 // The PDF path for a source path (sourcePath + separator + listed entry), following the job's
 // keepSourceExtension and keepHierarchy flags.
 [[nodiscard]] std::string destinationFor(const ConversionJob& job, const std::string& source);
-
-// Converts every listed file into the destination directory with the given settings, working
-// files and stages, and writes the report into logText: header, one line per file, total line.
-// -1 when destinationPath is empty.
-int convertFileList(ConversionJob& job, const ConversionSettings& settings,
-                    const WorkingPaths& paths, const ConversionStages& stages = pipelineStages());
 
 // How the listed files of a directory run ended.
 struct BatchTally {
@@ -30,8 +32,9 @@ struct BatchTally {
   int failed = 0;
 };
 
-// Converts and reports exactly as convertFileList does and tells how the files ended; nothing
-// happens when destinationPath is empty.
+// Converts every listed file into the destination directory with the given settings, working
+// files and stages, writes the report into logText (header, one line per file, total line) and
+// tells how the files ended. Nothing happens when destinationPath is empty.
 BatchTally convertListedFiles(ConversionJob& job, const ConversionSettings& settings,
                               const WorkingPaths& paths,
                               const ConversionStages& stages = pipelineStages());

@@ -7,12 +7,11 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <map>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "bench/support/BenchSupport.h"
 #include "codec/BitReverse.h"
 #include "codec/FaxBitReader.h"
 #include "codec/FaxDecoder.h"
@@ -24,38 +23,6 @@ constexpr int kWidth = 1728;
 constexpr int kHeight = 2200;
 constexpr int kBytesPerRow = kWidth / 8;
 
-// A text-like page: lines of glyph cells with stems, bars and dots between white margins.
-std::vector<uint8_t> makeTextPage() {
-  std::vector<uint8_t> bits(static_cast<std::size_t>(kBytesPerRow) * kHeight, 0);
-  auto fill = [&](int y, int from, int to) {
-    for (int x = from; x < to && x < kWidth; ++x) {
-      bits[static_cast<std::size_t>(y) * kBytesPerRow + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
-    }
-  };
-  std::mt19937 rng(2026);
-  const int lineHeight = 28;
-  for (int top = 120; top + lineHeight < kHeight - 120; top += lineHeight + 14) {
-    int x = 140;
-    while (x < kWidth - 160) {
-      const int word = 2 + static_cast<int>(rng() % 9);
-      for (int g = 0; g < word && x < kWidth - 160; ++g) {
-        const int glyph = static_cast<int>(rng() % 32);
-        const int w = 9 + glyph % 6;
-        for (int dy = 0; dy < lineHeight - 6; ++dy) {
-          const int y = top + dy;
-          if (glyph & 1) fill(y, x, x + 2);
-          if ((glyph & 2) && (dy < 2 || dy > lineHeight - 9)) fill(y, x, x + w);
-          if ((glyph & 4) && dy > 8) fill(y, x + w - 2, x + w);
-          if ((glyph & 8) && (dy == 10 || dy == 11)) fill(y, x, x + w);
-          if ((glyph & 16) && dy > 4 && dy < 18) fill(y, x + dy / 3, x + dy / 3 + 2);
-        }
-        x += w + 3;
-      }
-      x += 12;
-    }
-  }
-  return bits;
-}
 
 struct TiffCloser {
   void operator()(TIFF* t) const {
@@ -81,20 +48,12 @@ std::unique_ptr<CodedPage> encode(uint16_t compression, uint32_t group3Options) 
   auto page = std::make_unique<CodedPage>();
   page->path = "/tmp/trw_bench_decoder_" + std::to_string(getpid()) + "_" +
                std::to_string(compression) + "_" + std::to_string(group3Options) + ".tif";
-  std::vector<uint8_t> bits = makeTextPage();
+  std::vector<uint8_t> bits = tarnwell::bench::makeTextPage(kWidth, kHeight);
   {
     TiffHandle out(TIFFOpen(page->path.c_str(), "w"));
     if (!out) return nullptr;
     TIFF* t = out.get();
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(kWidth));
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(kHeight));
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(kHeight));
-    TIFFSetField(t, TIFFTAG_XRESOLUTION, 204.0);
-    TIFFSetField(t, TIFFTAG_YRESOLUTION, 196.0);
-    TIFFSetField(t, TIFFTAG_COMPRESSION, compression);
+    tarnwell::bench::setFaxPageFields(t, kWidth, kHeight, compression, 0, 1);
     if (compression == COMPRESSION_CCITTFAX3) TIFFSetField(t, TIFFTAG_GROUP3OPTIONS, group3Options);
     if (TIFFWriteEncodedStrip(t, 0, bits.data(), static_cast<tmsize_t>(bits.size())) < 0) {
       return nullptr;
@@ -205,44 +164,11 @@ BENCHMARK(BM_Libtiff)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_StandardWidthProbe1D)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CodingProbe1DLeastBitFirstMiss)->Unit(benchmark::kMicrosecond);
 
-// Prints the usual table, then ours/libtiff for every coding.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-        // The fastest repetition: the machine is shared, slower ones measure other programs.
-        const std::string name = run.run_name.function_name + "/" + run.run_name.args;
-        const double t = run.GetAdjustedCPUTime();
-        auto it = times_.find(name);
-        if (it == times_.end() || t < it->second) times_[name] = t;
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    for (int i = 0; i < 3; ++i) {
-      const std::string suffix = "/" + std::to_string(i);
-      const auto ours = times_.find("BM_Ours" + suffix);
-      const auto theirs = times_.find("BM_Libtiff" + suffix);
-      if (ours != times_.end() && theirs != times_.end() && theirs->second > 0) {
-        std::printf("ratio ours/libtiff %-6s %.3f\n", kCodingNames[i], ours->second / theirs->second);
-      }
-    }
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  // The usual table, then ours/libtiff for every coding.
+  tarnwell::bench::FastestTimesReporter reporter(
+      [](const auto& times) { tarnwell::bench::printOursToLibtiff(times, kCodingNames); });
+  return tarnwell::bench::runBenchmarks(argc, argv, reporter);
 }

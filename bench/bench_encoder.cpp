@@ -6,13 +6,12 @@
 #include <tiffio.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench/support/BenchSupport.h"
 #include "codec/FaxG4Encoder.h"
 
 namespace {
@@ -21,39 +20,6 @@ constexpr int kWidth = 1728;
 constexpr int kHeight = 2200;
 constexpr int kBytesPerRow = kWidth / 8;
 
-void fill(std::vector<uint8_t>& bits, int y, int from, int to) {
-  for (int x = from; x < to && x < kWidth; ++x) {
-    bits[static_cast<std::size_t>(y) * kBytesPerRow + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
-  }
-}
-
-// Lines of glyph cells with stems, bars and dots between white margins (1 bits black).
-std::vector<uint8_t> makeTextPage() {
-  std::vector<uint8_t> bits(static_cast<std::size_t>(kBytesPerRow) * kHeight, 0);
-  std::mt19937 rng(2026);
-  const int lineHeight = 28;
-  for (int top = 120; top + lineHeight < kHeight - 120; top += lineHeight + 14) {
-    int x = 140;
-    while (x < kWidth - 160) {
-      const int word = 2 + static_cast<int>(rng() % 9);
-      for (int g = 0; g < word && x < kWidth - 160; ++g) {
-        const int glyph = static_cast<int>(rng() % 32);
-        const int w = 9 + glyph % 6;
-        for (int dy = 0; dy < lineHeight - 6; ++dy) {
-          const int y = top + dy;
-          if (glyph & 1) fill(bits, y, x, x + 2);
-          if ((glyph & 2) && (dy < 2 || dy > lineHeight - 9)) fill(bits, y, x, x + w);
-          if ((glyph & 4) && dy > 8) fill(bits, y, x + w - 2, x + w);
-          if ((glyph & 8) && (dy == 10 || dy == 11)) fill(bits, y, x, x + w);
-          if ((glyph & 16) && dy > 4 && dy < 18) fill(bits, y, x + dy / 3, x + dy / 3 + 2);
-        }
-        x += w + 3;
-      }
-      x += 12;
-    }
-  }
-  return bits;
-}
 
 // One black pixel in fifty: a poor scan's speckle, a change at almost every pixel pair.
 std::vector<uint8_t> makeNoisePage() {
@@ -61,7 +27,7 @@ std::vector<uint8_t> makeNoisePage() {
   std::mt19937 rng(7);
   for (int y = 0; y < kHeight; ++y) {
     for (int x = 0; x < kWidth; ++x) {
-      if (rng() % 50 == 0) fill(bits, y, x, x + 1);
+      if (rng() % 50 == 0) tarnwell::bench::setPixels(bits, kWidth, y, x, x + 1);
     }
   }
   return bits;
@@ -69,7 +35,7 @@ std::vector<uint8_t> makeNoisePage() {
 
 const std::vector<uint8_t>& page(int which) {
   static const std::vector<uint8_t> pages[3] = {
-      makeTextPage(), makeNoisePage(),
+      tarnwell::bench::makeTextPage(kWidth, kHeight), makeNoisePage(),
       std::vector<uint8_t>(static_cast<std::size_t>(kBytesPerRow) * kHeight, 0)};
   return pages[which];
 }
@@ -116,13 +82,7 @@ std::size_t libtiffEncode(const std::vector<uint8_t>& bits, MemoryFile& file) {
   TIFF* t = TIFFClientOpen("bench", "w", &file, memRead, memWrite, memSeek, memClose, memSize,
                            memMap, memUnmap);
   if (t == nullptr) return 0;
-  TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(kWidth));
-  TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(kHeight));
-  TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
-  TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
-  TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-  TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(kHeight));
-  TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+  tarnwell::bench::setFaxPageFields(t, kWidth, kHeight, COMPRESSION_CCITTFAX4, 0, 1);
   const tmsize_t n = TIFFWriteEncodedStrip(t, 0, const_cast<uint8_t*>(bits.data()),
                                            static_cast<tmsize_t>(bits.size()));
   TIFFClose(t);
@@ -160,44 +120,11 @@ void BM_Libtiff(benchmark::State& state) {
 BENCHMARK(BM_Ours)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Libtiff)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 
-// Prints the usual table, then ours/libtiff for every page.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-        // The fastest repetition: the machine is shared, slower ones measure other programs.
-        const std::string name = run.run_name.function_name + "/" + run.run_name.args;
-        const double t = run.GetAdjustedCPUTime();
-        auto it = times_.find(name);
-        if (it == times_.end() || t < it->second) times_[name] = t;
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    for (int i = 0; i < 3; ++i) {
-      const std::string index = std::to_string(i);
-      const auto ours = times_.find(std::string("BM_Ours/").append(index));
-      const auto theirs = times_.find(std::string("BM_Libtiff/").append(index));
-      if (ours != times_.end() && theirs != times_.end() && theirs->second > 0) {
-        std::printf("ratio ours/libtiff %-6s %.3f\n", kPageNames[i], ours->second / theirs->second);
-      }
-    }
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  // The usual table, then ours/libtiff for every page.
+  tarnwell::bench::FastestTimesReporter reporter(
+      [](const auto& times) { tarnwell::bench::printOursToLibtiff(times, kPageNames); });
+  return tarnwell::bench::runBenchmarks(argc, argv, reporter);
 }

@@ -14,15 +14,15 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "pdfout/tiffio/messages.h"
-#include "pdfout/pdf/t2p.h"
+#include "bench/support/BenchSupport.h"
 #include "pdfout/copy/tiff_copy.h"
+#include "pdfout/pdf/t2p.h"
+#include "pdfout/tiffio/messages.h"
 
 namespace {
 
@@ -68,18 +68,7 @@ std::vector<uint8_t> textPage(int seed) {
 }
 
 void setFaxFields(TIFF* t, uint32_t page) {
-  TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-  TIFFSetField(t, TIFFTAG_IMAGEWIDTH, kWidth);
-  TIFFSetField(t, TIFFTAG_IMAGELENGTH, kLength);
-  TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
-  TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
-  TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
-  TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-  TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, kLength);
-  TIFFSetField(t, TIFFTAG_XRESOLUTION, 204.0);
-  TIFFSetField(t, TIFFTAG_YRESOLUTION, 196.0);
-  TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-  TIFFSetField(t, TIFFTAG_PAGENUMBER, page, kPages);
+  tarnwell::bench::setFaxPageFields(t, kWidth, kLength, COMPRESSION_CCITTFAX4, page, kPages);
 }
 
 void makeFax() {
@@ -145,20 +134,6 @@ BENCHMARK(BM_LibtiffDecode)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_CopyBytes)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_LibtiffRecode)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-// Prints the usual table and keeps each benchmark's real time per iteration.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-        real[run.run_name.function_name] = run.GetAdjustedRealTime();
-        cpu[run.run_name.function_name] = run.GetAdjustedCPUTime();
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> real, cpu;
-};
 
 }  // namespace
 
@@ -168,23 +143,19 @@ int main(int argc, char** argv) {
   makeFax();
   std::printf("fax TIFF: %u pages, %ju bytes\n", kPages,
               static_cast<uintmax_t>(std::filesystem::file_size(files().fax)));
-  RatioReporter reporter;
+  tarnwell::bench::FastestTimesReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   // Real time is what a user waits; CPU time is steadier on a busy machine.
-  for (const auto* times : {&reporter.real, &reporter.cpu}) {
-    const auto& t = *times;
-    if (!t.count("BM_FaxToPdf") || !t.count("BM_CopyBytes") || !t.count("BM_LibtiffRecode") ||
-        !t.count("BM_LibtiffDecode"))
-      continue;
-    const char* kind = times == &reporter.real ? "real" : "cpu ";
-    std::printf("%s: fax to PDF per page          : %.2f ms\n", kind,
-                t.at("BM_FaxToPdf") / kPages);
-    std::printf("%s: fax to PDF / byte copy       : %.1f\n", kind,
-                t.at("BM_FaxToPdf") / t.at("BM_CopyBytes"));
-    std::printf("%s: fax to PDF / libtiff decode  : %.2f\n", kind,
-                t.at("BM_FaxToPdf") / t.at("BM_LibtiffDecode"));
-    std::printf("%s: fax to PDF / libtiff recode  : %.2f\n", kind,
-                t.at("BM_FaxToPdf") / t.at("BM_LibtiffRecode"));
+  for (const bool real : {true, false}) {
+    auto time = [&](const char* name) { return real ? reporter.real(name) : reporter.cpu(name); };
+    const auto road = time("BM_FaxToPdf/"), copy = time("BM_CopyBytes/"),
+               decode = time("BM_LibtiffDecode/"), recode = time("BM_LibtiffRecode/");
+    if (!road || !copy || !decode || !recode) continue;
+    const char* kind = real ? "real" : "cpu ";
+    std::printf("%s: fax to PDF per page          : %.2f ms\n", kind, *road / kPages);
+    std::printf("%s: fax to PDF / byte copy       : %.1f\n", kind, *road / *copy);
+    std::printf("%s: fax to PDF / libtiff decode  : %.2f\n", kind, *road / *decode);
+    std::printf("%s: fax to PDF / libtiff recode  : %.2f\n", kind, *road / *recode);
   }
   std::filesystem::remove_all(files().dir);
   benchmark::Shutdown();

@@ -11,9 +11,6 @@
 #include <string>
 #include <vector>
 
-#ifndef TARNWELL_BINARY_DIR
-#define TARNWELL_BINARY_DIR "/tmp"
-#endif
 #include "faxin/EngineSettings.h"
 #include "codec/FaxDecoder.h"
 #include "codec/FaxPage.h"

@@ -11,10 +11,8 @@
 #include <string>
 #include <vector>
 
-#ifndef TARNWELL_BINARY_DIR
-#define TARNWELL_BINARY_DIR "/tmp"
-#endif
-#include "faxin/container_builders.h"
+#include "bench/support/BenchSupport.h"
+#include "support/ContainerBuilders.h"
 #include "faxin/raw_test_support.h"
 #include "support/TempTree.h"
 
@@ -31,18 +29,8 @@ bool writeGroup4Tiff(const std::string& path, int pages) {
   bool ok = true;
   for (int p = 0; p < pages && ok; ++p) {
     const Bitmap page = tarnwell::rawtest::makePage(kWidth, kRows, static_cast<unsigned>(p % 10 + 1));
-    TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, kWidth);
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, kRows);
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, kRows);
-    TIFFSetField(t, TIFFTAG_XRESOLUTION, 204.0);
-    TIFFSetField(t, TIFFTAG_YRESOLUTION, 196.0);
-    TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-    TIFFSetField(t, TIFFTAG_PAGENUMBER, p, pages);
+    tarnwell::bench::setFaxPageFields(t, kWidth, kRows, COMPRESSION_CCITTFAX4,
+                                      static_cast<uint32_t>(p), static_cast<uint32_t>(pages));
     ok = TIFFWriteEncodedStrip(t, 0, const_cast<uint8_t*>(page.bits.data()),
                                static_cast<tmsize_t>(page.bits.size())) >= 0 &&
          TIFFWriteDirectory(t) != 0;

@@ -34,7 +34,6 @@ class ConvertPage : public QWidget {
 
   // The Options page's five values, copied in when the user returns to this page.
   void setOptions(const SourceOptions& options) { options_ = options; }
-  bool isRunning() const { return running_; }
   // The page's job: its file list, filter and, after a run, the run's report.
   const ConversionJob& job() const { return job_; }
   // Go: the window makes it its default button, so Return starts a run.

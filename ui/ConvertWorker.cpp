@@ -15,13 +15,6 @@ QString pathText(const std::string& path) { return QFile::decodeName(QByteArray:
 
 }  // namespace
 
-bool endsWithPdf(const std::string& path) {
-  if (path.size() < 3) return false;
-  auto is = [](char c, char lower) { return c == lower || c == lower - 'a' + 'A'; };
-  const std::size_t n = path.size();
-  return is(path[n - 3], 'p') && is(path[n - 2], 'd') && is(path[n - 1], 'f');
-}
-
 ConvertWorker::ConvertWorker(SharedSettings& settings, const WorkingPaths& paths,
                              const ConversionStages& stages, QObject* parent)
     : QObject(parent), settings_(settings), paths_(paths), stages_(stages) {}
@@ -69,8 +62,7 @@ void ConvertWorker::run(int runId, RunRequest request) {
     job.keepFileTime = request.keepFileTime == 1 ? 1 : 0;
     job.destinationPath = request.destinationDirectory;
     if (!ensureDirectory(job, request.destinationDirectory)) emit saveDirFailed(runId);
-    job.logText = "Source Dir: " + request.sourceDirectory +
-                  "\r\nDestination Dir: " + request.destinationDirectory + "\r\n\r\n";
+    job.logText = reportHeader(request.sourceDirectory, request.destinationDirectory);
 
     // The destination names follow the directory batch's rules for these two directories.
     ConversionJob naming;

@@ -46,8 +46,6 @@ class ConvertWorker : public QObject {
   void requestStop() { stopRequested_ = true; }
   // Waits up to the time-out for the thread to end; true when no thread is left.
   bool waitFinished(std::chrono::milliseconds timeout);
-  // True while a thread exists that has not been waited for.
-  bool hasThread() const { return thread_.joinable(); }
   // The report of the last run that ended (only valid once waitFinished returned true).
   const std::string& lastReport() const { return report_; }
 
@@ -75,8 +73,5 @@ class ConvertWorker : public QObject {
   std::string report_;     // written by the thread, read after it has been joined
   std::string runReport_;  // the thread's report of the run in progress
 };
-
-// "Already PDF!": the last three characters of the path are "pdf" in any letter case.
-bool endsWithPdf(const std::string& path);
 
 }  // namespace tarnwell::ui

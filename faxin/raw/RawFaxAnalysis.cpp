@@ -5,7 +5,9 @@
 
 #include "codec/FaxBitReader.h"
 #include "codec/FaxDecoder.h"
+#include "codec/FaxPage.h"
 #include "codec/FaxProbe.h"
+#include "codec/FaxRowPaint.h"
 #include "faxin/raw/RawFaxRecorder.h"
 
 namespace tarnwell {
@@ -14,14 +16,11 @@ namespace {
 
 constexpr uint64_t kEolBits = 12;        // an EOL in its shortest form
 constexpr uint64_t kEolAndTagBits = 13;  // the same with the tag bit of two-dimensional data
-constexpr uint8_t kCodingOneD = 5;
-constexpr uint8_t kCodingTwoD = 6;
-constexpr uint8_t kCodingT6 = 7;
 
 uint64_t before(uint64_t position, uint64_t bits) { return position >= bits ? position - bits : 0; }
 
-// Paints a decoded row from its change positions: 1 bits white, highest bit first, padding
-// bits 0.
+// Paints a decoded row of the full width from its change positions with the decoder's row
+// painter (1 bits white, highest bit first, padding bits 0), and keeps the row painted last.
 class RowPainter {
  public:
   explicit RowPainter(int32_t width)
@@ -35,34 +34,11 @@ class RowPainter {
     }
     last_.assign(changes.begin(), changes.end());
     painted_ = true;
-    std::fill(row_.begin(), row_.end(), uint8_t{0xFF});
-    for (std::size_t i = 0; i < changes.size(); i += 2) {
-      const int64_t to = i + 1 < changes.size() ? changes[i + 1] : width_;
-      clear(changes[i], to);
-    }
-    clear(width_, static_cast<int64_t>(row_.size()) * 8);
+    paintRow(changes, width_, width_, 0, row_);
     return row_;
   }
 
  private:
-  // Clears pixels [from, to): black, or the padding behind the width.
-  void clear(int64_t from, int64_t to) {
-    from = std::max<int64_t>(from, 0);
-    to = std::min<int64_t>(to, static_cast<int64_t>(row_.size()) * 8);
-    if (from >= to) return;
-    const std::size_t first = static_cast<std::size_t>(from / 8);
-    const std::size_t last = static_cast<std::size_t>((to - 1) / 8);
-    const uint8_t head = static_cast<uint8_t>(0xFF >> (from % 8));
-    const uint8_t tail = static_cast<uint8_t>(0xFF00 >> ((to - 1) % 8 + 1));
-    if (first == last) {
-      row_[first] &= static_cast<uint8_t>(~(head & tail));
-      return;
-    }
-    row_[first] &= static_cast<uint8_t>(~head);
-    for (std::size_t i = first + 1; i < last; ++i) row_[i] = 0;
-    row_[last] &= static_cast<uint8_t>(~tail);
-  }
-
   int32_t width_;
   std::vector<uint8_t> row_;
   std::vector<int32_t> last_;  // the change positions row_ was painted from
@@ -254,7 +230,8 @@ bool flagAt(FaxBitReader& reader, uint64_t at, int flagNum) {
 int measureGroup3(const RawAnalysisInput& input, uint8_t bitOrder, int32_t width, bool twoD) {
   RawFaxRecorder recorder;
   if (!recorder.create(input.workPath, input.indexPath, width, bitOrder,
-                       twoD ? kCodingTwoD : kCodingOneD, static_cast<uint32_t>(input.source->size()),
+                       static_cast<uint8_t>(twoD ? FaxCoding::kT4TwoD : FaxCoding::kT4OneD),
+                       static_cast<uint32_t>(input.source->size()),
                        input.verticalResolution, input.workFileBytes, input.rowLimit)) {
     return -1;
   }
@@ -277,7 +254,8 @@ int measureGroup3(const RawAnalysisInput& input, uint8_t bitOrder, int32_t width
 
 int measureGroup4(const RawAnalysisInput& input, uint8_t bitOrder, int32_t width, uint64_t start) {
   RawFaxRecorder recorder;
-  if (!recorder.create(input.workPath, input.indexPath, width, bitOrder, kCodingT6,
+  if (!recorder.create(input.workPath, input.indexPath, width, bitOrder,
+                       static_cast<uint8_t>(FaxCoding::kT6),
                        static_cast<uint32_t>(input.source->size()), input.verticalResolution,
                        input.workFileBytes, input.rowLimit)) {
     return -1;
@@ -321,7 +299,7 @@ int measureGroup4(const RawAnalysisInput& input, uint8_t bitOrder, int32_t width
 // else comes (which would have closed the segment).
 class SegmentRowsSink final : public FaxRowSink {
  public:
-  SegmentRowsSink(uint8_t coding, int32_t width, uint64_t skip, uint64_t count, std::span<uint8_t> out)
+  SegmentRowsSink(FaxCoding coding, int32_t width, uint64_t skip, uint64_t count, std::span<uint8_t> out)
       : coding_(coding), painter_(width), width_(width), skip_(skip), count_(count), out_(out) {}
   FaxSinkAction row(const FaxRowView& v) override {
     if (!kept(v)) return FaxSinkAction::kStop;
@@ -341,16 +319,16 @@ class SegmentRowsSink final : public FaxRowSink {
   bool kept(const FaxRowView& v) const {
     if (v.length != width_) return false;
     switch (coding_) {
-      case kCodingOneD:
+      case FaxCoding::kT4OneD:
         return v.end == FaxRowEnd::kEol || v.end == FaxRowEnd::kInvalid || v.end == FaxRowEnd::kDataEnd;
-      case kCodingTwoD:
+      case FaxCoding::kT4TwoD:
         return v.end == FaxRowEnd::kEol || v.end == FaxRowEnd::kDataEnd;
       default:
         return v.end == FaxRowEnd::kComplete;
     }
   }
 
-  uint8_t coding_;
+  FaxCoding coding_;
   RowPainter painter_;
   int32_t width_;
   uint64_t skip_;
@@ -375,17 +353,18 @@ uint64_t decodeSegmentRows(FaxByteSource& source, const RawIndexHeader& header,
   FaxLoopOptions options;
   options.width = width;
   options.exactWidth = true;
-  SegmentRowsSink sink(header.coding, width, skip, count, out);
+  const auto coding = static_cast<FaxCoding>(header.coding);
+  SegmentRowsSink sink(coding, width, skip, count, out);
   int result = 0;
-  switch (header.coding) {
-    case kCodingOneD:
+  switch (coding) {
+    case FaxCoding::kT4OneD:
       options.findFirstEol = true;
       result = runT4OneD(reader, options, sink);
       break;
-    case kCodingTwoD:
+    case FaxCoding::kT4TwoD:
       result = runT4TwoD(reader, options, sink);
       break;
-    case kCodingT6:
+    case FaxCoding::kT6:
       options.markerCount = markerCount;
       result = runT6(reader, options, sink);
       break;

@@ -39,10 +39,7 @@ int ApfReader::loadPage(int index) {
   const uint32_t position = pagePosition(static_cast<std::size_t>(index));
   if (position == 0) return -1;
   std::array<uint8_t, kPageHeaderSize> header{};
-  if (!readAt(position, header)) {
-    setMessage("Read file '1' error!");
-    return -2;
-  }
+  if (!readAt(position, header)) return -2;
   const ByteFields fields(header);
   uint32_t dataSize = 0;
   uint8_t flags = 0;

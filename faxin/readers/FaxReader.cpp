@@ -177,7 +177,7 @@ int FaxReader::loadPageData(uint64_t offset, uint64_t size) {
   try {
     bytes.resize(static_cast<std::size_t>(length));
   } catch (const std::exception&) {
-    return -3;
+    return kReadNoMemory;
   }
   if (!readAt(offset, bytes)) return -2;
   pageData_ = std::move(bytes);
@@ -205,7 +205,7 @@ int FaxReader::checkHeader() {
   try {
     result = readHeader();
   } catch (const std::exception&) {
-    result = FaxReader::kWriteNoMemory;
+    result = kReadNoMemory;
   }
   if (result != 0) close();
   return result;
@@ -229,7 +229,7 @@ int FaxReader::describePage(int index, FaxPage& page) {
   try {
     return readPage(index, page);
   } catch (const std::exception&) {
-    return FaxReader::kWriteNoMemory;
+    return kReadNoMemory;
   }
 }
 

@@ -89,6 +89,8 @@ class FaxReader {
   static constexpr int kWriteOutputFailed = faxCode(FaxResult::kOutputFailed);
   static constexpr int kWriteNoMemory = faxCode(FaxResult::kNoMemory);
   static constexpr int kWriteNoPage = faxCode(FaxResult::kNoPage);
+  // Result of the read operations (checkHeader, describePage, loadPageData) when memory runs out.
+  static constexpr int kReadNoMemory = faxCode(FaxResult::kNoMemory);
 
   // The engine's settings and working files for this file (threshold and flagNum of the probes,
   // splitPages, recountLines, the raw analysis options); each reader takes what it needs. Unless
@@ -116,7 +118,6 @@ class FaxReader {
   // The size of the bytes the pages come from: the file's, unless a reader reads them elsewhere.
   virtual uint64_t sourceSize() const { return fileSize_; }
   std::span<const uint8_t> pageData() const { return pageData_; }
-  const std::string& message() const { return message_; }
   // The pages the last writeAll or writeEachPage left out while writing others, in page order.
   const std::vector<LeftOutPage>& leftOutPages() const { return leftOut_; }
 
@@ -218,14 +219,13 @@ class FaxReader {
   bool readAt(uint64_t offset, std::span<uint8_t> out);
   std::size_t readSome(uint64_t offset, std::span<uint8_t> out);
   // Replaces pageData by `size` bytes from `offset`, cut at the end of the file. 0, or -1 when
-  // the offset lies beyond the file, -2 when the bytes cannot be read, -3 no memory.
+  // the offset lies beyond the file, -2 when the bytes cannot be read, kReadNoMemory (-3).
   int loadPageData(uint64_t offset, uint64_t size);
   // Replaces pageData by the given bytes (readers that build a page themselves).
   void setPageData(std::vector<uint8_t> bytes) { pageData_ = std::move(bytes); }
   void clearPageData() { pageData_.clear(); pageData_.shrink_to_fit(); }
   // The whole file into `out`; false when it cannot be read or allocated.
   bool readWholeFile(std::vector<uint8_t>& out);
-  void setMessage(std::string text) { message_ = std::move(text); }
 
   // The coding probe: find the coding, bit order and width of `data` (T.4 first; optionally the
   // T.6 width probe), then decode it into `page`. `width` 0 takes the width the probe reports.
@@ -277,7 +277,6 @@ class FaxReader {
   uint16_t pageCount_ = 0;
   uint64_t fileSize_ = 0;
   std::vector<uint8_t> pageData_;
-  std::string message_;
   std::vector<LeftOutPage> leftOut_;
   LeftOutReason skipReason_ = LeftOutReason::kNoCoding;
   EngineSettings settings_;

@@ -75,7 +75,7 @@ int FaxReader::describeByProbe(std::span<const uint8_t> data, const ProbeSetup& 
   }
   if (outcome == 1) {
     params.bitOrder = found.bitOrder;
-    params.coding = 7;
+    params.coding = static_cast<uint8_t>(FaxCoding::kT6);
     params.width = decoderWidth(setup.width, found.width);
     params.rowLimit = decoderRowLimit(setup.rowLimit, params.width, describeLimits());
     params.markerCount = flagNum();

@@ -34,8 +34,6 @@ class TiffFaxReader : public FaxReader {
   // All strips of the page, in order, joined into pageData (cut where they leave the file). Also
   // remembers where each strip begins inside pageData. 0, or -1 when the buffer cannot be had.
   int collectStrips(const TiffPageInfo& info);
-  // Sizes of the strips collected last, in order (their sum is pageData().size()).
-  std::span<const uint32_t> collectedStripSizes() const { return stripSizes_; }
 
   // Fills `out` with everything the fax TIFF writer needs to copy the page of the directory last
   // read (after collectStrips): compression, options, fill order, photometric, size, resolution

@@ -108,7 +108,6 @@ class FaxTiffWriter {
     void operator()(std::FILE* f) const;
   };
 
-  void setShort(std::size_t index, uint16_t tag, uint16_t value);
   void setLong(std::size_t index, uint16_t tag, uint32_t count, uint32_t value);
   void setOptions(uint16_t compression, uint32_t t4Options, uint32_t t6Options);
   int64_t appendPage(std::span<const uint8_t> data, bool stripped, uint32_t xResolution,

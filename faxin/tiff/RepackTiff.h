@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "faxin/tiff/FaxTiffWriter.h"
 #include "faxin/readers/FaxReader.h"
 
 namespace tarnwell {
@@ -14,11 +13,6 @@ namespace tarnwell {
 // (the pages before it stay written); -4 the output could not be written.
 [[nodiscard]] int repackTiff(const std::string& sourcePath, const std::string& outputPath,
                              bool append);
-
-// Writes one coded page (as a TIFF reader prepared it) with page number (index, count).
-// The directory position is checked; false when the writer failed.
-bool writeCodedPage(FaxTiffWriter& writer, const PageToWrite& page, uint16_t index,
-                    uint16_t count);
 
 // The engine's write step for a reader whose writesPageFiles() is true: each page is first
 // written into a page file of its own (writeEachPage) and the page files are then gathered in

@@ -37,8 +37,7 @@ uint16_t orientationFor(uint16_t orientation) {
   }
 }
 
-void copyPhotometric(TIFF* in, TIFF* out, const CopySettings& settings, uint16_t compression,
-                     uint16_t samplesPerPixel) {
+void copyPhotometric(TIFF* in, TIFF* out, uint16_t compression, uint16_t samplesPerPixel) {
   uint16_t photometric = 0;
   const bool hasPhotometric = tiff_read_photometric(in, photometric);
   if (compression == COMPRESSION_JPEG) {
@@ -48,8 +47,7 @@ void copyPhotometric(TIFF* in, TIFF* out, const CopySettings& settings, uint16_t
     if (inputCompression == COMPRESSION_JPEG) {
       TIFFSetField(in, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
     }
-    if (hasPhotometric && photometric == PHOTOMETRIC_RGB &&
-        settings.jpegColorMode == JPEGCOLORMODE_RGB) {
+    if (hasPhotometric && photometric == PHOTOMETRIC_RGB) {
       photometric = PHOTOMETRIC_YCBCR;
     }
     if (hasPhotometric) TIFFSetField(out, TIFFTAG_PHOTOMETRIC, photometric);
@@ -93,7 +91,8 @@ void setCodecFields(TIFF* in, TIFF* out, const CopySettings& settings, uint16_t 
     case COMPRESSION_CCITTFAX3:
     case COMPRESSION_CCITTFAX4:
       if (compression == COMPRESSION_CCITTFAX3) {
-        TIFFSetField(out, TIFFTAG_GROUP3OPTIONS, settings.group3Options);
+        // An image kept in Group 3 is written with options 0, whatever its own were.
+        TIFFSetField(out, TIFFTAG_GROUP3OPTIONS, uint32_t{0});
       } else {
         copyValue<uint32_t>(in, out, TIFFTAG_GROUP4OPTIONS);
       }
@@ -111,7 +110,7 @@ void setCodecFields(TIFF* in, TIFF* out, const CopySettings& settings, uint16_t 
       break;
     case COMPRESSION_JPEG:
       TIFFSetField(out, TIFFTAG_JPEGQUALITY, settings.jpegQuality);
-      TIFFSetField(out, TIFFTAG_JPEGCOLORMODE, settings.jpegColorMode);
+      TIFFSetField(out, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
       break;
     default:
       break;
@@ -139,48 +138,8 @@ CopySettings copySettingsFor(const TiffCopyOptions& options) {
   s.jpegQuality = options.jpegQuality;
   s.fillOrder = static_cast<uint16_t>(options.fillOrder);
   s.tiling = options.tiling;
-  switch (options.compression) {
-    case 0:
-      s.compression = COMPRESSION_NONE;
-      break;
-    case 1:
-      s.compression = COMPRESSION_PACKBITS;
-      break;
-    case 2:
-      s.compression = COMPRESSION_CCITTFAX3;
-      s.group3Options = GROUP3OPT_FILLBITS;
-      break;
-    case 3:
-      s.compression = COMPRESSION_CCITTFAX3;
-      break;
-    case 4:
-      s.compression = COMPRESSION_CCITTFAX3;
-      s.group3Options = GROUP3OPT_2DENCODING | GROUP3OPT_FILLBITS;
-      break;
-    case 5:
-      s.compression = COMPRESSION_CCITTFAX3;
-      s.group3Options = GROUP3OPT_2DENCODING;
-      break;
-    case 6:
-      s.compression = COMPRESSION_CCITTFAX4;
-      break;
-    case 7:
-      s.compression = COMPRESSION_JPEG;
-      s.jpegColorMode = JPEGCOLORMODE_RGB;
-      break;
-    case 8:
-      s.compression = COMPRESSION_JPEG;
-      s.jpegColorMode = JPEGCOLORMODE_RAW;
-      break;
-    case 9:
-      s.compression = COMPRESSION_LZW;
-      break;
-    case 10:
-      s.compression = COMPRESSION_ADOBE_DEFLATE;
-      break;
-    default:
-      break;
-  }
+  // The program asks for Group 4 (6) or for each image's own compression (any other choice).
+  if (options.compression == 6) s.compression = COMPRESSION_CCITTFAX4;
   return s;
 }
 
@@ -212,7 +171,7 @@ bool setUpOutputImage(TIFF* in, TIFF* out, const CopySettings& settings, bool ti
   }
   if (!TIFFSetField(out, TIFFTAG_COMPRESSION, compression)) return false;
 
-  copyPhotometric(in, out, settings, compression, shape.samplesPerPixel);
+  copyPhotometric(in, out, compression, shape.samplesPerPixel);
 
   if (settings.fillOrder != 0) {
     TIFFSetField(out, TIFFTAG_FILLORDER, settings.fillOrder);

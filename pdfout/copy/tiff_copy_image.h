@@ -14,14 +14,13 @@ namespace tarnwell {
 // The settings of one copy call, derived from its options.
 struct CopySettings {
   int compression = -1;        // output Compression, -1 keeps each source image's own
-  uint32_t group3Options = 0;  // written with Group 3 output
-  int jpegColorMode = JPEGCOLORMODE_RGB;
   int jpegQuality = 75;
   uint16_t fillOrder = 0;  // 0 copies the source's
   int tiling = -1;         // -1 as the first source image, 0 strips, 1 tiles
 };
 
-// Applies the compression choice of the options (6 Group 4, -1 keep, ...).
+// Applies the compression choice of the options: 6 Group 4, any other value keeps each image's
+// own compression.
 CopySettings copySettingsFor(const TiffCopyOptions& options);
 
 // What the data copy needs to know about the image being copied.

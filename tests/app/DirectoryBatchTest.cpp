@@ -118,6 +118,27 @@ TEST_F(CollectFiles, MissingOrEmptyDirectoryListsNothing) {
   EXPECT_TRUE(job.fileList.empty());
 }
 
+// A listed file is already PDF when its path ends in "pdf" in any letter case, whatever comes
+// before; the Convert page and the directory run share this rule.
+struct PdfNameCase {
+  const char* path;
+  bool alreadyPdf;
+};
+
+class AlreadyPdf : public testing::TestWithParam<PdfNameCase> {};
+
+TEST_P(AlreadyPdf, LooksAtTheLastThreeCharacters) {
+  EXPECT_EQ(endsWithPdf(GetParam().path), GetParam().alreadyPdf) << GetParam().path;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, AlreadyPdf,
+    testing::Values(PdfNameCase{"in/a.pdf", true}, PdfNameCase{"in/a.PDF", true},
+                    PdfNameCase{"in/a.pDf", true}, PdfNameCase{"in/apdf", true},
+                    PdfNameCase{"pdf", true}, PdfNameCase{"df", false}, PdfNameCase{"", false},
+                    PdfNameCase{"in/a.pdf.g3", false}, PdfNameCase{"in/a.pdx", false},
+                    PdfNameCase{"in/a.qdf", false}, PdfNameCase{"in/a.p", false}));
+
 class ConvertList : public testing::Test {
  protected:
   void SetUp() override {
@@ -140,7 +161,10 @@ TEST_F(ConvertList, ReportHasHeaderLinesAndTotal) {
   job.fileList = {"a.g3", "Report.PDF", "sub/b.fax"};
   job.logText = "dropped";
   const std::string s = job.sourcePath, d = job.destinationPath;
-  ASSERT_EQ(convertFileList(job, settings, paths, stages), 0);
+  const BatchTally tally = convertListedFiles(job, settings, paths, stages);
+  EXPECT_EQ(tally.converted, 2);
+  EXPECT_EQ(tally.alreadyPdf, 1);
+  EXPECT_EQ(tally.failed, 0);
   EXPECT_EQ(job.logText, "Source Dir: " + s + "\r\nDestination Dir: " + d + "\r\n\r\n" +
                              s + "/a.g3 --> " + d + "/a.pdf : Success !\r\n" +
                              s + "/Report.PDF : already PDF format, need no converting!\n" +
@@ -151,13 +175,16 @@ TEST_F(ConvertList, ReportHasHeaderLinesAndTotal) {
 TEST_F(ConvertList, CountsOnlyConvertedFiles) {
   tree.write("src/a.g3", "1");
   job.fileList = {"a.g3", "missing.g3"};
-  ASSERT_EQ(convertFileList(job, settings, paths, stages), 0);
+  const BatchTally tally = convertListedFiles(job, settings, paths, stages);
+  EXPECT_EQ(tally.converted, 1);
+  EXPECT_EQ(tally.failed, 1);
   EXPECT_NE(job.logText.find(" - Not Fax\r\n"), std::string::npos);
   EXPECT_TRUE(job.logText.ends_with("Total converted FAX files: 1\r\n"));
 }
 
 TEST_F(ConvertList, EmptyListGivesHeaderAndZero) {
-  ASSERT_EQ(convertFileList(job, settings, paths, stages), 0);
+  const BatchTally tally = convertListedFiles(job, settings, paths, stages);
+  EXPECT_EQ(tally.converted + tally.alreadyPdf + tally.failed, 0);
   EXPECT_TRUE(job.logText.ends_with("\r\n\r\n\r\n---------\r\nTotal converted FAX files: 0\r\n"));
 }
 
@@ -165,7 +192,8 @@ TEST_F(ConvertList, EmptyDestinationDoesNothing) {
   job.destinationPath.clear();
   job.fileList = {"a.g3"};
   job.logText = "kept";
-  EXPECT_EQ(convertFileList(job, settings, paths, stages), -1);
+  const BatchTally tally = convertListedFiles(job, settings, paths, stages);
+  EXPECT_EQ(tally.converted + tally.alreadyPdf + tally.failed, 0);
   EXPECT_EQ(job.logText, "kept");
   EXPECT_TRUE(stages.calls.empty());
 }

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "faxin/container_builders.h"
+#include "support/ContainerBuilders.h"
 #include "support/Bitmap.h"
 #include "support/LibtiffWriter.h"
 #include "support/PdfCheck.h"

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "faxin/container_builders.h"
+#include "support/ContainerBuilders.h"
 #include "support/LibtiffReader.h"
 #include "support/TempTree.h"
 #include "support/Ghostscript.h"

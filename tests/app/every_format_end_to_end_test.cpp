@@ -15,7 +15,7 @@
 #include <set>
 #include <sstream>
 
-#include "faxin/container_builders.h"
+#include "support/ContainerBuilders.h"
 #include "faxin/raw_test_support.h"
 #include "support/Ghostscript.h"
 #include "support/Ig4DsFiles.h"

@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "app/FakeStages.h"
-#include "faxin/container_builders.h"
+#include "support/ContainerBuilders.h"
 #include "support/Process.h"
 #include "support/TempTree.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <tuple>
 
-#include "faxin/container_builders.h"
+#include "support/ContainerBuilders.h"
 #include "support/BitWriter.h"
 #include "support/Ghostscript.h"
 #include "support/PdfCheck.h"

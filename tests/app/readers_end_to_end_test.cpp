@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "faxin/container_builders.h"
+#include "support/ContainerBuilders.h"
 #include "support/Ghostscript.h"
 #include "support/LibtiffMessages.h"
 #include "support/LibtiffReader.h"

@@ -8,7 +8,7 @@
 #include <numeric>
 
 #include "faxin/FaxConverter.h"
-#include "faxin/container_builders.h"
+#include "support/ContainerBuilders.h"
 #include "faxin/engine_settings.h"
 #include "faxin/readers/BmpReader.h"
 #include "faxin/readers/DcxReader.h"

@@ -12,7 +12,7 @@
 
 #include "faxin/FaxConverter.h"
 #include "faxin/tiff/TiffPageDescriber.h"
-#include "faxin/container_builders.h"
+#include "support/ContainerBuilders.h"
 #include "faxin/engine_settings.h"
 #include "support/TiffBytes.h"
 

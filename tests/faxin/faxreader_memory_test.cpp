@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "faxin/container_builders.h"
+#include "support/ContainerBuilders.h"
 #include "faxin/readers/ReaderFactory.h"
 #include "faxin/readers/TiffFaxReader.h"
 #include "faxreader_support.h"

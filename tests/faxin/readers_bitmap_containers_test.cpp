@@ -6,7 +6,7 @@
 #include <climits>
 
 #include "faxin/FaxFormat.h"
-#include "faxin/container_builders.h"
+#include "support/ContainerBuilders.h"
 #include "support/LibtiffReader.h"
 #include "support/TempTree.h"
 #include "faxin/readers/CalsReader.h"

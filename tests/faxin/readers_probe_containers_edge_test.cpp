@@ -10,7 +10,7 @@
 
 #include "faxin/FaxConverter.h"
 #include "faxin/FaxFormat.h"
-#include "faxin/container_builders.h"
+#include "support/ContainerBuilders.h"
 #include "support/LibtiffMessages.h"
 #include "support/LibtiffReader.h"
 #include "support/TempTree.h"
@@ -226,43 +226,53 @@ TEST_F(ContainerEdges, T6FallbackResynchronisesOnFlags) {
   }
 }
 
-TEST_F(ContainerEdges, MrvZeroGeometryTakesDefaultsOrRecountedRows) {
-  const std::vector<CodedPage> pages = {page(80, 1, 7), page(90, 2, 6, 2), page(70, 3, 5)};
-  const std::string path = write(buildMrv(pages, true));
+// A header of zero geometry: each page takes the format's default size, or with recounting the
+// rows it decodes to.
+struct PageSpec {
+  uint32_t rows;
+  uint32_t seed;
+  uint8_t coding;
+  uint8_t fill;
+};
+
+struct ZeroGeometryCase {
+  const char* name;
+  FaxFormat format;
+  uint32_t defaultRows;
+  std::vector<PageSpec> pages;
+};
+
+class ZeroGeometry : public ContainerEdges, public ::testing::WithParamInterface<ZeroGeometryCase> {};
+
+TEST_P(ZeroGeometry, TakesDefaultsOrRecountedRows) {
+  const ZeroGeometryCase& c = GetParam();
+  std::vector<CodedPage> pages;
+  for (const PageSpec& p : c.pages) pages.push_back(page(p.rows, p.seed, p.coding, p.fill));
+  const std::string path =
+      write(c.format == FaxFormat::kMrv ? buildMrv(pages, true) : buildFx(pages, true));
   for (bool recount : {false, true}) {
     SCOPED_TRACE(recount ? "recounted" : "header rows");
     uint16_t count = 0;
-    auto reader = openAsEngine(FaxFormat::kMrv, path, count);
+    auto reader = openAsEngine(c.format, path, count);
     ASSERT_TRUE(reader);
-    ASSERT_EQ(count, 3);
+    ASSERT_EQ(count, pages.size());
     const std::string out = dir_.file("out.tif");
     ASSERT_EQ(reader->writeAll(out, count, recount), 0);
     const auto sizes = pageSizes(out);
-    ASSERT_EQ(sizes.size(), 3u);
-    for (std::size_t i = 0; i < 3; ++i) {
+    ASSERT_EQ(sizes.size(), pages.size());
+    for (std::size_t i = 0; i < pages.size(); ++i) {
       EXPECT_EQ(sizes[i].first, 1728u);
-      EXPECT_EQ(sizes[i].second, recount ? pages[i].bitmap.rows : 4576u);
+      EXPECT_EQ(sizes[i].second, recount ? pages[i].bitmap.rows : c.defaultRows);
     }
   }
 }
 
-TEST_F(ContainerEdges, FxZeroGeometryTakesDefaultsOrRecountedRows) {
-  const std::vector<CodedPage> pages = {page(80, 1, 7, 2), page(70, 3, 5, 2)};
-  const std::string path = write(buildFx(pages, true));
-  for (bool recount : {false, true}) {
-    uint16_t count = 0;
-    auto reader = openAsEngine(FaxFormat::kFx, path, count);
-    ASSERT_TRUE(reader);
-    ASSERT_EQ(count, 2);
-    const std::string out = dir_.file("out.tif");
-    ASSERT_EQ(reader->writeAll(out, count, recount), 0);
-    const auto sizes = pageSizes(out);
-    ASSERT_EQ(sizes.size(), 2u);
-    for (std::size_t i = 0; i < 2; ++i) {
-      EXPECT_EQ(sizes[i].second, recount ? pages[i].bitmap.rows : 3432u);
-    }
-  }
-}
+INSTANTIATE_TEST_SUITE_P(
+    Formats, ZeroGeometry,
+    ::testing::Values(
+        ZeroGeometryCase{"Mrv", FaxFormat::kMrv, 4576, {{80, 1, 7, 1}, {90, 2, 6, 2}, {70, 3, 5, 1}}},
+        ZeroGeometryCase{"Fx", FaxFormat::kFx, 3432, {{80, 1, 7, 2}, {70, 3, 5, 2}}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // With recounting, a page that does not decode keeps its header's rows rather than another
 // page's count.

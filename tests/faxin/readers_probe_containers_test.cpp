@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "faxin/FaxFormat.h"
-#include "faxin/container_builders.h"
+#include "support/ContainerBuilders.h"
 #include "support/LibtiffReader.h"
 #include "support/TempTree.h"
 #include "faxin/readers/ReaderFactory.h"

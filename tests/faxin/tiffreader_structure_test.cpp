@@ -12,6 +12,16 @@ namespace {
 using test::RawEntry;
 using test::TiffBytes;
 
+// The strips of the directory at `position`, read as the engine reads a page: header, directory,
+// page description. Empty when the header or the directory does not read.
+std::vector<TiffStrip> stripsAt(TiffView& view, uint32_t position) {
+  TiffHeader header;
+  std::vector<TiffEntry> entries;
+  uint32_t next = 0;
+  if (view.readHeader(header) != 0 || view.readDirectory(position, entries, next) <= 0) return {};
+  return view.strips(view.parseDirectory(entries));
+}
+
 class ByteOrderTest : public ::testing::TestWithParam<bool> {};
 
 TEST_P(ByteOrderTest, ReadsHeaderEntriesAndStripsInEitherOrder) {
@@ -70,12 +80,7 @@ TEST_P(ByteOrderTest, TwoShortStripsSitInTheValueField) {
   uint32_t dir = t.directory({{273, 3, 2, a, static_cast<uint16_t>(b)}, {279, 3, 2, 2, 1}});
   t.link(0, dir);
   TiffView view(t.bytes());
-  TiffHeader header;
-  ASSERT_EQ(view.readHeader(header), 0);
-  std::vector<TiffEntry> entries;
-  uint32_t next = 0;
-  ASSERT_EQ(view.readDirectory(dir, entries, next), 2);
-  auto strips = view.strips(view.parseDirectory(entries));
+  const std::vector<TiffStrip> strips = stripsAt(view, dir);
   ASSERT_EQ(strips.size(), 2u);
   EXPECT_EQ(strips[0].offset, a);
   EXPECT_EQ(strips[0].size, 2u);
@@ -179,12 +184,7 @@ TEST(TiffStripTest, StripsOutsideTheFileAreCutOrDropped) {
   uint32_t dir = t.directory({{273, 4, 4, offsets}, {279, 4, 4, counts}});
   t.link(0, dir);
   TiffView view(t.bytes());
-  TiffHeader header;
-  ASSERT_EQ(view.readHeader(header), 0);
-  std::vector<TiffEntry> entries;
-  uint32_t next = 0;
-  ASSERT_GT(view.readDirectory(dir, entries, next), 0);
-  auto strips = view.strips(view.parseDirectory(entries));
+  const std::vector<TiffStrip> strips = stripsAt(view, dir);
   ASSERT_EQ(strips.size(), 4u);
   EXPECT_EQ(strips[0].size, 50u);
   EXPECT_EQ(strips[1].size, 50u);  // inside the file, it reaches into the tables behind the data

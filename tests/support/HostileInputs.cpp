@@ -62,6 +62,35 @@ std::vector<uint8_t> t4Rows(std::size_t bytes) {
   return out;
 }
 
+// A little-endian TIFF of one directory behind its image data: `entries` is given the data's
+// offset.
+template <typename Entries>
+std::vector<uint8_t> oneDirectoryTiff(const std::vector<uint8_t>& data, Entries entries) {
+  TiffBytes t;
+  const uint32_t dataAt = t.append(data);
+  const uint32_t directory = t.directory(entries(dataAt));
+  t.link(0, directory);
+  return t.bytes();
+}
+
+// A QLIIFAX file of 375 page-table entries, entry i naming the page at entry(i), over one page of
+// ~950 KB of rows that begins at byte 1532, behind the table.
+template <typename Entry>
+std::vector<uint8_t> qliiFax(Entry entry) {
+  constexpr int kEntries = 375;
+  std::vector<uint8_t> file(1532, 0);
+  const char signature[] = "QLIIFAX";
+  std::copy(signature, signature + 7, file.begin());
+  put(file, 8, kEntries, 2);
+  put(file, 10, 0xFFFF, 2);
+  put(file, 12, 0xFFFF, 4);
+  put(file, 16, 1, 2);
+  for (int i = 0; i < kEntries; ++i) put(file, 32 + 4 * i, entry(i), 4);
+  const std::vector<uint8_t> rows = t4Rows(950 * 1024);
+  file.insert(file.end(), rows.begin(), rows.end());
+  return file;
+}
+
 }  // namespace
 
 std::vector<HostileInput> hostileInputs() {
@@ -108,80 +137,37 @@ std::vector<HostileInput> hostileInputs() {
     file.insert(file.end(), page.begin(), page.end());
     set.push_back({"declared-huge.dcx", std::move(file)});
   }
-  {
-    // Tiled TIFF: 320 x 64768 pixels in 16 x 16 tiles (80,960 tiles), one tile position listed.
-    TiffBytes t;
-    const uint32_t tile = t.append(std::vector<uint8_t>(32, 0));
-    const uint32_t directory = t.directory({{256, 3, 1, 320},
-                                            {257, 3, 1, 64768},
-                                            {258, 3, 1, 1},
-                                            {259, 3, 1, 1},
-                                            {262, 3, 1, 0},
-                                            {322, 3, 1, 16},
-                                            {323, 3, 1, 16},
-                                            {324, 4, 1, tile},
-                                            {325, 4, 1, 32}});
-    t.link(0, directory);
-    set.push_back({"sparse-tiles.tif", t.bytes()});
-  }
-  {
-    // Striped TIFF (a fuzz campaign's slow unit): 64 x 65287 pixels uncompressed in strips of 8
-    // rows, one strip position listed for 8,161 strips.
-    TiffBytes t;
-    const uint32_t strip = t.append(std::vector<uint8_t>(64, 0));
-    const uint32_t directory = t.directory({{256, 3, 1, 64},
-                                            {257, 3, 1, 65287},
-                                            {259, 3, 1, 1},
-                                            {262, 3, 1, 0},
-                                            {273, 4, 1, strip},
-                                            {278, 3, 1, 8},
-                                            {279, 4, 1, 64}});
-    t.link(0, directory);
-    set.push_back({"sparse-strips.tif", t.bytes()});
-  }
-  {
-    // Striped TIFF: a Group 4 page declaring 65535 x 65535 pixels, 100 bytes of coded data.
-    TiffBytes t;
-    const uint32_t strip = t.append(std::vector<uint8_t>(100, 0xFF));
-    const uint32_t directory = t.directory({{256, 3, 1, 65535},
-                                            {257, 3, 1, 65535},
-                                            {258, 3, 1, 1},
-                                            {259, 3, 1, 4},
-                                            {262, 3, 1, 0},
-                                            {273, 4, 1, strip},
-                                            {278, 3, 1, 65535},
-                                            {279, 4, 1, 100}});
-    t.link(0, directory);
-    set.push_back({"declared-huge.fmf", t.bytes()});
-  }
-  {
-    // QLIIFAX: 375 table entries all naming one page that runs to the end of the file (~950 KB).
-    std::vector<uint8_t> file(1532, 0);
-    const char signature[] = "QLIIFAX";
-    std::copy(signature, signature + 7, file.begin());
-    put(file, 8, 375, 2);
-    put(file, 10, 0xFFFF, 2);
-    put(file, 12, 0xFFFF, 4);
-    put(file, 16, 1, 2);
-    for (int i = 0; i < 375; ++i) put(file, 32 + 4 * i, 1532, 4);
-    const std::vector<uint8_t> rows = t4Rows(950 * 1024);
-    file.insert(file.end(), rows.begin(), rows.end());
-    set.push_back({"repeated-page.qfx", std::move(file)});
-  }
-  {
-    // QLIIFAX: 375 entries one byte apart, in falling order, into one page of ~950 KB.
-    std::vector<uint8_t> file(1532, 0);
-    const char signature[] = "QLIIFAX";
-    std::copy(signature, signature + 7, file.begin());
-    put(file, 8, 375, 2);
-    put(file, 10, 0xFFFF, 2);
-    put(file, 12, 0xFFFF, 4);
-    put(file, 16, 1, 2);
-    for (int i = 0; i < 375; ++i) put(file, 32 + 4 * i, 1532 + 374 - i, 4);
-    const std::vector<uint8_t> rows = t4Rows(950 * 1024);
-    file.insert(file.end(), rows.begin(), rows.end());
-    set.push_back({"falling-table.qfx", std::move(file)});
-  }
+  // Tiled TIFF: 320 x 64768 pixels in 16 x 16 tiles (80,960 tiles), one tile position listed.
+  set.push_back({"sparse-tiles.tif",
+                 oneDirectoryTiff(std::vector<uint8_t>(32, 0), [](uint32_t tile) {
+                   return std::vector<RawEntry>{{256, 3, 1, 320}, {257, 3, 1, 64768},
+                                                {258, 3, 1, 1},   {259, 3, 1, 1},
+                                                {262, 3, 1, 0},   {322, 3, 1, 16},
+                                                {323, 3, 1, 16},  {324, 4, 1, tile},
+                                                {325, 4, 1, 32}};
+                 })});
+  // Striped TIFF (a fuzz campaign's slow unit): 64 x 65287 pixels uncompressed in strips of 8
+  // rows, one strip position listed for 8,161 strips.
+  set.push_back({"sparse-strips.tif",
+                 oneDirectoryTiff(std::vector<uint8_t>(64, 0), [](uint32_t strip) {
+                   return std::vector<RawEntry>{{256, 3, 1, 64}, {257, 3, 1, 65287},
+                                                {259, 3, 1, 1},  {262, 3, 1, 0},
+                                                {273, 4, 1, strip}, {278, 3, 1, 8},
+                                                {279, 4, 1, 64}};
+                 })});
+  // Striped TIFF: a Group 4 page declaring 65535 x 65535 pixels, 100 bytes of coded data.
+  set.push_back({"declared-huge.fmf",
+                 oneDirectoryTiff(std::vector<uint8_t>(100, 0xFF), [](uint32_t strip) {
+                   return std::vector<RawEntry>{{256, 3, 1, 65535}, {257, 3, 1, 65535},
+                                                {258, 3, 1, 1},     {259, 3, 1, 4},
+                                                {262, 3, 1, 0},     {273, 4, 1, strip},
+                                                {278, 3, 1, 65535}, {279, 4, 1, 100}};
+                 })});
+  // QLIIFAX: 375 table entries all naming one page that runs to the end of the file (~950 KB).
+  set.push_back({"repeated-page.qfx", qliiFax([](int) { return 1532u; })});
+  // QLIIFAX: 375 entries one byte apart, in falling order, into one page of ~950 KB.
+  set.push_back(
+      {"falling-table.qfx", qliiFax([](int i) { return static_cast<uint32_t>(1532 + 374 - i); })});
   {
     // IG4 declaring 65535 x 65535 pixels over ~68 KB of blank Group 4 strips.
     std::vector<std::vector<uint8_t>> strips(66, std::vector<uint8_t>(1024, 0xFF));
