@@ -143,10 +143,6 @@ def main():
         write("fuzz_probes", "probe%d" % which, bytes([which, 3]) + data)
     write("fuzz_probes", "memo", bytes([6, 4]) + memo)
 
-    # PackBits: output room, row length, row.
-    write("fuzz_packbits", "runs", bytes([64, 16]) + bytes([0] * 20 + [0xFF] * 3 + list(range(30))))
-    write("fuzz_packbits", "tight", bytes([2, 8]) + bytes(range(16)))
-
     # Raw analysis: option byte, then the raw fax data.
     write("fuzz_raw_analysis", "memo", bytes([0x00]) + memo_head)
     write("fuzz_raw_analysis", "memo_lsb", bytes([0x01]) + memo_head)
