@@ -72,6 +72,15 @@ std::vector<LeftOutPage> FaxConverter::leftOutPages() const {
   }
 }
 
+std::vector<bool> FaxConverter::ownGroup4Pages() const {
+  if (scratch_ || !reader_ || reader_->writesPageFiles()) return {};
+  try {
+    return reader_->ownGroup4Pages();
+  } catch (const std::exception&) {
+    return {};
+  }
+}
+
 int FaxConverter::convert(const std::string& outputPath, FaxFormat) {
   try {
     if (scratch_) {

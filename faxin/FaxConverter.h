@@ -45,6 +45,10 @@ class FaxConverter {
   const FaxPage& page() const { return page_; }
   // The pages the last convert left out while writing the others (none for a scratch TIFF).
   std::vector<LeftOutPage> leftOutPages() const;
+  // For each page of the TIFF the last convert wrote, in order: whether its strip is Group 4
+  // this engine coded itself from decoded rows. Empty when that is not known (a scratch TIFF,
+  // one file per page, a failed convert).
+  std::vector<bool> ownGroup4Pages() const;
   bool valid() const { return valid_; }
 
  private:

@@ -324,6 +324,7 @@ int RawFaxReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) 
     out.form = PageToWrite::Form::kCoded;
     out.data = pageBytes_;
     out.coding = static_cast<uint8_t>(FaxCoding::kT6);
+    out.ownGroup4 = true;
     out.photometric = 0;
     out.fillOrder = 1;
     out.rows = static_cast<uint32_t>(rows);

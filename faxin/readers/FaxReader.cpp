@@ -16,11 +16,13 @@ namespace tarnwell {
 int writePreparedPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPage& page,
                       int index, int count) {
   std::vector<uint8_t> encoded;
-  return writePreparedPage(writer, out, page, index, count, encoded);
+  bool ownGroup4 = false;
+  return writePreparedPage(writer, out, page, index, count, encoded, ownGroup4);
 }
 
 int writePreparedPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPage& page,
-                      int index, int count, std::vector<uint8_t>& encoded) {
+                      int index, int count, std::vector<uint8_t>& encoded, bool& ownGroup4) {
+  ownGroup4 = false;
   const auto pageIndex = static_cast<uint16_t>(index);
   const auto pageCount = static_cast<uint16_t>(count);
   int64_t position = -1;
@@ -46,6 +48,7 @@ int writePreparedPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPa
     if (coded) {
       (void)writer.setCoding(static_cast<uint8_t>(FaxCoding::kT6), 1);
       bytes = encoded;
+      ownGroup4 = true;
     } else {
       (void)writer.setCoding(static_cast<uint8_t>(FaxCoding::kUncompressed), 1);
     }
@@ -55,6 +58,8 @@ int writePreparedPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPa
     writer.setOrientation(1);
     position = writer.writePage(bytes, page.xResolution, page.yResolution, 2);
   } else {
+    ownGroup4 = out.ownGroup4 && out.coding == static_cast<uint8_t>(FaxCoding::kT6) &&
+                !out.useCompression && out.stripStarts.empty();
     if (out.useCompression) {
       writer.setCompression(out.compression, out.t4Options, out.t6Options);
       writer.setPhotometric(out.photometric);
@@ -270,6 +275,7 @@ std::string FaxReader::pageFileName(const std::string& outputPath, int number) {
 int FaxReader::writePages(const std::string& outputPath, int count, bool recountLines,
                           bool eachPage) {
   leftOut_.clear();
+  ownGroup4_.clear();
   if (!isOpen()) return kWriteNotOpen;
   // PageNumber holds 16-bit values.
   count = std::clamp(count, 0, static_cast<int>(UINT16_MAX));
@@ -312,10 +318,13 @@ int FaxReader::writePages(const std::string& outputPath, int count, bool recount
           FaxTiffWriter single(pageFileName(outputPath, kFirstPageFileNumber + i));
           if (single.writeHeader() != 0) return FaxReader::kWriteOutputFailed;
           single.initDirectory();
-          result = writePreparedPage(single, out, page, i, count, encoded);
+          bool ownGroup4 = false;
+          result = writePreparedPage(single, out, page, i, count, encoded, ownGroup4);
           if (single.close() != 0) result = FaxReader::kWriteOutputFailed;
         } else {
-          result = writePreparedPage(*writer, out, page, i, count, encoded);
+          bool ownGroup4 = false;
+          result = writePreparedPage(*writer, out, page, i, count, encoded, ownGroup4);
+          if (result == 0) ownGroup4_.push_back(ownGroup4);
         }
         if (result == 0) ++written;
       }

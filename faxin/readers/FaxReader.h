@@ -48,6 +48,9 @@ struct PageToWrite {
   std::vector<uint32_t> stripStarts;
   std::vector<uint32_t> stripByteCounts;
   uint16_t rowsPerStrip = 0;
+  // kCoded: `data` is Group 4 that this engine coded itself from decoded rows, so every row of
+  // it is known to decode whole.
+  bool ownGroup4 = false;
 
   // kBitmap uses the page record handed to preparePage: its bitmap, bytesPerRow, rows and
   // resolutions; coding, fill order, width and photometric are fixed by the bitmap pattern.
@@ -58,9 +61,9 @@ struct PageToWrite {
 int writePreparedPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPage& page,
                       int index, int count);
 // The same with a buffer for the Group 4 coding of bitmap pages that the caller keeps from page
-// to page.
+// to page. `ownGroup4` tells whether the page went in as Group 4 this engine coded itself.
 int writePreparedPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPage& page,
-                      int index, int count, std::vector<uint8_t>& encoded);
+                      int index, int count, std::vector<uint8_t>& encoded, bool& ownGroup4);
 
 // Common base of the fax container readers.
 //
@@ -120,6 +123,9 @@ class FaxReader {
   std::span<const uint8_t> pageData() const { return pageData_; }
   // The pages the last writeAll or writeEachPage left out while writing others, in page order.
   const std::vector<LeftOutPage>& leftOutPages() const { return leftOut_; }
+  // For each page the last writeAll put into its TIFF, in order: whether its strip is Group 4
+  // this engine coded itself from decoded rows (and so decodes whole by construction).
+  const std::vector<bool>& ownGroup4Pages() const { return ownGroup4_; }
 
   // The widest page and the largest bitmap a page description decodes: those of the setup, or
   // the page budget for the open file's size (describeLimitsForFile). Pages beyond them are
@@ -278,6 +284,7 @@ class FaxReader {
   uint64_t fileSize_ = 0;
   std::vector<uint8_t> pageData_;
   std::vector<LeftOutPage> leftOut_;
+  std::vector<bool> ownGroup4_;
   LeftOutReason skipReason_ = LeftOutReason::kNoCoding;
   EngineSettings settings_;
   EngineFiles files_;

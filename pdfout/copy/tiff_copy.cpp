@@ -39,11 +39,11 @@ bool tilesCoverPage(TIFF* in) {
 // Copies the source's current directory into the output's current directory. A clean one-strip
 // Group 4 page going to Group 4 keeps its coded bytes; every other page is decoded and encoded.
 bool copyImage(TIFF* in, TIFF* out, const CopySettings& settings, bool tiledOutput,
-               const char* sourceName, const TiffMessageCount& messages) {
+               const char* sourceName, const TiffMessageCount& messages, bool knownWhole) {
   ImageShape shape;
   if (!tilesCoverPage(in)) return false;
   if (!setUpOutputImage(in, out, settings, tiledOutput, sourceName, shape)) return false;
-  switch (copyGroup4Unchanged(in, out, shape, messages)) {
+  switch (copyGroup4Unchanged(in, out, shape, messages, knownWhole)) {
     case RawCopy::Copied:
       return true;
     case RawCopy::WriteFailed:
@@ -54,10 +54,12 @@ bool copyImage(TIFF* in, TIFF* out, const CopySettings& settings, bool tiledOutp
   return copyImageData(in, out, shape, sourceName);
 }
 
-// Copies every image of the open source `in` (or those of `list`) into `out`.
+// Copies every image of the open source `in` (or those of `list`) into `out`. The directories
+// marked in `wholeGroup4` hold Group 4 strips known to decode whole.
 // On failure `failedDirectory` is the source directory that could not be copied.
 int copyImages(TIFF* in, TIFF* out, const CopySettings& settings, std::optional<ImageList>& list,
-               const char* fileName, const TiffMessageCount& messages, long& failedDirectory) {
+               const char* fileName, const TiffMessageCount& messages,
+               const std::vector<bool>& wholeGroup4, long& failedDirectory) {
   if (list && list->selectNext(in) != ImageList::Step::Selected) return kSourceFailed;
 
   // With tiling -1 the first image decides the layout of every image of this call.
@@ -65,7 +67,9 @@ int copyImages(TIFF* in, TIFF* out, const CopySettings& settings, std::optional<
   for (;;) {
     // An image that cannot be copied, for whatever reason (memory included), fails the whole
     // copy: a PDF that silently lacks a page would be worse than a reported failure.
-    if (!copyImage(in, out, settings, tiledOutput, fileName, messages) ||
+    const tdir_t directory = TIFFCurrentDirectory(in);
+    const bool knownWhole = directory < wholeGroup4.size() && wholeGroup4[directory];
+    if (!copyImage(in, out, settings, tiledOutput, fileName, messages, knownWhole) ||
         !TIFFWriteDirectory(out)) {
       failedDirectory = static_cast<long>(TIFFCurrentDirectory(in));
       return kImageFailed;
@@ -81,7 +85,8 @@ int copyImages(TIFF* in, TIFF* out, const CopySettings& settings, std::optional<
 }
 
 int copyFile(const std::string& sourceName, const std::string& outputPath,
-             const TiffCopyOptions& options, long& failedDirectory) {
+             const TiffCopyOptions& options, const std::vector<bool>& wholeGroup4,
+             long& failedDirectory) {
   const CopySettings settings = copySettingsFor(options);
   const SourceName source = splitSourceName(sourceName);
   TiffHandle out = openOutput(outputPath.c_str(), options.append != 0 ? "a" : "w",
@@ -96,7 +101,7 @@ int copyFile(const std::string& sourceName, const std::string& outputPath,
   std::optional<ImageList> list;
   if (source.hasList) list.emplace(source.fileName, source.list);
   return copyImages(in.get(), out.get(), settings, list, source.fileName.c_str(), messages,
-                    failedDirectory);
+                    wholeGroup4, failedDirectory);
 }
 
 int copyBuffer(std::span<const uint8_t> source, const std::string& outputPath,
@@ -113,7 +118,7 @@ int copyBuffer(std::span<const uint8_t> source, const std::string& outputPath,
   if (!in) return kSourceFailed;
   std::optional<ImageList> list;
   long failedDirectory = -1;
-  return copyImages(in.get(), out.get(), settings, list, kName, messages, failedDirectory);
+  return copyImages(in.get(), out.get(), settings, list, kName, messages, {}, failedDirectory);
 }
 
 }  // namespace
@@ -142,13 +147,19 @@ int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
 
 int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
                    const TiffCopyOptions& options, int32_t compression, std::string& reason) {
+  return tiff_copy_file(sourceName, outputPath, options, compression, {}, reason);
+}
+
+int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
+                   const TiffCopyOptions& options, int32_t compression,
+                   const std::vector<bool>& wholeGroup4Pages, std::string& reason) {
   const CallMessages messages;
   long failedDirectory = -1;
   int result = kImageFailed;
   try {
     TiffCopyOptions chosen = options;
     chosen.compression = compression;
-    result = copyFile(sourceName, outputPath, chosen, failedDirectory);
+    result = copyFile(sourceName, outputPath, chosen, wholeGroup4Pages, failedDirectory);
   } catch (...) {
     result = kImageFailed;
   }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "pdfout/copy/tiff_copy_options.h"
 
@@ -34,6 +35,14 @@ const char* tiffCopyResultText(int result);
 [[nodiscard]] int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
                                  const TiffCopyOptions& options, int32_t compression,
                                  std::string& reason);
+
+// The same for a TIFF whose pages marked in `wholeGroup4Pages` (by directory, from 0) hold
+// Group 4 strips this program coded itself from decoded rows: they are known to decode whole, so
+// such a strip is passed through without being decoded once more to prove it. Every other page
+// is copied as tiff_copy_file copies it.
+[[nodiscard]] int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
+                                 const TiffCopyOptions& options, int32_t compression,
+                                 const std::vector<bool>& wholeGroup4Pages, std::string& reason);
 
 // The same for a TIFF held in memory (no image list): the bytes are read through libtiff's client
 // interface instead of a file.

@@ -81,7 +81,7 @@ bool group4StripIsWhole(std::span<const uint8_t> coded, uint32_t width, uint32_t
 }
 
 RawCopy copyGroup4Unchanged(TIFF* in, TIFF* out, const ImageShape& shape,
-                            const TiffMessageCount& messages) {
+                            const TiffMessageCount& messages, bool knownWhole) {
   if (!messages.counting || !qualifies(in, out, shape)) return RawCopy::NotCopied;
   // Group 4 needs at most a few bits per pixel even for the busiest page, and a strip cannot
   // hold more bytes than the file has; a larger byte count is a header's claim, not data, and
@@ -102,7 +102,8 @@ RawCopy copyGroup4Unchanged(TIFF* in, TIFF* out, const ImageShape& shape,
   TIFFGetFieldDefaulted(in, TIFFTAG_FILLORDER, &inFillOrder);
   TIFFGetFieldDefaulted(out, TIFFTAG_FILLORDER, &outFillOrder);
   // Anything short of every row decoding whole goes the decoding road, where libtiff decides.
-  if (!group4StripIsWhole(coded, shape.width, shape.length, inFillOrder == FILLORDER_LSB2MSB))
+  if (!knownWhole &&
+      !group4StripIsWhole(coded, shape.width, shape.length, inFillOrder == FILLORDER_LSB2MSB))
     return RawCopy::NotCopied;
   if (inFillOrder != outFillOrder) {
     TIFFReverseBits(coded.data(), static_cast<tmsize_t>(coded.size()));

@@ -31,8 +31,10 @@ enum class RawCopy {
 
 // Copies the current page's Group 4 strip unchanged (bit-reversed when the output's fill order
 // differs from the source's) when source and output are both Group 4 in one strip, one bit per
-// pixel, the strip is read without any message and group4StripIsWhole accepts it.
+// pixel, the strip is read without any message and group4StripIsWhole accepts it. With
+// `knownWhole` (a strip this program coded itself from decoded rows) the strip is not decoded
+// again for that check.
 RawCopy copyGroup4Unchanged(TIFF* in, TIFF* out, const ImageShape& shape,
-                            const TiffMessageCount& messages);
+                            const TiffMessageCount& messages, bool knownWhole = false);
 
 }  // namespace tarnwell
