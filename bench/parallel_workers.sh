@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# One "tarnwell /d" process with /j=2 against /j=1 on 40 files (20 copies of each bundled
-# sample: a two-page Group 4 TIFF and a raw Group 3 stream), each run `repeats` times in
+# One "tarnwell /d" process with /j=2 against /j=1 on 40 files, each run `repeats` times in
 # alternation so that load from elsewhere hits both alike. Prints the wall time, the speed-up
 # (time of /j=1 / time of /j=2) and the peak resident memory of each run (/usr/bin/time -v).
 # Every run must write all 40 PDFs.
 #
-# Run: bench/parallel_workers.sh [path-to-tarnwell] [repeats] [jobs]   (default build/tarnwell, 5, 2)
+# The files are 20 copies of each bundled sample (a two-page Group 4 TIFF and a short raw Group 3
+# stream), or, given the path of make_bench_faxes (built with the benchmarks), 20 copies each of
+# its ten-page Group 4 TIFF and ten-page raw Group 3 stream. The samples take a few milliseconds
+# each, so their runs mostly measure the program's start; the ten-page files measure the work.
+#
+# Run: bench/parallel_workers.sh [path-to-tarnwell] [repeats] [jobs] [path-to-make_bench_faxes]
+#      (default build/tarnwell, 5, 2, the samples)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 prog=$(realpath "${1:-$root/build/tarnwell}")
@@ -14,9 +19,17 @@ jobs=${3:-2}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 mkdir -p "$tmp/in" "$tmp/work"
+tiff="$root/samples/letter.tif"
+raw="$root/samples/memo.g3"
+if [ -n "${4:-}" ]; then
+  mkdir -p "$tmp/made"
+  "$4" "$tmp/made" >/dev/null
+  tiff="$tmp/made/g4_10.tif"
+  raw="$tmp/made/g3_10.g3"
+fi
 for i in $(seq 0 19); do
-  cp "$root/samples/letter.tif" "$tmp/in/letter$i.tif"
-  cp "$root/samples/memo.g3" "$tmp/in/memo$i.g3"
+  cp "$tiff" "$tmp/in/letter$i.tif"
+  cp "$raw" "$tmp/in/memo$i.g3"
 done
 
 run() {  # $1 = workers; prints "seconds peak-kB"
