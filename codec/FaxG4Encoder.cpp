@@ -98,18 +98,19 @@ bool FaxG4Encoder::addRow(std::span<const uint8_t> row) {
   const std::size_t rowBytes = (static_cast<std::size_t>(width_) + 7) / 8;
   if (row.size() < rowBytes) return false;
   try {
-    if (reference_.empty()) {
-      // The row above the first is white: no changes, only the sentinels at the width.
+    if (words_.empty()) {
       const std::size_t most = static_cast<std::size_t>(width_) + kSentinels;
-      reference_.reserve(most);
-      current_.reserve(most);
+      reference_.resize(most);
+      current_.resize(most);
       words_.resize((static_cast<std::size_t>(width_) + 63) / 64);
-      reference_.assign(kSentinels, width_);
+      // The row above the first is white: no changes, only the sentinels at the width.
+      std::fill_n(reference_.begin(), kSentinels, width_);
+      referenceCount_ = 0;
     }
     // A row that repeats the one above codes as one vertical-0 code per change and one for the
     // row end; blank stretches and the inside of glyphs are mostly such rows.
     if (previous_.size() == rowBytes && std::memcmp(previous_.data(), row.data(), rowBytes) == 0) {
-      putOnes(reference_.size() - kSentinels + 1);
+      putOnes(referenceCount_ + 1);
       return true;
     }
     previous_.assign(row.begin(), row.begin() + static_cast<std::ptrdiff_t>(rowBytes));
@@ -120,34 +121,38 @@ bool FaxG4Encoder::addRow(std::span<const uint8_t> row) {
     return false;
   }
   std::swap(reference_, current_);
+  std::swap(referenceCount_, currentCount_);
   return true;
 }
 
 // The row's colour changes into current_, strictly ascending, the first run white; then the
-// sentinels. The row is taken 64 pixels at a time and each change found by counting the leading
-// pixels of the colour being passed over.
+// sentinels. The row is taken 64 pixels at a time: a pixel that differs from the one before it
+// (the first from white) is a change, so each word's changes are the set bits of the word XORed
+// with itself shifted by one pixel, read off from the first.
 void FaxG4Encoder::findChanges(std::span<const uint8_t> row) {
   const std::size_t wordCount = words_.size();
   for (std::size_t i = 0; i + 1 < wordCount; ++i) words_[i] = loadWord(row.data() + i * 8) ^ invert_;
   const std::size_t last = (wordCount - 1) * 8;
   words_[wordCount - 1] = loadLastWord(row.data() + last, row.size() - last) ^ invert_;
-  current_.clear();
-  uint64_t passing = 0;  // 0 while passing over white pixels, all 1 bits over black ones
-  int64_t position = 0;
-  while (true) {
-    std::size_t index = static_cast<std::size_t>(position >> 6);
-    uint64_t differing = (words_[index] ^ passing) & (~uint64_t{0} >> (position & 63));
-    while (differing == 0) {
-      if (++index == wordCount) break;
-      differing = words_[index] ^ passing;
+  int32_t* changes = current_.data();
+  std::size_t count = 0;
+  uint64_t before = 0;  // the last pixel of the previous word, as the highest bit
+  for (std::size_t i = 0; i < wordCount; ++i) {
+    const uint64_t word = words_[i];
+    uint64_t differing = word ^ ((word >> 1) | before);
+    before = word << 63;
+    // Pixels behind the row's last one are padding and place no change.
+    const int64_t beyond = static_cast<int64_t>((i + 1) * 64) - width_;
+    if (beyond > 0) differing &= ~uint64_t{0} << beyond;
+    const auto base = static_cast<int32_t>(i * 64);
+    while (differing != 0) {
+      const int lead = std::countl_zero(differing);
+      changes[count++] = base + lead;
+      differing &= ~(uint64_t{1} << (63 - lead));
     }
-    if (differing == 0) break;
-    position = static_cast<int64_t>(index * 64) + std::countl_zero(differing);
-    if (position >= width_) break;  // a change in the padding behind the last pixel
-    current_.push_back(static_cast<int32_t>(position));
-    passing = ~passing;
   }
-  current_.insert(current_.end(), kSentinels, width_);
+  std::fill_n(changes + count, kSentinels, width_);
+  currentCount_ = count;
 }
 
 // The two-dimensional coding procedure over the change lists of the reference row and the row.
@@ -245,7 +250,7 @@ bool FaxG4Encoder::finish(std::vector<uint8_t>& out) {
   out.swap(bytes_);
   bytes_.clear();
   pending_ = 0;
-  reference_.clear();
+  words_.clear();
   previous_.clear();
   return true;
 }

@@ -38,8 +38,12 @@ class FaxG4Encoder {
   uint64_t invert_;                // XORed into every 64-pixel word so that black is 1
   std::vector<uint8_t> previous_;  // the last row coded in full, as given
   std::vector<uint64_t> words_;    // the current row, 64 pixels a word, first pixel highest
-  std::vector<int32_t> reference_;  // colour changes of the reference row, then width sentinels
-  std::vector<int32_t> current_;    // colour changes of the row being coded, then sentinels
+  // Colour changes of the reference row and of the row being coded, each followed by sentinels
+  // at the width; both have room for a change at every pixel.
+  std::vector<int32_t> reference_;
+  std::vector<int32_t> current_;
+  std::size_t referenceCount_ = 0;
+  std::size_t currentCount_ = 0;
   std::vector<uint8_t> bytes_;     // coded bytes so far
   uint64_t pending_ = 0;           // bits not yet in bytes_, the oldest highest
   int pendingBits_ = 0;
