@@ -88,6 +88,41 @@ uint64_t loadLastWord(const uint8_t* p, std::size_t available) {
   return loadWord(bytes);
 }
 
+// Codes on their way into the coded bytes, the oldest bit highest. The encoder keeps the bits
+// between rows; a row is coded with them in a local packer, whose fields stay in registers.
+struct BitPacker {
+  std::vector<uint8_t>& bytes;
+  uint64_t pending;
+  int count;
+
+  void put(uint32_t code, int bits) {
+    pending = (pending << bits) | code;
+    count += bits;
+    if (count >= 32) [[unlikely]] flush();
+  }
+  // Moves the oldest 32 pending bits into the bytes.
+  void flush() {
+    count -= 32;
+    const auto value = static_cast<uint32_t>(pending >> count);
+    const uint8_t four[4] = {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16),
+                             static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
+    bytes.insert(bytes.end(), four, four + 4);
+  }
+  void put(const Code& code) { put(code.code, code.bits); }
+  void putRun(int32_t length, int colour) {
+    const RunCodes& codes = kRunCodes[static_cast<std::size_t>(colour)];
+    while (length > kLongestSingleMakeUp) {
+      put(codes.makeUp.back());
+      length -= 2560;
+    }
+    if (length >= 64) {
+      put(codes.makeUp[static_cast<std::size_t>(length / 64 - 1)]);
+      length &= 63;
+    }
+    put(codes.terminating[static_cast<std::size_t>(length)]);
+  }
+};
+
 }  // namespace
 
 FaxG4Encoder::FaxG4Encoder(int32_t width, bool oneIsBlack)
@@ -163,6 +198,7 @@ void FaxG4Encoder::findChanges(std::span<const uint8_t> row) {
 void FaxG4Encoder::codeRow() {
   const int32_t* reference = reference_.data();
   const int32_t* current = current_.data();
+  BitPacker out{bytes_, pending_, pendingBits_};
   int32_t a0 = -1;
   std::size_t a1Index = 0;         // the first change of the row right of a0
   std::size_t referenceIndex = 0;  // the first change of the reference row right of a0
@@ -174,70 +210,46 @@ void FaxG4Encoder::codeRow() {
     const int32_t b2 = reference[b1Index + 1];
     const int32_t a1 = current[a1Index];
     if (b2 < a1) {
-      putBits(kPassCode.code, kPassCode.bits);
+      out.put(kPassCode.code, kPassCode.bits);
       a0 = b2;
       continue;
     }
     const int32_t offset = a1 - b1;
     if (offset >= -3 && offset <= 3) {
-      const Code& code = kVertical[static_cast<std::size_t>(offset + 3)];
-      putBits(code.code, code.bits);
+      out.put(kVertical[static_cast<std::size_t>(offset + 3)]);
       a0 = a1;
       ++a1Index;
       continue;
     }
     const int32_t a2 = current[a1Index + 1];
-    putBits(kHorizontalCode.code, kHorizontalCode.bits);
+    out.put(kHorizontalCode.code, kHorizontalCode.bits);
     // The imaginary pixel before the row is not part of the first run.
-    putRun(a1 - std::max(a0, 0), static_cast<int>(colour));
-    putRun(a2 - a1, static_cast<int>(colour ^ 1));
+    out.putRun(a1 - std::max(a0, 0), static_cast<int>(colour));
+    out.putRun(a2 - a1, static_cast<int>(colour ^ 1));
     a0 = a2;
     a1Index += 2;
   }
-}
-
-void FaxG4Encoder::putRun(int32_t length, int colour) {
-  const RunCodes& codes = kRunCodes[static_cast<std::size_t>(colour)];
-  while (length > kLongestSingleMakeUp) {
-    const Code& code = codes.makeUp.back();
-    putBits(code.code, code.bits);
-    length -= 2560;
-  }
-  if (length >= 64) {
-    const Code& code = codes.makeUp[static_cast<std::size_t>(length / 64 - 1)];
-    putBits(code.code, code.bits);
-    length &= 63;
-  }
-  const Code& code = codes.terminating[static_cast<std::size_t>(length)];
-  putBits(code.code, code.bits);
+  pending_ = out.pending;
+  pendingBits_ = out.count;
 }
 
 void FaxG4Encoder::putOnes(std::size_t count) {
-  for (; count >= 16; count -= 16) putBits(0xFFFF, 16);
-  if (count > 0) putBits((1u << count) - 1, static_cast<int>(count));
-}
-
-void FaxG4Encoder::putBits(uint32_t code, int bits) {
-  pending_ = (pending_ << bits) | code;
-  pendingBits_ += bits;
-  if (pendingBits_ >= 32) flushBytes();
-}
-
-// Moves the oldest 32 pending bits into bytes_.
-void FaxG4Encoder::flushBytes() {
-  pendingBits_ -= 32;
-  const auto value = static_cast<uint32_t>(pending_ >> pendingBits_);
-  const uint8_t four[4] = {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16),
-                           static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
-  bytes_.insert(bytes_.end(), four, four + 4);
+  BitPacker out{bytes_, pending_, pendingBits_};
+  for (; count >= 16; count -= 16) out.put(0xFFFF, 16);
+  if (count > 0) out.put((1u << count) - 1, static_cast<int>(count));
+  pending_ = out.pending;
+  pendingBits_ = out.count;
 }
 
 bool FaxG4Encoder::finish(std::vector<uint8_t>& out) {
   if (width_ <= 0 || failed_) return false;
   try {
     // End of facsimile block: two EOL codes.
-    putBits(kEolCode.code, kEolCode.bits);
-    putBits(kEolCode.code, kEolCode.bits);
+    BitPacker end{bytes_, pending_, pendingBits_};
+    end.put(kEolCode.code, kEolCode.bits);
+    end.put(kEolCode.code, kEolCode.bits);
+    pending_ = end.pending;
+    pendingBits_ = end.count;
     while (pendingBits_ > 0) {
       const int take = std::min(pendingBits_, 8);
       pendingBits_ -= take;

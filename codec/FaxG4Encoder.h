@@ -29,10 +29,7 @@ class FaxG4Encoder {
  private:
   void findChanges(std::span<const uint8_t> row);
   void codeRow();
-  void putBits(uint32_t code, int bits);
   void putOnes(std::size_t count);
-  void putRun(int32_t length, int colour);
-  void flushBytes();
 
   int32_t width_;
   uint64_t invert_;                // XORed into every 64-pixel word so that black is 1
