@@ -89,7 +89,7 @@ class ModuleLayoutTest : public testing::TestWithParam<LayoutCase> {
   // The program run with a display it cannot reach: the window road goes as far as Qt, which
   // finds only its invisible platform.
   CommandResult run(const std::vector<std::string>& arguments) {
-    return runProgram({program_, tree_.path(), tree_.mkdir("tmp"), {"QT_QPA_PLATFORM=offscreen"}},
+    return runProgram({program_, tree_.path(), tree_.mkdir("tmp"), {"QT_QPA_PLATFORM=offscreen"}, ""},
                       arguments);
   }
 
@@ -140,7 +140,9 @@ TEST_P(ModuleLayoutTest, WindowOrTheNoWindowStatus) {
   EXPECT_EQ(window.out, "");
   EXPECT_NE(window.err.find("the window cannot be created"), std::string::npos) << window.err;
   EXPECT_EQ(window.err.find(kWindowModuleFile) == std::string::npos, present()) << window.err;
-  if (present()) EXPECT_NE(window.err.find("no display available"), std::string::npos);
+  if (present()) {
+    EXPECT_NE(window.err.find("no display available"), std::string::npos) << window.err;
+  }
 
   fs::copy_file(std::string(TARNWELL_SOURCE_DIR) + "/samples/memo.g3", tree_.file("memo.g3"));
   const CommandResult report = run({"/f", "memo.g3", "memo.pdf"});
