@@ -3,11 +3,44 @@
 #include <ostream>
 #include <vector>
 
-#include "ocr/Recognizer.h"
+#include "app/ProgramModules.h"
+#include "ocr/Module.h"
 #include "pdfout/page_bitmaps.h"
 #include "pdfout/pdf/t2p.h"
 
 namespace tarnwell {
+
+namespace {
+
+// The recognizer of the text recognition module, or why there is none.
+struct LoadedRecognizer {
+  decltype(ocr::ModuleFunctions::recognizePages) recognizePages = nullptr;
+  std::string problem;
+};
+
+// The program does not link the recognizer and Tesseract, so that runs without searchable text
+// start without them: the first conversion that asks for text loads the module, and every later
+// one (on any worker thread) uses the same.
+const LoadedRecognizer& loadedRecognizer() {
+  static const LoadedRecognizer loaded = [] {
+    LoadedRecognizer recognizer;
+    std::string problem;
+    if (void* entry = loadProgramModule(ocr::kModuleFile, ocr::kModuleEntry, problem)) {
+      const ocr::ModuleFunctions* functions = reinterpret_cast<ocr::ModuleEntry>(entry)();
+      if (functions != nullptr && functions->interfaceVersion == ocr::kModuleInterface &&
+          functions->recognizePages != nullptr)
+        recognizer.recognizePages = functions->recognizePages;
+      else
+        problem = std::string("the module ") + ocr::kModuleFile +
+                  " was built for another version of the program";
+    }
+    if (recognizer.recognizePages == nullptr) recognizer.problem = "text recognition: " + problem;
+    return recognizer;
+  }();
+  return loaded;
+}
+
+}  // namespace
 
 int writeSearchablePdf(const std::string& tiff, const std::string& pdf,
                        const std::string& languages, std::ostream& err, unsigned threads,
@@ -16,11 +49,15 @@ int writeSearchablePdf(const std::string& tiff, const std::string& pdf,
   try {
     TiffPageBitmaps pages;
     if (pages.open(tiff)) {
+      const LoadedRecognizer& recognizer = loadedRecognizer();
       const ocr::PageLoader load = [&pages](std::size_t index, ocr::PageBitmap& bitmap) {
         return pages.load(index, bitmap);
       };
-      ocr::RecognitionResult result =
-          ocr::recognizePages(pages.directoryCount(), load, languages, threads);
+      ocr::RecognitionResult result;
+      if (recognizer.recognizePages != nullptr)
+        result = recognizer.recognizePages(pages.directoryCount(), load, languages, threads);
+      else
+        result.problem = recognizer.problem;
       if (!result.problem.empty())
         err << "tarnwell: " << result.problem << "; " << pdf << " is written without text"
             << std::endl;

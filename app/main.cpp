@@ -1,14 +1,13 @@
 #include "app/Program.h"
 
 #ifdef TARNWELL_WITH_UI
-#include "ui/Window.h"
+#include "app/WindowModule.h"
 #endif
 
 int main(int argc, char** argv) {
   tarnwell::ProgramHooks hooks;
 #ifdef TARNWELL_WITH_UI
-  hooks.runWindow = tarnwell::ui::runMainWindow;
-  hooks.showResultsBox = tarnwell::ui::showResultsBox;
+  hooks = tarnwell::windowModuleHooks();
 #endif
   return tarnwell::runProgram(tarnwell::programArguments(argc, argv), hooks);
 }

@@ -1,8 +1,14 @@
 # Installation (cmake --install) and the Debian package (cpack -G DEB): the program, its manual
-# page, the HTML manual and, with the window, a desktop entry and an icon.
+# page, the HTML manual, the loadable modules and, with the window, a desktop entry and an icon.
 include(GNUInstallDirs)
 
 install(TARGETS tarnwell RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The modules the program loads when it needs them: text recognition and the window. The
+# program finds them here relative to itself (app/CMakeLists.txt computes the same path).
+install(TARGETS tarnwell_ocr_module LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/tarnwell)
+if(TARNWELL_UI)
+  install(TARGETS tarnwell_window_module LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/tarnwell)
+endif()
 
 # The manual page carries the project's version; Debian wants it compressed.
 set(TARNWELL_MAN_PAGE ${CMAKE_BINARY_DIR}/tarnwell.1)
