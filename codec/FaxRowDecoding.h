@@ -193,10 +193,12 @@ class RowBits {
   // Reads one run length through a colour's table (white: kFaxWhiteTable, black:
   // kFaxBlackTable, with their index widths): make-up codes and a terminating code. Returns the
   // run (>= 0), or -1 with `stop` set when an EOL, an invalid code or the data's end came first.
+  // The window must hold a whole index (13 bits) unless the data ends sooner; it refills behind
+  // make-up codes only. A horizontal-mode pair read after one refill has 56 bits for its mode
+  // (3) and two terminating codes (at most 12 and 13).
   [[gnu::always_inline]] int64_t readRun(const FaxTableEntry* table, int indexBits, Zeros& stop) {
     int64_t run = 0;
     for (;;) {
-      refill();
       const FaxTableEntry e = table[peek(indexBits)];
       if (e.kind == kFaxZeros) [[unlikely]] {
         stop = readZeros();
@@ -209,6 +211,7 @@ class RowBits {
       consume(e.bits);
       run += e.value;
       if (e.kind == kFaxTerminating) [[likely]] return run;
+      refill();
     }
   }
 
