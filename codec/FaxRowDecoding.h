@@ -135,6 +135,10 @@ enum class Zeros : uint8_t { kEol, kInvalid, kDataEnd };
   }
 }
 
+// The run-length tables by colour (0 white, 1 black); a colour's index is 12 + colour bits wide.
+inline constexpr const FaxTableEntry* kRunTables[2] = {kFaxWhiteTable.data(), kFaxBlackTable.data()};
+static_assert(kFaxWhiteIndexBits == 12 && kFaxBlackIndexBits == 13);
+
 // A reader's look-ahead window held in local variables for the length of one row, so that the
 // compiler keeps it in registers: it is written back to the reader before anything else touches
 // the reader (the rare paths: the end of the bytes in reach, zeros) and when the row ends. Every
@@ -190,13 +194,15 @@ class RowBits {
     return z;
   }
 
-  // Reads one run length through a colour's table (white: kFaxWhiteTable, black:
-  // kFaxBlackTable, with their index widths): make-up codes and a terminating code. Returns the
-  // run (>= 0), or -1 with `stop` set when an EOL, an invalid code or the data's end came first.
+  // Reads one run length of a colour (0 white, 1 black): make-up codes and a terminating code.
+  // Returns the run (>= 0), or -1 with `stop` set when an EOL, an invalid code or the data's end
+  // came first.
   // The window must hold a whole index (13 bits) unless the data ends sooner; it refills behind
   // make-up codes only. A horizontal-mode pair read after one refill has 56 bits for its mode
   // (3) and two terminating codes (at most 12 and 13).
-  [[gnu::always_inline]] int64_t readRun(const FaxTableEntry* table, int indexBits, Zeros& stop) {
+  [[gnu::always_inline]] int64_t readRun(int colour, Zeros& stop) {
+    const FaxTableEntry* table = kRunTables[colour];
+    const int indexBits = kFaxWhiteIndexBits + colour;
     int64_t run = 0;
     for (;;) {
       const FaxTableEntry e = table[peek(indexBits)];
@@ -241,16 +247,6 @@ class RowBits {
   bool reverse_;
 };
 
-// The run-length table of a colour (0 white, 1 black) and its index width, chosen without a branch.
-struct RunTable {
-  const FaxTableEntry* table;
-  int indexBits;
-};
-inline RunTable runTable(int colour) {
-  return colour != 0 ? RunTable{kFaxBlackTable.data(), kFaxBlackIndexBits}
-                     : RunTable{kFaxWhiteTable.data(), kFaxWhiteIndexBits};
-}
-
 struct RowResult {
   FaxRowEnd end;
   int64_t length;
@@ -281,8 +277,7 @@ RowResult decodeRow1D(FaxBitReader& reader, int64_t width, bool endAtWidth, Chan
   int colour = 0;
   for (;;) {
     r.refill();
-    const RunTable t = runTable(colour);
-    const FaxTableEntry e = t.table[r.peek(t.indexBits)];
+    const FaxTableEntry e = kRunTables[colour][r.peek(kFaxWhiteIndexBits + colour)];
     if (e.kind != kFaxZeros) [[likely]] {
       if (e.bits > r.available()) [[unlikely]] return {FaxRowEnd::kDataEnd, a0, r.bitPosition()};
       r.consume(e.bits);
@@ -323,10 +318,18 @@ RowResult decodeRow2D(FaxBitReader& reader, int64_t width, const int32_t* ref, i
   // Left end of the search for b1: -1 on a fresh row (b1 may be at 0), a0 afterwards.
   int64_t left = -1;
   int32_t i = 0;  // no reference change before i is right of a0
-  // Moves i to the first reference change right of `left`.
+  // Moves i to the first reference change right of `left`. For kT6 it counts, four changes at a
+  // time and without a branch per change, the changes at or left of `left`: the changes ascend
+  // and the sentinels (the width) are right of it, so the count is the step; only a step of four
+  // looks further. i stays at or below refCount, so the four read are inside the sentinels.
   auto skipReference = [&]() {
     if constexpr (kT6) {
-      while (ref[i] <= left) ++i;
+      int32_t step;
+      do {
+        step = static_cast<int32_t>(ref[i] <= left) + static_cast<int32_t>(ref[i + 1] <= left) +
+               static_cast<int32_t>(ref[i + 2] <= left) + static_cast<int32_t>(ref[i + 3] <= left);
+        i += step;
+      } while (step == 4);
     } else {
       while (i < refCount && ref[i] <= left) ++i;
     }
@@ -359,14 +362,12 @@ RowResult decodeRow2D(FaxBitReader& reader, int64_t width, const int32_t* ref, i
       if (e.bits > r.available()) [[unlikely]] return {FaxRowEnd::kDataEnd, a0, r.bitPosition()};
       r.consume(e.bits);
       Zeros stop = Zeros::kDataEnd;
-      const RunTable first = runTable(colour);
-      const RunTable second = runTable(colour ^ 1);
-      const int64_t run1 = r.readRun(first.table, first.indexBits, stop);
+      const int64_t run1 = r.readRun(colour, stop);
       if (run1 < 0) [[unlikely]] return stopResult(stop, a0, r.bitPosition());
       a0 += run1;
       if (!kT6 && a0 > width) return {FaxRowEnd::kTooLong, a0, r.bitPosition()};
       if (a0 < width) changes.add(static_cast<int32_t>(a0));
-      const int64_t run2 = r.readRun(second.table, second.indexBits, stop);
+      const int64_t run2 = r.readRun(colour ^ 1, stop);
       if (run2 < 0) [[unlikely]] return stopResult(stop, a0, r.bitPosition());
       a0 += run2;
       if (!kT6 && a0 > width) return {FaxRowEnd::kTooLong, a0, r.bitPosition()};
