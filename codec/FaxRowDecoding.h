@@ -87,18 +87,27 @@ class ChangeAppender {
       --next_;
       return;
     }
-    if (next_ == end_) [[unlikely]] {
-      const int32_t n = count();
-      list_.setCount(n);
-      list_.grow();
-      next_ = list_.data() + n;
-      end_ = list_.data() + list_.limit();
-    }
+    if (next_ == end_) [[unlikely]] makeRoom();
     *next_++ = position;
+  }
+  // The same as add(position) when `really`, else nothing, without a branch on `really`. The
+  // position must not be left of the last change.
+  [[gnu::always_inline]] void addIf(bool really, int32_t position) {
+    if (next_ == end_) [[unlikely]] makeRoom();
+    const int32_t cancels = static_cast<int32_t>(next_[-1] == position);
+    *next_ = position;  // inside the room; beyond the changes unless kept
+    next_ += static_cast<int32_t>(really) * (1 - 2 * cancels);
   }
 
  private:
   int32_t count() const { return static_cast<int32_t>(next_ - list_.data()); }
+  void makeRoom() {
+    const int32_t n = count();
+    list_.setCount(n);
+    list_.grow();
+    next_ = list_.data() + n;
+    end_ = list_.data() + list_.limit();
+  }
 
   ChangeList& list_;
   int32_t* next_;
@@ -337,23 +346,36 @@ RowResult decodeRow2D(FaxBitReader& reader, int64_t width, const int32_t* ref, i
   for (;;) {
     r.refill();
     const FaxTableEntry e = kFaxModeTable[r.peek(kFaxModeIndexBits)];
-    if (e.kind == kFaxVertical) [[likely]] {
+    const bool vertical = e.kind == kFaxVertical;
+    if (kT6 && (vertical || e.kind == kFaxPass)) {
+      // Vertical and pass mode share one path here, so that telling them apart costs no branch:
+      // vertical places a1 = b1 + offset and changes colour, pass moves a0 to b2 (offset 0).
       if (e.bits > r.available()) [[unlikely]] return {FaxRowEnd::kDataEnd, a0, r.bitPosition()};
       // b1: the first reference change right of `left` that changes to the colour opposite to
-      // a0's (even indices change to black).
+      // a0's (even indices change to black); b2 the one after it.
       skipReference();
-      const int64_t a1 = static_cast<int64_t>(ref[i + ((i & 1) ^ colour)]) + e.value;
-      // a0 is never negative, so this also refuses a1 left of the row's start.
+      const int32_t b1 = i + ((i & 1) ^ colour);
+      const int64_t a1 = static_cast<int64_t>(ref[b1 + static_cast<int32_t>(!vertical)]) + e.value;
+      // a0 is never negative, so this also refuses a1 left of the row's start. b2 is right of
+      // `left` and not left of a0, so a pass code never fails here.
       if (a1 < a0) [[unlikely]] return {FaxRowEnd::kInvalid, a0, r.bitPosition()};
       r.consume(e.bits);
       a0 = a1;
-      if constexpr (kT6) {
-        if (a0 >= width) return {FaxRowEnd::kComplete, a0, r.bitPosition()};
-        changes.add(static_cast<int32_t>(a0));
-      } else {
-        if (a0 > width) return {FaxRowEnd::kTooLong, a0, r.bitPosition()};
-        if (a0 < width) changes.add(static_cast<int32_t>(a0));
-      }
+      if (a0 >= width) return {FaxRowEnd::kComplete, a0, r.bitPosition()};
+      changes.addIf(vertical, static_cast<int32_t>(a0));
+      colour ^= static_cast<int>(vertical);
+      left = a0;
+      continue;
+    }
+    if (!kT6 && vertical) {
+      if (e.bits > r.available()) [[unlikely]] return {FaxRowEnd::kDataEnd, a0, r.bitPosition()};
+      skipReference();
+      const int64_t a1 = static_cast<int64_t>(ref[i + ((i & 1) ^ colour)]) + e.value;
+      if (a1 < a0) [[unlikely]] return {FaxRowEnd::kInvalid, a0, r.bitPosition()};
+      r.consume(e.bits);
+      a0 = a1;
+      if (a0 > width) return {FaxRowEnd::kTooLong, a0, r.bitPosition()};
+      if (a0 < width) changes.add(static_cast<int32_t>(a0));
       colour ^= 1;
       left = a0;
       continue;
