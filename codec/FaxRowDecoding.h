@@ -91,12 +91,15 @@ class ChangeAppender {
     *next_++ = position;
   }
   // The same as add(position) when `really`, else nothing, without a branch on `really`. The
-  // position must not be left of the last change.
+  // position must not be left of the last change, and equal to it only when `really`.
   [[gnu::always_inline]] void addIf(bool really, int32_t position) {
     if (next_ == end_) [[unlikely]] makeRoom();
-    const int32_t cancels = static_cast<int32_t>(next_[-1] == position);
+    if (next_[-1] == position) [[unlikely]] {
+      next_ -= static_cast<int32_t>(really);
+      return;
+    }
     *next_ = position;  // inside the room; beyond the changes unless kept
-    next_ += static_cast<int32_t>(really) * (1 - 2 * cancels);
+    next_ += static_cast<int32_t>(really);
   }
 
  private:
@@ -317,7 +320,14 @@ RowResult decodeRow1D(FaxBitReader& reader, int64_t width, bool endAtWidth, Chan
 // a whole horizontal-mode pair; otherwise it ends at an EOL and a0 past `width` is kTooLong.
 // For kT6 the sentinels must be `width` itself: a0 stays below the width inside the row, so the
 // search for b1 always stops at the first sentinel without counting.
-template <bool kT6>
+//
+// kBusy (kT6 only) chooses the same decoding, arranged for rows whose codes follow no pattern
+// (noise, halftone: horizontal, vertical and pass mode in any order, a0 moving any number of
+// reference changes): vertical and pass mode share one path and the b1 search steps four
+// changes at a time without a branch per change. Where the codes do follow a pattern (text, line
+// art: mostly vertical mode, b1 one change on) the processor guesses the branches of the plain
+// arrangement right, and that one is faster; the loop chooses by the row before.
+template <bool kT6, bool kBusy = false>
 RowResult decodeRow2D(FaxBitReader& reader, int64_t width, const int32_t* ref, int32_t refCount,
                       ChangeList& cur) {
   RowBits r(reader);
@@ -327,18 +337,21 @@ RowResult decodeRow2D(FaxBitReader& reader, int64_t width, const int32_t* ref, i
   // Left end of the search for b1: -1 on a fresh row (b1 may be at 0), a0 afterwards.
   int64_t left = -1;
   int32_t i = 0;  // no reference change before i is right of a0
-  // Moves i to the first reference change right of `left`. For kT6 it counts, four changes at a
-  // time and without a branch per change, the changes at or left of `left`: the changes ascend
-  // and the sentinels (the width) are right of it, so the count is the step; only a step of four
-  // looks further. i stays at or below refCount, so the four read are inside the sentinels.
+  // Moves i to the first reference change right of `left`. In Group 4 rows the sentinels (the
+  // width) are right of `left`, so the search needs no count. kBusy counts, four changes at a
+  // time, the changes at or left of `left`: the changes ascend, so the count is the step, and
+  // only a step of four looks further; i stays at or below refCount, so the four read are inside
+  // the sentinels.
   auto skipReference = [&]() {
-    if constexpr (kT6) {
+    if constexpr (kT6 && kBusy) {
       int32_t step;
       do {
         step = static_cast<int32_t>(ref[i] <= left) + static_cast<int32_t>(ref[i + 1] <= left) +
                static_cast<int32_t>(ref[i + 2] <= left) + static_cast<int32_t>(ref[i + 3] <= left);
         i += step;
       } while (step == 4);
+    } else if constexpr (kT6) {
+      while (ref[i] <= left) ++i;
     } else {
       while (i < refCount && ref[i] <= left) ++i;
     }
@@ -347,7 +360,7 @@ RowResult decodeRow2D(FaxBitReader& reader, int64_t width, const int32_t* ref, i
     r.refill();
     const FaxTableEntry e = kFaxModeTable[r.peek(kFaxModeIndexBits)];
     const bool vertical = e.kind == kFaxVertical;
-    if (kT6 && (vertical || e.kind == kFaxPass)) {
+    if (kT6 && kBusy && (vertical || e.kind == kFaxPass)) {
       // Vertical and pass mode share one path here, so that telling them apart costs no branch:
       // vertical places a1 = b1 + offset and changes colour, pass moves a0 to b2 (offset 0).
       if (e.bits > r.available()) [[unlikely]] return {FaxRowEnd::kDataEnd, a0, r.bitPosition()};
@@ -367,15 +380,20 @@ RowResult decodeRow2D(FaxBitReader& reader, int64_t width, const int32_t* ref, i
       left = a0;
       continue;
     }
-    if (!kT6 && vertical) {
+    if (!(kT6 && kBusy) && vertical) {
       if (e.bits > r.available()) [[unlikely]] return {FaxRowEnd::kDataEnd, a0, r.bitPosition()};
       skipReference();
       const int64_t a1 = static_cast<int64_t>(ref[i + ((i & 1) ^ colour)]) + e.value;
       if (a1 < a0) [[unlikely]] return {FaxRowEnd::kInvalid, a0, r.bitPosition()};
       r.consume(e.bits);
       a0 = a1;
-      if (a0 > width) return {FaxRowEnd::kTooLong, a0, r.bitPosition()};
-      if (a0 < width) changes.add(static_cast<int32_t>(a0));
+      if constexpr (kT6) {
+        if (a0 >= width) return {FaxRowEnd::kComplete, a0, r.bitPosition()};
+        changes.add(static_cast<int32_t>(a0));
+      } else {
+        if (a0 > width) return {FaxRowEnd::kTooLong, a0, r.bitPosition()};
+        if (a0 < width) changes.add(static_cast<int32_t>(a0));
+      }
       colour ^= 1;
       left = a0;
       continue;
