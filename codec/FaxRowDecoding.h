@@ -6,6 +6,7 @@
 // compares the two arrangements of the Group 4 row decoder with each other.
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -192,6 +193,8 @@ class RowBits {
     load();
   }
   uint32_t peek(int n) const { return static_cast<uint32_t>(cache_ >> (64 - n)); }
+  // The 1 bits at the start of the window, counting bits past available() too.
+  int leadingOnes() const { return std::countl_one(cache_); }
   int available() const { return count_; }
   void consume(int n) {
     cache_ <<= n;
@@ -384,6 +387,28 @@ RowResult decodeRow2D(FaxBitReader& reader, int64_t width, const int32_t* ref, i
     if (!(kT6 && kBusy) && vertical) {
       if (e.bits > r.available()) [[unlikely]] return {FaxRowEnd::kDataEnd, a0, r.bitPosition()};
       skipReference();
+      if (kT6 && e.value == 0) {
+        // A run of 1 bits is a run of V0 codes, the commonest in text. Each puts a1 on b1, which
+        // is right of a0 (so it never fails and never cancels a change), and flips the colour,
+        // so the next b1 is the next reference change: the run copies reference changes until
+        // one is the row's end.
+        const int32_t b1 = i + ((i & 1) ^ colour);
+        const int k = std::min(r.leadingOnes(), r.available());
+        for (int n = 0; n < k; ++n) {
+          const int32_t a1 = ref[b1 + n];
+          if (a1 >= width) {
+            r.consume(n + 1);
+            return {FaxRowEnd::kComplete, a1, r.bitPosition()};
+          }
+          changes.add(a1);
+        }
+        r.consume(k);
+        a0 = ref[b1 + k - 1];
+        colour ^= k & 1;
+        left = a0;
+        i = b1 + k;
+        continue;
+      }
       const int64_t a1 = static_cast<int64_t>(ref[i + ((i & 1) ^ colour)]) + e.value;
       if (a1 < a0) [[unlikely]] return {FaxRowEnd::kInvalid, a0, r.bitPosition()};
       r.consume(e.bits);
