@@ -389,9 +389,9 @@ RowResult decodeRow2D(FaxBitReader& reader, int64_t width, const int32_t* ref, i
       skipReference();
       if (kT6 && e.value == 0) {
         // A run of 1 bits is a run of V0 codes, the commonest in text. Each puts a1 on b1, which
-        // is right of a0 (so it never fails and never cancels a change), and flips the colour,
-        // so the next b1 is the next reference change: the run copies reference changes until
-        // one is the row's end.
+        // is right of `left` (so not left of a0, and right of the last change: it never fails
+        // and never cancels), and flips the colour, so the next b1 is the next reference
+        // change: the run copies reference changes until one is the row's end.
         const int32_t b1 = i + ((i & 1) ^ colour);
         const int k = std::min(r.leadingOnes(), r.available());
         for (int n = 0; n < k; ++n) {
