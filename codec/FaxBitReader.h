@@ -116,6 +116,28 @@ class FaxBitReader {
     count_ -= n;
   }
 
+  // The state the look-ahead window moves, for a decoding loop that keeps it in local variables
+  // (and so in registers) while it decodes a row: the bytes in reach, the next byte to take, the
+  // window bits and their count. A loop takes it with cursor(), refills from `data` while eight
+  // bytes are left behind `next`, and hands it back with setCursor() before calling anything else
+  // on the reader (which may move a byte source's window and so change data, size and base).
+  // The bit position is (base + next) * 8 - count.
+  struct Cursor {
+    const uint8_t* data;
+    std::size_t size;
+    uint64_t base;
+    std::size_t next;
+    uint64_t cache;
+    int count;
+    bool reverse;
+  };
+  Cursor cursor() const { return {data_, size_, base_, next_, cache_, count_, reverse_}; }
+  void setCursor(const Cursor& c) {
+    next_ = c.next;
+    cache_ = c.cache;
+    count_ = c.count;
+  }
+
  private:
   void refillSlow();
   // Moves the window of a reader over a byte source so that it starts at byte `at`.

@@ -56,6 +56,9 @@ void skipOnes(FaxBitReader& r) {
   }
 }
 
+// Changes a row needs before its coding decides how the next row is decoded.
+constexpr int32_t kBusyChanges = 16;
+
 int64_t loopWidth(const FaxLoopOptions& o) {
   return o.width < 0 ? 0 : (o.width > INT32_MAX ? INT32_MAX : o.width);
 }
@@ -180,10 +183,18 @@ int runT6(FaxBitReader& reader, const FaxLoopOptions& options, FaxRowSink& sink)
       return true;
     };
     if (options.findFirstMarker && !resync()) return 0;
+    // Whether the last row looked like noise or halftone: many changes at more than four bits
+    // each, where text and line art take one to three (mostly vertical mode). The next row is
+    // decoded by the arrangement that suits such rows; the result is the same either way.
+    bool busy = false;
     for (;;) {
       if (options.skipBlankCopies && ref.count() == 0) skipOnes(reader);
       const uint64_t start = reader.bitPosition();
-      const RowResult res = decodeRow2D<true>(reader, width, ref.data(), ref.count(), cur);
+      const RowResult res =
+          busy ? decodeRow2D<true, true>(reader, width, ref.data(), ref.count(), cur)
+               : decodeRow2D<true>(reader, width, ref.data(), ref.count(), cur);
+      busy = cur.count() >= kBusyChanges &&
+             res.codeEndBit - start > 4 * static_cast<uint64_t>(cur.count());
       FaxRowView view = makeView(res, true, cur, reader);
       // A V0 code is one bit and places one change, or ends the row; every other code takes
       // more bits than the changes it places. So a complete row is made of V0 codes alone
