@@ -1,8 +1,9 @@
 // Writes the fax files the shell benchmarks convert: Group 4 TIFFs and raw Group 3 streams of
 // 1728 x 2200 text-like pages, 10 and 100 pages each, coded by libtiff, and a DCX of 20 such
-// pages (PCX run-length coded).
+// pages (PCX run-length coded); and a Group 4 TIFF of 100 lighter, letter-like pages.
 //
-// Run: make_bench_faxes <directory>   (writes g4_10.tif g4_100.tif g3_10.g3 g3_100.g3 dcx_20.dcx)
+// Run: make_bench_faxes <directory>
+//      (writes g4_10.tif g4_100.tif g3_10.g3 g3_100.g3 dcx_20.dcx letters_100.tif)
 
 #include <tiffio.h>
 
@@ -23,12 +24,18 @@ using tarnwell::rawtest::Coding;
 
 constexpr int kWidth = 1728, kRows = 2200;
 
-bool writeGroup4Tiff(const std::string& path, int pages) {
+// Dense pages (about 165 KB each as Group 4), or with `letters` the lighter letter-like page of
+// the decoder benchmark (about 46 KB), as a fax office's pages mostly are.
+bool writeGroup4Tiff(const std::string& path, int pages, bool letters = false) {
   TIFF* t = TIFFOpen(path.c_str(), "w");
   if (t == nullptr) return false;
   bool ok = true;
+  const std::vector<uint8_t> letter = letters ? tarnwell::bench::makeTextPage(kWidth, kRows)
+                                              : std::vector<uint8_t>{};
   for (int p = 0; p < pages && ok; ++p) {
-    const Bitmap page = tarnwell::rawtest::makePage(kWidth, kRows, static_cast<unsigned>(p % 10 + 1));
+    const Bitmap page = letters ? Bitmap(kWidth, kRows, letter)
+                                : tarnwell::rawtest::makePage(kWidth, kRows,
+                                                              static_cast<unsigned>(p % 10 + 1));
     tarnwell::bench::setFaxPageFields(t, kWidth, kRows, COMPRESSION_CCITTFAX4,
                                       static_cast<uint32_t>(p), static_cast<uint32_t>(pages));
     ok = TIFFWriteEncodedStrip(t, 0, const_cast<uint8_t*>(page.bits.data()),
@@ -81,7 +88,7 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  if (!writeDcx(dir + "/dcx_20.dcx", 20)) {
+  if (!writeDcx(dir + "/dcx_20.dcx", 20) || !writeGroup4Tiff(dir + "/letters_100.tif", 100, true)) {
     std::fprintf(stderr, "cannot write the files into %s\n", dir.c_str());
     return 1;
   }
