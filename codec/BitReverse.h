@@ -21,4 +21,11 @@ inline constexpr std::array<uint8_t, 256> kBitReverse = [] {
 
 constexpr uint8_t reverseBits(uint8_t byte) { return kBitReverse[byte]; }
 
+// The same for the eight bytes of a word at once, each byte in its place.
+constexpr uint64_t reverseBitsOfEachByte(uint64_t word) {
+  word = ((word >> 1) & 0x5555555555555555ULL) | ((word & 0x5555555555555555ULL) << 1);
+  word = ((word >> 2) & 0x3333333333333333ULL) | ((word & 0x3333333333333333ULL) << 2);
+  return ((word >> 4) & 0x0F0F0F0F0F0F0F0FULL) | ((word & 0x0F0F0F0F0F0F0F0FULL) << 4);
+}
+
 }  // namespace tarnwell

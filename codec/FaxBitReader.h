@@ -7,6 +7,8 @@
 #include <span>
 #include <vector>
 
+#include "codec/BitReverse.h"
+
 namespace tarnwell {
 
 // Where a reader takes coded bytes from when they need not all be in memory (a file read in
@@ -165,11 +167,7 @@ inline void FaxBitReader::refill() {
     uint64_t word;
     std::memcpy(&word, data_ + next_, 8);
     word = __builtin_bswap64(word);
-    if (reverse_) {
-      word = ((word >> 1) & 0x5555555555555555ULL) | ((word & 0x5555555555555555ULL) << 1);
-      word = ((word >> 2) & 0x3333333333333333ULL) | ((word & 0x3333333333333333ULL) << 2);
-      word = ((word >> 4) & 0x0F0F0F0F0F0F0F0FULL) | ((word & 0x0F0F0F0F0F0F0F0FULL) << 4);
-    }
+    if (reverse_) word = reverseBitsOfEachByte(word);
     // The bits behind the whole bytes taken are the data's own next bits, so OR-ing them in
     // again at the next refill changes nothing.
     cache_ |= word >> count_;

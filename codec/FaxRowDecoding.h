@@ -15,6 +15,7 @@
 #include <span>
 #include <utility>
 
+#include "codec/BitReverse.h"
 #include "codec/FaxBitReader.h"
 #include "codec/FaxCodeTables.h"
 #include "codec/FaxDecoder.h"
@@ -174,11 +175,7 @@ class RowBits {
       uint64_t word;
       std::memcpy(&word, next_, 8);
       word = __builtin_bswap64(word);
-      if (reverse_) {
-        word = ((word >> 1) & 0x5555555555555555ULL) | ((word & 0x5555555555555555ULL) << 1);
-        word = ((word >> 2) & 0x3333333333333333ULL) | ((word & 0x3333333333333333ULL) << 2);
-        word = ((word >> 4) & 0x0F0F0F0F0F0F0F0FULL) | ((word & 0x0F0F0F0F0F0F0F0FULL) << 4);
-      }
+      if (reverse_) word = reverseBitsOfEachByte(word);
       // As in the reader: the bits behind the whole bytes taken are the data's own next bits.
       cache_ |= word >> count_;
       const int bytes = (63 - count_) >> 3;
