@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/FileFilter.h"
+#include "codec/WholeStripChecks.h"
 #include "faxin/FormatClassifier.h"
 #include "pdfout/pdf/t2p.h"
 #include "platform/Platform.h"
@@ -104,6 +105,8 @@ void convertInParallel(const ConversionJob& job, const std::vector<unsigned long
   std::vector<WorkingPaths> workerSets;
   for (int w = 0; w < workers; ++w) workerSets.push_back(workerPaths(paths, w));
 
+  // The extra workers take the cores the engine's checking helpers would use.
+  const BusyWorkers busy(workers - 1);
   std::atomic<std::size_t> nextChain{0};
   auto work = [&](int worker) noexcept {
     try {

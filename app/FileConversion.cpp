@@ -37,15 +37,15 @@ class RealStages final : public ConversionStages {
                                       FaxFormat format, const std::string& intermediateTiff,
                                       std::vector<LeftOutPage>& leftOut,
                                       std::string& reason) const override {
-    std::vector<bool> ownGroup4;
+    std::vector<bool> wholeGroup4;
     return runEngineMarkingPages(setup, source, format, intermediateTiff, leftOut, reason,
-                                 ownGroup4);
+                                 wholeGroup4);
   }
   EngineOutcome runEngineMarkingPages(const EngineSetup& setup, const std::string& source,
                                       FaxFormat format, const std::string& intermediateTiff,
                                       std::vector<LeftOutPage>& leftOut, std::string& reason,
-                                      std::vector<bool>& ownGroup4) const override {
-    ownGroup4.clear();
+                                      std::vector<bool>& wholeGroup4) const override {
+    wholeGroup4.clear();
     FaxConverter converter(setup);
     // An unopened file simply has no pages.
     const int opened = converter.open(source, format);
@@ -58,7 +58,7 @@ class RealStages final : public ConversionStages {
     const std::vector<LeftOutPage> pages = converter.leftOutPages();
     leftOut.insert(leftOut.end(), pages.begin(), pages.end());
     if (converted == 0) {
-      ownGroup4 = converter.ownGroup4Pages();
+      wholeGroup4 = converter.wholeGroup4Pages();
       return EngineOutcome::kConverted;
     }
     reason = faxResultText(converted);
@@ -75,8 +75,8 @@ class RealStages final : public ConversionStages {
   }
   int copyEngineTiff(const std::string& source, const std::string& output,
                      const TiffCopyOptions& options, int32_t compression,
-                     const std::vector<bool>& ownGroup4, std::string& reason) const override {
-    return tiff_copy_file(source, output, options, compression, ownGroup4, reason);
+                     const std::vector<bool>& wholeGroup4, std::string& reason) const override {
+    return tiff_copy_file(source, output, options, compression, wholeGroup4, reason);
   }
   int writePdf(const std::string& tiff, const std::string& pdf, int compression) const override {
     return t2p_convert_file(tiff, pdf, compression);
@@ -193,9 +193,9 @@ bool runStages(ConversionJob& job, const std::string& source, const std::string&
     // can never turn another file's pages into this file's PDF.
     (void)platform::removeFile(paths.intermediateTiffPath);
     std::vector<LeftOutPage> leftOut;
-    std::vector<bool> ownGroup4;
+    std::vector<bool> wholeGroup4;
     const EngineOutcome outcome = stages.runEngineMarkingPages(
-        engineSetup, source, format, paths.intermediateTiffPath, leftOut, reason, ownGroup4);
+        engineSetup, source, format, paths.intermediateTiffPath, leftOut, reason, wholeGroup4);
     for (const LeftOutPage& page : leftOut) {
       job.leftOutPages.push_back(source + ": " + leftOutText(page));
     }
@@ -212,7 +212,7 @@ bool runStages(ConversionJob& job, const std::string& source, const std::string&
         break;
     }
     if (stages.copyEngineTiff(paths.intermediateTiffPath, paths.pdfReadyTiffPath,
-                              job.copyOptions, kCopyGroup4, ownGroup4, reason) != 0) {
+                              job.copyOptions, kCopyGroup4, wholeGroup4, reason) != 0) {
       ending = failure(source, "Error in prearing to pdf conversion");
       noteFailure(job, source, reason, "the TIFF copy failed");
       return false;

@@ -42,15 +42,16 @@ class ConversionStages {
     (void)reason;
     return runEngineNotingPages(setup, source, format, intermediateTiff, leftOut);
   }
-  // As runEngineGivingReason, and sets `ownGroup4` to tell, for each page of the intermediate
-  // TIFF in order, whether its strip is Group 4 the engine coded itself from decoded rows.
+  // As runEngineGivingReason, and sets `wholeGroup4` to tell, for each page of the intermediate
+  // TIFF in order, whether its strip is Group 4 known to decode whole: coded by the engine
+  // itself from decoded rows, or copied from the source and checked by the engine.
   // Stages that cannot tell leave it empty, and the copy then checks every page.
   virtual EngineOutcome runEngineMarkingPages(const EngineSetup& setup, const std::string& source,
                                               FaxFormat format, const std::string& intermediateTiff,
                                               std::vector<LeftOutPage>& leftOut,
                                               std::string& reason,
-                                              std::vector<bool>& ownGroup4) const {
-    ownGroup4.clear();
+                                              std::vector<bool>& wholeGroup4) const {
+    wholeGroup4.clear();
     return runEngineGivingReason(setup, source, format, intermediateTiff, leftOut, reason);
   }
   // 0 on success. `compression` is the compression choice of this copy (tiff_copy_file).
@@ -64,11 +65,11 @@ class ConversionStages {
     return copyTiff(source, output, options, compression);
   }
   // The copy of the engine's intermediate TIFF: as copyTiffGivingReason, where the pages marked
-  // in `ownGroup4` hold Group 4 strips known to decode whole.
+  // in `wholeGroup4` hold Group 4 strips known to decode whole.
   virtual int copyEngineTiff(const std::string& source, const std::string& output,
                              const TiffCopyOptions& options, int32_t compression,
-                             const std::vector<bool>& ownGroup4, std::string& reason) const {
-    (void)ownGroup4;
+                             const std::vector<bool>& wholeGroup4, std::string& reason) const {
+    (void)wholeGroup4;
     return copyTiffGivingReason(source, output, options, compression, reason);
   }
   // 0 on success; on failure the writer leaves no output file.

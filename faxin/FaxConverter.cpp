@@ -72,10 +72,10 @@ std::vector<LeftOutPage> FaxConverter::leftOutPages() const {
   }
 }
 
-std::vector<bool> FaxConverter::ownGroup4Pages() const {
+std::vector<bool> FaxConverter::wholeGroup4Pages() const {
   if (scratch_ || !reader_ || reader_->writesPageFiles()) return {};
   try {
-    return reader_->ownGroup4Pages();
+    return reader_->wholeGroup4Pages();
   } catch (const std::exception&) {
     return {};
   }

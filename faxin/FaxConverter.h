@@ -46,9 +46,9 @@ class FaxConverter {
   // The pages the last convert left out while writing the others (none for a scratch TIFF).
   std::vector<LeftOutPage> leftOutPages() const;
   // For each page of the TIFF the last convert wrote, in order: whether its strip is Group 4
-  // this engine coded itself from decoded rows. Empty when that is not known (a scratch TIFF,
-  // one file per page, a failed convert).
-  std::vector<bool> ownGroup4Pages() const;
+  // known to decode whole (coded by this engine from decoded rows, or copied and checked).
+  // Empty when that is not known (a scratch TIFF, one file per page, a failed convert).
+  std::vector<bool> wholeGroup4Pages() const;
   bool valid() const { return valid_; }
 
  private:

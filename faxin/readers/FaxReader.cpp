@@ -5,7 +5,9 @@
 #include <exception>
 
 #include "faxin/tiff/FaxTiffWriter.h"
+#include "faxin/tiff/TiffTags.h"
 #include "codec/FaxG4Encoder.h"
+#include "codec/WholeStripChecks.h"
 #include "platform/Platform.h"
 
 namespace tarnwell {
@@ -86,6 +88,23 @@ int writePreparedPage(FaxTiffWriter& writer, const PageToWrite& out, const FaxPa
   return writer.writeDirectory(position) == 0 ? 0 : FaxReader::kWriteOutputFailed;
 }
 
+
+namespace {
+
+// A page written as the source's own Group 4 bytes in one strip, without uncompressed mode and
+// under a fill order libtiff knows: the form the PDF stage passes into the PDF unchanged once
+// the strip is checked.
+bool isCopiedGroup4Strip(const PageToWrite& out) {
+  constexpr uint32_t kUncompressedMode = 2;  // the Group 4 options bit
+  const bool group4 = out.useCompression
+                          ? out.compression == tiff::kCompressionGroup4 &&
+                                (out.t6Options & kUncompressedMode) == 0
+                          : out.coding == static_cast<uint8_t>(FaxCoding::kT6);
+  return out.form == PageToWrite::Form::kCoded && group4 && out.stripStarts.empty() &&
+         (out.fillOrder == 1 || out.fillOrder == 2);
+}
+
+}  // namespace
 
 void FaxReader::FileCloser::operator()(std::FILE* f) const {
   if (f != nullptr) std::fclose(f);
@@ -275,7 +294,7 @@ std::string FaxReader::pageFileName(const std::string& outputPath, int number) {
 int FaxReader::writePages(const std::string& outputPath, int count, bool recountLines,
                           bool eachPage) {
   leftOut_.clear();
-  ownGroup4_.clear();
+  wholeGroup4_.clear();
   if (!isOpen()) return kWriteNotOpen;
   // PageNumber holds 16-bit values.
   count = std::clamp(count, 0, static_cast<int>(UINT16_MAX));
@@ -293,6 +312,9 @@ int FaxReader::writePages(const std::string& outputPath, int count, bool recount
     int result = 0;
     int written = 0;
     uint64_t copied = 0;  // coded bytes of the pages written
+    // Group 4 strips copied from the source are checked while the pages are written, on a
+    // spare core when there is one.
+    WholeStripChecks checks(!eachPage && count > 1);
     const uint64_t copyBudget = kMaxCopiesOfFile * sourceSize();
     for (int i = 0; i < count && result == 0; ++i) {
       PageToWrite out;
@@ -324,7 +346,13 @@ int FaxReader::writePages(const std::string& outputPath, int count, bool recount
         } else {
           bool ownGroup4 = false;
           result = writePreparedPage(*writer, out, page, i, count, encoded, ownGroup4);
-          if (result == 0) ownGroup4_.push_back(ownGroup4);
+          if (result == 0) {
+            if (!ownGroup4 && isCopiedGroup4Strip(out)) {
+              (void)checks.check(wholeGroup4_.size(), out.data, out.width, out.rows,
+                                 out.fillOrder == 2);
+            }
+            wholeGroup4_.push_back(ownGroup4);
+          }
         }
         if (result == 0) ++written;
       }
@@ -333,6 +361,7 @@ int FaxReader::writePages(const std::string& outputPath, int count, bool recount
       page.bitmap.clear();
     }
     if (writer && writer->close() != 0 && result == 0) result = FaxReader::kWriteOutputFailed;
+    if (result == 0) (void)checks.markWhole(wholeGroup4_);
     // A TIFF without a page is no usable result.
     if (result == 0 && written == 0) result = FaxReader::kWriteNoPage;
     return result;

@@ -124,8 +124,9 @@ class FaxReader {
   // The pages the last writeAll or writeEachPage left out while writing others, in page order.
   const std::vector<LeftOutPage>& leftOutPages() const { return leftOut_; }
   // For each page the last writeAll put into its TIFF, in order: whether its strip is Group 4
-  // this engine coded itself from decoded rows (and so decodes whole by construction).
-  const std::vector<bool>& ownGroup4Pages() const { return ownGroup4_; }
+  // known to decode whole: coded by this engine from decoded rows (whole by construction), or
+  // copied from the source as one Group 4 strip that the whole-strip check accepted.
+  const std::vector<bool>& wholeGroup4Pages() const { return wholeGroup4_; }
 
   // The widest page and the largest bitmap a page description decodes: those of the setup, or
   // the page budget for the open file's size (describeLimitsForFile). Pages beyond them are
@@ -284,7 +285,7 @@ class FaxReader {
   uint64_t fileSize_ = 0;
   std::vector<uint8_t> pageData_;
   std::vector<LeftOutPage> leftOut_;
-  std::vector<bool> ownGroup4_;
+  std::vector<bool> wholeGroup4_;
   LeftOutReason skipReason_ = LeftOutReason::kNoCoding;
   EngineSettings settings_;
   EngineFiles files_;

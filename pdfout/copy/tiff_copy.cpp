@@ -39,11 +39,12 @@ bool tilesCoverPage(TIFF* in) {
 // Copies the source's current directory into the output's current directory. A clean one-strip
 // Group 4 page going to Group 4 keeps its coded bytes; every other page is decoded and encoded.
 bool copyImage(TIFF* in, TIFF* out, const CopySettings& settings, bool tiledOutput,
-               const char* sourceName, const TiffMessageCount& messages, bool knownWhole) {
+               const char* sourceName, const TiffMessageCount& messages, bool knownWhole,
+               WholeStripChecks* later) {
   ImageShape shape;
   if (!tilesCoverPage(in)) return false;
   if (!setUpOutputImage(in, out, settings, tiledOutput, sourceName, shape)) return false;
-  switch (copyGroup4Unchanged(in, out, shape, messages, knownWhole)) {
+  switch (copyGroup4Unchanged(in, out, shape, messages, knownWhole, later)) {
     case RawCopy::Copied:
       return true;
     case RawCopy::WriteFailed:
@@ -55,11 +56,13 @@ bool copyImage(TIFF* in, TIFF* out, const CopySettings& settings, bool tiledOutp
 }
 
 // Copies every image of the open source `in` (or those of `list`) into `out`. The directories
-// marked in `wholeGroup4` hold Group 4 strips known to decode whole.
+// marked in `wholeGroup4` hold Group 4 strips known to decode whole; with `later`, other Group 4
+// strips may be copied before their check ends (see copyGroup4Unchanged).
 // On failure `failedDirectory` is the source directory that could not be copied.
 int copyImages(TIFF* in, TIFF* out, const CopySettings& settings, std::optional<ImageList>& list,
                const char* fileName, const TiffMessageCount& messages,
-               const std::vector<bool>& wholeGroup4, long& failedDirectory) {
+               const std::vector<bool>& wholeGroup4, WholeStripChecks* later,
+               long& failedDirectory) {
   if (list && list->selectNext(in) != ImageList::Step::Selected) return kSourceFailed;
 
   // With tiling -1 the first image decides the layout of every image of this call.
@@ -69,7 +72,7 @@ int copyImages(TIFF* in, TIFF* out, const CopySettings& settings, std::optional<
     // copy: a PDF that silently lacks a page would be worse than a reported failure.
     const tdir_t directory = TIFFCurrentDirectory(in);
     const bool knownWhole = directory < wholeGroup4.size() && wholeGroup4[directory];
-    if (!copyImage(in, out, settings, tiledOutput, fileName, messages, knownWhole) ||
+    if (!copyImage(in, out, settings, tiledOutput, fileName, messages, knownWhole, later) ||
         !TIFFWriteDirectory(out)) {
       failedDirectory = static_cast<long>(TIFFCurrentDirectory(in));
       return kImageFailed;
@@ -84,9 +87,9 @@ int copyImages(TIFF* in, TIFF* out, const CopySettings& settings, std::optional<
   return 0;
 }
 
-int copyFile(const std::string& sourceName, const std::string& outputPath,
-             const TiffCopyOptions& options, const std::vector<bool>& wholeGroup4,
-             long& failedDirectory) {
+int copyFileOnce(const std::string& sourceName, const std::string& outputPath,
+                 const TiffCopyOptions& options, const std::vector<bool>& wholeGroup4,
+                 WholeStripChecks* later, long& failedDirectory) {
   const CopySettings settings = copySettingsFor(options);
   const SourceName source = splitSourceName(sourceName);
   TiffHandle out = openOutput(outputPath.c_str(), options.append != 0 ? "a" : "w",
@@ -101,7 +104,29 @@ int copyFile(const std::string& sourceName, const std::string& outputPath,
   std::optional<ImageList> list;
   if (source.hasList) list.emplace(source.fileName, source.list);
   return copyImages(in.get(), out.get(), settings, list, source.fileName.c_str(), messages,
-                    wholeGroup4, failedDirectory);
+                    wholeGroup4, later, failedDirectory);
+}
+
+// Copies the file with the Group 4 checks on a second core when one is spare: each strip goes
+// in as soon as it is read, and the check runs beside the copy. Damaged strips are rare; when
+// one turns up the file is copied once more, each strip checked before it goes in, so the
+// result is always the same as a copy that checks first.
+int copyFile(const std::string& sourceName, const std::string& outputPath,
+             const TiffCopyOptions& options, const std::vector<bool>& wholeGroup4,
+             long& failedDirectory) {
+  // An appending copy cannot be done twice.
+  if (options.append != 0) {
+    return copyFileOnce(sourceName, outputPath, options, wholeGroup4, nullptr, failedDirectory);
+  }
+  std::vector<bool> marks = wholeGroup4;
+  {
+    WholeStripChecks checks(true);
+    const int result =
+        copyFileOnce(sourceName, outputPath, options, wholeGroup4, &checks, failedDirectory);
+    if (checks.markWhole(marks) || result != 0) return result;
+  }
+  failedDirectory = -1;
+  return copyFileOnce(sourceName, outputPath, options, marks, nullptr, failedDirectory);
 }
 
 int copyBuffer(std::span<const uint8_t> source, const std::string& outputPath,
@@ -118,7 +143,8 @@ int copyBuffer(std::span<const uint8_t> source, const std::string& outputPath,
   if (!in) return kSourceFailed;
   std::optional<ImageList> list;
   long failedDirectory = -1;
-  return copyImages(in.get(), out.get(), settings, list, kName, messages, {}, failedDirectory);
+  return copyImages(in.get(), out.get(), settings, list, kName, messages, {}, nullptr,
+                    failedDirectory);
 }
 
 }  // namespace

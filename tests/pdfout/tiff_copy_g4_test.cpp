@@ -261,6 +261,32 @@ TEST_F(TiffCopyGroup4, PagesOfOneFileChooseEachTheirRoad) {
   for (uint32_t d = 0; d < 2; ++d) EXPECT_EQ(libtiffPixels(ready, d), libtiffPixels(mixed, d));
 }
 
+// Strips are checked beside the copy on a spare core and may go in before their check ends; a
+// damaged one found so makes the file be copied again. Damaged pages in several places of a
+// long file (the first is always checked before it goes in, the others may be checked beside
+// the copy): every clean strip goes in unchanged, and no damaged one does.
+TEST_F(TiffCopyGroup4, DamagedStripsFoundBesideTheCopyNeverGoIn) {
+  for (const std::vector<int>& damaged : std::vector<std::vector<int>>{{0}, {1}, {2, 5}, {7}}) {
+    std::vector<RawPage> pages;
+    for (int p = 0; p < 8; ++p) {
+      std::vector<uint8_t> coded = codedPage(200, static_cast<unsigned>(p + 1));
+      if (std::find(damaged.begin(), damaged.end(), p) != damaged.end()) {
+        coded.resize(coded.size() / 2);
+      }
+      pages.push_back({200, coded});
+    }
+    const std::string source = dir.file("long.tif");
+    ASSERT_TRUE(writeRawPages(source, pages));
+    const std::string ready = dir.file("long_ready.tif");
+    ASSERT_EQ(tiff_copy_file(source, ready, TiffCopyOptions{}), 0);
+    for (uint32_t d = 0; d < pages.size(); ++d) {
+      const bool spoilt = std::find(damaged.begin(), damaged.end(), d) != damaged.end();
+      EXPECT_EQ(rawStrip(ready, d) == pages[d].coded, !spoilt) << "page " << d;
+      EXPECT_EQ(libtiffPixels(ready, d), libtiffPixels(source, d)) << "page " << d;
+    }
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 // The check against libtiff: for valid and damaged strips, group4StripIsWhole accepts exactly
 // when libtiff decodes the strip into every row with no error or warning, except in the one
