@@ -1,5 +1,6 @@
 #include "codec/WholeStripChecks.h"
 
+#include <algorithm>
 #include <atomic>
 #include <utility>
 
@@ -14,29 +15,30 @@ std::atomic<int>& spareCores() {
   return spare;
 }
 
-bool takeSpareCore() {
+// Takes up to `wanted` spare cores; returns how many.
+int takeSpareCores(int wanted) {
   std::atomic<int>& spare = spareCores();
   int now = spare.load();
-  while (now > 0 && !spare.compare_exchange_weak(now, now - 1)) {
-  }
-  return now > 0;
+  int taken = 0;
+  do {
+    taken = std::min(now, wanted);
+  } while (taken > 0 && !spare.compare_exchange_weak(now, now - taken));
+  return taken > 0 ? taken : 0;
 }
 
 }  // namespace
 
-BusyWorkers::BusyWorkers(int extra) : extra_(extra > 0 ? extra : 0) { spareCores() -= extra_; }
+BusyWorkers::BusyWorkers(int extra) : extra_(extra) { spareCores() -= extra_; }
 BusyWorkers::~BusyWorkers() { spareCores() += extra_; }
 
 WholeStripChecks::~WholeStripChecks() {
-  if (helper_.joinable()) {
-    {
-      const std::lock_guard lock(mutex_);
-      stop_ = true;
-    }
-    wake_.notify_all();
-    helper_.join();
+  {
+    const std::lock_guard lock(mutex_);
+    stop_ = true;
   }
-  if (haveCore_) ++spareCores();
+  wake_.notify_all();
+  for (std::thread& helper : helpers_) helper.join();
+  spareCores() += cores_;
 }
 
 bool WholeStripChecks::isWhole(std::span<const uint8_t> bytes, uint32_t width, uint32_t rows,
@@ -48,30 +50,30 @@ bool WholeStripChecks::isWhole(std::span<const uint8_t> bytes, uint32_t width, u
   }
 }
 
-bool WholeStripChecks::startHelper() {
-  triedHelper_ = true;
-  if (!mayUseHelper_ || !takeSpareCore()) return false;
-  haveCore_ = true;
+void WholeStripChecks::startHelpers() {
+  triedHelpers_ = true;
+  if (!mayUseHelpers_) return;
+  cores_ = takeSpareCores(kMaxHelpers);
   try {
-    helper_ = std::thread([this] { helperLoop(); });
+    helpers_.reserve(static_cast<std::size_t>(cores_));
+    for (int h = 0; h < cores_; ++h) helpers_.emplace_back([this] { helperLoop(); });
   } catch (...) {
-    return false;  // no thread: every strip is checked in the caller's thread
+    // Fewer helpers (or none): the caller's thread checks what they cannot take.
   }
-  return true;
 }
 
 void WholeStripChecks::helperLoop() noexcept {
   std::unique_lock lock(mutex_);
   for (;;) {
-    wake_.wait(lock, [this] { return stop_ || task_.has_value(); });
-    if (!task_) return;
-    const Task task = std::move(*task_);
-    task_.reset();
-    busy_ = true;
+    wake_.wait(lock, [this] { return stop_ || !waiting_.empty(); });
+    if (waiting_.empty()) return;
+    const Task task = std::move(waiting_.front());
+    waiting_.pop_front();
+    ++busy_;
     lock.unlock();
     const bool whole = isWhole(task.bytes, task.width, task.rows, task.leastBitFirst);
     lock.lock();
-    busy_ = false;
+    --busy_;
     try {
       if (whole) {
         whole_.push_back(task.slot);
@@ -87,16 +89,17 @@ void WholeStripChecks::helperLoop() noexcept {
 bool WholeStripChecks::check(std::size_t slot, std::span<const uint8_t> bytes, uint32_t width,
                              uint32_t rows, bool leastBitFirst) {
   const bool first = checks_++ == 0;
-  if (helper_.joinable() || (!first && !triedHelper_ && startHelper())) {
+  if (!first && !triedHelpers_) startHelpers();
+  if (!helpers_.empty()) {
     std::unique_lock lock(mutex_);
-    if (!task_ && !busy_) {
+    if (waiting_.size() < helpers_.size()) {
       lock.unlock();
-      // Only this thread hands out work, so the helper stays idle meanwhile.
+      // Only this thread hands out work, so the room stays free meanwhile.
       Task task{slot, std::vector<uint8_t>(bytes.begin(), bytes.end()), width, rows, leastBitFirst};
       lock.lock();
-      task_ = std::move(task);
+      waiting_.push_back(std::move(task));
       ++handedOut_;
-      wake_.notify_all();
+      wake_.notify_one();
       return true;
     }
   }
@@ -108,7 +111,7 @@ bool WholeStripChecks::check(std::size_t slot, std::span<const uint8_t> bytes, u
 
 bool WholeStripChecks::markWhole(std::vector<bool>& marks) {
   std::unique_lock lock(mutex_);
-  wake_.wait(lock, [this] { return !task_ && !busy_; });
+  wake_.wait(lock, [this] { return waiting_.empty() && busy_ == 0; });
   for (const std::size_t slot : whole_) {
     if (slot >= marks.size()) marks.resize(slot + 1);
     marks[slot] = true;

@@ -1,15 +1,15 @@
 #pragma once
 
 // Whole-strip checks of the Group 4 strips of a many-page file, run while the file's pages are
-// written: on a helper thread when the machine has a core to spare, so that the file is checked
-// on two cores, and in the caller's thread otherwise. The fax engine checks the strips it copies
-// from its sources; the PDF stage the strips of a Group 4 TIFF it passes through.
+// written: on helper threads, one per spare core, so that the file is checked on every core the
+// machine can give, and in the caller's thread otherwise. The fax engine checks the strips it
+// copies from its sources; the PDF stage the strips of a Group 4 TIFF it passes through.
 
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <mutex>
-#include <optional>
 #include <span>
 #include <thread>
 #include <vector>
@@ -17,7 +17,8 @@
 namespace tarnwell {
 
 // Cores the helpers may use: one fewer than the machine has, less the extra workers of a
-// parallel directory run. A run marks its extra workers busy for its length with this.
+// parallel directory run. A run marks its extra workers busy for its length with this; a
+// negative count lends cores instead (tests use it to have several helpers on a small machine).
 class BusyWorkers {
  public:
   explicit BusyWorkers(int extra);
@@ -31,21 +32,28 @@ class BusyWorkers {
 
 class WholeStripChecks {
  public:
-  // mayUseHelper: a helper thread may be started. It is started at the second strip, so that a
-  // file of one page never pays for it.
-  explicit WholeStripChecks(bool mayUseHelper) : mayUseHelper_(mayUseHelper) {}
+  // At most this many helpers, however many cores are spare.
+  static constexpr int kMaxHelpers = 7;
+
+  // mayUseHelpers: helper threads may be started. They are started at the second strip, so
+  // that a file of one page never pays for them.
+  explicit WholeStripChecks(bool mayUseHelpers) : mayUseHelpers_(mayUseHelpers) {}
   ~WholeStripChecks();
   WholeStripChecks(const WholeStripChecks&) = delete;
   WholeStripChecks& operator=(const WholeStripChecks&) = delete;
 
   // Checks the strip of page `slot` (Group 4, least significant bit first when leastBitFirst):
-  // a copy of it is handed to the helper when the helper is idle, else it is checked here.
+  // a copy of it is handed to the helpers unless as many strips already wait for them as there
+  // are helpers, else it is checked here. So each helper always has a next strip, and at most
+  // two strips a helper are held.
   // False when it was checked here and is not whole; true when it is whole or handed over.
   bool check(std::size_t slot, std::span<const uint8_t> bytes, uint32_t width, uint32_t rows,
              bool leastBitFirst);
-  // Waits for the helper, then sets marks[slot] for every strip found whole (growing `marks`
-  // as needed). False when a strip handed to the helper was not whole.
+  // Waits for the helpers, then sets marks[slot] for every strip found whole (growing `marks`
+  // as needed). False when a strip handed to a helper was not whole.
   bool markWhole(std::vector<bool>& marks);
+  // Helpers running (for tests).
+  int helpers() const { return static_cast<int>(helpers_.size()); }
 
  private:
   struct Task {
@@ -57,22 +65,22 @@ class WholeStripChecks {
   };
   static bool isWhole(std::span<const uint8_t> bytes, uint32_t width, uint32_t rows,
                       bool leastBitFirst) noexcept;
-  bool startHelper();
+  void startHelpers();
   void helperLoop() noexcept;
 
-  bool mayUseHelper_;
-  bool triedHelper_ = false;
+  bool mayUseHelpers_;
+  bool triedHelpers_ = false;
   std::size_t checks_ = 0;
-  bool haveCore_ = false;
+  int cores_ = 0;  // spare cores taken, given back at the end
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::optional<Task> task_;  // waiting for the helper
-  bool busy_ = false;         // the helper is checking a strip
+  std::deque<Task> waiting_;  // strips handed over and not yet taken by a helper
+  int busy_ = 0;              // helpers checking a strip
   bool stop_ = false;
   std::vector<std::size_t> whole_;  // slots found whole, in any order
-  std::size_t handedOut_ = 0;       // strips handed to the helper
+  std::size_t handedOut_ = 0;       // strips handed to the helpers
   std::size_t handedWhole_ = 0;     // of them, found whole
-  std::thread helper_;              // the last member: started after, and joined before, the rest
+  std::vector<std::thread> helpers_;  // the last member: started after, and joined before, the rest
 };
 
 }  // namespace tarnwell

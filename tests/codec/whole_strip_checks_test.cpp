@@ -1,9 +1,10 @@
-// Whole-strip checks beside the caller: strips handed to the helper thread and strips checked in
+// Whole-strip checks beside the caller: strips handed to helper threads and strips checked in
 // the caller's thread come to the same verdicts, and the caller learns when a strip it let go
 // before its check ended was not whole.
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -40,9 +41,12 @@ TEST(WholeStripChecks, MarkExactlyTheWholeStripsWithOrWithoutHelper) {
       {false, true, false, true, false, false, true, false},
       {true, true, true, true, true, true, true, true},
   };
-  for (const bool spareCore : {true, false}) {
-    // Marking every core busy leaves no core for a helper: all is checked in this thread.
-    const BusyWorkers busy(spareCore ? 0 : static_cast<int>(std::thread::hardware_concurrency()) + 1);
+  const int cores = static_cast<int>(std::thread::hardware_concurrency());
+  // Three cores lent (several helpers even on a small machine), the machine's own spare cores,
+  // and every core marked busy (no helper: all is checked in this thread).
+  for (const int busyCores : {-3, 0, cores + 1}) {
+    SCOPED_TRACE("busy cores " + std::to_string(busyCores));
+    const BusyWorkers busy(busyCores);
     for (const std::vector<bool>& broken : layouts) {
       const std::vector<Strip> pages = strips(broken);
       std::vector<bool> marks(pages.size(), false);
@@ -58,13 +62,19 @@ TEST(WholeStripChecks, MarkExactlyTheWholeStripsWithOrWithoutHelper) {
           if (accepted && !pages[p].whole) handedBroken = true;
         }
         EXPECT_EQ(checks.markWhole(marks), !handedBroken);
+        if (busyCores < 0) {
+          EXPECT_GE(checks.helpers(), 3);
+        }
+        if (busyCores > cores) {
+          EXPECT_EQ(checks.helpers(), 0);
+        }
       }
       for (std::size_t p = 0; p < pages.size(); ++p) {
-        EXPECT_EQ(marks[p], pages[p].whole) << "page " << p << (spareCore ? " helper" : "");
+        EXPECT_EQ(marks[p], pages[p].whole) << "page " << p;
         EXPECT_EQ(group4StripIsWhole(pages[p].bytes, 1728, 120, false), pages[p].whole);
       }
       // The first strip is always checked in the caller's thread.
-      if (broken == layouts[1] || !spareCore) {
+      if (broken == layouts[1] || busyCores > cores) {
         EXPECT_FALSE(handedBroken);
       }
     }
