@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "codec/FaxG4Encoder.h"
 #include "faxin/readers/ByteFields.h"
 #include "faxin/tiff/TiffPageDescriber.h"
 
@@ -154,12 +155,24 @@ int BmpReader::loadPage(int index, FaxPage& page, bool keepBitmap) {
 }
 
 int BmpReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) {
-  // The page's bitmap is needed once, as the data written.
+  // The page's bitmap is needed once, as the data coded.
   const int loaded = loadPage(index, page, false);
   if (loaded == kNoPixelData) return kNoPixelData;
   if (loaded != 0 || page.rows <= 0) return leaveOut(LeftOutReason::kUndecodable);
+  // The page goes in Group 4-coded, so that the PDF stage passes it through rather than coding
+  // it again. Like libtiff, the coder takes the 0 bits for white runs whatever the photometric
+  // tag says, and skips the bits behind the last pixel of a row, so the bytes are the ones the
+  // PDF stage would make of the bitmap. Written as it is when the coding fails.
+  std::vector<uint8_t> coded;
+  if (encodePageT6(pageData(), page.width, page.rows, static_cast<std::size_t>(page.bytesPerRow),
+                   true, coded)) {
+    setPageData(std::move(coded));
+    out.coding = static_cast<uint8_t>(FaxCoding::kT6);
+    out.ownGroup4 = true;
+  } else {
+    out.coding = static_cast<uint8_t>(FaxCoding::kUncompressed);
+  }
   out.data = pageData();
-  out.coding = static_cast<uint8_t>(FaxCoding::kUncompressed);
   out.photometric = page.photometric;
   out.fillOrder = 1;
   out.width = static_cast<uint32_t>(page.width);

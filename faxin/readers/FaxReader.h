@@ -48,8 +48,8 @@ struct PageToWrite {
   std::vector<uint32_t> stripStarts;
   std::vector<uint32_t> stripByteCounts;
   uint16_t rowsPerStrip = 0;
-  // kCoded: `data` is Group 4 that this engine coded itself from decoded rows, so every row of
-  // it is known to decode whole.
+  // kCoded: `data` is Group 4 that this engine coded itself from decoded rows or a bitmap, so
+  // every row of it is known to decode whole.
   bool ownGroup4 = false;
 
   // kBitmap uses the page record handed to preparePage: its bitmap, bytesPerRow, rows and

@@ -63,9 +63,9 @@ TEST(WholeGroup4Pages, ExactlyTheWholeGroup4Strips) {
     ASSERT_TRUE(writeBytes(source, c.build(dir, pages)));
     const Written w = runEngine(dir, source, c.format);
     const std::size_t marked = checkMarks(w, pages);
-    // APF and DCX pages are decoded into bitmaps and coded anew, CALS and ED pages are the
-    // source's own whole Group 4 bytes; BMP pages are its own pixels.
-    EXPECT_EQ(marked, c.format == FaxFormat::kBmp ? 0u : w.pages.size());
+    // APF, DCX and BMP pages are bitmaps coded anew, CALS and ED pages are the source's own
+    // whole Group 4 bytes.
+    EXPECT_EQ(marked, w.pages.size());
   }
 
   // Raw streams: Group 3 pages are coded anew from their rows, a whole Group 4 page keeps the
