@@ -131,6 +131,14 @@ bool readFileHead(const std::string& path, std::size_t maxBytes, std::vector<uin
   return true;
 }
 
+void startWriteback(int fd) {
+#if defined(__linux__)
+  (void)::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+  (void)fd;
+#endif
+}
+
 int appendToFile(const std::string& path, const std::string& bytes, unsigned createMode) {
   if (path.empty()) return -1;
   // O_NONBLOCK keeps a named pipe without a reader from blocking the open; it is refused below.

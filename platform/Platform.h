@@ -50,6 +50,10 @@ bool readFileHead(const std::string& path, std::size_t maxBytes, std::vector<uin
 // not a regular file) or written.
 int appendToFile(const std::string& path, const std::string& bytes, unsigned createMode = 0666);
 
+// Starts writing an open file's changed pages to the disk without waiting for them, so that a
+// later fsync of a large file has little left to wait for. Nothing where the system cannot.
+void startWriteback(int fd);
+
 // The user's runtime directory ($XDG_RUNTIME_DIR when it is an absolute path naming a
 // directory) with a trailing separator; empty otherwise.
 std::string runtimeDirectory();

@@ -62,7 +62,17 @@ FileSink::~FileSink() {
 }
 
 bool FileSink::put(const void* data, size_t size) {
-  return file_ != nullptr && std::fwrite(data, 1, size, file_) == size;
+  if (file_ == nullptr || std::fwrite(data, 1, size, file_) != size) return false;
+  // A large staged PDF goes to the disk while the rest is written, a few megabytes at a time,
+  // so that the fsync before its rename does not wait for all of it at once.
+  constexpr uint64_t kWritebackBytes = uint64_t{4} << 20;
+  unsynced_ += size;
+  if (unsynced_ >= kWritebackBytes && replacement_ && replacement_->staged()) {
+    unsynced_ = 0;
+    if (std::fflush(file_) != 0) return false;
+    platform::startWriteback(fileno(file_));
+  }
+  return true;
 }
 
 bool FileSink::finish() {

@@ -68,6 +68,7 @@ class FileSink : public PdfSink {
   bool owned_;
   bool finished_ = false;
   bool finishedWell_ = false;
+  uint64_t unsynced_ = 0;  // bytes put since the disk last started taking them
   std::unique_ptr<platform::ReplacementFile> replacement_;
 };
 

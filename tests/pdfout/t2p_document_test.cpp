@@ -272,6 +272,29 @@ INSTANTIATE_TEST_SUITE_P(Budgets, WriteFailureTest,
                          ::testing::Values(0.0, 0.01, 0.2, 0.45, 0.6, 0.8, 0.999),
     [](const auto& info) { return "PerMille" + std::to_string(static_cast<int>(info.param * 1000)); });
 
+// A PDF of many megabytes starts going to the disk while it is written; the destination keeps
+// its old bytes until the commit and then holds exactly the new ones.
+TEST_F(DocumentTest, LargeFileReplacesTheDestinationWhole) {
+  const std::string pdf = dir.file("big.pdf");
+  ASSERT_TRUE(test::writeText(pdf, "old"));
+  std::string expected;
+  {
+    std::unique_ptr<FileSink> sink = FileSink::open(pdf);
+    ASSERT_NE(sink, nullptr);
+    std::string piece(300000, '\0');
+    for (int k = 0; k < 40; ++k) {  // 12 MB, past the writeback step three times
+      for (std::size_t i = 0; i < piece.size(); ++i) piece[i] = static_cast<char>(i * 7 + k);
+      ASSERT_EQ(sink->write(piece), piece.size());
+      expected += piece;
+    }
+    EXPECT_EQ(test::readText(pdf), "old");
+    ASSERT_TRUE(sink->finish());
+    EXPECT_EQ(test::readText(pdf), "old");
+    ASSERT_TRUE(sink->commit());
+  }
+  EXPECT_TRUE(test::readText(pdf) == expected);
+}
+
 TEST_F(DocumentTest, FullDeviceFailsAndIsLeftInPlace) {
   if (!test::fileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   ASSERT_TRUE(test::writeTiff(dir.file("in.tif"), {faxPage()}));
