@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "pdfout/copy/tiff_copy.h"
 
@@ -13,7 +12,9 @@ inline constexpr int32_t kModeNone = 0;
 inline constexpr int32_t kModeDirectory = 1;  // "/d"
 inline constexpr int32_t kModeFile = 2;       // "/f"
 
-// One run's request and its report.
+// What one run is asked to do: its flags, mode, paths and filter. It is filled once (from the
+// command line or the window's pages) and only read afterwards; what a run did goes into its
+// report (app/FileReport.h).
 struct ConversionJob {
   uint8_t keepFileTime = 0;           // give the PDF the source's file times
   uint8_t quiet = 0;                  // do not show the results report
@@ -27,14 +28,6 @@ struct ConversionJob {
   std::string filter = "*.*";         // file name pattern of the directory walk
   std::string sourcePath;             // source file or directory
   std::string destinationPath;        // destination PDF file or directory
-  std::string logText;                // the report, built up by the conversions
-  // One line per page a conversion left out while writing the file's other pages
-  // ("in/a.qfx: page 2 of 3 left out: no data"), in the order of the conversions.
-  std::vector<std::string> leftOutPages;
-  // One line per file that failed, with the reason ("in/b.tif: TIFF directory 2: ..."), in the
-  // order of the conversions.
-  std::vector<std::string> failures;
-  std::vector<std::string> fileList;  // files to convert, relative to sourcePath
   TiffCopyOptions copyOptions;        // options of the TIFF copy step
 };
 

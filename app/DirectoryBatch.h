@@ -1,17 +1,20 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "app/BatchDriver.h"
 #include "app/ConversionJob.h"
-#include "app/FileConversion.h"
+#include "app/FileReport.h"
 
 namespace tarnwell {
 
-// Appends to the job's fileList every file below the directory whose name matches the job's
-// filter and whose code is not NotFax, as a path relative to the job's sourcePath. With recurse
-// set, subdirectories whose names match the filter are walked too, depth first. Special files
-// and links to directories are left out.
-void collectFiles(ConversionJob& job, const std::string& directory, bool recurse);
+// Appends to `files` every file below the directory whose name matches the job's filter and
+// whose code is not NotFax, as a path relative to the job's sourcePath. With recurse set,
+// subdirectories whose names match the filter are walked too, depth first. Special files and
+// links to directories are left out.
+void collectFiles(const ConversionJob& job, const std::string& directory, bool recurse,
+                  std::vector<std::string>& files);
 
 // Whether a listed file is taken as already PDF: the last three characters of its path are
 // "pdf" in any letter case.
@@ -25,18 +28,13 @@ void collectFiles(ConversionJob& job, const std::string& directory, bool recurse
 // keepSourceExtension and keepHierarchy flags.
 [[nodiscard]] std::string destinationFor(const ConversionJob& job, const std::string& source);
 
-// How the listed files of a directory run ended.
-struct BatchTally {
-  int converted = 0;
-  int alreadyPdf = 0;
-  int failed = 0;
-};
-
-// Converts every listed file into the destination directory with the given settings, working
-// files and stages, writes the report into logText (header, one line per file, total line) and
-// tells how the files ended. Nothing happens when destinationPath is empty.
-BatchTally convertListedFiles(ConversionJob& job, const ConversionSettings& settings,
-                              const WorkingPaths& paths,
-                              const ConversionStages& stages = pipelineStages());
+// The directory run of the command line: converts the listed files through the batch driver and
+// writes the report (header, one line per file, total line) into `report`. Each file's report
+// also goes to `fileDone` as soon as it is in, when given. Nothing happens when the job's
+// destinationPath is empty.
+BatchTally convertDirectory(const ConversionRequest& request,
+                            const std::vector<std::string>& files, RunReport& report,
+                            const ConversionStages& stages = pipelineStages(),
+                            const std::function<void(const FileReport&)>& fileDone = {});
 
 }  // namespace tarnwell

@@ -104,10 +104,10 @@ std::string failure(const std::string& source, const char* reason) {
 
 // The line a failed file gets on standard error (without the program's name): the stage's own
 // reason when it gave one, otherwise `fallback`. Out of memory, the line is left out.
-void noteFailure(ConversionJob& job, const std::string& source, const std::string& reason,
+void noteFailure(FileReport& report, const std::string& source, const std::string& reason,
                  const char* fallback) noexcept {
   try {
-    job.failures.push_back(source + ": " + (reason.empty() ? std::string(fallback) : reason));
+    report.failures.push_back(source + ": " + (reason.empty() ? std::string(fallback) : reason));
   } catch (...) {
   }
 }
@@ -148,9 +148,9 @@ class WorkingFilesHold {
 
 // The stages proper, run under the caller's catch-all handler. Returns the report ending and
 // whether the PDF was written.
-bool runStages(ConversionJob& job, const std::string& source, const std::string& destination,
-               const ConversionSettings& settings, const WorkingPaths& paths,
-               const ConversionStages& stages, std::string& ending) {
+bool runStages(FileReport& report, const ConversionJob& job, const std::string& source,
+               const std::string& destination, const ConversionSettings& settings,
+               const WorkingPaths& paths, const ConversionStages& stages, std::string& ending) {
   const FaxFormat format = classifyFile(source);
   const bool tiffSource = format == FaxFormat::kTiff;
 
@@ -158,13 +158,13 @@ bool runStages(ConversionJob& job, const std::string& source, const std::string&
   // stage, where opening it could block; it gets the ending its stage would have given.
   if (!platform::isReadableFile(source)) {
     ending = failure(source, tiffSource ? "Error in prearing to pdf conversion" : "Not Fax");
-    noteFailure(job, source, {}, "not a readable regular file");
+    noteFailure(report, source, {}, "not a readable regular file");
     return false;
   }
   // Writing the PDF over the source itself would destroy the source.
   if (platform::sameFile(source, destination)) {
     ending = failure(source, "Error in converting to pdf");
-    noteFailure(job, source, {}, "the destination is the source file itself");
+    noteFailure(report, source, {}, "the destination is the source file itself");
     return false;
   }
 
@@ -173,7 +173,7 @@ bool runStages(ConversionJob& job, const std::string& source, const std::string&
     std::cerr << "tarnwell: the working directory " << paths.workDirectory
               << " is missing or not private to this user; nothing is written into it\n";
     ending = failure(source, tiffSource ? "Error in prearing to pdf conversion" : "Error Fax");
-    noteFailure(job, source, {}, "no private working directory");
+    noteFailure(report, source, {}, "no private working directory");
     return false;
   }
 
@@ -182,7 +182,7 @@ bool runStages(ConversionJob& job, const std::string& source, const std::string&
     if (stages.copyTiffGivingReason(source, paths.pdfReadyTiffPath, job.copyOptions,
                                     kCopyKeepCompression, reason) != 0) {
       ending = failure(source, "Error in prearing to pdf conversion");
-      noteFailure(job, source, reason, "the TIFF copy failed");
+      noteFailure(report, source, reason, "the TIFF copy failed");
       return false;
     }
   } else {
@@ -197,16 +197,16 @@ bool runStages(ConversionJob& job, const std::string& source, const std::string&
     const EngineOutcome outcome = stages.runEngineMarkingPages(
         engineSetup, source, format, paths.intermediateTiffPath, leftOut, reason, wholeGroup4);
     for (const LeftOutPage& page : leftOut) {
-      job.leftOutPages.push_back(source + ": " + leftOutText(page));
+      report.leftOutPages.push_back(source + ": " + leftOutText(page));
     }
     switch (outcome) {
       case EngineOutcome::kNoPages:
         ending = failure(source, "Not Fax");
-        noteFailure(job, source, reason, "no fax page found in the file");
+        noteFailure(report, source, reason, "no fax page found in the file");
         return false;
       case EngineOutcome::kWriteFailed:
         ending = failure(source, "Error Fax");
-        noteFailure(job, source, reason, "the fax pages cannot be written");
+        noteFailure(report, source, reason, "the fax pages cannot be written");
         return false;
       case EngineOutcome::kConverted:
         break;
@@ -214,7 +214,7 @@ bool runStages(ConversionJob& job, const std::string& source, const std::string&
     if (stages.copyEngineTiff(paths.intermediateTiffPath, paths.pdfReadyTiffPath,
                               job.copyOptions, kCopyGroup4, wholeGroup4, reason) != 0) {
       ending = failure(source, "Error in prearing to pdf conversion");
-      noteFailure(job, source, reason, "the TIFF copy failed");
+      noteFailure(report, source, reason, "the TIFF copy failed");
       return false;
     }
   }
@@ -225,7 +225,7 @@ bool runStages(ConversionJob& job, const std::string& source, const std::string&
           : stages.writePdfGivingReason(paths.pdfReadyTiffPath, destination, 0, reason);
   if (written != 0) {
     ending = failure(source, "Error in converting to pdf");
-    noteFailure(job, source, reason, "the PDF cannot be written");
+    noteFailure(report, source, reason, "the PDF cannot be written");
     return false;
   }
   ending = "Success !\r\n";
@@ -239,58 +239,64 @@ const ConversionStages& pipelineStages() {
   return stages;
 }
 
-bool convertFile(ConversionJob& job, const std::string& source, const std::string& destination,
-                 const ConversionSettings& settings, const WorkingPaths& paths,
-                 const ConversionStages& stages) {
+FileReport convertFile(const FileTask& task, const ConversionJob& job,
+                       const ConversionSettings& settings, const WorkingPaths& paths,
+                       const ConversionStages& stages) {
+  FileReport report;
+  const std::string& source = task.source;
+  const std::string& destination = task.destination;
   try {
-    job.logText += source + " --> " + destination + " : ";
+    report.reportLine = source + " --> " + destination + " : ";
 
     const auto lastSep = destination.rfind(kSep);
     if (lastSep != std::string::npos) {
       // A destination directly under the root keeps the root as its directory.
       const std::string directory = destination.substr(0, lastSep == 0 ? 1 : lastSep);
-      if (!ensureDirectory(job, directory)) {
-        job.logText += "Failed to create save dir : " + directory + "\r\n";
-        noteFailure(job, source, {}, "the destination directory cannot be made");
-        return false;
+      if (!ensureDirectory(directory)) {
+        report.reportLine += "Failed to create save dir : " + directory + "\r\n";
+        noteFailure(report, source, {}, "the destination directory cannot be made");
+        return report;
       }
     }
 
     std::string ending;
     bool converted = false;
     try {
-      converted = runStages(job, source, destination, settings, paths, stages, ending);
+      platform::setThreadRandPosition(task.identifierPosition);
+      converted = runStages(report, job, source, destination, settings, paths, stages, ending);
     } catch (...) {
-      job.logText += "Exception : Failed in FAX to PDF conversion\r\n";
-      noteFailure(job, source, {}, "out of memory or an unexpected fault");
-      return false;
+      report.reportLine += "Exception : Failed in FAX to PDF conversion\r\n";
+      noteFailure(report, source, {}, "out of memory or an unexpected fault");
+      return report;
     }
-    job.logText += ending;
-    if (!converted) return false;
-    if (!job.keepFileTime) return true;
-    if (!platform::isReadableFile(source)) return false;
-    return copyFileTimes(job, source, destination);
+    report.reportLine += ending;
+    if (!converted) return report;
+    if (job.keepFileTime &&
+        (!platform::isReadableFile(source) || !copyFileTimes(source, destination)))
+      return report;
+    report.result = FileResult::kConverted;
+    return report;
   } catch (...) {
     // Only running out of memory while building the report line gets here.
     try {
-      job.logText += "Exception : Failed in FAX to PDF conversion\r\n";
+      report.reportLine += "Exception : Failed in FAX to PDF conversion\r\n";
     } catch (...) {
     }
-    return false;
+    return report;
   }
 }
 
-int ensureDirectory(ConversionJob& job, const std::string& directory) {
+int ensureDirectory(const std::string& directory) {
   if (directory.empty()) return 0;
   if (platform::isDirectory(directory)) return 1;
   const auto lastSep = directory.rfind(kSep);
   if (lastSep != std::string::npos && lastSep > 0)
-    (void)ensureDirectory(job, directory.substr(0, lastSep));
+    (void)ensureDirectory(directory.substr(0, lastSep));
   // Another process may create it at the same moment; what counts is that it exists now.
   return platform::createDirectory(directory) || platform::isDirectory(directory) ? 1 : 0;
 }
 
-bool copyFileTimes(ConversionJob&, const std::string& source, const std::string& destination) {
+bool copyFileTimes(const std::string& source, const std::string& destination) {
   platform::FileTimes times;
   if (!platform::getFileTimes(source, times)) return false;
   if (!platform::isRegularFile(destination)) return false;

@@ -5,6 +5,7 @@
 
 #include "app/ConversionJob.h"
 #include "app/ConversionSettings.h"
+#include "app/FileReport.h"
 #include "faxin/EngineSettings.h"
 #include "faxin/FaxFormat.h"
 #include "faxin/LeftOutPage.h"
@@ -99,19 +100,27 @@ class ConversionStages {
 // The real stages: FaxConverter, tiff_copy_file and t2p_convert_file.
 const ConversionStages& pipelineStages();
 
-// Converts one source file into one PDF and appends exactly one report line to the job's
-// logText, a line to its leftOutPages for each page the engine left out, and a line to its
-// failures with the reason when the file is not converted. True when the file counts as converted. The engine works on a copy of `settings`;
-// the working files are those of `paths`.
-bool convertFile(ConversionJob& job, const std::string& source, const std::string& destination,
-                 const ConversionSettings& settings, const WorkingPaths& paths,
-                 const ConversionStages& stages = pipelineStages());
+// One file of a run: where it comes from, where its PDF goes, and how many random values were
+// drawn before its PDF's identifier (so a file's PDF does not depend on which thread converts it).
+struct FileTask {
+  std::string source;
+  std::string destination;
+  unsigned long long identifierPosition = 0;
+};
+
+// Converts one source file into one PDF and tells what became of it: exactly one report line,
+// a line for each page the engine left out, and the reason when the file is not converted. The
+// engine works on a copy of `settings`; the working files are those of `paths`.
+[[nodiscard]] FileReport convertFile(const FileTask& task, const ConversionJob& job,
+                                     const ConversionSettings& settings,
+                                     const WorkingPaths& paths,
+                                     const ConversionStages& stages = pipelineStages());
 
 // Makes sure a directory exists, creating missing parent levels too. Non-zero when the
 // directory exists afterwards. Never changes the current directory.
-int ensureDirectory(ConversionJob& job, const std::string& directory);
+int ensureDirectory(const std::string& directory);
 
 // Gives the destination the source's access and modification times.
-bool copyFileTimes(ConversionJob& job, const std::string& source, const std::string& destination);
+bool copyFileTimes(const std::string& source, const std::string& destination);
 
 }  // namespace tarnwell

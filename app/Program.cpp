@@ -10,6 +10,7 @@
 #include "app/ConversionSettings.h"
 #include "app/DirectoryBatch.h"
 #include "app/FileConversion.h"
+#include "app/Options.h"
 #include "pdfout/tiffio/messages.h"
 #include "platform/Platform.h"
 
@@ -46,30 +47,33 @@ int windowRoad(const ConversionRequest& request, const ProgramHooks& hooks) {
 
 // Converts the request; true when every file converted or was already PDF.
 bool commandLineRoad(const ConversionRequest& request, const ProgramHooks& hooks) {
-  ConversionJob job = request.job;  // this run's file list and report
+  const ConversionJob& job = request.job;
+  RunReport report;
   std::string logName;
   bool allConverted = true;
   if (job.mode == kModeDirectory) {
     std::cout << "Please Wait...\n" << std::flush;
-    job.fileList.clear();
-    collectFiles(job, job.sourcePath, job.includeSubdirectories != 0);
-    allConverted = convertListedFiles(job, request.settings, request.paths).failed == 0;
+    std::vector<std::string> files;
+    collectFiles(job, job.sourcePath, job.includeSubdirectories != 0, files);
+    allConverted = convertDirectory(request, files, report).failed == 0;
   } else {
-    job.logText = "\r\n\r\n";
-    allConverted =
-        convertFile(job, job.sourcePath, job.destinationPath, request.settings, request.paths);
+    report.logText = "\r\n\r\n";
+    const FileReport file =
+        convertFile({job.sourcePath, job.destinationPath}, job, request.settings, request.paths);
+    report.add(file);
+    allConverted = file.result != FileResult::kFailed;
     logName = kSingleFileLogName;
   }
   // Pages left out of a converted file do not change its report line; they are named here.
-  for (const std::string& line : job.leftOutPages) std::cerr << "tarnwell: " << line << '\n';
+  for (const std::string& line : report.leftOutPages) std::cerr << "tarnwell: " << line << '\n';
   // So is the reason of each file that failed.
-  for (const std::string& line : job.failures) std::cerr << "tarnwell: " << line << '\n';
+  for (const std::string& line : report.failures) std::cerr << "tarnwell: " << line << '\n';
   std::cerr << std::flush;
-  (void)writeLog(request.paths, logName, job.logText, platform::localTimeNow());
+  (void)writeLog(request.paths, logName, report.logText, platform::localTimeNow());
   if (job.quiet) return allConverted;
-  if (platform::hasDisplay() && hooks.showResultsBox && hooks.showResultsBox(job.logText))
+  if (platform::hasDisplay() && hooks.showResultsBox && hooks.showResultsBox(report.logText))
     return allConverted;
-  showResults(job.logText, std::cout);
+  showResults(report.logText, std::cout);
   return allConverted;
 }
 
@@ -89,15 +93,23 @@ int runProgram(const std::vector<std::string>& arguments, const ProgramHooks& ho
     }
     silenceTiffMessages();
     ConversionRequest request;
-    const int parsed = buildRequest(request, programWorkingPaths(), arguments, std::cout);
+    const ParsedArguments parsed =
+        buildRequest(request, programWorkingPaths(), arguments, std::cout);
     WorkingFileCleanup cleanup(request.paths);
+    if (parsed.result == ParseResult::kUnknownOption) {
+      // A word the program does not understand never opens the window: the user meant an
+      // option, and the window would hide the mistake.
+      std::cerr << "tarnwell: unknown option '" << parsed.unknownOption << "'\n";
+      printUsage(std::cerr);
+      return kExitIncomplete;
+    }
     if (request.paths.workDirectory.empty()) {
       std::cerr << "tarnwell: no private working directory: the one in $XDG_RUNTIME_DIR or "
                    "$TMPDIR cannot be made or is not this user's alone, and no fresh one could "
                    "be made beside it\n";
       return kExitFailure;
     }
-    if (parsed != 0) return windowRoad(request, hooks);
+    if (parsed.result != ParseResult::kComplete) return windowRoad(request, hooks);
     return commandLineRoad(request, hooks) ? kExitSuccess : kExitFailure;
   } catch (const std::bad_alloc&) {
     std::cerr << "tarnwell: out of memory\n";
@@ -105,11 +117,6 @@ int runProgram(const std::vector<std::string>& arguments, const ProgramHooks& ho
     std::cerr << "tarnwell: " << e.what() << '\n';
   }
   return kExitFailure;
-}
-
-int runProgram(const std::string& commandLine, const ProgramHooks& hooks) {
-  return runProgram(commandLine.empty() ? std::vector<std::string>() : splitAtBlanks(commandLine),
-                    hooks);
 }
 
 std::vector<std::string> programArguments(int argc, const char* const* argv) {

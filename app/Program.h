@@ -25,13 +25,11 @@ inline constexpr int kExitIncomplete = 2;  // incomplete command line and no win
 // Everything between start-up and clean-up; returns the process exit status. arguments are the
 // program's arguments as the shell passed them, one token each. "--help", "-h" or "--version"
 // anywhere print the usage text or the version and give 0. A complete request converts at once
-// and gives kExitSuccess or kExitFailure; anything else takes the window road, which gives the
+// and gives kExitSuccess or kExitFailure; an unknown option gives kExitIncomplete with the word
+// named on standard error; anything else takes the window road, which gives the
 // window's own result, or kExitIncomplete when no window can be opened. On the way out the work
 // file, the segment file and the scratch TIFF are removed.
 int runProgram(const std::vector<std::string>& arguments, const ProgramHooks& hooks = {});
-
-// The same with the arguments given as one text split at every blank.
-int runProgram(const std::string& commandLine, const ProgramHooks& hooks = {});
 
 // The arguments after the program name.
 [[nodiscard]] std::vector<std::string> programArguments(int argc, const char* const* argv);

@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   settings.engine.bitOrder = static_cast<uint8_t>(1 + (size & 1));
   settings.engine.nonStandardWidth = static_cast<uint8_t>((size >> 1) & 1);
   tarnwell::ConversionJob job;
-  (void)tarnwell::convertFile(job, source, pdf, settings, r.paths);
+  (void)tarnwell::convertFile({source, pdf}, job, settings, r.paths);
   std::remove(pdf.c_str());
   std::remove(source.c_str());
   return 0;

@@ -162,7 +162,7 @@ int main(int argc, char** argv) {
   tabs->setCurrentIndex(0);
   ok = save(&window, outDir + QStringLiteral("/window-settings-refused.png")) && ok;
 
-  // Files mode: "Include subdir" and "Keep Hiberarchy" disabled.
+  // Files mode: "Include subdir" and "Keep Hierarchy" disabled.
   tabs->setCurrentIndex(1);
   window.findChild<QRadioButton*>(QStringLiteral("convertFiles"))->click();
   ok = save(&window, outDir + QStringLiteral("/window-options-files.png")) && ok;

@@ -114,10 +114,10 @@ QPushButton* browseButton(const char* name) {
 
 ConvertPage::ConvertPage(SharedSettings& settings, const WorkingPaths& paths,
                          const ConversionStages& stages, Dialogs& dialogs, QWidget* parent)
-    : QWidget(parent), settings_(settings), dialogs_(dialogs) {
+    : QWidget(parent), settings_(settings), paths_(paths), dialogs_(dialogs) {
   setObjectName(QStringLiteral("convertPage"));
   applyColours(this, kPageBackground, kConvertEditBackground);
-  worker_ = new ConvertWorker(settings_, paths, stages, this);
+  worker_ = new ConvertWorker(settings_, stages, this);
 
   filter_ = new QLineEdit(QString::fromStdString(job_.filter));
   filter_->setObjectName(QStringLiteral("filter"));
@@ -163,7 +163,7 @@ ConvertPage::ConvertPage(SharedSettings& settings, const WorkingPaths& paths,
   fields->addWidget(new QLabel(tr("Source")), 1, 0, Qt::AlignTop);
   fields->addWidget(source_, 1, 1);
   fields->addWidget(chooseSource_, 1, 2, Qt::AlignTop);
-  fields->addWidget(new QLabel(tr("Destniation")), 2, 0);
+  fields->addWidget(new QLabel(tr("Destination")), 2, 0);
   fields->addWidget(destination_, 2, 1);
   fields->addWidget(chooseDestination_, 2, 2);
   fields->setColumnStretch(1, 1);
@@ -210,7 +210,7 @@ ConvertPage::~ConvertPage() {
 
 void ConvertPage::chooseSource() {
   job_.filter = bytes(filter_->text());
-  if (options_.sourceMode == 1) {
+  if (job_.mode == kModeFile) {
     const ChosenFiles chosen = dialogs_.chooseFiles(this, filter_->text());
     if (!chosen.names.isEmpty()) useSourceFiles(chosen);
   } else {
@@ -232,7 +232,7 @@ bool ConvertPage::dropSource(const QList<QUrl>& urls) {
 }
 
 void ConvertPage::useSourceFiles(const ChosenFiles& chosen) {
-  job_.fileList.clear();
+  files_.clear();
   sourceDirectory_ = chosen.directory;
   if (chosen.names.size() == 1) {
     source_->setPlainText(chosen.directory + QLatin1Char(platform::kPathSeparator) +
@@ -241,7 +241,7 @@ void ConvertPage::useSourceFiles(const ChosenFiles& chosen) {
     source_->setPlainText(chosen.directory + QLatin1Char(' ') +
                           chosen.names.join(QLatin1Char(' ')));
   }
-  for (const QString& name : chosen.names) job_.fileList.push_back(bytes(name));
+  for (const QString& name : chosen.names) files_.push_back(bytes(name));
   job_.sourcePath = bytes(sourceDirectory_);
   resetProgress();
 }
@@ -249,15 +249,15 @@ void ConvertPage::useSourceFiles(const ChosenFiles& chosen) {
 void ConvertPage::useSourceDirectory(const QString& directory) {
   sourceDirectory_ = directory;
   source_->setPlainText(directory);
-  job_.fileList.clear();
+  files_.clear();
   job_.sourcePath = bytes(directory);
-  collectFiles(job_, job_.sourcePath, options_.includeSubdirectories != 0);
+  collectFiles(job_, job_.sourcePath, job_.includeSubdirectories != 0, files_);
   resetProgress();
 }
 
 void ConvertPage::resetProgress() {
   // An empty list keeps a range of one, so the bar shows an empty run rather than a busy one.
-  const int count = static_cast<int>(job_.fileList.size());
+  const int count = static_cast<int>(files_.size());
   progress_->setRange(0, count > 0 ? count : 1);
   progress_->setValue(0);
 }
@@ -292,14 +292,13 @@ void ConvertPage::go() {
   cancelled_ = false;
   filesDone_ = 0;
 
-  RunRequest request;
+  ConversionRequest request;
   request.job = job_;
-  request.sourceDirectory = bytes(sourceDirectory_);
-  request.destinationDirectory = bytes(destination);
-  request.keepHierarchy = options_.keepHierarchy;
-  request.keepSourceExtension = options_.keepSourceExtension;
-  request.keepFileTime = options_.keepFileTime;
-  worker_->start(++runId_, std::move(request));
+  request.job.sourcePath = bytes(sourceDirectory_);
+  request.job.destinationPath = bytes(destination);
+  request.settings = settings_.snapshot();
+  request.paths = paths_;
+  worker_->start(++runId_, std::move(request), files_);
 }
 
 void ConvertPage::cancel() {
@@ -307,7 +306,7 @@ void ConvertPage::cancel() {
   cancelled_ = true;
   worker_->requestStop();
   if (worker_->waitFinished(kCancelWait)) {
-    job_.logText = worker_->lastReport();
+    lastReport_ = worker_->lastReport();
     restore();
     return;
   }
@@ -345,13 +344,13 @@ void ConvertPage::pagesLeftOut(int runId, int row, const QString& text) {
 
 void ConvertPage::runFinished(int runId, int converted) {
   if (runId != runId_) return;
-  const int listed = static_cast<int>(job_.fileList.size());
+  const int listed = static_cast<int>(files_.size());
   if (cancelled_ && filesDone_ < listed) {
     status_->setText(tr("Cancelled. %1 of %2 FAX files converted").arg(converted).arg(listed));
   } else {
     status_->setText(tr("Done. %1 FAX files converted").arg(converted));
   }
-  if (worker_->waitFinished(kCancelWait)) job_.logText = worker_->lastReport();
+  if (worker_->waitFinished(kCancelWait)) lastReport_ = worker_->lastReport();
   if (running_) restore();
 }
 

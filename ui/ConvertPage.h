@@ -5,6 +5,9 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <string>
+#include <vector>
+
 #include "app/ConversionJob.h"
 #include "app/FileConversion.h"
 #include "ui/Dialogs.h"
@@ -32,10 +35,15 @@ class ConvertPage : public QWidget {
               Dialogs& dialogs, QWidget* parent = nullptr);
   ~ConvertPage() override;
 
-  // The Options page's five values, copied in when the user returns to this page.
-  void setOptions(const SourceOptions& options) { options_ = options; }
-  // The page's job: its file list, filter and, after a run, the run's report.
+  // The job whose mode and naming flags the Options page sets when the user returns to this
+  // page; the page's own paths and filter stay.
+  ConversionJob& options() { return job_; }
+  // The page's job: its source directory, filter, mode and flags.
   const ConversionJob& job() const { return job_; }
+  // The listed files, relative to the source directory.
+  const std::vector<std::string>& files() const { return files_; }
+  // The report of the last run that ended.
+  const std::string& lastReport() const { return lastReport_; }
   // Go: the window makes it its default button, so Return starts a run.
   QPushButton* goButton() const { return go_; }
 
@@ -69,10 +77,12 @@ class ConvertPage : public QWidget {
   void restore();
 
   SharedSettings& settings_;
+  const WorkingPaths& paths_;
   Dialogs& dialogs_;
   ConvertWorker* worker_;
   ConversionJob job_;
-  SourceOptions options_;
+  std::vector<std::string> files_;
+  std::string lastReport_;
   QString sourceDirectory_;  // set only by choosing a source
   bool running_ = false;
   bool waitCursor_ = false;

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include "app/ConversionLog.h"
+#include "app/BatchDriver.h"
 #include "app/DirectoryBatch.h"
 #include "platform/Platform.h"
 
@@ -15,16 +16,16 @@ QString pathText(const std::string& path) { return QFile::decodeName(QByteArray:
 
 }  // namespace
 
-ConvertWorker::ConvertWorker(SharedSettings& settings, const WorkingPaths& paths,
-                             const ConversionStages& stages, QObject* parent)
-    : QObject(parent), settings_(settings), paths_(paths), stages_(stages) {}
+ConvertWorker::ConvertWorker(SharedSettings& settings, const ConversionStages& stages,
+                             QObject* parent)
+    : QObject(parent), settings_(settings), stages_(stages) {}
 
 ConvertWorker::~ConvertWorker() {
   requestStop();
   if (thread_.joinable()) thread_.join();
 }
 
-void ConvertWorker::start(int runId, RunRequest request) {
+void ConvertWorker::start(int runId, ConversionRequest request, std::vector<std::string> files) {
   if (thread_.joinable()) {
     requestStop();
     thread_.join();
@@ -35,7 +36,9 @@ void ConvertWorker::start(int runId, RunRequest request) {
     std::lock_guard lock(mutex_);
     ended_ = false;
   }
-  thread_ = std::thread(&ConvertWorker::run, this, runId, std::move(request));
+  thread_ = std::thread([this, runId, request = std::move(request), files = std::move(files)] {
+    run(runId, request, files);
+  });
 }
 
 bool ConvertWorker::waitFinished(std::chrono::milliseconds timeout) {
@@ -55,53 +58,55 @@ void ConvertWorker::markEnded() {
   endedChanged_.notify_all();
 }
 
-void ConvertWorker::run(int runId, RunRequest request) {
+void ConvertWorker::run(int runId, const ConversionRequest& request,
+                        const std::vector<std::string>& files) {
   int converted = 0;
   try {
-    ConversionJob& job = request.job;
-    job.keepFileTime = request.keepFileTime == 1 ? 1 : 0;
-    job.destinationPath = request.destinationDirectory;
-    if (!ensureDirectory(job, request.destinationDirectory)) emit saveDirFailed(runId);
-    job.logText = reportHeader(request.sourceDirectory, request.destinationDirectory);
+    const ConversionJob& job = request.job;
+    if (!ensureDirectory(job.destinationPath)) emit saveDirFailed(runId);
+    RunReport report;
+    report.logText = reportHeader(job.sourcePath, job.destinationPath);
 
-    // The destination names follow the directory batch's rules for these two directories.
-    ConversionJob naming;
-    naming.sourcePath = request.sourceDirectory;
-    naming.destinationPath = request.destinationDirectory;
-    naming.keepHierarchy = request.keepHierarchy;
-    naming.keepSourceExtension = request.keepSourceExtension != 0 ? 1 : 0;
-
-    for (std::size_t i = 0; i < job.fileList.size(); ++i) {
-      // Cancel stops the run here, between two files; a file once begun is finished.
-      if (stopRequested_) break;
-      const int row = static_cast<int>(i);
-      const std::string source =
-          request.sourceDirectory + platform::kPathSeparator + job.fileList[i];
-      const std::string destination = destinationFor(naming, source);
-      emit fileStarted(runId, row, pathText(source));
+    BatchCallbacks callbacks;
+    callbacks.cancel = &stopRequested_;
+    // A change on the Settings page takes effect from the next file on.
+    callbacks.settingsForNextFile = [this] { return settings_.snapshot(); };
+    callbacks.started = [&](std::size_t index, const std::string& source) {
+      emit fileStarted(runId, static_cast<int>(index), pathText(source));
+    };
+    callbacks.finished = [&](std::size_t index, const FileReport& file) {
+      const int row = static_cast<int>(index);
+      // The window's report names only the files it converted or tried to.
+      if (file.result != FileResult::kAlreadyPdf) report.add(file);
       QString result;
       QString written;
-      const std::size_t leftOutBefore = job.leftOutPages.size();
-      if (endsWithPdf(source)) {
-        result = QStringLiteral("Already PDF!");
-      } else if (convertFile(job, source, destination, settings_.snapshot(), paths_, stages_)) {
-        ++converted;
-        written = pathText(destination);
-        result = QStringLiteral("Converted!");
-      } else {
-        result = QStringLiteral("Not FAX!");
+      switch (file.result) {
+        case FileResult::kAlreadyPdf:
+          result = QStringLiteral("Already PDF!");
+          break;
+        case FileResult::kConverted:
+          ++converted;
+          written = pathText(destinationFor(job, job.sourcePath + platform::kPathSeparator +
+                                                      files[index]));
+          result = QStringLiteral("Converted!");
+          break;
+        case FileResult::kFailed:
+          result = QStringLiteral("Not FAX!");
+          break;
       }
-      if (job.leftOutPages.size() > leftOutBefore) {
+      if (!file.leftOutPages.empty()) {
         QStringList lines;
-        for (std::size_t n = leftOutBefore; n < job.leftOutPages.size(); ++n) {
-          lines << pathText(job.leftOutPages[n]);
-        }
+        for (const std::string& line : file.leftOutPages) lines << pathText(line);
         emit pagesLeftOut(runId, row, lines.join(QLatin1Char('\n')));
       }
       emit fileDone(runId, row, written, result);
-    }
-    (void)writeLog(paths_, std::string(), job.logText, platform::localTimeNow());
-    runReport_ = std::move(job.logText);
+    };
+    // The window converts one file at a time.
+    ConversionRequest oneAtATime = request;
+    oneAtATime.job.jobs = 1;
+    (void)runBatch(oneAtATime, files, callbacks, stages_);
+    (void)writeLog(request.paths, std::string(), report.logText, platform::localTimeNow());
+    runReport_ = std::move(report.logText);
   } catch (...) {
     // Out of memory while building texts: the run ends here with what it converted.
   }

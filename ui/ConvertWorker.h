@@ -10,38 +10,32 @@
 #include <string>
 #include <thread>
 
-#include "app/ConversionJob.h"
+#include <vector>
+
+#include "app/ConversionRequest.h"
 #include "app/FileConversion.h"
 #include "ui/SharedSettings.h"
 
 namespace tarnwell::ui {
 
-// What one run of the Convert page converts: a copy of the page's job (its file list, copy
-// options and flags) and the page's directories and naming choices.
-struct RunRequest {
-  ConversionJob job;
-  std::string sourceDirectory;
-  std::string destinationDirectory;
-  int keepHierarchy = 0;
-  int keepSourceExtension = 0;
-  int keepFileTime = 0;
-};
-
-// The Convert page's worker: converts the listed files one by one on a thread of its own and
-// reports every step through signals, which the page receives queued on its own thread. It
+// The Convert page's worker: converts the listed files one by one on a thread of its own,
+// through the batch driver, and reports every step through signals, which the page receives queued on its own thread. It
 // never touches a widget. Every signal carries the run's number, so the page can tell a late
 // report of an earlier run from the current one.
 class ConvertWorker : public QObject {
   Q_OBJECT
  public:
-  ConvertWorker(SharedSettings& settings, const WorkingPaths& paths,
-                const ConversionStages& stages, QObject* parent = nullptr);
+  ConvertWorker(SharedSettings& settings, const ConversionStages& stages,
+                QObject* parent = nullptr);
   // Asks a running conversion to stop and waits for its thread to end.
   ~ConvertWorker() override;
 
   // Starts a run. An earlier run is stopped first and waited for until its thread has really
   // ended, so two runs never convert at once.
-  void start(int runId, RunRequest request);
+  // The request's job holds the source and destination directories, the naming flags and the
+  // filter; `files` are relative to the source directory. The settings are taken from the
+  // shared settings before every file.
+  void start(int runId, ConversionRequest request, std::vector<std::string> files);
   // Asks the run to stop before its next file.
   void requestStop() { stopRequested_ = true; }
   // Waits up to the time-out for the thread to end; true when no thread is left.
@@ -59,11 +53,10 @@ class ConvertWorker : public QObject {
   void runFinished(int runId, int converted);
 
  private:
-  void run(int runId, RunRequest request);
+  void run(int runId, const ConversionRequest& request, const std::vector<std::string>& files);
   void markEnded();
 
   SharedSettings& settings_;
-  const WorkingPaths& paths_;
   const ConversionStages& stages_;
   std::thread thread_;
   std::atomic<bool> stopRequested_{false};

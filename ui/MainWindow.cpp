@@ -100,7 +100,7 @@ MainWindow::~MainWindow() { delete tabs_; }
 
 void MainWindow::tabChanged(int index) {
   if (index != 0) return;
-  convert_->setOptions(options_->apply());
+  options_->apply(convert_->options());
   // A refused number takes the user back to the field, which the page has marked.
   if (!settingsPage_->apply()) tabs_->setCurrentWidget(settingsPage_);
 }

@@ -2,12 +2,14 @@
 
 #include <QWidget>
 
+#include <map>
+#include <memory>
+#include <string>
+
+#include "ui/OptionControls.h"
 #include "ui/SharedSettings.h"
 
-class QCheckBox;
-class QComboBox;
 class QLineEdit;
-class QRadioButton;
 
 namespace tarnwell::ui {
 
@@ -29,35 +31,15 @@ class SettingsPage : public QWidget {
   static bool isMarked(const QLineEdit* edit);
 
  private:
-  // The page's own copies of the values, as the edits and boxes hold them.
-  struct Values {
-    int bitOrder = 0;
-    int nonStandardWidth = 0;
-    int minWidth = 0;
-    int threshold = 0;
-    int flagNum = 0;
-    int rawFax = 0;
-    int recountLines = 0;
-  };
-
-  void load();
-  // Reads a signed decimal number; false (with a beep and the focus moved there) when the text
-  // is not one.
-  bool readNumber(QLineEdit* edit, int& value);
+  // Reads the number field of that row into the page's value of it; false (with a beep, the
+  // field marked and the focus moved there) when the text is not a number.
+  bool readNumber(const char* name);
 
   SharedSettings& settings_;
   Dialogs& dialogs_;
-  Values values_;
-  QRadioButton* bitOrder_[3];
-  QComboBox* vertical_;
-  QLineEdit* threshold_;
-  QLineEdit* flagNum_;
-  QLineEdit* minWidth_;
-  QCheckBox* rawFax_;
-  QCheckBox* recountLines_;
-  QCheckBox* nonStandardWidth_;
-  QCheckBox* searchableText_;
-  QLineEdit* textLanguages_;
+  std::unique_ptr<OptionControls> controls_;
+  // The page's own copies of the number fields, by row name: a refused field keeps its value.
+  std::map<std::string, int> numbers_;
 };
 
 // Parses a signed decimal number as the number edits accept it: optional blanks, an optional

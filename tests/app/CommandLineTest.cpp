@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "app/Options.h"
 #include "support/TestNames.h"
 
 #include <gtest/gtest.h>
@@ -12,21 +13,38 @@ namespace tarnwell {
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: trnw2tif [/l /q] /f [/b=0] source-file dest-tif-file\n"
+    "Usage: tarnwell [/l /q] /f [/b=0] source-file dest-pdf-file\n"
     "or\n"
-    "Usage: trnw2tif [/l /q] /d [/b=0] source-directory dest-directory [filter]\n";
+    "Usage: tarnwell [/l /q] /d [/b=0] source-directory dest-directory [filter]\n";
+
+// The parse results as numbers, so that tables can hold them.
+constexpr int kIncompleteRequest = 126;
+constexpr int kUnknown = 125;
+int code(ParseResult result) {
+  switch (result) {
+    case ParseResult::kComplete: return 0;
+    case ParseResult::kEmpty: return -2;
+    case ParseResult::kIncomplete: return kIncompleteRequest;
+    case ParseResult::kUnknownOption: return kUnknown;
+  }
+  return -99;
+}
 
 struct Parsed {
   int result = 0;
   ConversionJob job;
   ConversionSettings settings;
   std::string output;
+  std::string unknown;
 };
 
-Parsed parse(std::optional<std::string_view> text) {
+// Parses a command line given as one text split at every blank.
+Parsed parse(std::string_view text) {
   Parsed p;
   std::ostringstream out;
-  p.result = parseCommandLine(p.job, p.settings, text, out);
+  const ParsedArguments parsed = parseArguments(p.job, p.settings, splitAtBlanks(text), out);
+  p.result = code(parsed.result);
+  p.unknown = parsed.unknownOption;
   p.output = out.str();
   return p;
 }
@@ -57,7 +75,9 @@ INSTANTIATE_TEST_SUITE_P(
     Requests, CompleteRequest,
     testing::Values(
         Complete{"/f in.g3 out.pdf", 2, "in.g3", "out.pdf", "*.*"},
-        Complete{"/d /i /kh /in /out *.fax", 1, "/in", "/out", "*.fax"},
+        Complete{"/d /i /kh in /out *.fax", 1, "in", "/out", "*.fax"},
+        // A path from the root that exists is no unknown option.
+        Complete{"/f /tmp /out", 2, "/tmp", "/out", "*.*"},
         // Options after the first path are no options: they land in the filter.
         Complete{"/d in out /i", 1, "in", "out", "/i"},
         // The filter is everything after the destination, blanks included.
@@ -125,10 +145,10 @@ INSTANTIATE_TEST_SUITE_P(Values, JobsOption,
                          testing::Values(JobsCase{"/j=4", 0, 4}, JobsCase{"/J=0", 0, 0},
                                          JobsCase{"--jobs=2", 0, 2}, JobsCase{"--JOBS=16", 0, 16},
                                          JobsCase{"/j=99999999999", 0, 2147483647},
-                                         JobsCase{"/j=", kIncompleteRequest, 1},
-                                         JobsCase{"/j=-2", kIncompleteRequest, 1},
-                                         JobsCase{"/j=2x", kIncompleteRequest, 1},
-                                         JobsCase{"--jobs", kIncompleteRequest, 1}),
+                                         JobsCase{"/j=", kUnknown, 1},
+                                         JobsCase{"/j=-2", kUnknown, 1},
+                                         JobsCase{"/j=2x", kUnknown, 1},
+                                         JobsCase{"--jobs", kUnknown, 1}),
     [](const auto& info) { return test::nameFrom(info.param.option); });
 
 INSTANTIATE_TEST_SUITE_P(Values, MinWidthOption,
@@ -159,9 +179,26 @@ TEST_P(IncompleteRequest, PrintsUsage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, IncompleteRequest,
-                         testing::Values("/m=3 /f a b", "/f a.g3", "/b=1 x", "a b", "/q /f",
-                                         "/v=5 /f a b", "/b=01 /f a b", "/ff a b", "/f"),
+                         testing::Values("/f a.g3", "/b=1 x", "a b", "/q /f", "/f", "/f a.b/c"),
     [](const auto& info) { return test::nameFrom(info.param); });
+
+// A word in the place of an option that looks like one but is none is named, without usage.
+class UnknownOption : public testing::TestWithParam<std::pair<const char*, const char*>> {};
+
+TEST_P(UnknownOption, IsNamed) {
+  Parsed p = parse(GetParam().first);
+  EXPECT_EQ(p.result, kUnknown);
+  EXPECT_EQ(p.unknown, GetParam().second);
+  EXPECT_EQ(p.output, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, UnknownOption,
+    testing::Values(std::pair{"/bogus /f a.tif a.pdf", "/bogus"}, std::pair{"/j2 /d a b", "/j2"},
+                    std::pair{"/m=3 /f a b", "/m=3"}, std::pair{"/v=5 /f a b", "/v=5"},
+                    std::pair{"/b=01 /f a b", "/b=01"}, std::pair{"/FF a b", "/FF"},
+                    std::pair{"/f --force a b", "--force"}, std::pair{"/ocr= /f a b", "/ocr="}),
+    [](const auto& info) { return test::nameFrom(info.param.first); });
 
 TEST(CommandLine, StoppedParseKeepsEarlierOptionsAndTheReset) {
   Parsed p = parse("/b=1 /raw x");
@@ -179,9 +216,7 @@ TEST(CommandLine, EmptyDestinationGivesIncompleteWithoutUsage) {
   EXPECT_EQ(p.output, "");
 }
 
-TEST(CommandLine, NoTextAndEmptyTextLeaveSettingsAlone) {
-  Parsed none = parse(std::nullopt);
-  EXPECT_EQ(none.result, -1);
+TEST(CommandLine, EmptyTextLeavesSettingsAlone) {
   Parsed empty = parse(std::string_view(""));
   EXPECT_EQ(empty.result, -2);
   EXPECT_EQ(empty.settings.engine.nonStandardWidth, 1);
@@ -192,8 +227,9 @@ TEST(CommandLine, ClearsFlagsOfAnEarlierParse) {
   ConversionJob job;
   ConversionSettings settings;
   std::ostringstream out;
-  ASSERT_EQ(parseCommandLine(job, settings, "/q /l /d a b", out), 0);
-  ASSERT_EQ(parseCommandLine(job, settings, "/f c d", out), 0);
+  ASSERT_EQ(parseArguments(job, settings, {"/q", "/l", "/d", "a", "b"}, out).result,
+            ParseResult::kComplete);
+  ASSERT_EQ(parseArguments(job, settings, {"/f", "c", "d"}, out).result, ParseResult::kComplete);
   EXPECT_EQ(job.quiet, 0);
   EXPECT_EQ(job.keepFileTime, 0);
   EXPECT_EQ(job.mode, kModeFile);
@@ -217,7 +253,7 @@ TEST_P(ArgumentTokens, ParseAsTheShellSplitThem) {
   ConversionJob job;
   ConversionSettings settings;
   std::ostringstream out;
-  EXPECT_EQ(parseArguments(job, settings, t.arguments, out), t.result);
+  EXPECT_EQ(code(parseArguments(job, settings, t.arguments, out).result), t.result);
   EXPECT_EQ(out.str(), t.usage ? kUsage : "");
   if (t.result != 0) return;
   EXPECT_EQ(job.sourcePath, t.source);
@@ -272,7 +308,7 @@ TEST(BuildRequest, StartsFromDefaultsAndTakesTheGivenPaths) {
     request.settings.engine.splitPages = 1;
     request.settings.engine.threshold = 7;
     std::ostringstream out;
-    EXPECT_EQ(buildRequest(request, paths, std::string_view(text), out), result);
+    EXPECT_EQ(code(buildRequest(request, paths, splitAtBlanks(text), out).result), result);
     EXPECT_EQ(request.paths.engineFiles.workFilePath, "/tmp/x/trwtmp.tmp");
     EXPECT_EQ(request.paths.pdfReadyTiffPath, "/tmp/x/trwcptif.tmp");
     EXPECT_EQ(request.settings.engine.splitPages, 0);

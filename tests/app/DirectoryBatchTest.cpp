@@ -76,46 +76,47 @@ class CollectFiles : public testing::Test {
   }
   test::TempTree tree;
   ConversionJob job;
+  std::vector<std::string> list;
 };
 
 TEST_F(CollectFiles, FlatWalkListsMatchingFiles) {
-  collectFiles(job, job.sourcePath, false);
-  EXPECT_THAT(job.fileList, UnorderedElementsAre("a.g3", "report.pdf"));
+  collectFiles(job, job.sourcePath, false, list);
+  EXPECT_THAT(list, UnorderedElementsAre("a.g3", "report.pdf"));
 }
 
 TEST_F(CollectFiles, RecursiveWalkIsDepthFirst) {
-  collectFiles(job, job.sourcePath, true);
-  EXPECT_THAT(job.fileList,
+  collectFiles(job, job.sourcePath, true, list);
+  EXPECT_THAT(list,
               ElementsAre("a.g3", "report.pdf", "sub/c.fax", "sub/deeper/d.g3", "x.g3/e.g3"));
 }
 
 TEST_F(CollectFiles, FilterAppliesToDirectoryNamesToo) {
   job.filter = "*.G3";
-  collectFiles(job, job.sourcePath, true);
-  EXPECT_THAT(job.fileList, UnorderedElementsAre("a.g3", "x.g3/e.g3"));
+  collectFiles(job, job.sourcePath, true, list);
+  EXPECT_THAT(list, UnorderedElementsAre("a.g3", "x.g3/e.g3"));
 }
 
 TEST_F(CollectFiles, TrailingSeparatorOnSourceGivesSameEntries) {
   job.sourcePath += "/";
-  collectFiles(job, job.sourcePath, true);
-  EXPECT_EQ(job.fileList.size(), 5u);
-  EXPECT_EQ(job.fileList.front(), "a.g3");
+  collectFiles(job, job.sourcePath, true, list);
+  EXPECT_EQ(list.size(), 5u);
+  EXPECT_EQ(list.front(), "a.g3");
 }
 
 TEST_F(CollectFiles, SpecialFilesAndDirectoryLinksAreSkipped) {
   ASSERT_EQ(::mkfifo(tree.path("src/pipe.g3").c_str(), 0600), 0);
   fs::create_directory_symlink(tree.path("src"), tree.path("src/sub/loop"));
   fs::create_symlink(tree.path("src/a.g3"), tree.path("src/link.g3"));
-  collectFiles(job, job.sourcePath, true);
-  EXPECT_THAT(job.fileList, ElementsAre("a.g3", "link.g3", "report.pdf", "sub/c.fax",
+  collectFiles(job, job.sourcePath, true, list);
+  EXPECT_THAT(list, ElementsAre("a.g3", "link.g3", "report.pdf", "sub/c.fax",
                                         "sub/deeper/d.g3", "x.g3/e.g3"));
 }
 
 TEST_F(CollectFiles, MissingOrEmptyDirectoryListsNothing) {
-  collectFiles(job, tree.path("nowhere"), true);
-  collectFiles(job, tree.write("file.g3", "x"), true);
-  collectFiles(job, "", true);  // never the root directory
-  EXPECT_TRUE(job.fileList.empty());
+  collectFiles(job, tree.path("nowhere"), true, list);
+  collectFiles(job, tree.write("file.g3", "x"), true, list);
+  collectFiles(job, "", true, list);  // never the root directory
+  EXPECT_TRUE(list.empty());
 }
 
 // A listed file is already PDF when its path ends in "pdf" in any letter case, whatever comes
@@ -152,20 +153,23 @@ class ConvertList : public testing::Test {
   ConversionSettings settings;
   ConversionJob job;
   test::FakeStages stages;
+  std::vector<std::string> files;
+  RunReport report;
+  BatchTally run() { return convertDirectory({job, settings, paths}, files, report, stages); }
 };
 
 TEST_F(ConvertList, ReportHasHeaderLinesAndTotal) {
   tree.write("src/a.g3", "1");
   tree.write("src/Report.PDF", "2");
   tree.write("src/sub/b.fax", "3");
-  job.fileList = {"a.g3", "Report.PDF", "sub/b.fax"};
-  job.logText = "dropped";
+  files = {"a.g3", "Report.PDF", "sub/b.fax"};
+  report.logText = "dropped";
   const std::string s = job.sourcePath, d = job.destinationPath;
-  const BatchTally tally = convertListedFiles(job, settings, paths, stages);
+  const BatchTally tally = run();
   EXPECT_EQ(tally.converted, 2);
   EXPECT_EQ(tally.alreadyPdf, 1);
   EXPECT_EQ(tally.failed, 0);
-  EXPECT_EQ(job.logText, "Source Dir: " + s + "\r\nDestination Dir: " + d + "\r\n\r\n" +
+  EXPECT_EQ(report.logText, "Source Dir: " + s + "\r\nDestination Dir: " + d + "\r\n\r\n" +
                              s + "/a.g3 --> " + d + "/a.pdf : Success !\r\n" +
                              s + "/Report.PDF : already PDF format, need no converting!\n" +
                              s + "/sub/b.fax --> " + d + "/b.pdf : Success !\r\n" +
@@ -174,27 +178,27 @@ TEST_F(ConvertList, ReportHasHeaderLinesAndTotal) {
 
 TEST_F(ConvertList, CountsOnlyConvertedFiles) {
   tree.write("src/a.g3", "1");
-  job.fileList = {"a.g3", "missing.g3"};
-  const BatchTally tally = convertListedFiles(job, settings, paths, stages);
+  files = {"a.g3", "missing.g3"};
+  const BatchTally tally = run();
   EXPECT_EQ(tally.converted, 1);
   EXPECT_EQ(tally.failed, 1);
-  EXPECT_NE(job.logText.find(" - Not Fax\r\n"), std::string::npos);
-  EXPECT_TRUE(job.logText.ends_with("Total converted FAX files: 1\r\n"));
+  EXPECT_NE(report.logText.find(" - Not Fax\r\n"), std::string::npos);
+  EXPECT_TRUE(report.logText.ends_with("Total converted FAX files: 1\r\n"));
 }
 
 TEST_F(ConvertList, EmptyListGivesHeaderAndZero) {
-  const BatchTally tally = convertListedFiles(job, settings, paths, stages);
+  const BatchTally tally = run();
   EXPECT_EQ(tally.converted + tally.alreadyPdf + tally.failed, 0);
-  EXPECT_TRUE(job.logText.ends_with("\r\n\r\n\r\n---------\r\nTotal converted FAX files: 0\r\n"));
+  EXPECT_TRUE(report.logText.ends_with("\r\n\r\n\r\n---------\r\nTotal converted FAX files: 0\r\n"));
 }
 
 TEST_F(ConvertList, EmptyDestinationDoesNothing) {
   job.destinationPath.clear();
-  job.fileList = {"a.g3"};
-  job.logText = "kept";
-  const BatchTally tally = convertListedFiles(job, settings, paths, stages);
+  files = {"a.g3"};
+  report.logText = "kept";
+  const BatchTally tally = run();
   EXPECT_EQ(tally.converted + tally.alreadyPdf + tally.failed, 0);
-  EXPECT_EQ(job.logText, "kept");
+  EXPECT_EQ(report.logText, "kept");
   EXPECT_TRUE(stages.calls.empty());
 }
 

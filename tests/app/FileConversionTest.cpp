@@ -25,7 +25,13 @@ class ConvertFile : public testing::Test {
     settings = ConversionSettings{};
   }
   bool convert(const std::string& source, const std::string& destination) {
-    return convertFile(job, source, destination, settings, paths, stages);
+    return convert(source, destination, paths, stages);
+  }
+  bool convert(const std::string& source, const std::string& destination,
+               const WorkingPaths& with, const ConversionStages& through) {
+    const FileReport file = convertFile({source, destination}, job, settings, with, through);
+    log.add(file);
+    return file.result == FileResult::kConverted;
   }
   std::string line(const std::string& source, const std::string& destination,
                    const std::string& ending) {
@@ -36,6 +42,7 @@ class ConvertFile : public testing::Test {
   WorkingPaths paths;
   ConversionSettings settings;
   ConversionJob job;
+  RunReport log;
   test::FakeStages stages;
 };
 
@@ -44,7 +51,7 @@ TEST_F(ConvertFile, FaxSourceRunsAllThreeStages) {
   const std::string dst = tree.path("out/deep/er/a.pdf");
   settings.engine.bitOrder = 2;
   EXPECT_TRUE(convert(src, dst));
-  EXPECT_EQ(job.logText, line(src, dst, "Success !\r\n"));
+  EXPECT_EQ(log.logText, line(src, dst, "Success !\r\n"));
   ASSERT_EQ(stages.calls.size(), 3u);
   EXPECT_EQ(stages.calls[0], "engine " + src + " -> " + paths.intermediateTiffPath);
   EXPECT_EQ(stages.calls[1],
@@ -85,7 +92,7 @@ TEST_P(StageFailure, ReportsEnding) {
   const std::string src = tree.write("in/x.fax", "data");
   const std::string dst = tree.path("out/x.pdf");
   EXPECT_FALSE(convert(src, dst));
-  EXPECT_EQ(job.logText, line(src, dst, "Failed : " + src + " - " + c.ending + "\r\n"));
+  EXPECT_EQ(log.logText, line(src, dst, "Failed : " + src + " - " + c.ending + "\r\n"));
   EXPECT_EQ(stages.calls.size(), c.stagesRun);
   EXPECT_FALSE(fs::exists(dst));
 }
@@ -104,7 +111,7 @@ TEST_F(ConvertFile, ExceptionInAStageIsReported) {
   stages.throwInEngine = true;
   const std::string src = tree.write("a.g3", "x");
   EXPECT_FALSE(convert(src, tree.path("a.pdf")));
-  EXPECT_EQ(job.logText,
+  EXPECT_EQ(log.logText,
             line(src, tree.path("a.pdf"), "Exception : Failed in FAX to PDF conversion\r\n"));
 }
 
@@ -129,7 +136,7 @@ TEST_P(UnreadableSource, GivesStageEndingWithoutRunningIt) {
   // kind "EmptyPath" keeps src empty.
   const std::string dst = tree.path("out/x.pdf");
   EXPECT_FALSE(convert(src, dst));
-  EXPECT_EQ(job.logText,
+  EXPECT_EQ(log.logText,
             line(src, dst, "Failed : " + src + " - " + GetParam().ending + "\r\n"));
   EXPECT_TRUE(stages.calls.empty());
 }
@@ -147,7 +154,7 @@ TEST_F(ConvertFile, DestinationUnderAFileCannotBeMade) {
   const std::string blocker = tree.write("out", "I am a file");
   const std::string dst = tree.path("out/sub/a.pdf");
   EXPECT_FALSE(convert(src, dst));
-  EXPECT_EQ(job.logText,
+  EXPECT_EQ(log.logText,
             line(src, dst, "Failed to create save dir : " + blocker + "/sub\r\n"));
   EXPECT_TRUE(stages.calls.empty());
   EXPECT_EQ(test::readText(blocker), "I am a file");
@@ -156,7 +163,7 @@ TEST_F(ConvertFile, DestinationUnderAFileCannotBeMade) {
 TEST_F(ConvertFile, PdfOverItsOwnSourceIsRefused) {
   const std::string src = tree.write("a.tif", "precious");
   EXPECT_FALSE(convert(src, src));
-  EXPECT_EQ(job.logText, line(src, src, "Failed : " + src + " - Error in converting to pdf\r\n"));
+  EXPECT_EQ(log.logText, line(src, src, "Failed : " + src + " - Error in converting to pdf\r\n"));
   EXPECT_EQ(test::readText(src), "precious");
 }
 
@@ -193,7 +200,7 @@ TEST_F(ConvertFile, FailedTimeCopyKeepsSuccessLineButReturnsFalse) {
   const std::string dst = tree.path("gone/a.pdf");
   stages.duringPdf = [&] { tree.mkdir("gone/a.pdf"); };  // a directory where the PDF goes
   EXPECT_FALSE(convert(src, dst));
-  EXPECT_EQ(job.logText, line(src, dst, "Success !\r\n"));
+  EXPECT_EQ(log.logText, line(src, dst, "Success !\r\n"));
 }
 
 TEST_F(ConvertFile, HoldsTheWorkingFileLockWhileConverting) {
@@ -221,8 +228,7 @@ TEST_F(ConvertFile, StaleIntermediateTiffIsRemovedBeforeTheEngineRuns) {
   } engine;
   tree.write("tmp/" + fs::path(paths.intermediateTiffPath).filename().string(), "old pages");
   ASSERT_TRUE(platform::pathExists(paths.intermediateTiffPath));
-  EXPECT_TRUE(convertFile(job, tree.write("a.g3", "x"), tree.path("a.pdf"), settings, paths,
-                          engine));
+  EXPECT_TRUE(convert(tree.write("a.g3", "x"), tree.path("a.pdf"), paths, engine));
   EXPECT_FALSE(engine.staleSeen);
 }
 
@@ -264,7 +270,7 @@ TEST_F(ConvertFile, WorkingFilesGoWhateverTheOutcome) {
     engine.copyResult = o.copy;
     engine.pdfResult = o.pdf;
     engine.throwInEngine = o.throws;
-    (void)convertFile(job, tree.write("a.g3", "x"), tree.path("a.pdf"), settings, paths, engine);
+    (void)convert(tree.write("a.g3", "x"), tree.path("a.pdf"), paths, engine);
     std::vector<std::string> left;
     for (const auto& e : fs::directory_iterator(tree.path("tmp"))) left.push_back(e.path().filename());
     std::sort(left.begin(), left.end());
@@ -276,8 +282,7 @@ TEST_F(ConvertFile, WorkingFilesGoWhateverTheOutcome) {
 // settings carry, so two sets of paths never share files.
 TEST_F(ConvertFile, EngineUsesTheConversionsOwnWorkingFiles) {
   const WorkingPaths second = makeWorkingPaths(paths.programPath, tree.mkdir("second") + "/");
-  EXPECT_TRUE(convertFile(job, tree.write("a.g3", "x"), tree.path("a.pdf"), settings, second,
-                          stages));
+  EXPECT_TRUE(convert(tree.write("a.g3", "x"), tree.path("a.pdf"), second, stages));
   EXPECT_EQ(stages.engineSetup.files.workFilePath, second.engineFiles.workFilePath);
   EXPECT_EQ(stages.engineSetup.files.segmentFilePath, second.engineFiles.segmentFilePath);
   EXPECT_EQ(stages.engineSetup.files.scratchTiffPath, second.engineFiles.scratchTiffPath);
@@ -293,9 +298,9 @@ TEST_F(ConvertFile, UnsafePrivateDirectoryIsNeverUsed) {
       makeWorkingPaths(paths.programPath, open + "/", WorkDirectoryKind::kPrivate);
   for (const char* name : {"a.g3", "b.tif"}) {
     const std::string src = tree.write(name, "x");
-    job.logText.clear();
-    EXPECT_FALSE(convertFile(job, src, tree.path("a.pdf"), settings, unsafe, stages));
-    EXPECT_EQ(job.logText,
+    log.logText.clear();
+    EXPECT_FALSE(convert(src, tree.path("a.pdf"), unsafe, stages));
+    EXPECT_EQ(log.logText,
               line(src, tree.path("a.pdf"),
                    std::string("Failed : ") + src +
                        (std::string(name) == "a.g3" ? " - Error Fax\r\n"
@@ -306,22 +311,21 @@ TEST_F(ConvertFile, UnsafePrivateDirectoryIsNeverUsed) {
 }
 
 TEST_F(ConvertFile, AppendsToEarlierReport) {
-  job.logText = "\r\n\r\n";
+  log.logText = "\r\n\r\n";
   const std::string src = tree.write("a.g3", "x");
   convert(src, tree.path("a.pdf"));
-  EXPECT_EQ(job.logText, "\r\n\r\n" + line(src, tree.path("a.pdf"), "Success !\r\n"));
+  EXPECT_EQ(log.logText, "\r\n\r\n" + line(src, tree.path("a.pdf"), "Success !\r\n"));
 }
 
 TEST(EnsureDirectory, CreatesLevelsAndAcceptsExisting) {
   test::TempTree tree;
-  ConversionJob job;
-  EXPECT_NE(ensureDirectory(job, tree.path("a/b/c")), 0);
+  EXPECT_NE(ensureDirectory(tree.path("a/b/c")), 0);
   EXPECT_TRUE(fs::is_directory(tree.root() / "a/b/c"));
-  EXPECT_NE(ensureDirectory(job, tree.path("a/b/c")), 0);
-  EXPECT_NE(ensureDirectory(job, tree.path("x/y/")), 0);  // trailing separator
-  EXPECT_NE(ensureDirectory(job, "/"), 0);
-  EXPECT_EQ(ensureDirectory(job, tree.write("f", "") + "/sub"), 0);
-  EXPECT_EQ(ensureDirectory(job, ""), 0);
+  EXPECT_NE(ensureDirectory(tree.path("a/b/c")), 0);
+  EXPECT_NE(ensureDirectory(tree.path("x/y/")), 0);  // trailing separator
+  EXPECT_NE(ensureDirectory("/"), 0);
+  EXPECT_EQ(ensureDirectory(tree.write("f", "") + "/sub"), 0);
+  EXPECT_EQ(ensureDirectory(""), 0);
 }
 
 }  // namespace

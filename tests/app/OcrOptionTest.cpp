@@ -9,10 +9,13 @@
 namespace tarnwell {
 namespace {
 
+constexpr ParseResult kDone = ParseResult::kComplete;
+constexpr ParseResult kUnknown = ParseResult::kUnknownOption;
+
 struct OcrCase {
   const char* name;
   std::vector<std::string> arguments;
-  int result;
+  ParseResult result;
   bool searchable;
   std::string languages;
 };
@@ -24,22 +27,22 @@ TEST_P(OcrOptionTest, SetsTheSearchableTextSettings) {
   ConversionJob job;
   ConversionSettings settings;
   std::ostringstream out;
-  EXPECT_EQ(parseArguments(job, settings, c.arguments, out), c.result);
+  EXPECT_EQ(parseArguments(job, settings, c.arguments, out).result, c.result);
   EXPECT_EQ(settings.searchableText, c.searchable);
   EXPECT_EQ(settings.textLanguages, c.languages);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Options, OcrOptionTest,
-    testing::Values(OcrCase{"Absent", {"/f", "a", "b"}, 0, false, "eng"},
-                    OcrCase{"English", {"/ocr", "/f", "a", "b"}, 0, true, "eng"},
-                    OcrCase{"Languages", {"/f", "/ocr=deu+eng", "a", "b"}, 0, true, "deu+eng"},
-                    OcrCase{"UpperCase", {"/OCR=DEU", "/f", "a", "b"}, 0, true, "deu"},
-                    OcrCase{"LastOneWins", {"/ocr=fra", "/ocr", "/f", "a", "b"}, 0, true, "eng"},
-                    // An empty list is no option: the usage text, and the window opens.
-                    OcrCase{"EmptyList", {"/ocr=", "/f", "a", "b"}, 126, false, "eng"},
+    testing::Values(OcrCase{"Absent", {"/f", "a", "b"}, kDone, false, "eng"},
+                    OcrCase{"English", {"/ocr", "/f", "a", "b"}, kDone, true, "eng"},
+                    OcrCase{"Languages", {"/f", "/ocr=deu+eng", "a", "b"}, kDone, true, "deu+eng"},
+                    OcrCase{"UpperCase", {"/OCR=DEU", "/f", "a", "b"}, kDone, true, "deu"},
+                    OcrCase{"LastOneWins", {"/ocr=fra", "/ocr", "/f", "a", "b"}, kDone, true, "eng"},
+                    // An empty list is no option the program knows.
+                    OcrCase{"EmptyList", {"/ocr=", "/f", "a", "b"}, kUnknown, false, "eng"},
                     // After the first path it is part of the filter.
-                    OcrCase{"AfterThePaths", {"/d", "a", "b", "/ocr"}, 0, false, "eng"}),
+                    OcrCase{"AfterThePaths", {"/d", "a", "b", "/ocr"}, kDone, false, "eng"}),
     [](const testing::TestParamInfo<OcrCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

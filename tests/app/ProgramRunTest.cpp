@@ -188,7 +188,7 @@ TEST_F(ProgramRun, IncompleteRequestTakesTheWindowRoad) {
 
   RunResult partial = run("/f only-one");
   EXPECT_EQ(partial.exitCode, 2);
-  EXPECT_TRUE(partial.out.starts_with("Usage: trnw2tif"));
+  EXPECT_TRUE(partial.out.starts_with("Usage: tarnwell"));
   EXPECT_TRUE(logFiles().empty());
 }
 

@@ -18,9 +18,9 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kUsage =
-    "Usage: trnw2tif [/l /q] /f [/b=0] source-file dest-tif-file\n"
+    "Usage: tarnwell [/l /q] /f [/b=0] source-file dest-pdf-file\n"
     "or\n"
-    "Usage: trnw2tif [/l /q] /d [/b=0] source-directory dest-directory [filter]\n";
+    "Usage: tarnwell [/l /q] /d [/b=0] source-directory dest-directory [filter]\n";
 
 const std::string kSamples = TARNWELL_SOURCE_DIR "/samples";
 
@@ -146,6 +146,18 @@ INSTANTIATE_TEST_SUITE_P(
                              true},
                     InfoCase{"FirstOneWins", {"--version", "--help"}, true}),
     [](const testing::TestParamInfo<InfoCase>& info) { return std::string(info.param.name); });
+
+// A word the program does not know is named on standard error with the usage, and the window
+// never opens for it, even with a display.
+TEST_F(ShellRun, UnknownOptionIsNamedAndOpensNoWindow) {
+  how.environment.push_back("QT_QPA_PLATFORM=offscreen");
+  for (const char* word : {"/bogus", "/j2"}) {
+    test::CommandResult r = run({word, "/f", "a.tif", "a.pdf"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, "tarnwell: unknown option '" + std::string(word) + "'\n" + kUsage);
+    EXPECT_EQ(r.out, "");
+  }
+}
 
 // A program whose directory has no "log" beside it, as when it is installed.
 class LogPlace : public ShellRun {

@@ -43,9 +43,10 @@ TEST(LeftOutPages, ReportLineStaysAndEachPageIsNamed) {
     ConversionJob job;
     ConversionSettings settings;
     const WorkingPaths paths = makeWorkingPaths(dir.file("tarnwell"), dir.path() + "/");
-    (void)convertFile(job, source, dir.file("a.pdf"), settings, paths, stages);
-    EXPECT_TRUE(job.logText.ends_with(c.ending)) << job.logText;
-    EXPECT_EQ(job.leftOutPages, c.lines);
+    const FileReport report =
+        convertFile({source, dir.file("a.pdf")}, job, settings, paths, stages);
+    EXPECT_TRUE(report.reportLine.ends_with(c.ending)) << report.reportLine;
+    EXPECT_EQ(report.leftOutPages, c.lines);
   }
 }
 

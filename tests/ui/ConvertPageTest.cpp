@@ -59,7 +59,7 @@ TEST(ConvertPageSourceTest, DirectoryWithSubdirectoriesSetsTheProgressRange) {
   f.click("includeSubdir");
   f.selectTab(0);
   f.chooseSourceDirectory(f.tree().path("src"));
-  EXPECT_EQ(f.page().job().fileList.size(), 3u);
+  EXPECT_EQ(f.page().files().size(), 3u);
   EXPECT_EQ(f.find<QProgressBar>("progress")->maximum(), 3);
 }
 
@@ -83,7 +83,7 @@ TEST(ConvertPageSourceTest, ChosenFilesAreListedWithTheirDirectory) {
 
   ASSERT_EQ(f.dialogs().fileFilters.size(), 1u);
   EXPECT_EQ(f.dialogs().fileFilters[0], filter);
-  EXPECT_EQ(f.page().job().fileList.size(), 40u);
+  EXPECT_EQ(f.page().files().size(), 40u);
   EXPECT_EQ(f.page().job().sourcePath, dir);
   const QString shown = f.find<QPlainTextEdit>("source")->toPlainText();
   EXPECT_TRUE(shown.startsWith(qs(dir) + " a-rather-long-fax-file-name-number-0.g3 "));
@@ -120,7 +120,7 @@ TEST(ConvertPageRunTest, ReportsEachFileAndWritesTheLog) {
 
   // The run's report: header, one line per converted-or-failed file, no total line; the log
   // holds it as one dated entry with CR before every LF.
-  const std::string report = f.page().job().logText;
+  const std::string report = f.page().lastReport();
   EXPECT_EQ(report, "Source Dir: " + src + "\r\nDestination Dir: " + out + "\r\n\r\n" + src +
                         "/broken.g3 --> " + out + "/broken.pdf : Failed : " + src +
                         "/broken.g3 - Not Fax\r\n" + src + "/memo.g3 --> " + out +
@@ -231,7 +231,7 @@ TEST(ConvertPageRunTest, UnmakeableDestinationShowsTheErrorAndFailsEveryFile) {
   ASSERT_EQ(f.dialogs().errors.size(), 1u);
   EXPECT_EQ(f.dialogs().errors[0], std::make_pair(QString("Error"), QString("Error Save Dir")));
   EXPECT_EQ(column(f.find<QTreeWidget>("results"), 2), std::vector<std::string>{"Not FAX!"});
-  EXPECT_NE(f.page().job().logText.find("Failed to create save dir : "), std::string::npos);
+  EXPECT_NE(f.page().lastReport().find("Failed to create save dir : "), std::string::npos);
 }
 
 }  // namespace

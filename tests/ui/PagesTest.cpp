@@ -194,7 +194,7 @@ TEST(WindowStartTest, VerticalOptionOfAnIncompleteCommandLineIsSelected) {
     shown = window.findChild<QComboBox*>(QStringLiteral("vertical"))->currentText();
     return 7;
   };
-  EXPECT_EQ(runProgram("/v=3 x", hooks), 7);
+  EXPECT_EQ(runProgram({"/v=3", "x"}, hooks), 7);
   EXPECT_EQ(shown, QStringLiteral("SFine (11.55lines/mm)"));
 }
 

@@ -181,7 +181,7 @@ TEST_P(DropTest, FillsTheSourceAsTheButtonWould) {
   for (std::string::size_type at; (at = expected.find("@")) != std::string::npos;)
     expected.replace(at, 1, f.tree().path() + "/");
   EXPECT_EQ(source->toPlainText().toStdString(), c.shown.empty() ? "" : expected);
-  EXPECT_EQ(f.page().job().fileList.size(), c.listed);
+  EXPECT_EQ(f.page().files().size(), c.listed);
   if (c.listed > 0) EXPECT_EQ(f.find<QProgressBar>("progress")->maximum(), int(c.listed));
 }
 
@@ -208,7 +208,7 @@ TEST(DropTest, FolderFollowsIncludeSubdirAndConverts) {
   f.selectTab(0);
   ASSERT_TRUE(dropUrls(f.find<QPlainTextEdit>("source")->viewport(),
                        {QUrl::fromLocalFile(qs(f.tree().path("in")))}));
-  EXPECT_EQ(f.page().job().fileList.size(), 2u);
+  EXPECT_EQ(f.page().files().size(), 2u);
   f.chooseDestination(f.tree().path("out"));
   ASSERT_TRUE(f.runToEnd());
   EXPECT_TRUE(f.dialogs().warnings.empty());
