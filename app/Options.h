@@ -47,20 +47,20 @@ enum class OptionWidget {
 };
 
 struct OptionRow {
-  std::string_view name;   // stable key, and the object name of its control in the window
-  std::string_view token;  // lower case; with a value, everything before it ("/b="); empty
+  std::string_view name{};   // stable key, and the object name of its control in the window
+  std::string_view token{};  // lower case; with a value, everything before it ("/b="); empty
                            // for a setting only the window shows
-  std::string_view alias;  // another spelling of the token ("--jobs="), or empty
+  std::string_view alias{};  // another spelling of the token ("--jobs="), or empty
   OptionValue value = OptionValue::kNone;
   int first = 0;              // kDigit: the lowest digit; kRadioButton: the value it stands for
   int last = 0;               // kDigit: the highest digit; kNumberField: the highest number
-  std::string_view helpName;  // how the help text writes it ("/j=N"); empty: not in the help
-  std::string_view help;      // the help line
+  std::string_view helpName{};  // how the help text writes it ("/j=N"); empty: not in the help
+  std::string_view help{};      // the help line
   OptionPage page = OptionPage::kNone;
   OptionWidget widget = OptionWidget::kNone;
-  std::string_view group;    // the window's group box
-  std::string_view label;    // the control's label (with & before its mnemonic)
-  std::string_view choices;  // kChoice: the entries, separated by '|'
+  std::string_view group{};    // the window's group box
+  std::string_view label{};    // the control's label (with & before its mnemonic)
+  std::string_view choices{};  // kChoice: the entries, separated by '|'
   // Sets the field from a number (flags: 1 set, 0 clear); null for kText rows.
   void (*set)(OptionTarget&, long value) = nullptr;
   // Sets the field from a text (kText rows and text fields).
