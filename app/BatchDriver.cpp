@@ -6,7 +6,7 @@
 #include <thread>
 #include <unordered_map>
 
-#include "app/DirectoryBatch.h"
+#include "app/DestinationNames.h"
 #include "codec/WholeStripChecks.h"
 #include "pdfout/pdf/t2p.h"
 #include "platform/Platform.h"

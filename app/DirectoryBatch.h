@@ -5,6 +5,7 @@
 
 #include "app/BatchDriver.h"
 #include "app/ConversionJob.h"
+#include "app/DestinationNames.h"
 #include "app/FileReport.h"
 
 namespace tarnwell {
@@ -16,17 +17,9 @@ namespace tarnwell {
 void collectFiles(const ConversionJob& job, const std::string& directory, bool recurse,
                   std::vector<std::string>& files);
 
-// Whether a listed file is taken as already PDF: the last three characters of its path are
-// "pdf" in any letter case.
-[[nodiscard]] bool endsWithPdf(const std::string& path);
-
 // The report's first lines for a run from one directory into another.
 [[nodiscard]] std::string reportHeader(const std::string& sourceDirectory,
                                        const std::string& destinationDirectory);
-
-// The PDF path for a source path (sourcePath + separator + listed entry), following the job's
-// keepSourceExtension and keepHierarchy flags.
-[[nodiscard]] std::string destinationFor(const ConversionJob& job, const std::string& source);
 
 // The directory run of the command line: converts the listed files through the batch driver and
 // writes the report (header, one line per file, total line) into `report`. Each file's report
