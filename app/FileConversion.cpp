@@ -3,7 +3,7 @@
 #include <iostream>
 #include <optional>
 
-#include "app/SearchablePdf.h"
+#include "app/TextRecognition.h"
 #include "faxin/FaxConverter.h"
 #include "faxin/FaxResult.h"
 #include "faxin/FormatClassifier.h"
@@ -22,81 +22,51 @@ constexpr int32_t kCopyGroup4 = 6;
 
 class RealStages final : public ConversionStages {
  public:
-  EngineOutcome runEngine(const EngineSetup& setup, const std::string& source,
-                          FaxFormat format, const std::string& intermediateTiff) const override {
-    std::vector<LeftOutPage> leftOut;
-    return runEngineNotingPages(setup, source, format, intermediateTiff, leftOut);
-  }
-  EngineOutcome runEngineNotingPages(const EngineSetup& setup, const std::string& source,
-                                     FaxFormat format, const std::string& intermediateTiff,
-                                     std::vector<LeftOutPage>& leftOut) const override {
-    std::string reason;
-    return runEngineGivingReason(setup, source, format, intermediateTiff, leftOut, reason);
-  }
-  EngineOutcome runEngineGivingReason(const EngineSetup& setup, const std::string& source,
-                                      FaxFormat format, const std::string& intermediateTiff,
-                                      std::vector<LeftOutPage>& leftOut,
-                                      std::string& reason) const override {
-    std::vector<bool> wholeGroup4;
-    return runEngineMarkingPages(setup, source, format, intermediateTiff, leftOut, reason,
-                                 wholeGroup4);
-  }
-  EngineOutcome runEngineMarkingPages(const EngineSetup& setup, const std::string& source,
-                                      FaxFormat format, const std::string& intermediateTiff,
-                                      std::vector<LeftOutPage>& leftOut, std::string& reason,
-                                      std::vector<bool>& wholeGroup4) const override {
-    wholeGroup4.clear();
+  EngineRun runEngine(const EngineSetup& setup, const std::string& source, FaxFormat format,
+                      const std::string& intermediateTiff) const override {
+    EngineRun run;
     FaxConverter converter(setup);
     // An unopened file simply has no pages.
     const int opened = converter.open(source, format);
     if (!converter.hasPages()) {
-      reason = opened == FaxConverter::kCannotOpen ? faxResultText(opened)
-                                                   : "no fax page found in the file";
-      return EngineOutcome::kNoPages;
+      run.reason = opened == FaxConverter::kCannotOpen ? faxResultText(opened)
+                                                       : "no fax page found in the file";
+      run.outcome = EngineOutcome::kNoPages;
+      return run;
     }
     const int converted = converter.convert(intermediateTiff, format);
-    const std::vector<LeftOutPage> pages = converter.leftOutPages();
-    leftOut.insert(leftOut.end(), pages.begin(), pages.end());
+    run.leftOut = converter.leftOutPages();
     if (converted == 0) {
-      wholeGroup4 = converter.wholeGroup4Pages();
-      return EngineOutcome::kConverted;
+      run.wholeGroup4 = converter.wholeGroup4Pages();
+      run.outcome = EngineOutcome::kConverted;
+      return run;
     }
-    reason = faxResultText(converted);
-    return EngineOutcome::kWriteFailed;
+    run.reason = faxResultText(converted);
+    run.outcome = EngineOutcome::kWriteFailed;
+    return run;
   }
-  int copyTiff(const std::string& source, const std::string& output,
-               const TiffCopyOptions& options, int32_t compression) const override {
-    return tiff_copy_file(source, output, options, compression);
+  TiffCopyOutcome copyTiff(const TiffCopyRequest& request) const override {
+    return tiff_copy_file(request);
   }
-  int copyTiffGivingReason(const std::string& source, const std::string& output,
-                           const TiffCopyOptions& options, int32_t compression,
-                           std::string& reason) const override {
-    return tiff_copy_file(source, output, options, compression, reason);
+  ocr::RecognitionResult recognizeText(const std::string& tiff,
+                                       const std::string& languages) const override {
+    return recognizeTiffText(tiff, languages);
   }
-  int copyEngineTiff(const std::string& source, const std::string& output,
-                     const TiffCopyOptions& options, int32_t compression,
-                     const std::vector<bool>& wholeGroup4, std::string& reason) const override {
-    return tiff_copy_file(source, output, options, compression, wholeGroup4, reason);
-  }
-  int writePdf(const std::string& tiff, const std::string& pdf, int compression) const override {
-    return t2p_convert_file(tiff, pdf, compression);
-  }
-  int writeSearchablePdf(const std::string& tiff, const std::string& pdf,
-                         const std::string& languages) const override {
-    return tarnwell::writeSearchablePdf(tiff, pdf, languages, std::cerr);
-  }
-  int writePdfGivingReason(const std::string& tiff, const std::string& pdf, int compression,
-                           std::string& reason) const override {
-    T2pOptions options;
-    options.failureReason = &reason;
-    return t2p_convert_file(tiff, pdf, compression, options);
-  }
-  int writeSearchablePdfGivingReason(const std::string& tiff, const std::string& pdf,
-                                     const std::string& languages,
-                                     std::string& reason) const override {
-    return tarnwell::writeSearchablePdf(tiff, pdf, languages, std::cerr, 0, &reason);
+  PdfRun writePdf(const std::string& tiff, const std::string& pdf,
+                  const T2pOptions& options) const override {
+    PdfRun run;
+    T2pOptions withReason = options;
+    withReason.failureReason = &run.reason;
+    run.result = static_cast<T2pResult>(t2p_convert_file(tiff, pdf, 0, withReason));
+    return run;
   }
 };
+
+// The copy options of one copy: the run's, with this copy's compression choice.
+TiffCopyOptions withCompression(TiffCopyOptions options, int32_t compression) {
+  options.compression = compression;
+  return options;
+}
 
 std::string failure(const std::string& source, const char* reason) {
   return "Failed : " + source + " - " + reason + "\r\n";
@@ -177,12 +147,13 @@ bool runStages(FileReport& report, const ConversionJob& job, const std::string& 
     return false;
   }
 
-  std::string reason;
   if (tiffSource) {
-    if (stages.copyTiffGivingReason(source, paths.pdfReadyTiffPath, job.copyOptions,
-                                    kCopyKeepCompression, reason) != 0) {
+    const TiffCopyOutcome copied =
+        stages.copyTiff({source, paths.pdfReadyTiffPath,
+                         withCompression(job.copyOptions, kCopyKeepCompression), {}});
+    if (copied.result != TiffCopyResult::kCopied) {
       ending = failure(source, "Error in prearing to pdf conversion");
-      noteFailure(report, source, reason, "the TIFF copy failed");
+      noteFailure(report, source, copied.reason, "the TIFF copy failed");
       return false;
     }
   } else {
@@ -192,40 +163,47 @@ bool runStages(FileReport& report, const ConversionJob& job, const std::string& 
     // there, so a run that writes no intermediate TIFF (one file per page, or a failed write)
     // can never turn another file's pages into this file's PDF.
     (void)platform::removeFile(paths.intermediateTiffPath);
-    std::vector<LeftOutPage> leftOut;
-    std::vector<bool> wholeGroup4;
-    const EngineOutcome outcome = stages.runEngineMarkingPages(
-        engineSetup, source, format, paths.intermediateTiffPath, leftOut, reason, wholeGroup4);
-    for (const LeftOutPage& page : leftOut) {
+    EngineRun engine = stages.runEngine(engineSetup, source, format, paths.intermediateTiffPath);
+    for (const LeftOutPage& page : engine.leftOut) {
       report.leftOutPages.push_back(source + ": " + leftOutText(page));
     }
-    switch (outcome) {
+    switch (engine.outcome) {
       case EngineOutcome::kNoPages:
         ending = failure(source, "Not Fax");
-        noteFailure(report, source, reason, "no fax page found in the file");
+        noteFailure(report, source, engine.reason, "no fax page found in the file");
         return false;
       case EngineOutcome::kWriteFailed:
         ending = failure(source, "Error Fax");
-        noteFailure(report, source, reason, "the fax pages cannot be written");
+        noteFailure(report, source, engine.reason, "the fax pages cannot be written");
         return false;
       case EngineOutcome::kConverted:
         break;
     }
-    if (stages.copyEngineTiff(paths.intermediateTiffPath, paths.pdfReadyTiffPath,
-                              job.copyOptions, kCopyGroup4, wholeGroup4, reason) != 0) {
+    const TiffCopyOutcome copied =
+        stages.copyTiff({paths.intermediateTiffPath, paths.pdfReadyTiffPath,
+                         withCompression(job.copyOptions, kCopyGroup4),
+                         std::move(engine.wholeGroup4)});
+    if (copied.result != TiffCopyResult::kCopied) {
       ending = failure(source, "Error in prearing to pdf conversion");
-      noteFailure(report, source, reason, "the TIFF copy failed");
+      noteFailure(report, source, copied.reason, "the TIFF copy failed");
       return false;
     }
   }
-  const int written =
-      settings.searchableText
-          ? stages.writeSearchablePdfGivingReason(paths.pdfReadyTiffPath, destination,
-                                                  settings.textLanguages, reason)
-          : stages.writePdfGivingReason(paths.pdfReadyTiffPath, destination, 0, reason);
-  if (written != 0) {
+  // A searchable PDF gets the text recognised on the pages it is written from; when recognition
+  // cannot start, the PDF is written without text and the user is told why.
+  ocr::RecognitionResult text;
+  T2pOptions writerOptions;
+  if (settings.searchableText) {
+    text = stages.recognizeText(paths.pdfReadyTiffPath, settings.textLanguages);
+    if (!text.problem.empty())
+      std::cerr << "tarnwell: " << text.problem << "; " << destination
+                << " is written without text" << std::endl;
+    writerOptions.pageText = &text.pages;
+  }
+  const PdfRun written = stages.writePdf(paths.pdfReadyTiffPath, destination, writerOptions);
+  if (written.result != T2pResult::kWritten) {
     ending = failure(source, "Error in converting to pdf");
-    noteFailure(report, source, reason, "the PDF cannot be written");
+    noteFailure(report, source, written.reason, "the PDF cannot be written");
     return false;
   }
   ending = "Success !\r\n";

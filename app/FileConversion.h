@@ -9,95 +9,64 @@
 #include "faxin/EngineSettings.h"
 #include "faxin/FaxFormat.h"
 #include "faxin/LeftOutPage.h"
+#include "ocr/Recognizer.h"
 #include "pdfout/copy/tiff_copy.h"
+#include "pdfout/pdf/t2p.h"
 
 namespace tarnwell {
 
 // Outcome of the fax engine for one file.
 enum class EngineOutcome { kConverted, kNoPages, kWriteFailed };
 
-// The three stages of the pipeline. The program uses the real engine, TIFF copy and PDF
-// writer (pipelineStages()); tests put their own stages in to reach every outcome.
+// What the engine made of one file.
+struct EngineRun {
+  EngineOutcome outcome = EngineOutcome::kNoPages;
+  // Why the file was not converted; empty when the stage cannot tell.
+  std::string reason;
+  // The pages left out while the others were written, in page order.
+  std::vector<LeftOutPage> leftOut;
+  // For each page of the intermediate TIFF in order: whether its strip is Group 4 known to
+  // decode whole (coded by the engine itself from decoded rows, or copied from the source and
+  // checked by the engine). Empty when that is not known: the copy then checks every page.
+  std::vector<bool> wholeGroup4;
+};
+
+// What the PDF writer did, and on failure why (empty when the stage cannot tell).
+struct PdfRun {
+  T2pResult result = T2pResult::kFailed;
+  std::string reason;
+};
+
+// The stages of the pipeline, one call each. The program uses the real engine, TIFF copy, text
+// recognition and PDF writer (pipelineStages()); tests put their own stages in to reach every
+// outcome. A stage never changes anything but its output files and what it returns.
 class ConversionStages {
  public:
   virtual ~ConversionStages() = default;
   // Opens the source with the reader of its code and writes every page into the intermediate
   // TIFF, working on its own copy of the setup.
-  virtual EngineOutcome runEngine(const EngineSetup& setup, const std::string& source,
-                                  FaxFormat format, const std::string& intermediateTiff) const = 0;
-  // As runEngine, and adds the pages the engine left out while writing the others to `leftOut`.
-  // Stages that leave no page out need not provide it.
-  virtual EngineOutcome runEngineNotingPages(const EngineSetup& setup,
-                                             const std::string& source, FaxFormat format,
-                                             const std::string& intermediateTiff,
-                                             std::vector<LeftOutPage>& leftOut) const {
-    (void)leftOut;
-    return runEngine(setup, source, format, intermediateTiff);
-  }
-  // The same, and on failure says why in `reason`; stages that cannot tell leave it empty.
-  virtual EngineOutcome runEngineGivingReason(const EngineSetup& setup,
-                                              const std::string& source, FaxFormat format,
-                                              const std::string& intermediateTiff,
-                                              std::vector<LeftOutPage>& leftOut,
-                                              std::string& reason) const {
-    (void)reason;
-    return runEngineNotingPages(setup, source, format, intermediateTiff, leftOut);
-  }
-  // As runEngineGivingReason, and sets `wholeGroup4` to tell, for each page of the intermediate
-  // TIFF in order, whether its strip is Group 4 known to decode whole: coded by the engine
-  // itself from decoded rows, or copied from the source and checked by the engine.
-  // Stages that cannot tell leave it empty, and the copy then checks every page.
-  virtual EngineOutcome runEngineMarkingPages(const EngineSetup& setup, const std::string& source,
-                                              FaxFormat format, const std::string& intermediateTiff,
-                                              std::vector<LeftOutPage>& leftOut,
-                                              std::string& reason,
-                                              std::vector<bool>& wholeGroup4) const {
-    wholeGroup4.clear();
-    return runEngineGivingReason(setup, source, format, intermediateTiff, leftOut, reason);
-  }
-  // 0 on success. `compression` is the compression choice of this copy (tiff_copy_file).
-  virtual int copyTiff(const std::string& source, const std::string& output,
-                       const TiffCopyOptions& options, int32_t compression) const = 0;
-  // The same, and on failure says why in `reason`; stages that cannot tell leave it empty.
-  virtual int copyTiffGivingReason(const std::string& source, const std::string& output,
-                                   const TiffCopyOptions& options, int32_t compression,
-                                   std::string& reason) const {
-    (void)reason;
-    return copyTiff(source, output, options, compression);
-  }
-  // The copy of the engine's intermediate TIFF: as copyTiffGivingReason, where the pages marked
-  // in `wholeGroup4` hold Group 4 strips known to decode whole.
-  virtual int copyEngineTiff(const std::string& source, const std::string& output,
-                             const TiffCopyOptions& options, int32_t compression,
-                             const std::vector<bool>& wholeGroup4, std::string& reason) const {
-    (void)wholeGroup4;
-    return copyTiffGivingReason(source, output, options, compression, reason);
-  }
-  // 0 on success; on failure the writer leaves no output file.
-  virtual int writePdf(const std::string& tiff, const std::string& pdf, int compression) const = 0;
-  // The same with an invisible layer of the text recognised in `languages`; a page or a file
-  // that cannot be recognised is written without text. Stages without recognition write the
-  // plain PDF.
-  virtual int writeSearchablePdf(const std::string& tiff, const std::string& pdf,
-                                 const std::string& languages) const {
+  virtual EngineRun runEngine(const EngineSetup& setup, const std::string& source,
+                              FaxFormat format, const std::string& intermediateTiff) const = 0;
+  // Copies a TIFF (the engine's, or a TIFF source) into the PDF writer's input.
+  virtual TiffCopyOutcome copyTiff(const TiffCopyRequest& request) const = 0;
+  // The text of each page of `tiff` recognised in `languages`; a page or a file that cannot be
+  // recognised has none, and when recognition cannot start at all `problem` says why in one
+  // line. Stages without recognition recognise nothing and report no problem.
+  virtual ocr::RecognitionResult recognizeText(const std::string& tiff,
+                                               const std::string& languages) const {
+    (void)tiff;
     (void)languages;
-    return writePdf(tiff, pdf, 0);
+    return {};
   }
-  // The two writers again, saying on failure why in `reason`.
-  virtual int writePdfGivingReason(const std::string& tiff, const std::string& pdf,
-                                   int compression, std::string& reason) const {
-    (void)reason;
-    return writePdf(tiff, pdf, compression);
-  }
-  virtual int writeSearchablePdfGivingReason(const std::string& tiff, const std::string& pdf,
-                                             const std::string& languages,
-                                             std::string& reason) const {
-    (void)reason;
-    return writeSearchablePdf(tiff, pdf, languages);
-  }
+  // Writes the PDF of `tiff` at `pdf` with the writer's options (options.pageText: the text
+  // layer of each page, by directory; the stage reports the failure reason itself). On failure
+  // the writer leaves no output file.
+  virtual PdfRun writePdf(const std::string& tiff, const std::string& pdf,
+                          const T2pOptions& options) const = 0;
 };
 
-// The real stages: FaxConverter, tiff_copy_file and t2p_convert_file.
+// The real stages: FaxConverter, tiff_copy_file, the text recognition module and
+// t2p_convert_file.
 const ConversionStages& pipelineStages();
 
 // One file of a run: where it comes from, where its PDF goes, and how many random values were

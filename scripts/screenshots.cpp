@@ -57,18 +57,17 @@ class HeldStages : public tarnwell::ConversionStages {
   std::promise<void> release;
   std::shared_future<void> gate{release.get_future().share()};
 
-  tarnwell::EngineOutcome runEngine(const tarnwell::EngineSetup& setup,
-                                    const std::string& source, tarnwell::FaxFormat format,
-                                    const std::string& out) const override {
+  tarnwell::EngineRun runEngine(const tarnwell::EngineSetup& setup, const std::string& source,
+                                tarnwell::FaxFormat format, const std::string& out) const override {
     return tarnwell::pipelineStages().runEngine(setup, source, format, out);
   }
-  int copyTiff(const std::string& source, const std::string& output,
-               const tarnwell::TiffCopyOptions& options, int32_t compression) const override {
-    return tarnwell::pipelineStages().copyTiff(source, output, options, compression);
+  tarnwell::TiffCopyOutcome copyTiff(const tarnwell::TiffCopyRequest& request) const override {
+    return tarnwell::pipelineStages().copyTiff(request);
   }
-  int writePdf(const std::string& tiff, const std::string& pdf, int compression) const override {
+  tarnwell::PdfRun writePdf(const std::string& tiff, const std::string& pdf,
+                            const tarnwell::T2pOptions& options) const override {
     if (++written == kHeldFile) gate.wait();
-    return tarnwell::pipelineStages().writePdf(tiff, pdf, compression);
+    return tarnwell::pipelineStages().writePdf(tiff, pdf, options);
   }
 };
 

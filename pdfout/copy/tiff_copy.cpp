@@ -179,31 +179,40 @@ int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
 int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
                    const TiffCopyOptions& options, int32_t compression,
                    const std::vector<bool>& wholeGroup4Pages, std::string& reason) {
+  TiffCopyOptions chosen = options;
+  chosen.compression = compression;
+  TiffCopyOutcome outcome = tiff_copy_file({sourceName, outputPath, chosen, wholeGroup4Pages});
+  reason = std::move(outcome.reason);
+  return static_cast<int>(outcome.result);
+}
+
+TiffCopyOutcome tiff_copy_file(const TiffCopyRequest& request) {
   const CallMessages messages;
   long failedDirectory = -1;
   int result = kImageFailed;
   try {
-    TiffCopyOptions chosen = options;
-    chosen.compression = compression;
-    result = copyFile(sourceName, outputPath, chosen, wholeGroup4Pages, failedDirectory);
+    result = copyFile(request.source, request.output, request.options, request.wholeGroup4,
+                      failedDirectory);
   } catch (...) {
     result = kImageFailed;
   }
-  if (result == 0) return result;
+  TiffCopyOutcome outcome;
+  outcome.result = static_cast<TiffCopyResult>(result);
+  if (result == 0) return outcome;
   try {
     std::string detail =
         messages.firstError().empty() ? tiffCopyResultText(result) : messages.firstError();
     // libtiff and the copy begin many messages with the file's name, which the caller knows.
-    const std::string named = sourceName + ": ";
+    const std::string named = request.source + ": ";
     if (detail.size() > named.size() && detail.compare(0, named.size(), named) == 0)
       detail.erase(0, named.size());
-    reason = failedDirectory >= 0
-                 ? "TIFF directory " + std::to_string(failedDirectory + 1) + ": " + detail
-                 : detail;
+    outcome.reason = failedDirectory >= 0
+                         ? "TIFF directory " + std::to_string(failedDirectory + 1) + ": " + detail
+                         : detail;
   } catch (...) {
     // Out of memory: the caller gives its own words.
   }
-  return result;
+  return outcome;
 }
 
 int tiff_copy_buffer(std::span<const uint8_t> source, const std::string& outputPath,

@@ -20,6 +20,30 @@ enum class TiffCopyResult : int {
 // What a result of the copy means, in a few words.
 const char* tiffCopyResultText(int result);
 
+// One copy: what to copy where, and how.
+struct TiffCopyRequest {
+  // The source TIFF's name, optionally followed by an image list (",1,0,5").
+  std::string source;
+  std::string output;
+  // The compression choice of this copy is options.compression (6 Group 4, -1 keep the source's).
+  TiffCopyOptions options;
+  // For each directory of the source, from 0: whether its strip is Group 4 this program coded
+  // itself from decoded rows, or checked whole already. Such a strip is known to decode whole and
+  // is passed through without being decoded once more to prove it. Empty: every page is checked.
+  std::vector<bool> wholeGroup4;
+};
+
+// What the copy did: the result, and on failure why ("TIFF directory N: " counting from 1 when
+// an image failed, then the first error libtiff or the copy reported during the call, or the
+// result's own text when there was none).
+struct TiffCopyOutcome {
+  TiffCopyResult result = TiffCopyResult::kCopied;
+  std::string reason;
+};
+
+// Copies the images of a TIFF into a fresh PDF-ready TIFF with libtiff.
+[[nodiscard]] TiffCopyOutcome tiff_copy_file(const TiffCopyRequest& request);
+
 // Copies the images of a TIFF into a fresh PDF-ready TIFF with libtiff. 0 on success.
 [[nodiscard]] int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
                                  const TiffCopyOptions& options);

@@ -16,43 +16,34 @@ namespace tarnwell::test {
 class FakeStages : public ConversionStages {
  public:
   EngineOutcome engineOutcome = EngineOutcome::kConverted;
-  int copyResult = 0;
-  int pdfResult = 0;
+  TiffCopyResult copyResult = TiffCopyResult::kCopied;
+  T2pResult pdfResult = T2pResult::kWritten;
   bool throwInEngine = false;
   std::function<void()> duringPdf;  // runs inside the PDF stage
   std::vector<LeftOutPage> leftOut;  // the pages the engine reports as left out
 
   mutable std::vector<std::string> calls;
   mutable EngineSetup engineSetup;
-  mutable TiffCopyOptions copyOptions;
-  mutable int32_t copyCompression = 0;
+  mutable TiffCopyRequest copyRequest;
 
-  EngineOutcome runEngine(const EngineSetup& setup, const std::string& source, FaxFormat,
-                          const std::string& intermediate) const override {
+  EngineRun runEngine(const EngineSetup& setup, const std::string& source, FaxFormat,
+                      const std::string& intermediate) const override {
     calls.push_back("engine " + source + " -> " + intermediate);
     engineSetup = setup;
     if (throwInEngine) throw std::runtime_error("engine broke");
-    return engineOutcome;
+    return {engineOutcome, {}, leftOut, {}};
   }
-  EngineOutcome runEngineNotingPages(const EngineSetup& setup, const std::string& source,
-                                     FaxFormat format, const std::string& intermediate,
-                                     std::vector<LeftOutPage>& pages) const override {
-    const EngineOutcome outcome = runEngine(setup, source, format, intermediate);
-    pages.insert(pages.end(), leftOut.begin(), leftOut.end());
-    return outcome;
+  TiffCopyOutcome copyTiff(const TiffCopyRequest& request) const override {
+    calls.push_back("copy " + request.source + " -> " + request.output);
+    copyRequest = request;
+    return {copyResult, {}};
   }
-  int copyTiff(const std::string& source, const std::string& output,
-               const TiffCopyOptions& options, int32_t compression) const override {
-    calls.push_back("copy " + source + " -> " + output);
-    copyOptions = options;
-    copyCompression = compression;
-    return copyResult;
-  }
-  int writePdf(const std::string& tiff, const std::string& pdf, int compression) const override {
-    calls.push_back("pdf " + tiff + " -> " + pdf + " " + std::to_string(compression));
+  PdfRun writePdf(const std::string& tiff, const std::string& pdf,
+                  const T2pOptions&) const override {
+    calls.push_back("pdf " + tiff + " -> " + pdf);
     if (duringPdf) duringPdf();
-    if (pdfResult == 0) std::ofstream(pdf, std::ios::binary) << "%PDF-1.1\n";
-    return pdfResult;
+    if (pdfResult == T2pResult::kWritten) std::ofstream(pdf, std::ios::binary) << "%PDF-1.1\n";
+    return {pdfResult, {}};
   }
 };
 

@@ -56,8 +56,8 @@ TEST_F(ConvertFile, FaxSourceRunsAllThreeStages) {
   EXPECT_EQ(stages.calls[0], "engine " + src + " -> " + paths.intermediateTiffPath);
   EXPECT_EQ(stages.calls[1],
             "copy " + paths.intermediateTiffPath + " -> " + paths.pdfReadyTiffPath);
-  EXPECT_EQ(stages.calls[2], "pdf " + paths.pdfReadyTiffPath + " -> " + dst + " 0");
-  EXPECT_EQ(stages.copyCompression, 6);
+  EXPECT_EQ(stages.calls[2], "pdf " + paths.pdfReadyTiffPath + " -> " + dst);
+  EXPECT_EQ(stages.copyRequest.options.compression, 6);
   EXPECT_EQ(stages.engineSetup.settings.bitOrder, 2);
   EXPECT_EQ(stages.engineSetup.files.workFilePath, paths.engineFiles.workFilePath);
   EXPECT_TRUE(platform::isRegularFile(dst));  // all directory levels were made
@@ -69,18 +69,21 @@ TEST_F(ConvertFile, TiffSourceSkipsTheEngineAndKeepsCompression) {
   EXPECT_TRUE(convert(src, dst));
   ASSERT_EQ(stages.calls.size(), 2u);
   EXPECT_EQ(stages.calls[0], "copy " + src + " -> " + paths.pdfReadyTiffPath);
-  EXPECT_EQ(stages.copyCompression, -1);
+  EXPECT_EQ(stages.copyRequest.options.compression, -1);
 }
 
 // Each failing stage gives its own ending, and no later stage runs.
 struct FailureCase {
   const char* name;
   EngineOutcome engine;
-  int copy;
-  int pdf;
+  TiffCopyResult copy;
+  T2pResult pdf;
   const char* ending;
   size_t stagesRun;
 };
+
+constexpr TiffCopyResult kCopied = TiffCopyResult::kCopied;
+constexpr T2pResult kWritten = T2pResult::kWritten;
 
 class StageFailure : public ConvertFile, public testing::WithParamInterface<FailureCase> {};
 
@@ -100,11 +103,12 @@ TEST_P(StageFailure, ReportsEnding) {
 INSTANTIATE_TEST_SUITE_P(
     Stages, StageFailure,
     testing::Values(
-        FailureCase{"NoPages", EngineOutcome::kNoPages, 0, 0, "Not Fax", 1},
-        FailureCase{"EngineWrite", EngineOutcome::kWriteFailed, 0, 0, "Error Fax", 1},
-        FailureCase{"Copy", EngineOutcome::kConverted, 1, 0,
+        FailureCase{"NoPages", EngineOutcome::kNoPages, kCopied, kWritten, "Not Fax", 1},
+        FailureCase{"EngineWrite", EngineOutcome::kWriteFailed, kCopied, kWritten, "Error Fax", 1},
+        FailureCase{"Copy", EngineOutcome::kConverted, TiffCopyResult::kImageFailed, kWritten,
                     "Error in prearing to pdf conversion", 2},
-        FailureCase{"Pdf", EngineOutcome::kConverted, 0, 1, "Error in converting to pdf", 3}),
+        FailureCase{"Pdf", EngineOutcome::kConverted, kCopied, T2pResult::kFailed,
+                    "Error in converting to pdf", 3}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ConvertFile, ExceptionInAStageIsReported) {
@@ -220,8 +224,8 @@ TEST_F(ConvertFile, HoldsTheWorkingFileLockWhileConverting) {
 TEST_F(ConvertFile, StaleIntermediateTiffIsRemovedBeforeTheEngineRuns) {
   struct SeeingEngine : test::FakeStages {
     mutable bool staleSeen = true;
-    EngineOutcome runEngine(const EngineSetup& s, const std::string& source, FaxFormat f,
-                            const std::string& intermediate) const override {
+    EngineRun runEngine(const EngineSetup& s, const std::string& source, FaxFormat f,
+                        const std::string& intermediate) const override {
       staleSeen = platform::pathExists(intermediate);
       return FakeStages::runEngine(s, source, f, intermediate);
     }
@@ -238,14 +242,14 @@ TEST_F(ConvertFile, WorkingFilesGoWhateverTheOutcome) {
   struct Outcome {
     const char* name;
     EngineOutcome engine;
-    int copy;
-    int pdf;
+    TiffCopyResult copy;
+    T2pResult pdf;
     bool throws;
   };
   struct LitteringEngine : test::FakeStages {
     const WorkingPaths* paths = nullptr;
-    EngineOutcome runEngine(const EngineSetup& s, const std::string& source, FaxFormat f,
-                            const std::string& intermediate) const override {
+    EngineRun runEngine(const EngineSetup& s, const std::string& source, FaxFormat f,
+                        const std::string& intermediate) const override {
       for (const std::string& p :
            {paths->engineFiles.workFilePath, paths->engineFiles.segmentFilePath,
             paths->engineFiles.scratchTiffPath, paths->engineFiles.scratchTiffPath + ".tiff",
@@ -257,12 +261,15 @@ TEST_F(ConvertFile, WorkingFilesGoWhateverTheOutcome) {
   };
   tree.write("tmp/keep.txt", "not ours");
   tree.write("tmp/trwintif.tif", "no page number");
-  for (const Outcome& o : {Outcome{"success", EngineOutcome::kConverted, 0, 0, false},
-                           Outcome{"no pages", EngineOutcome::kNoPages, 0, 0, false},
-                           Outcome{"write failed", EngineOutcome::kWriteFailed, 0, 0, false},
-                           Outcome{"copy failed", EngineOutcome::kConverted, 1, 0, false},
-                           Outcome{"pdf failed", EngineOutcome::kConverted, 0, 1, false},
-                           Outcome{"exception", EngineOutcome::kConverted, 0, 0, true}}) {
+  const TiffCopyResult copyFails = TiffCopyResult::kImageFailed;
+  const T2pResult pdfFails = T2pResult::kFailed;
+  for (const Outcome& o :
+       {Outcome{"success", EngineOutcome::kConverted, kCopied, kWritten, false},
+        Outcome{"no pages", EngineOutcome::kNoPages, kCopied, kWritten, false},
+        Outcome{"write failed", EngineOutcome::kWriteFailed, kCopied, kWritten, false},
+        Outcome{"copy failed", EngineOutcome::kConverted, copyFails, kWritten, false},
+        Outcome{"pdf failed", EngineOutcome::kConverted, kCopied, pdfFails, false},
+        Outcome{"exception", EngineOutcome::kConverted, kCopied, kWritten, true}}) {
     SCOPED_TRACE(o.name);
     LitteringEngine engine;
     engine.paths = &paths;

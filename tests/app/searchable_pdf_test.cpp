@@ -8,7 +8,7 @@
 #include <regex>
 #include <sstream>
 
-#include "app/SearchablePdf.h"
+#include "app/FileConversion.h"
 #include "support/Ghostscript.h"
 #include "support/LibtiffWriter.h"
 #include "support/PdfCheck.h"
@@ -223,15 +223,18 @@ TEST_F(SearchablePdfFixture, MissingLanguageWarnsOnceAndWritesThePlainPdf) {
   }
 }
 
-// The writer entry itself: a TIFF that cannot be read gives no PDF and no text warning.
+// The stages themselves: a TIFF that cannot be read gets no text and no problem to report, and
+// the writer leaves no PDF.
 TEST_F(SearchablePdfFixture, UnreadableTiffFailsWithoutWarning) {
-  std::ostringstream err;
+  const std::string bad = dir_.write("bad.tif", std::string("II*\0garbage", 11));
+  const ocr::RecognitionResult text = pipelineStages().recognizeText(bad, "eng");
+  EXPECT_TRUE(text.pages.empty());
+  EXPECT_EQ(text.problem, "");
   const std::string pdf = dir_.file("none.pdf");
-  EXPECT_NE(writeSearchablePdf(dir_.write("bad.tif", std::string("II*\0garbage", 11)), pdf, "eng",
-                               err),
-            0);
+  T2pOptions options;
+  options.pageText = &text.pages;
+  EXPECT_EQ(pipelineStages().writePdf(bad, pdf, options).result, T2pResult::kFailed);
   EXPECT_FALSE(fileExists(pdf));
-  EXPECT_EQ(err.str(), "");
 }
 
 }  // namespace

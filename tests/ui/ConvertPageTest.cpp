@@ -145,8 +145,8 @@ class GatedStages : public FakeStages {
   std::promise<void> release;
   std::shared_future<void> gate{release.get_future().share()};
 
-  EngineOutcome runEngine(const EngineSetup& setup, const std::string& source,
-                          FaxFormat format, const std::string& out) const override {
+  EngineRun runEngine(const EngineSetup& setup, const std::string& source, FaxFormat format,
+                      const std::string& out) const override {
     if (engineCalls++ == 0) gate.wait();
     return FakeStages::runEngine(setup, source, format, out);
   }

@@ -1,12 +1,10 @@
-#include "app/SearchablePdf.h"
+#include "app/TextRecognition.h"
 
-#include <ostream>
 #include <vector>
 
 #include "app/ProgramModules.h"
 #include "ocr/Module.h"
 #include "pdfout/page_bitmaps.h"
-#include "pdfout/pdf/t2p.h"
 
 namespace tarnwell {
 
@@ -42,35 +40,27 @@ const LoadedRecognizer& loadedRecognizer() {
 
 }  // namespace
 
-int writeSearchablePdf(const std::string& tiff, const std::string& pdf,
-                       const std::string& languages, std::ostream& err, unsigned threads,
-                       std::string* failureReason) {
-  std::vector<ocr::PageText> text;
+ocr::RecognitionResult recognizeTiffText(const std::string& tiff,
+                                         const std::string& languages) noexcept {
+  ocr::RecognitionResult result;
   try {
     TiffPageBitmaps pages;
-    if (pages.open(tiff)) {
-      const LoadedRecognizer& recognizer = loadedRecognizer();
-      const ocr::PageLoader load = [&pages](std::size_t index, ocr::PageBitmap& bitmap) {
-        return pages.load(index, bitmap);
-      };
-      ocr::RecognitionResult result;
-      if (recognizer.recognizePages != nullptr)
-        result = recognizer.recognizePages(pages.directoryCount(), load, languages, threads);
-      else
-        result.problem = recognizer.problem;
-      if (!result.problem.empty())
-        err << "tarnwell: " << result.problem << "; " << pdf << " is written without text"
-            << std::endl;
-      text = std::move(result.pages);
+    if (!pages.open(tiff)) return result;
+    const LoadedRecognizer& recognizer = loadedRecognizer();
+    if (recognizer.recognizePages == nullptr) {
+      result.problem = recognizer.problem;
+      return result;
     }
+    const ocr::PageLoader load = [&pages](std::size_t index, ocr::PageBitmap& bitmap) {
+      return pages.load(index, bitmap);
+    };
+    result = recognizer.recognizePages(pages.directoryCount(), load, languages, 0);
   } catch (...) {
-    // Out of memory around the recognition: the PDF is still written, without text.
-    text.clear();
+    // Out of memory around the recognition: no page has text, and nothing is said.
+    result.pages.clear();
+    result.problem.clear();
   }
-  T2pOptions options;
-  options.pageText = &text;
-  options.failureReason = failureReason;
-  return t2p_convert_file(tiff, pdf, 0, options);
+  return result;
 }
 
 }  // namespace tarnwell
