@@ -60,8 +60,12 @@ TEST_P(FormatRows, FactoryAndTraitsAgree) {
   const std::unique_ptr<FaxReader> reader = makeFaxReader(row.code);
   EXPECT_EQ(reader != nullptr, row.makeReader != nullptr);
   EXPECT_EQ(isContainerCode(row.code), row.container);
-  if (!row.suffixes.empty()) EXPECT_NE(reader, nullptr);
-  if (reader) EXPECT_EQ(isRawReader(reader.get()), !row.container);
+  if (!row.suffixes.empty()) {
+    EXPECT_NE(reader, nullptr);
+  }
+  if (reader) {
+    EXPECT_EQ(isRawReader(reader.get()), !row.container);
+  }
   EXPECT_EQ(&formatRow(row.code), &row);
 }
 

@@ -22,7 +22,9 @@ class Ig4ReaderTest : public ::testing::Test {
     reader_ = makeFaxReader(FaxFormat::kIg4);
     if (!reader_ || !reader_->open(path_)) return INT32_MIN;
     const int checked = reader_->checkHeader();
-    if (checked == 0) EXPECT_EQ(reader_->countPages(), 1);
+    if (checked == 0) {
+      EXPECT_EQ(reader_->countPages(), 1);
+    }
     return checked;
   }
 

@@ -143,7 +143,9 @@ TEST_P(ContainerRoundTrip, PagesDecodeAndPassThroughUnchanged) {
     EXPECT_EQ(written[i].bitmap, pages[i].bitmap);
     EXPECT_EQ(written[i].compression, compressionOf(c.coding));
     EXPECT_EQ(written[i].fillOrder, c.fillOrder);
-    if (c.coding == 6) EXPECT_EQ(written[i].t4Options & 1u, 1u);
+    if (c.coding == 6) {
+      EXPECT_EQ(written[i].t4Options & 1u, 1u);
+    }
     const std::string single = FaxReader::pageFileName(all, FaxReader::kFirstPageFileNumber + static_cast<int>(i));
     std::vector<TiffPage> one;
     ASSERT_TRUE(readTiffPages(single, one));

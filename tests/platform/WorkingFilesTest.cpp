@@ -45,7 +45,9 @@ TEST(PrivateDirectory, CheckAndPrepare) {
     const mode_t before = modeOf(c.path);
     EXPECT_EQ(checkPrivateDirectory(c.path), c.state);
     EXPECT_EQ(preparePrivateDirectory(c.path), c.prepared);
-    if (c.state != PrivateDirectoryState::kMissing) EXPECT_EQ(modeOf(c.path), before);
+    if (c.state != PrivateDirectoryState::kMissing) {
+      EXPECT_EQ(modeOf(c.path), before);
+    }
   }
   EXPECT_EQ(modeOf(tree.path("new")) & 07777, 0700u);
 
@@ -114,7 +116,9 @@ TEST(ReplacementFile, OldContentsUntilCommit) {
       EXPECT_TRUE(fs::path(file.stagedPath()).filename().string().starts_with(".out.pdf."));
       EXPECT_EQ(::write(file.fd(), "new", 3), 3);
       EXPECT_EQ(test::readText(dest), "old");
-      if (commit) EXPECT_TRUE(file.commit());
+      if (commit) {
+        EXPECT_TRUE(file.commit());
+      }
     }
     EXPECT_EQ(test::readText(dest), commit ? "new" : "old");
     std::size_t entries = 0;

@@ -86,4 +86,34 @@ std::optional<OtherUser> otherUser() {
   return OtherUser{"nobody", static_cast<unsigned>(entry->pw_uid), static_cast<unsigned>(entry->pw_gid)};
 }
 
+ProgramCopy copyProgramFor(const OtherUser& user, const std::string& directory) {
+  namespace fs = std::filesystem;
+  constexpr fs::perms kEveryoneRuns = fs::perms::owner_all | fs::perms::group_read |
+                                      fs::perms::group_exec | fs::perms::others_read |
+                                      fs::perms::others_exec;
+  const fs::path built(TARNWELL_PROGRAM);
+  std::error_code ec;
+  fs::create_directories(directory, ec);
+  if (!ec) fs::permissions(directory, kEveryoneRuns, ec);
+  if (ec) return {"", "cannot make " + directory + ": " + ec.message()};
+  std::vector<fs::path> files = {built};
+  for (const auto& e : fs::directory_iterator(built.parent_path(), ec)) {
+    if (e.is_regular_file() && e.path().extension() == ".so") files.push_back(e.path());
+  }
+  if (ec) return {"", "cannot list " + built.parent_path().string() + ": " + ec.message()};
+  for (const fs::path& file : files) {
+    const fs::path copy = fs::path(directory) / file.filename();
+    fs::copy_file(file, copy, fs::copy_options::overwrite_existing, ec);
+    if (!ec) fs::permissions(copy, kEveryoneRuns, ec);
+    if (ec) return {"", "cannot copy " + file.string() + " to " + directory + ": " + ec.message()};
+  }
+  const std::string program = (fs::path(directory) / built.filename()).string();
+  // A directory above the copy that is closed to the user (the system's temporary directory
+  // itself, say) leaves no place to run it from.
+  if (runCommand(user.launcher() + " test -x " + shellQuote(program)).exitCode != 0)
+    return {"", user.name + " cannot reach " + program +
+                    "; give TMPDIR a directory that every user can enter"};
+  return {program, ""};
+}
+
 }  // namespace tarnwell::test

@@ -182,7 +182,9 @@ TEST_P(DropTest, FillsTheSourceAsTheButtonWould) {
     expected.replace(at, 1, f.tree().path() + "/");
   EXPECT_EQ(source->toPlainText().toStdString(), c.shown.empty() ? "" : expected);
   EXPECT_EQ(f.page().files().size(), c.listed);
-  if (c.listed > 0) EXPECT_EQ(f.find<QProgressBar>("progress")->maximum(), int(c.listed));
+  if (c.listed > 0) {
+    EXPECT_EQ(f.find<QProgressBar>("progress")->maximum(), int(c.listed));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
