@@ -7,6 +7,7 @@
 #include "faxin/FaxConverter.h"
 #include "faxin/FaxResult.h"
 #include "faxin/FormatClassifier.h"
+#include "pdfout/pdf/pdf_file_id.h"
 #include "pdfout/pdf/t2p.h"
 #include "platform/Platform.h"
 
@@ -19,6 +20,20 @@ constexpr char kSep = platform::kPathSeparator;
 // Compression choices of the TIFF copy step.
 constexpr int32_t kCopyKeepCompression = -1;
 constexpr int32_t kCopyGroup4 = 6;
+
+// Until the batch passes each file's identifier position in its request, the position is where
+// the batch left this thread's generator, moved on past the identifier's values after a written
+// PDF as the writer itself once did.
+int writePdfFromThreadPosition(const std::string& tiff, const std::string& pdf,
+                               std::string& reason) {
+  T2pOptions options;
+  options.identifierPosition = platform::threadRandPosition();
+  T2pOutcome outcome = t2p_convert_file(tiff, pdf, options);
+  if (outcome.result == T2pResult::kWritten)
+    platform::setThreadRandPosition(options.identifierPosition + kPdfIdRandomValues);
+  if (outcome.result != T2pResult::kWritten) reason = std::move(outcome.reason);
+  return static_cast<int>(outcome.result);
+}
 
 class RealStages final : public ConversionStages {
  public:
@@ -78,18 +93,17 @@ class RealStages final : public ConversionStages {
                      const std::vector<bool>& wholeGroup4, std::string& reason) const override {
     return tiff_copy_file(source, output, options, compression, wholeGroup4, reason);
   }
-  int writePdf(const std::string& tiff, const std::string& pdf, int compression) const override {
-    return t2p_convert_file(tiff, pdf, compression);
+  int writePdf(const std::string& tiff, const std::string& pdf, int /*compression*/) const override {
+    std::string reason;
+    return writePdfFromThreadPosition(tiff, pdf, reason);
   }
   int writeSearchablePdf(const std::string& tiff, const std::string& pdf,
                          const std::string& languages) const override {
     return tarnwell::writeSearchablePdf(tiff, pdf, languages, std::cerr);
   }
-  int writePdfGivingReason(const std::string& tiff, const std::string& pdf, int compression,
+  int writePdfGivingReason(const std::string& tiff, const std::string& pdf, int /*compression*/,
                            std::string& reason) const override {
-    T2pOptions options;
-    options.failureReason = &reason;
-    return t2p_convert_file(tiff, pdf, compression, options);
+    return writePdfFromThreadPosition(tiff, pdf, reason);
   }
   int writeSearchablePdfGivingReason(const std::string& tiff, const std::string& pdf,
                                      const std::string& languages,

@@ -6,7 +6,9 @@
 #include "app/ProgramModules.h"
 #include "ocr/Module.h"
 #include "pdfout/page_bitmaps.h"
+#include "pdfout/pdf/pdf_file_id.h"
 #include "pdfout/pdf/t2p.h"
+#include "platform/Platform.h"
 
 namespace tarnwell {
 
@@ -69,8 +71,15 @@ int writeSearchablePdf(const std::string& tiff, const std::string& pdf,
   }
   T2pOptions options;
   options.pageText = &text;
-  options.failureReason = failureReason;
-  return t2p_convert_file(tiff, pdf, 0, options);
+  // Until the batch passes each file's identifier position in its request, the position is
+  // where the batch left this thread's generator, moved on after a written PDF.
+  options.identifierPosition = platform::threadRandPosition();
+  T2pOutcome outcome = t2p_convert_file(tiff, pdf, options);
+  if (outcome.result == T2pResult::kWritten)
+    platform::setThreadRandPosition(options.identifierPosition + kPdfIdRandomValues);
+  if (failureReason != nullptr && outcome.result != T2pResult::kWritten)
+    *failureReason = std::move(outcome.reason);
+  return static_cast<int>(outcome.result);
 }
 
 }  // namespace tarnwell

@@ -75,6 +75,8 @@ struct WriterOptions {
   const std::vector<ocr::PageText>* pageText = nullptr;
   // Largest single allocation allowed; tests lower it to reach the out-of-memory paths.
   uint64_t allocationLimit = kDefaultAllocationLimit;
+  // Values of the identifier's generator drawn before this document's (pdfFileIdentifier).
+  unsigned long long identifierPosition = 0;
 };
 
 // The document being written: its version, object numbers and offsets, and its page list.

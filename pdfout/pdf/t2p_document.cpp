@@ -130,17 +130,7 @@ void t2p_write_pdf_xref(t2p_context& ctx, PdfSink& out) {
 }
 
 void t2p_write_pdf_trailer(t2p_context& ctx, PdfSink& out) {
-  unsigned char id[4 * kPdfIdRandomValues] = {};
-  for (int i = 0; i < kPdfIdRandomValues; ++i) {
-    const auto value = static_cast<uint32_t>(platform::threadRand());
-    for (int b = 0; b < 4; ++b) id[4 * i + b] = static_cast<unsigned char>(value >> (8 * b));
-  }
-  ctx.doc.fileId.clear();
-  for (const unsigned char byte : id) {
-    char hex[3];
-    std::snprintf(hex, sizeof hex, "%.2X", byte);
-    ctx.doc.fileId += hex;
-  }
+  ctx.doc.fileId = pdfFileIdentifier(ctx.options.identifierPosition);
   out.printf(
       "trailer\r<<\r/Size %lu\r/Root %lu 0 R \r/Info %lu 0 R \r/ID[<%s><%s>]\r>>\rstartxref\r%llu",
       static_cast<unsigned long>(ctx.doc.objectCount) + 1,

@@ -48,7 +48,7 @@ class BadInputTest : public ::testing::Test {
     EXPECT_TRUE(test::writeText(tif, tiff));
     std::error_code ec;
     std::filesystem::remove(pdf, ec);
-    const int result = t2p_convert_file(tif, pdf, 0);
+    const int result = static_cast<int>(t2p_convert_file(tif, pdf).result);
     if (result == 0) {
       EXPECT_EQ(test::pdfProblems(pdf), "");
     } else {
