@@ -29,7 +29,7 @@ void removeOutput(const std::string& path) {
 }
 
 bool convert(const std::string& inputPath, const std::string& output, const T2pOptions& options,
-             bool& created) {
+             bool& created, std::vector<std::string>& notes) {
   std::unique_ptr<t2p_context> ctx = t2p_init();
   if (!ctx) {
     t2pError("Can't initialize context");
@@ -38,6 +38,8 @@ bool convert(const std::string& inputPath, const std::string& output, const T2pO
   if (options.allocationLimit != 0) ctx->options.allocationLimit = options.allocationLimit;
   ctx->options.pageText = options.pageText;
   ctx->options.identifierPosition = options.identifierPosition;
+  ctx->options.pdfa = options.pdfa;
+  if (options.pdfa) ctx->options.metadata = options.metadata;
   std::unique_ptr<PdfSink> sink = options.openSink
                                       ? options.openSink(output)
                                       : std::unique_ptr<PdfSink>(FileSink::open(output));
@@ -60,6 +62,7 @@ bool convert(const std::string& inputPath, const std::string& output, const T2pO
       t2pError("Can't open input file %s for reading", inputPath.c_str());
     } else {
       t2p_write_pdf(*ctx, input.get(), *sink);
+      notes = std::move(ctx->doc.notes);
       if (ctx->doc.error == 0 && (!sink->finish() || !sink->commit())) {
         t2pError("Can't write to output file %s", output.c_str());
         ctx->doc.error = 1;
@@ -94,7 +97,8 @@ T2pOutcome t2p_convert_file(const std::string& inputPath, const std::string& out
   T2pOutcome outcome;
   try {
     output = outputPath.empty() ? defaultOutputPath(inputPath) : outputPath;
-    if (convert(inputPath, output, options, created)) outcome.result = T2pResult::kWritten;
+    if (convert(inputPath, output, options, created, outcome.notes))
+      outcome.result = T2pResult::kWritten;
   } catch (const std::exception&) {
     // Out of memory outside the guarded allocations: fail without leaving a partial file. The
     // own file sink has already removed its staged file and left the destination alone.

@@ -8,6 +8,7 @@
 
 #include "ocr/PageText.h"
 #include "pdfout/pdf/pdf_file_id.h"
+#include "pdfout/pdf/pdf_metadata.h"
 
 namespace tarnwell {
 
@@ -38,13 +39,20 @@ struct T2pOptions {
   // have if every file before it had drawn its identifier in turn, so a file's PDF does not
   // depend on which worker writes it.
   unsigned long long identifierPosition = 0;
+  // PDF/A-1b (ISO 19005-1, level B) instead of the plain PDF, with the caller's metadata. Without
+  // it the metadata is not used and the bytes are those of the plain PDF.
+  bool pdfa = false;
+  PdfMetadata metadata;
 };
 
 // What a conversion gave: the result and, on failure, why (the first error reported during the
-// call, or the result's own text when there was none).
+// call, or the result's own text when there was none). `notes` are sentences for the user on
+// what an archival PDF changed from the plain one (a CMYK page made RGB, a transfer function
+// left out); the caller shows them on standard error.
 struct T2pOutcome {
   T2pResult result = T2pResult::kFailed;
   std::string reason;
+  std::vector<std::string> notes;
 };
 
 // Writes a PDF with one page per TIFF directory. The PDF is written to a staged file beside the
