@@ -7,6 +7,7 @@
 #include "faxin/FaxConverter.h"
 #include "faxin/FaxResult.h"
 #include "faxin/FormatClassifier.h"
+#include "pdfout/pdf/pdf_file_id.h"
 #include "pdfout/pdf/t2p.h"
 #include "platform/Platform.h"
 
@@ -54,11 +55,8 @@ class RealStages final : public ConversionStages {
   }
   PdfRun writePdf(const std::string& tiff, const std::string& pdf,
                   const T2pOptions& options) const override {
-    PdfRun run;
-    T2pOptions withReason = options;
-    withReason.failureReason = &run.reason;
-    run.result = static_cast<T2pResult>(t2p_convert_file(tiff, pdf, 0, withReason));
-    return run;
+    T2pOutcome outcome = t2p_convert_file(tiff, pdf, options);
+    return {outcome.result, std::move(outcome.reason)};
   }
 };
 
@@ -118,9 +116,11 @@ class WorkingFilesHold {
 
 // The stages proper, run under the caller's catch-all handler. Returns the report ending and
 // whether the PDF was written.
-bool runStages(FileReport& report, const ConversionJob& job, const std::string& source,
-               const std::string& destination, const ConversionSettings& settings,
-               const WorkingPaths& paths, const ConversionStages& stages, std::string& ending) {
+bool runStages(FileReport& report, const ConversionJob& job, const FileTask& task,
+               const ConversionSettings& settings, const WorkingPaths& paths,
+               const ConversionStages& stages, std::string& ending) {
+  const std::string& source = task.source;
+  const std::string& destination = task.destination;
   const FaxFormat format = classifyFile(source);
   const bool tiffSource = format == FaxFormat::kTiff;
 
@@ -193,6 +193,7 @@ bool runStages(FileReport& report, const ConversionJob& job, const std::string& 
   // cannot start, the PDF is written without text and the user is told why.
   ocr::RecognitionResult text;
   T2pOptions writerOptions;
+  writerOptions.identifierPosition = task.identifierPosition;
   if (settings.searchableText) {
     text = stages.recognizeText(paths.pdfReadyTiffPath, settings.textLanguages);
     if (!text.problem.empty())
@@ -240,8 +241,7 @@ FileReport convertFile(const FileTask& task, const ConversionJob& job,
     std::string ending;
     bool converted = false;
     try {
-      platform::setThreadRandPosition(task.identifierPosition);
-      converted = runStages(report, job, source, destination, settings, paths, stages, ending);
+      converted = runStages(report, job, task, settings, paths, stages, ending);
     } catch (...) {
       report.reportLine += "Exception : Failed in FAX to PDF conversion\r\n";
       noteFailure(report, source, {}, "out of memory or an unexpected fault");

@@ -85,7 +85,8 @@ void makeFax() {
 void BM_FaxToPdf(benchmark::State& state) {
   for (auto _ : state) {
     if (tarnwell::tiff_copy_file(files().fax, files().ready, tarnwell::TiffCopyOptions{}) != 0 ||
-        tarnwell::t2p_convert_file(files().ready, files().pdf, 0) != 0) {
+        tarnwell::t2p_convert_file(files().ready, files().pdf).result !=
+            tarnwell::T2pResult::kWritten) {
       state.SkipWithError("conversion failed");
       break;
     }

@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int32_t compression = (size & 1) != 0 ? -1 : 6;
   if (tiff_copy_buffer(std::span<const uint8_t>(data, size), ready, TiffCopyOptions{}, compression) ==
       0) {
-    (void)t2p_convert_file(ready, pdf, 0);
+    (void)t2p_convert_file(ready, pdf);
   }
   std::remove(pdf.c_str());
   std::remove(ready.c_str());

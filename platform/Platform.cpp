@@ -262,16 +262,24 @@ bool hasDisplay() {
 
 namespace {
 thread_local uint32_t randState = 1;
+thread_local unsigned long long randPosition = 0;  // values drawn since state 1
 }
 
 int threadRand() {
   randState = randState * 214013u + 2531011u;
+  ++randPosition;
   return static_cast<int>((randState >> 16) & 0x7FFF);
 }
 
-void resetThreadRand() { randState = 1; }
+void resetThreadRand() {
+  randState = 1;
+  randPosition = 0;
+}
+
+unsigned long long threadRandPosition() { return randPosition; }
 
 void setThreadRandPosition(unsigned long long calls) {
+  randPosition = calls;
   // n steps of x -> a*x + c are x -> A*x + C; squaring the step halves the work each round.
   uint32_t a = 214013u;
   uint32_t c = 2531011u;

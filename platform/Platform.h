@@ -169,6 +169,8 @@ void resetThreadRand();
 // Puts this thread's generator where `calls` values after state 1 leave it, so work done on any
 // thread can draw the values it would have drawn on one thread doing everything in order.
 void setThreadRandPosition(unsigned long long calls);
+// How many values this thread's generator has given since state 1 (or since the position set).
+unsigned long long threadRandPosition();
 
 // Local time now.
 std::tm localTimeNow();

@@ -9,7 +9,8 @@ cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ clang libtiff-dev libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev qpdf ghostscript netpbm poppler-utils pkg-config xvfb xauth
-          dpkg-dev file cmark groff libtesseract-dev tesseract-ocr-eng python3)
+          dpkg-dev file cmark groff libtesseract-dev tesseract-ocr-eng python3
+          default-jre-headless libpdfbox2-java libactivation-java libjaxb-api-java)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -28,39 +28,26 @@ void removeOutput(const std::string& path) {
   if (path != "-" && platform::isRegularFile(path)) platform::removeFile(path);
 }
 
-// The writer compresses with Group 4 or not at all: a request for another compression is
-// reported and the page written as without it.
-void applyCompressionRequest(int compression) {
-  switch (compression) {
-    case 1:
-      t2pWarning("JPEG support in libtiff required for JPEG compression, ignoring option");
-      break;
-    case 2:
-      t2pWarning("Zip support in libtiff required for Zip compression, ignoring option");
-      break;
-    default:
-      break;
-  }
-}
-
-int convert(const std::string& inputPath, const std::string& output, int compression,
-            const T2pOptions& options, bool& created) {
+bool convert(const std::string& inputPath, const std::string& output, const T2pOptions& options,
+             bool& created, std::vector<std::string>& notes) {
   std::unique_ptr<t2p_context> ctx = t2p_init();
   if (!ctx) {
     t2pError("Can't initialize context");
-    return 1;
+    return false;
   }
   if (options.allocationLimit != 0) ctx->options.allocationLimit = options.allocationLimit;
   ctx->options.pageText = options.pageText;
+  ctx->options.identifierPosition = options.identifierPosition;
+  ctx->options.pdfa = options.pdfa;
+  if (options.pdfa) ctx->options.metadata = options.metadata;
   std::unique_ptr<PdfSink> sink = options.openSink
                                       ? options.openSink(output)
                                       : std::unique_ptr<PdfSink>(FileSink::open(output));
   if (!sink) {
     t2pError("Can't open output file %s for writing", output.c_str());
-    return 1;
+    return false;
   }
   created = true;
-  applyCompressionRequest(compression);
   bool ok = false;
   if (inputPath.empty()) {
     t2pError("No input file specified");
@@ -75,6 +62,7 @@ int convert(const std::string& inputPath, const std::string& output, int compres
       t2pError("Can't open input file %s for reading", inputPath.c_str());
     } else {
       t2p_write_pdf(*ctx, input.get(), *sink);
+      notes = std::move(ctx->doc.notes);
       if (ctx->doc.error == 0 && (!sink->finish() || !sink->commit())) {
         t2pError("Can't write to output file %s", output.c_str());
         ctx->doc.error = 1;
@@ -87,49 +75,44 @@ int convert(const std::string& inputPath, const std::string& output, int compres
       }
     }
   }
-  if (ok) return 0;
+  if (ok) return true;
   sink->finish();
   const bool destinationUntouched = sink->leavesDestinationOnFailure();
   sink.reset();
   if (!destinationUntouched) removeOutput(output);
-  return 1;
+  return false;
 }
 
 }  // namespace
 
-int t2p_convert_file(const std::string& inputPath, const std::string& outputPath,
-                     int compression) {
-  return t2p_convert_file(inputPath, outputPath, compression, T2pOptions{});
+const char* t2pResultText(T2pResult result) {
+  return result == T2pResult::kWritten ? "written" : "the PDF cannot be written";
 }
 
-const char* t2pResultText(int result) {
-  return result == static_cast<int>(T2pResult::kWritten) ? "written" : "the PDF cannot be written";
-}
-
-int t2p_convert_file(const std::string& inputPath, const std::string& outputPath,
-                     int compression, const T2pOptions& options) {
+T2pOutcome t2p_convert_file(const std::string& inputPath, const std::string& outputPath,
+                            const T2pOptions& options) {
   const CallMessages messages;
   bool created = false;
   std::string output;
-  int result = 1;
+  T2pOutcome outcome;
   try {
     output = outputPath.empty() ? defaultOutputPath(inputPath) : outputPath;
-    result = convert(inputPath, output, compression, options, created);
+    if (convert(inputPath, output, options, created, outcome.notes))
+      outcome.result = T2pResult::kWritten;
   } catch (const std::exception&) {
     // Out of memory outside the guarded allocations: fail without leaving a partial file. The
     // own file sink has already removed its staged file and left the destination alone.
     if (created && options.openSink) removeOutput(output);
-    result = 1;
   }
-  if (result != 0 && options.failureReason != nullptr) {
+  if (outcome.result != T2pResult::kWritten) {
     try {
-      *options.failureReason =
-          messages.firstError().empty() ? t2pResultText(result) : messages.firstError();
+      outcome.reason =
+          messages.firstError().empty() ? t2pResultText(outcome.result) : messages.firstError();
     } catch (...) {
-      // Out of memory: the caller gives its own words.
+      // Out of memory: the reason stays empty and the caller gives its own words.
     }
   }
-  return result;
+  return outcome;
 }
 
 }  // namespace tarnwell

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "pdfout/pdf/pdfa_page.h"
 #include "pdfout/pdf/t2p_colour_map.h"
 #include "pdfout/pdf/t2p_geometry.h"
 #include "pdfout/pdf/t2p_messages.h"
@@ -49,10 +50,10 @@ bool needsPaletteObject(TIFF* input) {
          t2p_indexed_tag(input, &indexed) && indexed == 1;
 }
 
-bool hasIccProfile(TIFF* input) {
+bool hasIccProfile(const t2p_context& ctx, TIFF* input) {
   uint32_t length = 0;
   const uint8_t* data = nullptr;
-  return t2p_icc_profile(input, length, data);
+  return t2p_page_icc_profile(ctx, input, length, data);
 }
 
 // Adds the objects of one page to the plan; false when the page cannot be planned.
@@ -62,12 +63,12 @@ bool planPage(t2p_context& ctx, TIFF* input, size_t index, uint64_t& objects) {
   uint32_t extra = 0;
   if (needsPaletteObject(input)) ++extra;
   const uint16_t* tables[3] = {};
-  const uint16_t transfers = t2p_transfer_tables(input, tables);
+  const uint16_t transfers = t2p_page_transfer_tables(ctx, input, tables);
   if (transfers != 0) {
     extra += transfers == 1 ? 2 : 4;
     if (ctx.doc.pdfMinor < 2) ctx.doc.pdfMinor = 2;
   }
-  if (hasIccProfile(input)) {
+  if (hasIccProfile(ctx, input)) {
     ++extra;
     if (ctx.doc.pdfMinor < 3) ctx.doc.pdfMinor = 3;
   }
@@ -301,10 +302,11 @@ void t2p_read_tiff_image(t2p_context& ctx, TIFF* input) {
   } else {
     ctx.page.pdfCompression = kPdfCompressionNone;
   }
-  ctx.page.transferCount = t2p_transfer_tables(input, ctx.page.transfer);
+  ctx.page.transferCount = t2p_page_transfer_tables(ctx, input, ctx.page.transfer);
   t2p_read_calibration(ctx, input);
   if (ctx.page.bitsPerSample == 1 && ctx.page.samplesPerPixel == 1)
     ctx.page.pdfCompression = kPdfCompressionG4;
+  if (ctx.options.pdfa) t2p_archival_page(ctx, input);
 }
 
 bool t2p_tile_is_right_edge(const TileGrid& grid, uint32_t tile) {

@@ -97,7 +97,7 @@ void t2p_write_pdf_xobject_palettecs_stream(t2p_context& ctx, PdfSink& out) {
   t2p_write_pdf_stream_start(out);
   out.write(ctx.page.palette.data(),
             std::min<size_t>(ctx.page.paletteSize, ctx.page.palette.size()));
-  t2p_write_pdf_stream_end(out);
+  t2p_write_pdf_stream_end(ctx, out);
 }
 
 void t2p_write_pdf_xobject_icccs(t2p_context& ctx, PdfSink& out) {
@@ -111,7 +111,7 @@ void t2p_write_pdf_xobject_icccs(t2p_context& ctx, PdfSink& out) {
   t2p_write_pdf_dict_end(out);
   t2p_write_pdf_stream_start(out);
   out.write(ctx.page.iccProfile, ctx.page.iccLength);
-  t2p_write_pdf_stream_end(out);
+  t2p_write_pdf_stream_end(ctx, out);
 }
 
 void t2p_write_pdf_transfer(t2p_context& ctx, PdfSink& out) {
@@ -139,7 +139,7 @@ void t2p_write_pdf_transfer_stream(t2p_context& ctx, PdfSink& out, int index) {
     bytes[2 * i + 1] = static_cast<uint8_t>(table[i]);
   }
   out.write(bytes, size_t{entries} * 2);
-  t2p_write_pdf_stream_end(out);
+  t2p_write_pdf_stream_end(ctx, out);
 }
 
 }  // namespace tarnwell

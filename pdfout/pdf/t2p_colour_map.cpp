@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "pdfout/pdf/pdfa_page.h"
 #include "pdfout/pdf/t2p_messages.h"
 
 namespace tarnwell {
@@ -197,7 +198,7 @@ void t2p_read_calibration(t2p_context& ctx, TIFF* input) {
   }
   ctx.page.iccLength = 0;
   ctx.page.iccProfile = nullptr;
-  if (t2p_icc_profile(input, ctx.page.iccLength, ctx.page.iccProfile))
+  if (t2p_page_icc_profile(ctx, input, ctx.page.iccLength, ctx.page.iccProfile))
     ctx.page.colorspaceFlags |= kCsIcc;
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "pdfout/pdf/pdf_metadata.h"
+#include "pdfout/pdf/pdfa_metadata.h"
 #include "platform/PageBudget.h"
 
 namespace tarnwell {
@@ -31,12 +33,17 @@ inline constexpr uint32_t kConvAssocAlphaToRgb = 0x4;
 inline constexpr uint32_t kConvYCbCrToRgb = 0x8;
 inline constexpr uint32_t kConvLabSignedToUnsigned = 0x40;
 inline constexpr uint32_t kConvPlanarToContig = 0x100;
+// Archival pages only: CMYK samples without a colour profile become RGB (kConvCmykToRgb), after
+// inverting them first for an image whose samples count ink inversely (kConvInvertCmyk).
+inline constexpr uint32_t kConvCmykToRgb = 0x200;
+inline constexpr uint32_t kConvInvertCmyk = 0x400;
 
 // Transcoding choices and PDF compressions of a page.
 inline constexpr int kTranscodeRaw = 1;
 inline constexpr int kTranscodeDecode = 2;
 inline constexpr int kPdfCompressionNone = 0;
 inline constexpr int kPdfCompressionG4 = 1;
+inline constexpr int kPdfCompressionFlate = 2;  // archival pages whose TIFF is LZW-coded
 
 // Largest single buffer the writer allocates for one image, tile, table or raster: that of the
 // copy step, whose budget for the file's size lowers it further. Images that would need more are
@@ -75,6 +82,11 @@ struct WriterOptions {
   const std::vector<ocr::PageText>* pageText = nullptr;
   // Largest single allocation allowed; tests lower it to reach the out-of-memory paths.
   uint64_t allocationLimit = kDefaultAllocationLimit;
+  // Values of the identifier's generator drawn before this document's (pdfFileIdentifier).
+  unsigned long long identifierPosition = 0;
+  // PDF/A-1b output, and the caller's values for its metadata.
+  bool pdfa = false;
+  PdfMetadata metadata;
 };
 
 // The document being written: its version, object numbers and offsets, and its page list.
@@ -94,6 +106,12 @@ struct DocumentState {
   std::vector<TileGrid> tiff_tiles;
   // Object number of the text font (0 while no page has text).
   uint32_t textFontObject = 0;
+  // Archival documents: the XMP metadata stream and the output intent's profile (0 otherwise),
+  // and the metadata the information dictionary and the XMP packet share.
+  uint32_t metadataObject = 0, outputProfileObject = 0;
+  ArchivalInfo archival;
+  // What the archival output changed on the way, one sentence each, for the user.
+  std::vector<std::string> notes;
 };
 
 // The page being written, read afresh from its TIFF directory.

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <string>
 
+#include "pdfout/pdf/pdf_digest.h"
 #include "pdfout/pdf/pdf_file_id.h"
+#include "pdfout/pdf/pdfa_document.h"
 #include "pdfout/pdf/t2p_analysis.h"
 #include "pdfout/pdf/t2p_messages.h"
 #include "pdfout/pdf/t2p_objects.h"
@@ -16,6 +18,12 @@ namespace tarnwell {
 namespace {
 
 constexpr size_t kMaxInfoText = 512;
+
+// Stops the sink feeding a digest that is about to go away.
+struct DigestFeed {
+  PdfSink& out;
+  ~DigestFeed() { out.digestInto(nullptr); }
+};
 
 const char* fileName(TIFF* input) {
   const char* name = TIFFFileName(input);
@@ -38,6 +46,7 @@ void writeInfoEntry(PdfSink& out, TIFF* input, const char* key, const uint32_t* 
 }
 
 void writeHeader(const t2p_context& ctx, PdfSink& out) {
+  if (ctx.options.pdfa) return t2p_write_archival_header(ctx, out);
   static constexpr unsigned char kBinaryMarker[8] = {0x0D, 0x25, 0xE2, 0xE3,
                                                       0xCF, 0xD3, 0x0D, 0x0A};
   out.printf("%%PDF-%u.%u ", ctx.doc.pdfMajor, ctx.doc.pdfMinor);
@@ -47,6 +56,7 @@ void writeHeader(const t2p_context& ctx, PdfSink& out) {
 void writeCatalog(const t2p_context& ctx, PdfSink& out) {
   out.printf("<< \r/Type /Catalog \r/Pages %lu 0 R \r",
              static_cast<unsigned long>(ctx.doc.pagesObject));
+  if (ctx.options.pdfa) t2p_write_archival_catalog_entries(ctx, out);
   out.write(">>\r");
 }
 
@@ -72,7 +82,7 @@ void planTextFont(t2p_context& ctx) {
         (*ctx.options.pageText)[page.directory].recognised &&
         !(*ctx.options.pageText)[page.directory].words.empty()) {
       ctx.doc.textFontObject = ctx.doc.objectCount + 1;
-      ctx.doc.objectCount += kTextFontObjects;
+      ctx.doc.objectCount += t2p_text_font_objects(ctx);
       if (ctx.doc.pdfMinor < 2) ctx.doc.pdfMinor = 2;
       return;
     }
@@ -99,6 +109,7 @@ void t2p_pdf_tiff_time(t2p_context& ctx, TIFF* input) {
 }
 
 void t2p_write_pdf_info(t2p_context& ctx, TIFF* input, PdfSink& out) {
+  if (ctx.options.pdfa) return t2p_write_archival_info(ctx, out);
   if (ctx.doc.creationDate.empty()) t2p_pdf_tiff_time(ctx, input);
   out.write("<< \r/CreationDate ");
   t2p_write_pdf_string(ctx.doc.creationDate, out);
@@ -130,17 +141,7 @@ void t2p_write_pdf_xref(t2p_context& ctx, PdfSink& out) {
 }
 
 void t2p_write_pdf_trailer(t2p_context& ctx, PdfSink& out) {
-  unsigned char id[4 * kPdfIdRandomValues] = {};
-  for (int i = 0; i < kPdfIdRandomValues; ++i) {
-    const auto value = static_cast<uint32_t>(platform::threadRand());
-    for (int b = 0; b < 4; ++b) id[4 * i + b] = static_cast<unsigned char>(value >> (8 * b));
-  }
-  ctx.doc.fileId.clear();
-  for (const unsigned char byte : id) {
-    char hex[3];
-    std::snprintf(hex, sizeof hex, "%.2X", byte);
-    ctx.doc.fileId += hex;
-  }
+  ctx.doc.fileId = pdfFileIdentifier(ctx.options.identifierPosition);
   out.printf(
       "trailer\r<<\r/Size %lu\r/Root %lu 0 R \r/Info %lu 0 R \r/ID[<%s><%s>]\r>>\rstartxref\r%llu",
       static_cast<unsigned long>(ctx.doc.objectCount) + 1,
@@ -160,6 +161,10 @@ uint64_t t2p_write_pdf(t2p_context& ctx, TIFF* input, PdfSink& out) {
     return 0;
   }
   planTextFont(ctx);
+  if (ctx.options.pdfa) {
+    t2p_plan_archival(ctx);
+    t2p_read_archival_info(ctx, input);
+  }
   if (!t2p_allocate(ctx, ctx.doc.xrefOffsets, ctx.doc.objectCount)) {
     t2pError("Can't allocate %llu bytes of memory for t2p_write_pdf",
              static_cast<unsigned long long>(ctx.doc.objectCount) * 4);
@@ -167,6 +172,10 @@ uint64_t t2p_write_pdf(t2p_context& ctx, TIFF* input, PdfSink& out) {
     return 0;
   }
   ctx.doc.objectCount = 0;
+  // The archival identifier is the digest of every byte before the trailer.
+  Md5 digest;
+  const DigestFeed feed{out};
+  if (ctx.options.pdfa) out.digestInto(&digest);
   writeHeader(ctx, out);
   t2p_start_object(ctx, out);
   writeCatalog(ctx, out);
@@ -191,10 +200,18 @@ uint64_t t2p_write_pdf(t2p_context& ctx, TIFF* input, PdfSink& out) {
       return 0;
     }
     t2p_write_text_font(ctx, out);
+    if (ctx.doc.error != 0) return 0;
   }
+  if (ctx.options.pdfa) t2p_write_archival_objects(ctx, out);
   ctx.doc.xrefStart = out.count();
-  t2p_write_pdf_xref(ctx, out);
-  t2p_write_pdf_trailer(ctx, out);
+  if (ctx.options.pdfa) {
+    t2p_write_archival_xref(ctx, out);
+    out.digestInto(nullptr);
+    t2p_write_archival_trailer(ctx, digest.finish(), out);
+  } else {
+    t2p_write_pdf_xref(ctx, out);
+    t2p_write_pdf_trailer(ctx, out);
+  }
   out.seal();
   if (out.failed()) {
     t2pError("Can't write to output PDF file");

@@ -16,12 +16,6 @@ const char* fileName(TIFF* input) {
   return name != nullptr ? name : "";
 }
 
-// Samples per pixel of the data after the sample conversions.
-uint16_t outputSamples(const t2p_context& ctx) {
-  if (ctx.page.sampleConversion & (kConvRgbaToRgb | kConvAssocAlphaToRgb | kConvYCbCrToRgb))
-    return 3;
-  return ctx.page.samplesPerPixel;
-}
 
 uint64_t writeRaw(t2p_context& ctx, TIFF* input, PdfSink& out, std::vector<uint8_t>& buffer,
                   const char* where) {
@@ -41,8 +35,8 @@ uint64_t encode(t2p_context& ctx, TIFF* input, PdfSink& out, std::span<const uin
   EncodeRequest request;
   request.width = width;
   request.length = length;
-  request.bitsPerSample = ctx.page.bitsPerSample;
-  request.samplesPerPixel = outputSamples(ctx);
+  request.bitsPerSample = t2p_output_bits(ctx);
+  request.samplesPerPixel = t2p_output_samples(ctx);
   request.photometric = ctx.page.photometric;
   request.pdfCompression = ctx.page.pdfCompression;
   const uint64_t needed = t2p_row_bytes(width, request.bitsPerSample, request.samplesPerPixel) *
@@ -113,7 +107,40 @@ void convertSamples(const t2p_context& ctx, std::vector<uint8_t>& buffer, uint64
   }
 }
 
+// Makes the CMYK samples of an archival page RGB (rows of `width` pixels); false when the RGB
+// buffer cannot be allocated.
+bool convertCmyk(t2p_context& ctx, TIFF* input, std::vector<uint8_t>& buffer, uint32_t width,
+                 uint32_t rows) {
+  if ((ctx.page.sampleConversion & kConvCmykToRgb) == 0) return true;
+  const bool inverted = (ctx.page.sampleConversion & kConvInvertCmyk) != 0;
+  if (ctx.page.bitsPerSample == 8) {
+    buffer.resize(t2p_sample_cmyk_to_rgb(buffer, buffer, width, rows, 8, inverted));
+    return true;
+  }
+  std::vector<uint8_t> rgb;
+  if (!t2p_allocate(ctx, rgb, uint64_t{width} * rows * 3)) {
+    t2pError("Can't allocate %llu bytes of memory for the RGB samples of %s",
+             static_cast<unsigned long long>(uint64_t{width} * rows * 3), fileName(input));
+    ctx.doc.error = 1;
+    return false;
+  }
+  rgb.resize(t2p_sample_cmyk_to_rgb(buffer, rgb, width, rows, ctx.page.bitsPerSample, inverted));
+  buffer.swap(rgb);
+  return true;
+}
+
 }  // namespace
+
+uint16_t t2p_output_samples(const t2p_context& ctx) {
+  if (ctx.page.sampleConversion &
+      (kConvRgbaToRgb | kConvAssocAlphaToRgb | kConvYCbCrToRgb | kConvCmykToRgb))
+    return 3;
+  return ctx.page.samplesPerPixel;
+}
+
+uint16_t t2p_output_bits(const t2p_context& ctx) {
+  return (ctx.page.sampleConversion & kConvCmykToRgb) != 0 ? 8 : ctx.page.bitsPerSample;
+}
 
 uint64_t t2p_readwrite_pdf_image(t2p_context& ctx, TIFF* input, PdfSink& out) {
   std::vector<uint8_t> buffer;
@@ -140,7 +167,7 @@ uint64_t t2p_readwrite_pdf_image(t2p_context& ctx, TIFF* input, PdfSink& out) {
     ctx.doc.error = 1;
     return 0;
   }
-  if (ctx.page.sampleConversion == kConvPlanarToContig) {
+  if (ctx.page.sampleConversion & kConvPlanarToContig) {
     std::vector<uint8_t> planes;
     const uint64_t stripSize = static_cast<uint64_t>(TIFFStripSize64(input));
     if (!t2p_allocate(ctx, planes, stripSize * ctx.page.samplesPerPixel)) {
@@ -169,6 +196,7 @@ uint64_t t2p_readwrite_pdf_image(t2p_context& ctx, TIFF* input, PdfSink& out) {
     }
     convertSamples(ctx, buffer, uint64_t{ctx.page.width} * ctx.page.length);
   }
+  if (!convertCmyk(ctx, input, buffer, ctx.page.width, ctx.page.length)) return 0;
   return encode(ctx, input, out, buffer, ctx.page.width, ctx.page.length, "strip");
 }
 
@@ -196,7 +224,7 @@ uint64_t t2p_readwrite_pdf_image_tile(t2p_context& ctx, TIFF* input, PdfSink& ou
   }
   const uint64_t tileSize = static_cast<uint64_t>(TIFFTileSize64(input));
   bool decoded = true;
-  if (ctx.page.sampleConversion == kConvPlanarToContig) {
+  if (ctx.page.sampleConversion & kConvPlanarToContig) {
     const unsigned spp = ctx.page.samplesPerPixel;
     const uint32_t tilesPerPlane = TIFFNumberOfTiles(input) / spp;
     std::vector<uint8_t> planes;
@@ -226,13 +254,14 @@ uint64_t t2p_readwrite_pdf_image_tile(t2p_context& ctx, TIFF* input, PdfSink& ou
     ctx.doc.error = 1;
     return 0;
   }
+  if (!convertCmyk(ctx, input, buffer, grid.tileWidth, grid.tileLength)) return 0;
   const uint32_t width = right ? grid.edgeWidth : grid.tileWidth;
   const uint32_t length = bottom ? grid.edgeLength : grid.tileLength;
   if (right) {
     // Keep the covered part of each row, rows packed together. Partial bytes are kept whole.
-    const uint16_t spp = outputSamples(ctx);
-    const uint64_t fullRow = t2p_row_bytes(grid.tileWidth, ctx.page.bitsPerSample, spp);
-    const uint64_t keptRow = t2p_row_bytes(width, ctx.page.bitsPerSample, spp);
+    const uint16_t spp = t2p_output_samples(ctx);
+    const uint64_t fullRow = t2p_row_bytes(grid.tileWidth, t2p_output_bits(ctx), spp);
+    const uint64_t keptRow = t2p_row_bytes(width, t2p_output_bits(ctx), spp);
     for (uint64_t row = 1; row < grid.tileLength; ++row) {
       if ((row + 1) * fullRow > buffer.size()) break;
       std::copy_n(buffer.begin() + static_cast<ptrdiff_t>(row * fullRow), keptRow,

@@ -18,7 +18,9 @@ void t2p_write_pdf_obj_end(PdfSink& out) { out.write("endobj\r"); }
 void t2p_write_pdf_dict_start(PdfSink& out) { out.write("<< \r"); }
 void t2p_write_pdf_dict_end(PdfSink& out) { out.write(" >>\r"); }
 void t2p_write_pdf_stream_start(PdfSink& out) { out.write("stream\r\n"); }
-void t2p_write_pdf_stream_end(PdfSink& out) { out.write("\rendstream\r"); }
+void t2p_write_pdf_stream_end(const t2p_context& ctx, PdfSink& out) {
+  out.write(ctx.options.pdfa ? "\r\nendstream\r" : "\rendstream\r");
+}
 
 void t2p_write_pdf_stream_dict(uint64_t length, uint32_t number, PdfSink& out) {
   out.write("/Length ");

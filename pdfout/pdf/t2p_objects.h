@@ -16,7 +16,9 @@ void t2p_write_pdf_obj_end(PdfSink& out);
 void t2p_write_pdf_dict_start(PdfSink& out);
 void t2p_write_pdf_dict_end(PdfSink& out);
 void t2p_write_pdf_stream_start(PdfSink& out);
-void t2p_write_pdf_stream_end(PdfSink& out);
+// Ends a stream: a CR before "endstream", or for an archival PDF a CR LF, the end of line
+// PDF/A wants there (not counted in the stream's length).
+void t2p_write_pdf_stream_end(const t2p_context& ctx, PdfSink& out);
 // "/Length " with the length, or with a reference to object `number` when length is 0.
 void t2p_write_pdf_stream_dict(uint64_t length, uint32_t number, PdfSink& out);
 void t2p_write_pdf_stream_length(uint64_t length, PdfSink& out);

@@ -47,7 +47,7 @@ void writeImageObjects(t2p_context& ctx, TIFF* input, PdfSink& out, uint32_t til
     length = t2p_readwrite_pdf_image_tile(ctx, input, out, tile - 1);
   }
   if (ctx.doc.error != 0) return;
-  t2p_write_pdf_stream_end(out);
+  t2p_write_pdf_stream_end(ctx, out);
   t2p_write_pdf_obj_end(out);
   t2p_start_object(ctx, out);
   t2p_write_pdf_stream_length(length, out);
@@ -122,7 +122,7 @@ void t2p_write_pdf_xobject_stream_dict(uint32_t tile, t2p_context& ctx, PdfSink&
   }
   out.printf("\r/Width %lu\r/Height %lu\r/BitsPerComponent %u\r/ColorSpace ",
              static_cast<unsigned long>(width), static_cast<unsigned long>(length),
-             ctx.page.bitsPerSample);
+             t2p_output_bits(ctx));
   t2p_write_pdf_xobject_cs(ctx, out);
   // A Group 4 bilevel image is inverted by its decode parameters alone; an ICC profile on it
   // must not add a second inversion through a Decode array.
@@ -133,7 +133,9 @@ void t2p_write_pdf_xobject_stream_dict(uint32_t tile, t2p_context& ctx, PdfSink&
     for (uint16_t i = 0; i < ctx.page.samplesPerPixel; ++i) out.write("1 0 ");
     out.write("]\r");
   }
-  if (ctx.page.pdfCompression != kPdfCompressionNone) {
+  if (ctx.page.pdfCompression == kPdfCompressionFlate) {
+    out.write("/Filter /FlateDecode\r");
+  } else if (ctx.page.pdfCompression != kPdfCompressionNone) {
     out.printf("/Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns %lu /Rows %lu",
                static_cast<unsigned long>(width), static_cast<unsigned long>(length));
     if (ctx.page.switchDecode == 0) out.write(" /BlackIs1 true ");
@@ -156,7 +158,7 @@ void t2p_write_page(t2p_context& ctx, TIFF* input, PdfSink& out) {
   t2p_write_pdf_stream_start(out);
   const std::string content = t2p_page_content(ctx);
   const size_t contentLength = out.write(content);
-  t2p_write_pdf_stream_end(out);
+  t2p_write_pdf_stream_end(ctx, out);
   t2p_write_pdf_obj_end(out);
   t2p_start_object(ctx, out);
   t2p_write_pdf_stream_length(contentLength, out);

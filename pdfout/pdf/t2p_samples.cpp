@@ -63,4 +63,32 @@ size_t t2p_sample_planar_separate_to_contig(std::span<uint8_t> target,
   return planeSize * planes;
 }
 
+size_t t2p_sample_cmyk_to_rgb(std::span<const uint8_t> source, std::span<uint8_t> target,
+                              uint32_t width, uint32_t rows, uint16_t bits, bool inverted) {
+  if (width == 0 || (bits != 1 && bits != 2 && bits != 4 && bits != 8)) return 0;
+  const uint64_t sourceRow = (uint64_t{width} * 4 * bits + 7) / 8;
+  const uint64_t targetRow = uint64_t{width} * 3;
+  const uint64_t whole = std::min<uint64_t>({rows, source.size() / sourceRow,
+                                             target.size() / targetRow});
+  const unsigned most = (1u << bits) - 1;
+  for (uint64_t r = 0; r < whole; ++r) {
+    const uint8_t* in = source.data() + r * sourceRow;
+    uint8_t* out = target.data() + r * targetRow;
+    for (uint32_t x = 0; x < width; ++x) {
+      unsigned ink[4];
+      for (unsigned k = 0; k < 4; ++k) {
+        const uint64_t bit = (uint64_t{x} * 4 + k) * bits;
+        unsigned v = (in[bit / 8] >> (8 - bits - bit % 8)) & most;
+        if (inverted) v = most - v;
+        ink[k] = v * 255 / most;
+      }
+      // Written after all four samples of the pixel were read: in place, the pixel's RGB
+      // overlaps its own CMYK bytes but never a later pixel's.
+      for (unsigned c = 0; c < 3; ++c)
+        out[3 * x + c] = static_cast<uint8_t>(255 - std::min(255u, ink[c] + ink[3]));
+    }
+  }
+  return static_cast<size_t>(whole * targetRow);
+}
+
 }  // namespace tarnwell

@@ -23,4 +23,12 @@ size_t t2p_sample_planar_separate_to_contig(std::span<uint8_t> target,
                                             std::span<const uint8_t> source, size_t planeSize,
                                             unsigned planes);
 
+// CMYK pixels to RGB as PDF's device colour spaces relate them (each of R, G, B is one less the
+// sum of its ink and black, at least 0): `rows` rows of `width` pixels of `bits` bits per sample
+// (each row padded to a whole byte) from `source` to 8-bit R G B rows in `target`. `inverted`:
+// the samples count ink inversely (0 is full ink). Only whole rows present in both buffers are
+// converted. `target` may be `source` when bits is 8. Returns the bytes written.
+size_t t2p_sample_cmyk_to_rgb(std::span<const uint8_t> source, std::span<uint8_t> target,
+                              uint32_t width, uint32_t rows, uint16_t bits, bool inverted);
+
 }  // namespace tarnwell

@@ -6,6 +6,8 @@
 #include <new>
 #include <vector>
 
+#include "pdfout/pdf/pdf_digest.h"
+
 namespace tarnwell {
 
 size_t PdfSink::write(const void* data, size_t size) {
@@ -15,6 +17,7 @@ size_t PdfSink::write(const void* data, size_t size) {
     return 0;
   }
   count_ += size;
+  if (digest_ != nullptr) digest_->update(data, size);
   return size;
 }
 

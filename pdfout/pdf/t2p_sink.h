@@ -11,6 +11,8 @@
 
 namespace tarnwell {
 
+class Md5;
+
 // Byte sink of the PDF writer. Every write returns the bytes it wrote and adds them to the
 // running count, which gives the offsets of objects and of the cross-reference table. A failed
 // write is remembered; after seal() further writes are ignored.
@@ -26,6 +28,9 @@ class PdfSink {
   size_t printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
   uint64_t count() const { return count_; }
+  // Feeds every byte written from now on to `digest` as well (nullptr: to none). The digest
+  // must outlive the writes.
+  void digestInto(Md5* digest) { digest_ = digest; }
   bool failed() const { return failed_; }
   void seal() { sealed_ = true; }
   // Flushes and closes the destination; false when anything could not be written.
@@ -44,6 +49,7 @@ class PdfSink {
   uint64_t count_ = 0;
   bool failed_ = false;
   bool sealed_ = false;
+  Md5* digest_ = nullptr;
 };
 
 // A sink on a file; "-" is standard output. The bytes go to a staged file beside the

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdio>
 
+#include "pdfout/pdf/t2p_encoder.h"
+#include "pdfout/pdf/t2p_messages.h"
 #include "pdfout/pdf/t2p_objects.h"
 #include "pdfout/pdf/t2p_sink.h"
 
@@ -51,7 +53,19 @@ std::string number(double v) {
   return s;
 }
 
+// The archival font's map from character codes to glyphs: every code shows glyph 1, the blank
+// glyph of the font's advance, so that every code a word uses has a glyph in the font program.
+std::vector<uint8_t> blankGlyphMap() {
+  std::vector<uint8_t> map(size_t{2} << 16, 0);
+  for (size_t code = 1; code < (size_t{1} << 16); ++code) map[2 * code + 1] = 1;
+  return map;
+}
+
 }  // namespace
+
+uint32_t t2p_text_font_objects(const t2p_context& ctx) {
+  return kTextFontObjects + (ctx.options.pdfa ? 1 : 0);
+}
 
 const ocr::PageText* t2p_page_text(const t2p_context& ctx) {
   if (ctx.options.pageText == nullptr || ctx.doc.currentPage >= ctx.doc.tiff_pages.size())
@@ -222,6 +236,26 @@ std::vector<uint8_t> glyphlessTrueType() {
   return font;
 }
 
+namespace {
+
+void writeGlyphMap(t2p_context& ctx, PdfSink& out) {
+  std::vector<uint8_t> coded;
+  if (!t2p_deflate(blankGlyphMap(), coded)) {
+    t2pError("Can't code the glyph map of the text font");
+    ctx.doc.error = 1;
+    return;
+  }
+  t2p_start_object(ctx, out);
+  out.printf("<< /Filter /FlateDecode /Length %llu >>\r",
+             static_cast<unsigned long long>(coded.size()));
+  t2p_write_pdf_stream_start(out);
+  out.write(coded.data(), coded.size());
+  t2p_write_pdf_stream_end(ctx, out);
+  t2p_write_pdf_obj_end(out);
+}
+
+}  // namespace
+
 void t2p_write_text_font(t2p_context& ctx, PdfSink& out) {
   const uint32_t first = ctx.doc.textFontObject;
   // Type 0 font with two-byte codes that are the characters' UTF-16 values.
@@ -233,8 +267,13 @@ void t2p_write_text_font(t2p_context& ctx, PdfSink& out) {
   t2p_start_object(ctx, out);
   out.printf("<< /Type /Font /Subtype /CIDFontType2 /BaseFont /GlyphLessFont /CIDSystemInfo "
              "<< /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor %lu 0 R "
-             "/DW %d /CIDToGIDMap /Identity >>\r",
+             "/DW %d /CIDToGIDMap ",
              static_cast<unsigned long>(first + 2), kGlyphAdvance);
+  if (ctx.options.pdfa) {
+    out.printf("%lu 0 R >>\r", static_cast<unsigned long>(first + kTextFontObjects));
+  } else {
+    out.write("/Identity >>\r");
+  }
   t2p_write_pdf_obj_end(out);
   t2p_start_object(ctx, out);
   out.printf("<< /Type /FontDescriptor /FontName /GlyphLessFont /Flags 5 /FontBBox [0 0 %d %d] "
@@ -250,7 +289,7 @@ void t2p_write_text_font(t2p_context& ctx, PdfSink& out) {
              static_cast<unsigned long>(font.size()));
   t2p_write_pdf_stream_start(out);
   const std::size_t fontLength = out.write(font.data(), font.size());
-  t2p_write_pdf_stream_end(out);
+  t2p_write_pdf_stream_end(ctx, out);
   t2p_write_pdf_obj_end(out);
   t2p_start_object(ctx, out);
   t2p_write_pdf_stream_length(fontLength, out);
@@ -284,11 +323,12 @@ void t2p_write_text_font(t2p_context& ctx, PdfSink& out) {
   t2p_write_pdf_dict_end(out);
   t2p_write_pdf_stream_start(out);
   const std::size_t cmapLength = out.write(cmap);
-  t2p_write_pdf_stream_end(out);
+  t2p_write_pdf_stream_end(ctx, out);
   t2p_write_pdf_obj_end(out);
   t2p_start_object(ctx, out);
   t2p_write_pdf_stream_length(cmapLength, out);
   t2p_write_pdf_obj_end(out);
+  if (ctx.options.pdfa) writeGlyphMap(ctx, out);
 }
 
 }  // namespace tarnwell

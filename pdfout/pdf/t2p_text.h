@@ -19,6 +19,10 @@ class PdfSink;
 // Objects the document's text font takes: font, descendant font, font descriptor, font file
 // and its length, Unicode map and its length.
 inline constexpr uint32_t kTextFontObjects = 7;
+// Objects of the text font in the document: an archival one adds the stream that maps every
+// character to the font's blank glyph.
+[[nodiscard]] uint32_t t2p_text_font_objects(const t2p_context& ctx);
+
 // Resource name of the text font on every page that has text.
 inline constexpr const char* kTextFontName = "/FTxt";
 

@@ -42,17 +42,25 @@ std::vector<RawEntry> plainDirectory(TiffBytes& t, uint32_t width, uint32_t leng
 class BadInputTest : public ::testing::Test {
  protected:
   // Converts into a fresh destination; a failure must leave no PDF, a success a PDF that
-  // passes the checks.
+  // passes the checks. The archival PDF of the same bytes is written exactly when the plain one
+  // is, and passes qpdf.
   int convertBytes(const std::string& tiff) {
     const std::string tif = dir.file("in.tif"), pdf = dir.file("out.pdf");
+    const std::string pdfa = dir.file("out-a.pdf");
     EXPECT_TRUE(test::writeText(tif, tiff));
     std::error_code ec;
     std::filesystem::remove(pdf, ec);
-    const int result = t2p_convert_file(tif, pdf, 0);
+    std::filesystem::remove(pdfa, ec);
+    const int result = static_cast<int>(t2p_convert_file(tif, pdf).result);
+    T2pOptions archival;
+    archival.pdfa = true;
+    EXPECT_EQ(static_cast<int>(t2p_convert_file(tif, pdfa, archival).result), result);
     if (result == 0) {
       EXPECT_EQ(test::pdfProblems(pdf), "");
+      EXPECT_TRUE(test::qpdfCheck(pdfa));
     } else {
       EXPECT_FALSE(test::fileExists(pdf));
+      EXPECT_FALSE(test::fileExists(pdfa));
     }
     return result;
   }

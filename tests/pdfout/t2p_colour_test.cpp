@@ -46,7 +46,7 @@ class ColourTest : public ::testing::Test {
   std::string convert(const std::vector<TiffImage>& images) {
     const std::string tif = dir.file("in.tif"), pdf = dir.file("out.pdf");
     EXPECT_TRUE(test::writeTiff(tif, images));
-    EXPECT_EQ(t2p_convert_file(tif, pdf, 0), 0);
+    EXPECT_EQ(t2p_convert_file(tif, pdf).result, T2pResult::kWritten);
     EXPECT_EQ(test::pdfProblems(pdf), "");
     return test::readText(pdf);
   }

@@ -69,7 +69,7 @@ TEST(CorpusTest, EveryCorpusTiffConvertsOrIsRefusedCleanly) {
   for (const std::string& file : files) {
     SCOPED_TRACE(file);
     const std::string pdf = dir.file("out.pdf");
-    if (t2p_convert_file(file, pdf, 0) != 0) {
+    if (t2p_convert_file(file, pdf).result != T2pResult::kWritten) {
       EXPECT_FALSE(test::fileExists(pdf));
       continue;
     }

@@ -46,7 +46,7 @@ class GeometryTest : public ::testing::TestWithParam<GeometryCase> {
 TEST_P(GeometryTest, MediaBoxAndPlacement) {
   const std::string tif = dir.file("in.tif"), pdf = dir.file("out.pdf");
   ASSERT_TRUE(test::writeTiff(tif, {GetParam().desc}));
-  ASSERT_EQ(t2p_convert_file(tif, pdf, 0), 0);
+  ASSERT_EQ(t2p_convert_file(tif, pdf).result, T2pResult::kWritten);
   ASSERT_EQ(test::pdfProblems(pdf), "");
   const std::string bytes = test::readText(pdf);
   EXPECT_NE(test::objectText(bytes, 4).find(std::string("/MediaBox [") + GetParam().mediaBox + "] \r"),
@@ -94,7 +94,7 @@ TEST(TileTest, EdgeTilesAreNarrowedAndReencodedInnerTilesCopied) {
   const TiffImage desc = tiled(300, 256, 256);
   const std::string tif = dir.file("in.tif"), pdf = dir.file("out.pdf");
   ASSERT_TRUE(test::writeTiff(tif, {desc}));
-  ASSERT_EQ(t2p_convert_file(tif, pdf, 0), 0);
+  ASSERT_EQ(t2p_convert_file(tif, pdf).result, T2pResult::kWritten);
   ASSERT_EQ(test::pdfProblems(pdf), "");
   const std::string bytes = test::readText(pdf);
   EXPECT_NE(test::objectText(bytes, 4).find("/XObject <<\r/Im1_1 7 0 R /Im1_2 9 0 R >>\r"),

@@ -34,7 +34,7 @@ TEST_P(NoPhotometricPdfTest, FaxPageRendersMinIsWhite) {
   std::vector<uint8_t> bytes = readBytes(tif);
   ASSERT_TRUE(dropPhotometric(bytes));
   ASSERT_TRUE(writeBytes(tif, bytes));
-  ASSERT_EQ(t2p_convert_file(tif, pdf, 0), 0);
+  ASSERT_EQ(t2p_convert_file(tif, pdf).result, T2pResult::kWritten);
   ASSERT_EQ(pdfProblems(pdf), "");
   ASSERT_TRUE(renderPdfPage(pdf, 1, page.xres, page.yres, rendered));
   EXPECT_EQ(countDifferences(expected, rendered), 0);

@@ -160,7 +160,7 @@ TEST_P(RenderTest, RenderedPageMatchesDecodedTiff) {
   const TiffImage desc = GetParam().build();
   const std::string tif = dir.file("in.tif"), pdf = dir.file("out.pdf");
   ASSERT_TRUE(test::writeTiff(tif, {desc}));
-  ASSERT_EQ(t2p_convert_file(tif, pdf, 0), 0);
+  ASSERT_EQ(t2p_convert_file(tif, pdf).result, T2pResult::kWritten);
   ASSERT_EQ(test::pdfProblems(pdf), "");
 
   const std::string bytes = test::readText(pdf);
@@ -219,7 +219,7 @@ TEST(RenderDocumentTest, MixedPagesRenderEachAtItsOwnResolution) {
   pages[2].rowsPerStrip = 20;
   const std::string tif = dir.file("in.tif"), pdf = dir.file("out.pdf");
   ASSERT_TRUE(test::writeTiff(tif, pages));
-  ASSERT_EQ(t2p_convert_file(tif, pdf, 0), 0);
+  ASSERT_EQ(t2p_convert_file(tif, pdf).result, T2pResult::kWritten);
   ASSERT_EQ(test::pdfProblems(pdf), "");
   for (uint16_t i = 0; i < pages.size(); ++i) {
     test::Raster expected, rendered;

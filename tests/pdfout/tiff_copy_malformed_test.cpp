@@ -227,7 +227,7 @@ TEST_F(TiffCopyMalformed, LargeRealPagesOfSmallFilesConvert) {
     TiffCopyOptions options;
     options.compression = image.samplesPerPixel == 1 ? 6 : -1;
     ASSERT_EQ(tiff_copy_file(in, out, options), 0);
-    EXPECT_EQ(t2p_convert_file(out, dir.file("out.pdf"), 0), 0);
+    EXPECT_EQ(t2p_convert_file(out, dir.file("out.pdf")).result, T2pResult::kWritten);
     const std::string pdf = test::readText(dir.file("out.pdf"));
     EXPECT_NE(pdf.find("/Width " + std::to_string(image.width)), std::string::npos);
   }
@@ -238,7 +238,7 @@ TEST_F(TiffCopyMalformed, LargeRealPagesOfSmallFilesConvert) {
 TEST_F(TiffCopyMalformed, PdfWriterRefusesLargePagesOfSmallFiles) {
   const std::string data(64, '\0');
   ASSERT_TRUE(test::writeText(in, test::rawTiff({faxEntries(20000, 16000, 3, 200, 64)}, data, 200)));
-  EXPECT_NE(t2p_convert_file(in, dir.file("out.pdf"), 0), 0);
+  EXPECT_NE(t2p_convert_file(in, dir.file("out.pdf")).result, T2pResult::kWritten);
 }
 
 // Directories that point back at themselves or at each other end the copy.

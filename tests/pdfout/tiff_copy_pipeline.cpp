@@ -19,7 +19,7 @@ PipelineResult convertAndCompare(const std::string& source, int compressionChoic
     result.problems = "copy failed with " + std::to_string(result.copyResult);
     return result;
   }
-  result.pdfResult = t2p_convert_file(ready, pdf, 0);
+  result.pdfResult = static_cast<int>(t2p_convert_file(ready, pdf).result);
   if (result.pdfResult != 0) {
     result.problems = "PDF writer failed";
     return result;
