@@ -13,6 +13,7 @@ struct ConversionSettings {
   EngineSettings engine;
   bool searchableText = false;
   std::string textLanguages = "eng";  // Tesseract's language list, e.g. "deu+eng"
+  bool archival = false;              // PDF/A-1b with the fax's own metadata
 };
 
 // The working-file and log paths. One set is one conversion's working files: a conversion

@@ -56,7 +56,7 @@ class RealStages final : public ConversionStages {
   PdfRun writePdf(const std::string& tiff, const std::string& pdf,
                   const T2pOptions& options) const override {
     T2pOutcome outcome = t2p_convert_file(tiff, pdf, options);
-    return {outcome.result, std::move(outcome.reason)};
+    return {outcome.result, std::move(outcome.reason), std::move(outcome.notes)};
   }
 };
 
@@ -194,6 +194,17 @@ bool runStages(FileReport& report, const ConversionJob& job, const FileTask& tas
   ocr::RecognitionResult text;
   T2pOptions writerOptions;
   writerOptions.identifierPosition = task.identifierPosition;
+  if (settings.archival) {
+    // The PDF/A metadata: the source's name, and the fax's date (a TIFF's own DateTime, else the
+    // source file's modification time; the engine's TIFF carries only the time of the run).
+    writerOptions.pdfa = true;
+    writerOptions.metadata.title = source.substr(source.rfind(kSep) + 1);
+    platform::FileTimes times;
+    if (platform::getFileTimes(source, times)) {
+      const PdfDate modified = pdfDateAt(times.modification.tv_sec);
+      (tiffSource ? writerOptions.metadata.fileDate : writerOptions.metadata.createDate) = modified;
+    }
+  }
   if (settings.searchableText) {
     text = stages.recognizeText(paths.pdfReadyTiffPath, settings.textLanguages);
     if (!text.problem.empty())
@@ -202,6 +213,8 @@ bool runStages(FileReport& report, const ConversionJob& job, const FileTask& tas
     writerOptions.pageText = &text.pages;
   }
   const PdfRun written = stages.writePdf(paths.pdfReadyTiffPath, destination, writerOptions);
+  for (const std::string& note : written.notes)
+    std::cerr << "tarnwell: " << source << ": " << note << std::endl;
   if (written.result != T2pResult::kWritten) {
     ending = failure(source, "Error in converting to pdf");
     noteFailure(report, source, written.reason, "the PDF cannot be written");

@@ -35,6 +35,8 @@ struct EngineRun {
 struct PdfRun {
   T2pResult result = T2pResult::kFailed;
   std::string reason;
+  // What an archival PDF changed from the plain one, for the user (a CMYK page made RGB).
+  std::vector<std::string> notes;
 };
 
 // The stages of the pipeline, one call each. The program uses the real engine, TIFF copy, text

@@ -61,6 +61,7 @@ constexpr std::string_view kBitOrderGroup = "Set Bit Order";
 constexpr std::string_view kResolutionGroup = "Set Resolution";
 constexpr std::string_view kAdvancedGroup = "Advanced";
 constexpr std::string_view kTextGroup = "Searchable PDF";
+constexpr std::string_view kArchiveGroup = "Archive";
 
 // clang-format off
 const std::array kTable = {
@@ -204,6 +205,11 @@ const std::array kTable = {
                 t.settings.textLanguages = text.empty() ? "eng" : std::string(text);
               },
               .getText = [](const ConstOptionTarget& t) { return t.settings.textLanguages; }},
+    OptionRow{.name = "archival", .token = "/pdfa", .helpName = "/pdfa",
+              .help = "archival PDFs: PDF/A-1b with the fax's own metadata",
+              .page = OptionPage::kSettings, .widget = OptionWidget::kCheckBox,
+              .group = kArchiveGroup, .label = "Archival &PDF (PDF/A-1b)",
+              TARNWELL_FLAG(settings.archival)},
 };
 // clang-format on
 

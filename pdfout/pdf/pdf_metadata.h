@@ -30,8 +30,10 @@ struct PdfMetadata {
   // DocumentName, else the name of the TIFF file.
   std::string title;
   // When the fax was made (xmp:CreateDate, /CreationDate and the modification date). Year 0: the
-  // TIFF's DateTime, else now.
+  // TIFF's DateTime, else fileDate, else now.
   PdfDate createDate;
+  // The source file's modification time, for a TIFF that carries no date of its own.
+  PdfDate fileDate;
   // The sender or station line (dc:description, /Subject). Empty: the TIFF's ImageDescription.
   std::string description;
 };

@@ -60,7 +60,7 @@ struct Kind {
   std::vector<TiffImage> images;
   const char* note = "";     // a note the archival outcome carries
   bool samePixels = true;    // false where the colours change on purpose
-  PdfMetadata metadata;
+  PdfMetadata metadata{};
   bool text = false;         // an invisible text layer on page 1
 };
 
