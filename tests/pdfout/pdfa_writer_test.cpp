@@ -176,10 +176,12 @@ TEST_F(PdfaWriterTest, EveryKindIsValidPdfaWithThePlainPixels) {
     EXPECT_EQ(bytes.substr(0, 15), "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
     ids.insert(idOf(bytes));
     archival.push_back(pdfa);
-    if (kind.images[0].compression == COMPRESSION_LZW)
+    if (kind.images[0].compression == COMPRESSION_LZW) {
       EXPECT_NE(bytes.find("/Filter /FlateDecode"), std::string::npos);
-    if (kind.images[0].compression == COMPRESSION_CCITTFAX4)  // the Group 4 bytes stay
+    }
+    if (kind.images[0].compression == COMPRESSION_CCITTFAX4) {  // the Group 4 bytes stay
       EXPECT_NE(bytes.find(test::streamOf(test::readText(plain), 7)), std::string::npos);
+    }
     for (int page = 1; kind.samePixels && page <= int(kind.images.size()); ++page) {
       test::Raster a, b;
       ASSERT_TRUE(test::renderPdfPage(plain, page, kDpi, kDpi, a));
