@@ -72,6 +72,7 @@ void t2p_read_archival_info(t2p_context& ctx, TIFF* input) {
                        ? tiffDateTime(dateTime)
                        : PdfDate{};
   }
+  if (!validPdfDate(info.created)) info.created = given.fileDate;
   if (!validPdfDate(info.created)) info.created = pdfDateAt(std::time(nullptr));
 }
 

@@ -225,6 +225,18 @@ TEST_F(PdfaWriterTest, MetadataIsSafeAndTheSameInBothPlaces) {
             std::string::npos);
   EXPECT_NE(pdf.find("<dc:creator><rdf:Seq><rdf:li>M\xC3\xBCller</rdf:li>"), std::string::npos);
   EXPECT_NE(pdf.find("<xmpTPg:NPages>1</xmpTPg:NPages>"), std::string::npos);
+  // Without the caller's date the TIFF's DateTime counts, and without that the file's date.
+  options.metadata = {};
+  options.metadata.fileDate = {2001, 2, 3, 4, 5, 6, 0};
+  for (const char* dateTime : {"2008:03:14 09:05:07", ""}) {
+    TiffImage page = picture(PHOTOMETRIC_MINISBLACK, 1);
+    page.dateTime = dateTime;
+    ASSERT_TRUE(test::writeTiff(tif, {page}));
+    ASSERT_EQ(t2p_convert_file(tif, dir.file("c.pdf"), options).result, T2pResult::kWritten);
+    EXPECT_NE(test::readText(dir.file("c.pdf")).find(*dateTime != '\0' ? "(D:20080314090507"
+                                                                         : "(D:20010203040506+00'00')"),
+              std::string::npos) << dateTime;
+  }
 }
 
 struct TextCase {
