@@ -29,10 +29,12 @@ struct PdfMetadata {
   // The title (dc:title, /Title), normally the source file's name. Empty: the TIFF's
   // DocumentName, else the name of the TIFF file.
   std::string title;
-  // When the fax was made (xmp:CreateDate, /CreationDate and the modification date). Year 0: the
-  // TIFF's DateTime, else fileDate, else now.
+  // When the fax was made (xmp:CreateDate, /CreationDate and the modification date), where the
+  // caller knows it (a fax header's date). Year 0: the TIFF's DateTime, else `fileDate`, else now.
   PdfDate createDate;
-  // The source file's modification time, for a TIFF that carries no date of its own.
+  // The date to take when neither the caller nor the TIFF gives one: normally the source file's
+  // modification time. A TIFF the program wrote itself carries the time it was written, so for
+  // such a TIFF the caller gives createDate instead.
   PdfDate fileDate;
   // The sender or station line (dc:description, /Subject). Empty: the TIFF's ImageDescription.
   std::string description;

@@ -22,7 +22,8 @@ void t2p_plan_archival(t2p_context& ctx);
 
 // Settles the document's metadata: the caller's values first, then the tags of the first page's
 // directory (DocumentName, DateTime, ImageDescription, Artist or Copyright, Software), then the
-// TIFF file's name and the time now. Leaves the first page's directory selected.
+// TIFF file's name, the caller's file date and the time now. Leaves the first page's directory
+// selected.
 void t2p_read_archival_info(t2p_context& ctx, TIFF* input);
 
 void t2p_write_archival_header(const t2p_context& ctx, PdfSink& out);

@@ -268,8 +268,10 @@ std::string xmpPacket(const ArchivalInfo& info) {
       "<dc:format>application/pdf</dc:format>\n";
   appendAlternative(x, "dc:title", info.title);
   appendAlternative(x, "dc:description", info.subject);
-  if (!info.author.empty())
-    x += "<dc:creator><rdf:Seq><rdf:li>" + xmlEscaped(info.author) + "</rdf:li></rdf:Seq></dc:creator>\n";
+  if (!info.author.empty()) {
+    x += "<dc:creator><rdf:Seq><rdf:li>" + xmlEscaped(info.author) +
+         "</rdf:li></rdf:Seq></dc:creator>\n";
+  }
   x += "</rdf:Description>\n"
        "<rdf:Description rdf:about=\"\" xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\">\n";
   const std::string date = xmpDateText(info.created);

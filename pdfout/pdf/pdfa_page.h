@@ -13,17 +13,9 @@
 
 namespace tarnwell {
 
-// The ICC profile the page of the current directory is drawn with, when there is one: any
-// non-empty profile for a plain PDF; for an archival one only a version 2 profile of the page's
-// own colour space (gray, RGB or CMYK samples, not a palette).
-[[nodiscard]] bool t2p_page_icc_profile(const t2p_context& ctx, TIFF* input, uint32_t& length,
-                                        const uint8_t*& data);
-
-// The transfer tables the page of the current directory is drawn with: none for an archival PDF.
-uint16_t t2p_page_transfer_tables(const t2p_context& ctx, TIFF* input, const uint16_t* tables[3]);
-
-// The archival changes to the current page, after its analysis. Adds a note for each change the
-// user would see.
+// The archival changes to the current page, after its analysis (t2p_read_tiff_image, which
+// already kept only the colour profiles and transfer functions an archival page may have). Adds
+// a note for each change the user would see.
 void t2p_archival_page(t2p_context& ctx, TIFF* input);
 
 }  // namespace tarnwell

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <limits>
 
-#include "pdfout/pdf/pdfa_page.h"
 #include "pdfout/pdf/t2p_colour_map.h"
 #include "pdfout/pdf/t2p_geometry.h"
 #include "pdfout/pdf/t2p_messages.h"
@@ -220,6 +219,14 @@ uint16_t t2p_transfer_tables(TIFF* input, const uint16_t* tables[3]) {
   return 3;
 }
 
+uint16_t t2p_page_transfer_tables(const t2p_context& ctx, TIFF* input,
+                                  const uint16_t* tables[3]) {
+  const uint16_t count = t2p_transfer_tables(input, tables);
+  if (!ctx.options.pdfa) return count;
+  tables[0] = tables[1] = tables[2] = nullptr;
+  return 0;
+}
+
 namespace {
 
 // Makes `directory` the current directory. libtiff's TIFFSetDirectory walks the chain from the
@@ -306,7 +313,6 @@ void t2p_read_tiff_image(t2p_context& ctx, TIFF* input) {
   t2p_read_calibration(ctx, input);
   if (ctx.page.bitsPerSample == 1 && ctx.page.samplesPerPixel == 1)
     ctx.page.pdfCompression = kPdfCompressionG4;
-  if (ctx.options.pdfa) t2p_archival_page(ctx, input);
 }
 
 bool t2p_tile_is_right_edge(const TileGrid& grid, uint32_t tile) {

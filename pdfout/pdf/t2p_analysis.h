@@ -29,5 +29,8 @@ bool t2p_tile_is_bottom_edge(const TileGrid& grid, uint32_t tile);
 // The transfer tables of the selected directory: 0 (none), 1 (one table serves all) or 3.
 // Tables are used only when bits per sample is 1 to 8, so the table size is known.
 uint16_t t2p_transfer_tables(TIFF* input, const uint16_t* tables[3]);
+// The transfer tables the page of the current directory is drawn with: none for an archival PDF,
+// as PDF/A does not allow transfer functions.
+uint16_t t2p_page_transfer_tables(const t2p_context& ctx, TIFF* input, const uint16_t* tables[3]);
 
 }  // namespace tarnwell

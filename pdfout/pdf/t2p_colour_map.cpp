@@ -2,8 +2,9 @@
 
 #include <cmath>
 
-#include "pdfout/pdf/pdfa_page.h"
+#include "pdfout/pdf/pdfa_icc.h"
 #include "pdfout/pdf/t2p_messages.h"
+#include "pdfout/tiffio/tiff_photometric.h"
 
 namespace tarnwell {
 namespace {
@@ -46,6 +47,22 @@ bool usableChromaticity(float x, float y) {
   return std::isfinite(x) && std::isfinite(y) && y > 0.0f;
 }
 
+// Channels of the samples a profile of the current directory would colour; 0 when a profile
+// cannot colour them in an archival PDF (palettes, Lab, YCbCr, extra samples).
+unsigned profileChannels(TIFF* input) {
+  uint16_t photometric = 0, samples = 1, indexed = 0;
+  if (!tiff_read_photometric(input, photometric)) return 0;
+  TIFFGetFieldDefaulted(input, TIFFTAG_SAMPLESPERPIXEL, &samples);
+  if (t2p_indexed_tag(input, &indexed) && indexed == 1) return 0;
+  switch (photometric) {
+    case PHOTOMETRIC_MINISWHITE:
+    case PHOTOMETRIC_MINISBLACK: return samples == 1 ? 1 : 0;
+    case PHOTOMETRIC_RGB: return samples == 3 ? 3 : 0;
+    case PHOTOMETRIC_SEPARATED: return samples == 4 ? 4 : 0;
+    default: return 0;
+  }
+}
+
 }  // namespace
 
 bool t2p_indexed_tag(TIFF* input, uint16_t* value) {
@@ -64,6 +81,17 @@ bool t2p_icc_profile(TIFF* input, uint32_t& length, const uint8_t*& data) {
   }
   length = size;
   data = static_cast<const uint8_t*>(bytes);
+  return true;
+}
+
+bool t2p_page_icc_profile(const t2p_context& ctx, TIFF* input, uint32_t& length,
+                          const uint8_t*& data) {
+  uint32_t size = 0;
+  const uint8_t* bytes = nullptr;
+  if (!t2p_icc_profile(input, size, bytes)) return false;
+  if (ctx.options.pdfa && !archivalIccProfile({bytes, size}, profileChannels(input))) return false;
+  length = size;
+  data = bytes;
   return true;
 }
 

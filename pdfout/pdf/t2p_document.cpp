@@ -6,6 +6,7 @@
 #include "pdfout/pdf/pdf_digest.h"
 #include "pdfout/pdf/pdf_file_id.h"
 #include "pdfout/pdf/pdfa_document.h"
+#include "pdfout/pdf/pdfa_page.h"
 #include "pdfout/pdf/t2p_analysis.h"
 #include "pdfout/pdf/t2p_messages.h"
 #include "pdfout/pdf/t2p_objects.h"
@@ -189,6 +190,7 @@ uint64_t t2p_write_pdf(t2p_context& ctx, TIFF* input, PdfSink& out) {
   for (ctx.doc.currentPage = 0; ctx.doc.currentPage < ctx.doc.pageCount; ++ctx.doc.currentPage) {
     t2p_read_tiff_image(ctx, input);
     if (ctx.doc.error != 0) return 0;
+    if (ctx.options.pdfa) t2p_archival_page(ctx, input);
     t2p_write_page(ctx, input, out);
     if (ctx.doc.error != 0) return 0;
     if (out.failed()) break;

@@ -2,6 +2,7 @@
 
 #include <tiffio.h>
 
+#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -34,8 +35,10 @@ bool encodeStrip(const EncodeRequest& request, uint16_t compression,
   const uint64_t rowBytes =
       t2p_row_bytes(request.width, request.bitsPerSample, request.samplesPerPixel);
   const uint64_t stripSize = rowBytes * request.length;
-  if (stripSize > request.samples.size() || rowBytes > UINT32_MAX) return false;
   const bool bytesOnly = compression != COMPRESSION_CCITTFAX4;
+  // Rows missing at the end of the samples (strips that did not decode) are coded as zero bytes
+  // by Deflate; Group 4 codes only whole images.
+  if ((!bytesOnly && stripSize > request.samples.size()) || rowBytes > UINT32_MAX) return false;
   std::vector<uint8_t> bytes;
   TiffMemoryStream file{{}, &bytes};
   TiffHandle tif = openMemory(file, "trnw2pdf-encoder", "w");
@@ -55,7 +58,9 @@ bool encodeStrip(const EncodeRequest& request, uint16_t compression,
     return false;
   }
   // libtiff's encoder takes a writable buffer although it only reads it.
-  std::vector<uint8_t> input(request.samples.begin(), request.samples.begin() + stripSize);
+  std::vector<uint8_t> input(stripSize, 0);
+  std::copy_n(request.samples.begin(), std::min<uint64_t>(stripSize, request.samples.size()),
+              input.begin());
   if (TIFFWriteEncodedStrip(t, 0, input.data(), static_cast<tmsize_t>(stripSize)) < 0) {
     return false;
   }

@@ -1,7 +1,9 @@
 #include "support/Preflight.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "support/Process.h"
 #include "support/TempTree.h"
@@ -12,65 +14,42 @@ namespace {
 const char* const kJars[] = {"preflight", "pdfbox2", "fontbox2", "xmpbox", "commons-logging",
                              "javax.activation", "jaxb-api"};
 
-std::string classPath() {
-  std::string path;
-  for (const char* jar : kJars)
-    path += std::string(path.empty() ? "" : ":") + "/usr/share/java/" + jar + ".jar";
-  return path;
-}
-
-// The text between `open` and `close` after `from`; `from` moves past it.
-std::string between(const std::string& text, const std::string& open, const std::string& close,
-                    std::size_t& from) {
-  const std::size_t begin = text.find(open, from);
-  if (begin == std::string::npos) return from = std::string::npos, "";
-  const std::size_t end = text.find(close, begin + open.size());
-  if (end == std::string::npos) return from = std::string::npos, "";
-  from = end + close.size();
-  return text.substr(begin + open.size(), end - begin - open.size());
-}
+std::string jarPath(const char* jar) { return std::string("/usr/share/java/") + jar + ".jar"; }
 
 }  // namespace
 
 bool havePreflight() {
-  if (!haveTool("java")) return false;
-  for (const char* jar : kJars) {
-    if (!std::filesystem::exists(std::string("/usr/share/java/") + jar + ".jar")) return false;
-  }
-  return true;
+  return haveTool("java") && std::all_of(std::begin(kJars), std::end(kJars), [](const char* jar) {
+           return std::filesystem::exists(jarPath(jar));
+         });
 }
 
-std::vector<std::string> preflightProblems(const std::vector<std::string>& pdfPaths) {
-  // In "xml group" mode the validator reads the files listed in a file and writes one report of
-  // all of them beside the list.
+std::string preflightProblems(const std::vector<std::string>& pdfPaths) {
+  // In "xml group" mode the validator checks the files a list names and writes one report of
+  // them all beside the list, with each rejected file's errors (a code and details each).
   TempTree dir;
   const std::string list = dir.file("pdfs.txt");
-  {
-    std::ofstream out(list);
-    for (const std::string& pdf : pdfPaths) out << std::filesystem::absolute(pdf).string() << "\n";
-  }
-  runCommand("java -cp " + classPath() + " org.apache.pdfbox.preflight.Validator_A1b xml group " +
+  std::ofstream names(list);
+  for (const std::string& pdf : pdfPaths) names << std::filesystem::absolute(pdf).string() << "\n";
+  names.close();
+  std::string classPath;
+  for (const char* jar : kJars) classPath += (classPath.empty() ? "" : ":") + jarPath(jar);
+  runCommand("java -cp " + classPath + " org.apache.pdfbox.preflight.Validator_A1b xml group " +
              shellQuote(list) + " >/dev/null");
   std::ifstream in(list + ".preflight.xml");
   const std::string xml((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<std::string> problems;
+  std::string problems;
   for (const std::string& pdf : pdfPaths) {
     const std::string name = std::filesystem::path(pdf).filename().string();
-    std::size_t at = xml.find("<preflight name=\"" + name + "\">");
-    if (at == std::string::npos) return {};
-    const std::string report = between(xml, "", "</preflight>", at);
-    std::size_t verdict = 0;
-    if (between(report, "<isValid type=\"PDF/A1-b\">", "</isValid>", verdict) == "true") {
-      problems.emplace_back();
-      continue;
+    const std::size_t begin = xml.find("<preflight name=\"" + name + "\">");
+    const std::size_t end = xml.find("</preflight>", begin);
+    const std::string report = end == std::string::npos ? "" : xml.substr(begin, end - begin);
+    if (report.find("<isValid type=\"PDF/A1-b\">true</isValid>") != std::string::npos) continue;
+    problems += name + (report.empty() ? ": no verdict\n" : ": not valid\n");
+    for (std::size_t at = report.find("<code>"); at != std::string::npos;
+         at = report.find("<code>", at + 1)) {
+      problems += report.substr(at, report.find("</details>", at) - at) + "\n";
     }
-    std::string errors = "not valid";
-    for (std::size_t e = 0; e != std::string::npos;) {
-      const std::string code = between(report, "<code>", "</code>", e);
-      const std::string details = between(report, "<details>", "</details>", e);
-      if (e != std::string::npos) errors += "\n" + code + " : " + details;
-    }
-    problems.push_back(errors);
   }
   return problems;
 }

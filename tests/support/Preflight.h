@@ -10,10 +10,9 @@ namespace tarnwell::test {
 // Whether java and the Preflight jars under /usr/share/java are installed.
 bool havePreflight();
 
-// Validates the PDFs in one Java run (a validator start costs about a second). One entry per
-// file, in the given order: empty when Preflight accepts the file as PDF/A-1b, otherwise its
-// errors, one per line. The files' names (without directories) must differ. An empty vector
-// when the validator could not run or gave no verdict for every file.
-std::vector<std::string> preflightProblems(const std::vector<std::string>& pdfPaths);
+// Validates the PDFs, whose file names must differ, in one Java run (a start costs about a
+// second). Empty when Preflight accepts every one as PDF/A-1b; otherwise, for each file it
+// rejects or gives no verdict on, the file's name and the errors.
+std::string preflightProblems(const std::vector<std::string>& pdfPaths);
 
 }  // namespace tarnwell::test
