@@ -61,7 +61,7 @@ struct Kind {
   std::vector<TiffImage> images;
   const char* note = "";
   bool samePixels = true;
-  PdfMetadata metadata;
+  PdfMetadata metadata{};
   bool text = false;
 };
 
