@@ -4,8 +4,6 @@
 #include <optional>
 
 #include "app/TextRecognition.h"
-#include "faxin/FaxConverter.h"
-#include "faxin/FaxResult.h"
 #include "faxin/FormatClassifier.h"
 #include "pdfout/pdf/t2p.h"
 #include "platform/Platform.h"
@@ -24,26 +22,7 @@ class RealStages final : public ConversionStages {
  public:
   EngineRun runEngine(const EngineSetup& setup, const std::string& source, FaxFormat format,
                       const std::string& intermediateTiff) const override {
-    EngineRun run;
-    FaxConverter converter(setup);
-    // An unopened file simply has no pages.
-    const int opened = converter.open(source, format);
-    if (!converter.hasPages()) {
-      run.reason = opened == FaxConverter::kCannotOpen ? faxResultText(opened)
-                                                       : "no fax page found in the file";
-      run.outcome = EngineOutcome::kNoPages;
-      return run;
-    }
-    const int converted = converter.convert(intermediateTiff, format);
-    run.leftOut = converter.leftOutPages();
-    if (converted == 0) {
-      run.wholeGroup4 = converter.wholeGroup4Pages();
-      run.outcome = EngineOutcome::kConverted;
-      return run;
-    }
-    run.reason = faxResultText(converted);
-    run.outcome = EngineOutcome::kWriteFailed;
-    return run;
+    return runFaxEngine(setup, source, format, intermediateTiff);
   }
   TiffCopyOutcome copyTiff(const TiffCopyRequest& request) const override {
     return tiff_copy_file(request);
