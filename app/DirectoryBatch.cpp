@@ -105,15 +105,16 @@ void convertInParallel(const ConversionJob& job, const std::vector<unsigned long
   std::vector<WorkingPaths> workerSets;
   for (int w = 0; w < workers; ++w) workerSets.push_back(workerPaths(paths, w));
 
-  // The extra workers take the cores the engine's checking helpers would use.
-  const BusyWorkers busy(workers - 1);
+  // The extra workers take the cores the checking helpers would use.
+  ConversionSettings shared = settings;
+  shared.checkHelpers = WholeStripChecks::helpersBesideWorkers(workers - 1);
   std::atomic<std::size_t> nextChain{0};
   auto work = [&](int worker) noexcept {
     try {
       for (std::size_t c = nextChain++; c < chains.size(); c = nextChain++) {
         for (std::size_t index : chains[c])
           outcomes[index] =
-              convertEntry(job, index, before[index], settings, workerSets[worker], stages);
+              convertEntry(job, index, before[index], shared, workerSets[worker], stages);
       }
     } catch (...) {
       // The files left undone are converted after the workers have ended.
@@ -130,7 +131,7 @@ void convertInParallel(const ConversionJob& job, const std::vector<unsigned long
   }  // every worker has ended here
   for (std::size_t i = 0; i < outcomes.size(); ++i)
     if (!outcomes[i].done)
-      outcomes[i] = convertEntry(job, i, before[i], settings, paths, stages);
+      outcomes[i] = convertEntry(job, i, before[i], shared, paths, stages);
   // A worker's files are removed after each conversion; this takes what an interruption left.
   for (int w = 1; w < workers; ++w) removeWorkingFiles(workerSets[w]);
 }

@@ -129,7 +129,8 @@ bool runStages(ConversionJob& job, const std::string& source, const std::string&
   if (tiffSource) {
     const TiffCopyOutcome copied =
         stages.copyTiff({source, paths.pdfReadyTiffPath,
-                         withCompression(job.copyOptions, kCopyKeepCompression), {}});
+                         withCompression(job.copyOptions, kCopyKeepCompression), {},
+                         settings.checkHelpers});
     if (copied.result != TiffCopyResult::kCopied) {
       ending = failure(source, "Error in prearing to pdf conversion");
       noteFailure(job, source, copied.reason, "the TIFF copy failed");
@@ -137,7 +138,8 @@ bool runStages(ConversionJob& job, const std::string& source, const std::string&
     }
   } else {
     // The engine works on its own copy of the settings, with this conversion's working files.
-    const EngineSetup engineSetup{settings.engine, paths.engineFiles, std::nullopt};
+    const EngineSetup engineSetup{settings.engine, paths.engineFiles, std::nullopt,
+                                  settings.checkHelpers};
     // The intermediate TIFF has a fixed name: remove what an earlier, interrupted process left
     // there, so a run that writes no intermediate TIFF (one file per page, or a failed write)
     // can never turn another file's pages into this file's PDF.
@@ -161,7 +163,7 @@ bool runStages(ConversionJob& job, const std::string& source, const std::string&
     const TiffCopyOutcome copied =
         stages.copyTiff({paths.intermediateTiffPath, paths.pdfReadyTiffPath,
                          withCompression(job.copyOptions, kCopyGroup4),
-                         std::move(engine.wholeGroup4)});
+                         std::move(engine.wholeGroup4), settings.checkHelpers});
     if (copied.result != TiffCopyResult::kCopied) {
       ending = failure(source, "Error in prearing to pdf conversion");
       noteFailure(job, source, copied.reason, "the TIFF copy failed");

@@ -108,20 +108,20 @@ TiffCopyResult copyFileOnce(const std::string& sourceName, const std::string& ou
                     wholeGroup4, later, failedDirectory);
 }
 
-// Copies the file with the Group 4 checks on a second core when one is spare: each strip goes
+// Copies the file with the Group 4 checks on up to `checkHelpers` other cores: each strip goes
 // in as soon as it is read, and the check runs beside the copy. Damaged strips are rare; when
 // one turns up the file is copied once more, each strip checked before it goes in, so the
 // result is always the same as a copy that checks first.
 TiffCopyResult copyFile(const std::string& sourceName, const std::string& outputPath,
                         const TiffCopyOptions& options, const std::vector<bool>& wholeGroup4,
-                        long& failedDirectory) {
+                        int checkHelpers, long& failedDirectory) {
   // An appending copy cannot be done twice.
   if (options.append != 0) {
     return copyFileOnce(sourceName, outputPath, options, wholeGroup4, nullptr, failedDirectory);
   }
   std::vector<bool> marks = wholeGroup4;
   {
-    WholeStripChecks checks(true);
+    WholeStripChecks checks(checkHelpers);
     const TiffCopyResult result =
         copyFileOnce(sourceName, outputPath, options, wholeGroup4, &checks, failedDirectory);
     if (checks.markWhole(marks) || result != kCopied) return result;
@@ -166,7 +166,7 @@ TiffCopyOutcome tiff_copy_file(const TiffCopyRequest& request) {
   TiffCopyOutcome outcome;
   try {
     outcome.result = copyFile(request.source, request.output, request.options,
-                              request.wholeGroup4, failedDirectory);
+                              request.wholeGroup4, request.checkHelpers, failedDirectory);
   } catch (...) {
     outcome.result = kImageFailed;
   }

@@ -31,6 +31,9 @@ struct TiffCopyRequest {
   // itself from decoded rows, or checked whole already. Such a strip is known to decode whole and
   // is passed through without being decoded once more to prove it. Empty: every page is checked.
   std::vector<bool> wholeGroup4 = {};
+  // Helper threads that may check the other Group 4 strips while they are copied
+  // (WholeStripChecks); -1: one per spare core.
+  int checkHelpers = -1;
 };
 
 // What the copy did: the result, and on failure why ("TIFF directory N: " counting from 1 when
