@@ -52,6 +52,9 @@ class Batch {
     return request_.job.sourcePath + kSep + files_[index];
   }
 
+  // The checking helpers each file may use, when workers take the spare cores.
+  void setCheckHelpers(int helpers) { checkHelpers_ = helpers; }
+
   bool cancelled() const { return callbacks_.cancel != nullptr && callbacks_.cancel->load(); }
 
   // Converts file `index` with the given working files and reports it. False when the batch
@@ -61,6 +64,7 @@ class Batch {
     const std::string from = source(index);
     ConversionSettings settings =
         callbacks_.settingsForNextFile ? callbacks_.settingsForNextFile() : request_.settings;
+    if (checkHelpers_) settings.checkHelpers = *checkHelpers_;
     {
       const std::lock_guard lock(mutex_);
       if (callbacks_.started) callbacks_.started(index, from);
@@ -121,6 +125,7 @@ class Batch {
   std::vector<std::optional<FileReport>> reports_;
   std::vector<unsigned long long> identifierPositions_;
   std::size_t nextReport_ = 0;
+  std::optional<int> checkHelpers_;
 };
 
 // Converts the files with `workers` threads, each with its own working files. Files that write
@@ -177,7 +182,7 @@ BatchTally runBatch(const ConversionRequest& request, const std::vector<std::str
       if (!batch.convert(i, request.paths)) break;
   } else {
     // The extra workers take the cores the engine's checking helpers would use.
-    const BusyWorkers busy(workers - 1);
+    batch.setCheckHelpers(WholeStripChecks::helpersBesideWorkers(workers - 1));
     convertInParallel(batch, request, files, workers);
   }
   return batch.end();

@@ -14,6 +14,8 @@ struct ConversionSettings {
   bool searchableText = false;
   std::string textLanguages = "eng";  // Tesseract's language list, e.g. "deu+eng"
   bool archival = false;              // PDF/A-1b with the fax's own metadata
+  // Helper threads that may check Group 4 strips while a file's pages are written and copied.
+  int checkHelpers = -1;  // -1: one per spare core
 };
 
 // The working-file and log paths. One set is one conversion's working files: a conversion

@@ -4,8 +4,6 @@
 #include <optional>
 
 #include "app/TextRecognition.h"
-#include "faxin/FaxConverter.h"
-#include "faxin/FaxResult.h"
 #include "faxin/FormatClassifier.h"
 #include "pdfout/pdf/pdf_file_id.h"
 #include "pdfout/pdf/t2p.h"
@@ -25,26 +23,7 @@ class RealStages final : public ConversionStages {
  public:
   EngineRun runEngine(const EngineSetup& setup, const std::string& source, FaxFormat format,
                       const std::string& intermediateTiff) const override {
-    EngineRun run;
-    FaxConverter converter(setup);
-    // An unopened file simply has no pages.
-    const int opened = converter.open(source, format);
-    if (!converter.hasPages()) {
-      run.reason = opened == FaxConverter::kCannotOpen ? faxResultText(opened)
-                                                       : "no fax page found in the file";
-      run.outcome = EngineOutcome::kNoPages;
-      return run;
-    }
-    const int converted = converter.convert(intermediateTiff, format);
-    run.leftOut = converter.leftOutPages();
-    if (converted == 0) {
-      run.wholeGroup4 = converter.wholeGroup4Pages();
-      run.outcome = EngineOutcome::kConverted;
-      return run;
-    }
-    run.reason = faxResultText(converted);
-    run.outcome = EngineOutcome::kWriteFailed;
-    return run;
+    return runFaxEngine(setup, source, format, intermediateTiff);
   }
   TiffCopyOutcome copyTiff(const TiffCopyRequest& request) const override {
     return tiff_copy_file(request);
@@ -150,7 +129,8 @@ bool runStages(FileReport& report, const ConversionJob& job, const FileTask& tas
   if (tiffSource) {
     const TiffCopyOutcome copied =
         stages.copyTiff({source, paths.pdfReadyTiffPath,
-                         withCompression(job.copyOptions, kCopyKeepCompression), {}});
+                         withCompression(job.copyOptions, kCopyKeepCompression), {},
+                         settings.checkHelpers});
     if (copied.result != TiffCopyResult::kCopied) {
       ending = failure(source, "Error in prearing to pdf conversion");
       noteFailure(report, source, copied.reason, "the TIFF copy failed");
@@ -158,7 +138,8 @@ bool runStages(FileReport& report, const ConversionJob& job, const FileTask& tas
     }
   } else {
     // The engine works on its own copy of the settings, with this conversion's working files.
-    const EngineSetup engineSetup{settings.engine, paths.engineFiles, std::nullopt};
+    const EngineSetup engineSetup{settings.engine, paths.engineFiles, std::nullopt,
+                                  settings.checkHelpers};
     // The intermediate TIFF has a fixed name: remove what an earlier, interrupted process left
     // there, so a run that writes no intermediate TIFF (one file per page, or a failed write)
     // can never turn another file's pages into this file's PDF.
@@ -182,7 +163,7 @@ bool runStages(FileReport& report, const ConversionJob& job, const FileTask& tas
     const TiffCopyOutcome copied =
         stages.copyTiff({paths.intermediateTiffPath, paths.pdfReadyTiffPath,
                          withCompression(job.copyOptions, kCopyGroup4),
-                         std::move(engine.wholeGroup4)});
+                         std::move(engine.wholeGroup4), settings.checkHelpers});
     if (copied.result != TiffCopyResult::kCopied) {
       ending = failure(source, "Error in prearing to pdf conversion");
       noteFailure(report, source, copied.reason, "the TIFF copy failed");

@@ -7,29 +7,13 @@
 #include "app/ConversionSettings.h"
 #include "app/FileReport.h"
 #include "faxin/EngineSettings.h"
+#include "faxin/FaxConverter.h"
 #include "faxin/FaxFormat.h"
-#include "faxin/LeftOutPage.h"
 #include "ocr/Recognizer.h"
 #include "pdfout/copy/tiff_copy.h"
 #include "pdfout/pdf/t2p.h"
 
 namespace tarnwell {
-
-// Outcome of the fax engine for one file.
-enum class EngineOutcome { kConverted, kNoPages, kWriteFailed };
-
-// What the engine made of one file.
-struct EngineRun {
-  EngineOutcome outcome = EngineOutcome::kNoPages;
-  // Why the file was not converted; empty when the stage cannot tell.
-  std::string reason;
-  // The pages left out while the others were written, in page order.
-  std::vector<LeftOutPage> leftOut;
-  // For each page of the intermediate TIFF in order: whether its strip is Group 4 known to
-  // decode whole (coded by the engine itself from decoded rows, or copied from the source and
-  // checked by the engine). Empty when that is not known: the copy then checks every page.
-  std::vector<bool> wholeGroup4;
-};
 
 // What the PDF writer did, and on failure why (empty when the stage cannot tell).
 struct PdfRun {
@@ -46,10 +30,10 @@ class ConversionStages {
  public:
   virtual ~ConversionStages() = default;
   // Opens the source with the reader of its code and writes every page into the intermediate
-  // TIFF, working on its own copy of the setup.
+  // TIFF, working on its own copy of the setup (runFaxEngine).
   virtual EngineRun runEngine(const EngineSetup& setup, const std::string& source,
                               FaxFormat format, const std::string& intermediateTiff) const = 0;
-  // Copies a TIFF (the engine's, or a TIFF source) into the PDF writer's input.
+  // Copies a TIFF (the engine's, or a TIFF source) into the PDF writer's input (tiff_copy_file).
   virtual TiffCopyOutcome copyTiff(const TiffCopyRequest& request) const = 0;
   // The text of each page of `tiff` recognised in `languages`; a page or a file that cannot be
   // recognised has none, and when recognition cannot start at all `problem` says why in one

@@ -84,7 +84,8 @@ void makeFax() {
 
 void BM_FaxToPdf(benchmark::State& state) {
   for (auto _ : state) {
-    if (tarnwell::tiff_copy_file(files().fax, files().ready, tarnwell::TiffCopyOptions{}) != 0 ||
+    if (tarnwell::tiff_copy_file({files().fax, files().ready, tarnwell::TiffCopyOptions{}}).result !=
+            tarnwell::TiffCopyResult::kCopied ||
         tarnwell::t2p_convert_file(files().ready, files().pdf).result !=
             tarnwell::T2pResult::kWritten) {
       state.SkipWithError("conversion failed");

@@ -1,35 +1,16 @@
 #include "codec/WholeStripChecks.h"
 
 #include <algorithm>
-#include <atomic>
 #include <utility>
 
 #include "codec/FaxGroup4Check.h"
 
 namespace tarnwell {
 
-namespace {
-
-std::atomic<int>& spareCores() {
-  static std::atomic<int> spare{static_cast<int>(std::thread::hardware_concurrency()) - 1};
-  return spare;
+int WholeStripChecks::helpersBesideWorkers(int extraWorkers) {
+  const int cores = static_cast<int>(std::thread::hardware_concurrency());
+  return std::max(0, cores - 1 - std::max(0, extraWorkers));
 }
-
-// Takes up to `wanted` spare cores; returns how many.
-int takeSpareCores(int wanted) {
-  std::atomic<int>& spare = spareCores();
-  int now = spare.load();
-  int taken = 0;
-  do {
-    taken = std::min(now, wanted);
-  } while (taken > 0 && !spare.compare_exchange_weak(now, now - taken));
-  return taken > 0 ? taken : 0;
-}
-
-}  // namespace
-
-BusyWorkers::BusyWorkers(int extra) : extra_(extra) { spareCores() -= extra_; }
-BusyWorkers::~BusyWorkers() { spareCores() += extra_; }
 
 WholeStripChecks::~WholeStripChecks() {
   {
@@ -38,7 +19,6 @@ WholeStripChecks::~WholeStripChecks() {
   }
   wake_.notify_all();
   for (std::thread& helper : helpers_) helper.join();
-  spareCores() += cores_;
 }
 
 bool WholeStripChecks::isWhole(std::span<const uint8_t> bytes, uint32_t width, uint32_t rows,
@@ -52,11 +32,12 @@ bool WholeStripChecks::isWhole(std::span<const uint8_t> bytes, uint32_t width, u
 
 void WholeStripChecks::startHelpers() {
   triedHelpers_ = true;
-  if (!mayUseHelpers_) return;
-  cores_ = takeSpareCores(kMaxHelpers);
+  const int allowed = allowedHelpers_ < 0 ? helpersBesideWorkers(0) : allowedHelpers_;
+  const int count = std::min(allowed, kMaxHelpers);
+  if (count <= 0) return;
   try {
-    helpers_.reserve(static_cast<std::size_t>(cores_));
-    for (int h = 0; h < cores_; ++h) helpers_.emplace_back([this] { helperLoop(); });
+    helpers_.reserve(static_cast<std::size_t>(count));
+    for (int h = 0; h < count; ++h) helpers_.emplace_back([this] { helperLoop(); });
   } catch (...) {
     // Fewer helpers (or none): the caller's thread checks what they cannot take.
   }

@@ -1,8 +1,9 @@
 #pragma once
 
 // Whole-strip checks of the Group 4 strips of a many-page file, run while the file's pages are
-// written: on helper threads, one per spare core, so that the file is checked on every core the
-// machine can give, and in the caller's thread otherwise. The fax engine checks the strips it
+// written: on helper threads, as many as the caller allows (one per spare core unless told
+// otherwise), so that the file is checked on every core the machine can give, and in the
+// caller's thread otherwise. The fax engine checks the strips it
 // copies from its sources; the PDF stage the strips of a Group 4 TIFF it passes through.
 
 #include <condition_variable>
@@ -16,28 +17,20 @@
 
 namespace tarnwell {
 
-// Cores the helpers may use: one fewer than the machine has, less the extra workers of a
-// parallel directory run. A run marks its extra workers busy for its length with this; a
-// negative count lends cores instead (tests use it to have several helpers on a small machine).
-class BusyWorkers {
- public:
-  explicit BusyWorkers(int extra);
-  ~BusyWorkers();
-  BusyWorkers(const BusyWorkers&) = delete;
-  BusyWorkers& operator=(const BusyWorkers&) = delete;
-
- private:
-  int extra_;
-};
-
 class WholeStripChecks {
  public:
   // At most this many helpers, however many cores are spare.
   static constexpr int kMaxHelpers = 7;
 
-  // mayUseHelpers: helper threads may be started. They are started at the second strip, so
-  // that a file of one page never pays for them.
-  explicit WholeStripChecks(bool mayUseHelpers) : mayUseHelpers_(mayUseHelpers) {}
+  // The helpers for a conversion beside which `extraWorkers` other conversions run, each on a
+  // core of its own: one per core left spare (the machine's cores less one, less the extra
+  // workers), never fewer than none.
+  static int helpersBesideWorkers(int extraWorkers);
+
+  // Up to `helpers` helper threads may be started (a negative number: helpersBesideWorkers(0)),
+  // never more than kMaxHelpers. They are started at the second strip, so that a file of one
+  // page never pays for them.
+  explicit WholeStripChecks(int helpers) : allowedHelpers_(helpers) {}
   ~WholeStripChecks();
   WholeStripChecks(const WholeStripChecks&) = delete;
   WholeStripChecks& operator=(const WholeStripChecks&) = delete;
@@ -68,10 +61,9 @@ class WholeStripChecks {
   void startHelpers();
   void helperLoop() noexcept;
 
-  bool mayUseHelpers_;
+  int allowedHelpers_;
   bool triedHelpers_ = false;
   std::size_t checks_ = 0;
-  int cores_ = 0;  // spare cores taken, given back at the end
   std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<Task> waiting_;  // strips handed over and not yet taken by a helper

@@ -49,6 +49,9 @@ struct EngineSetup {
   EngineFiles files;
   // Fixed describe limits; unset, each file gets describeLimitsForFile of its size.
   std::optional<DescribeLimits> limits;
+  // Helper threads that may check the Group 4 strips copied from the source while the pages are
+  // written (WholeStripChecks); -1: one per spare core.
+  int checkHelpers = -1;
 };
 
 }  // namespace tarnwell

@@ -9,10 +9,46 @@
 
 namespace tarnwell {
 
+namespace {
+
+constexpr FaxResult kCannotOpen = FaxResult::kNotOpen;
+
+}  // namespace
+
+EngineRun runFaxEngine(const EngineSetup& setup, const std::string& source, FaxFormat format,
+                       const std::string& intermediateTiff) {
+  EngineRun run;
+  try {
+    FaxConverter converter(setup);
+    // An unopened file simply has no pages.
+    const FaxResult opened = converter.open(source, format);
+    if (!converter.hasPages()) {
+      run.reason = opened == FaxResult::kNotOpen ? faxResultText(faxCode(opened))
+                                                 : "no fax page found in the file";
+      run.outcome = EngineOutcome::kNoPages;
+      return run;
+    }
+    const FaxResult converted = converter.convert(intermediateTiff);
+    run.leftOut = converter.leftOutPages();
+    if (converted == FaxResult::kOk) {
+      run.wholeGroup4 = converter.wholeGroup4Pages();
+      run.outcome = EngineOutcome::kConverted;
+      return run;
+    }
+    run.outcome = EngineOutcome::kWriteFailed;
+    run.reason = faxResultText(faxCode(converted));
+  } catch (...) {
+    // Out of memory outside the reader's own guard.
+    run.outcome = EngineOutcome::kWriteFailed;
+    run.reason.clear();
+  }
+  return run;
+}
+
 FaxConverter::FaxConverter(const EngineSetup& setup) : setup_(setup) {}
 FaxConverter::~FaxConverter() = default;
 
-int FaxConverter::open(const std::string& sourcePath, FaxFormat format) {
+FaxResult FaxConverter::open(const std::string& sourcePath, FaxFormat format) {
   try {
     scratch_.reset();
     reader_ = makeFaxReader(format, setup_);
@@ -20,7 +56,7 @@ int FaxConverter::open(const std::string& sourcePath, FaxFormat format) {
     if (reader_->needsScratchTiff()) {
       switch (reader_->makeScratchTiff(sourcePath)) {
         case FaxReader::ScratchResult::kMade:
-          if (openScratchTiff() != 0) return kCannotOpen;
+          if (openScratchTiff() != FaxResult::kOk) return kCannotOpen;
           break;
         case FaxReader::ScratchResult::kNone:
           break;
@@ -34,7 +70,8 @@ int FaxConverter::open(const std::string& sourcePath, FaxFormat format) {
         valid_ = !reader_->needsPages() || pageCount_ > 0;
       }
     }
-    return readPageInfo(format, 0);
+    readPageInfo(0);
+    return FaxResult::kOk;
   } catch (const std::exception&) {
     page_ = FaxPage{};
     valid_ = false;
@@ -42,17 +79,17 @@ int FaxConverter::open(const std::string& sourcePath, FaxFormat format) {
   }
 }
 
-int FaxConverter::openScratchTiff() {
+FaxResult FaxConverter::openScratchTiff() {
   scratch_ = std::make_unique<TiffFaxReader>(setup_);
   if (!scratch_->open(setup_.files.scratchTiffPath)) return kCannotOpen;
   if (scratch_->checkHeader() == 0) {
     pageCount_ = scratch_->countPages();
     valid_ = true;
   }
-  return 0;
+  return FaxResult::kOk;
 }
 
-int FaxConverter::readPageInfo(FaxFormat, int pageIndex) {
+void FaxConverter::readPageInfo(int pageIndex) {
   try {
     FaxReader* reader = scratch_ ? scratch_.get() : reader_.get();
     if (reader) (void)reader->describePage(pageIndex, page_);
@@ -60,7 +97,6 @@ int FaxConverter::readPageInfo(FaxFormat, int pageIndex) {
     page_ = FaxPage{};
   }
   valid_ = page_.width > 0 && page_.rows > 0;
-  return 0;
 }
 
 std::vector<LeftOutPage> FaxConverter::leftOutPages() const {
@@ -81,21 +117,21 @@ std::vector<bool> FaxConverter::wholeGroup4Pages() const {
   }
 }
 
-int FaxConverter::convert(const std::string& outputPath, FaxFormat) {
+FaxResult FaxConverter::convert(const std::string& outputPath) {
   try {
     if (scratch_) {
       // The scratch TIFF's pages keep their own coded bytes and coding.
       if (!scratch_->isOpen()) return kCannotOpen;
-      return repackTiff(setup_.files.scratchTiffPath, outputPath, false);
+      return static_cast<FaxResult>(repackTiff(setup_.files.scratchTiffPath, outputPath, false));
     }
     if (!reader_ || !reader_->isOpen()) return kCannotOpen;
     // The description's bitmap is not needed for writing; the write holds one page at a time.
     page_.bitmap.clear();
     page_.bitmap.shrink_to_fit();
     if (reader_->writesPageFiles()) {
-      return writeEachPageGathered(*reader_, outputPath, pageCount_);
+      return static_cast<FaxResult>(writeEachPageGathered(*reader_, outputPath, pageCount_));
     }
-    return reader_->writeConverted(outputPath, pageCount_);
+    return static_cast<FaxResult>(reader_->writeConverted(outputPath, pageCount_));
   } catch (const std::exception&) {
     return kCannotOpen;
   }

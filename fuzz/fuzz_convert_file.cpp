@@ -41,17 +41,18 @@ std::vector<std::string> sourceSuffixes() {
   return suffixes;
 }
 
-struct Room {
+// The scratch directory, its working paths and the settings, made once for every input.
+struct Workspace {
   tarnwell::fuzz::ScratchDirectory scratch{"convert"};
   std::string directory = scratch.prefix();
   tarnwell::WorkingPaths paths =
       tarnwell::makeWorkingPaths(directory + "tarnwell", directory);
   tarnwell::ConversionSettings settings = tarnwell::ConversionSettings{};
-  Room() { tarnwell::silenceTiffMessages(); }
+  Workspace() { tarnwell::silenceTiffMessages(); }
 };
 
-const Room& room() {
-  static const Room made;
+const Workspace& workspace() {
+  static const Workspace made;
   return made;
 }
 
@@ -59,7 +60,7 @@ const Room& room() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1 || size > kMaxInput) return 0;
-  const Room& r = room();
+  const Workspace& r = workspace();
   static const std::vector<std::string> suffixes = sourceSuffixes();
   const std::string& suffix = suffixes[data[0] % suffixes.size()];
   const std::string source = r.directory + "in" + suffix;

@@ -30,7 +30,8 @@ std::vector<tarnwell::FaxFormat> containerCodes() {
   return codes;
 }
 
-struct Room {
+// The scratch directory and the files in it, made once for every input.
+struct Workspace {
   tarnwell::fuzz::ScratchDirectory directory{"readers"};
   std::string source = directory.file("reader.in");
   std::string output = directory.file("reader.tif");
@@ -46,23 +47,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const FaxFormat format = codes[data[0] % codes.size()];
   const std::span<const uint8_t> file(data + 1, size - 1);
 
-  static const Room room;
+  static const Workspace workspace;
+  // The engine writes a file one way or the other, never both: bit 0x40 of the first byte picks
+  // the one-file-per-page variant where the reader has it, bit 0x80 the line recount.
   EngineSetup setup;
-  setup.files.scratchTiffPath = room.scratch;
+  setup.files.scratchTiffPath = workspace.scratch;
+  setup.settings.recountLines = (data[0] & 0x80) != 0 ? 1 : 0;
   auto reader = makeFaxReader(format, setup);
   if (!reader) return 0;
   if (reader->needsScratchTiff()) {
     // DS: the pages are cut out into a page file and gathered in a scratch TIFF of this process.
     // AWD would run the external converter: nothing of its own to read.
     if (format != FaxFormat::kAwd) {
-      if (std::FILE* f = std::fopen(room.source.c_str(), "wb")) {
+      if (std::FILE* f = std::fopen(workspace.source.c_str(), "wb")) {
         if (!file.empty()) std::fwrite(file.data(), 1, file.size(), f);
         std::fclose(f);
       }
-      (void)reader->makeScratchTiff(room.source);
+      (void)reader->makeScratchTiff(workspace.source);
     }
-    std::remove(room.scratch.c_str());
-    std::remove((room.scratch + ".tiff").c_str());
+    std::remove(workspace.scratch.c_str());
+    std::remove((workspace.scratch + ".tiff").c_str());
     return 0;
   }
   if (!reader->openBytes(file)) return 0;
@@ -76,17 +80,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     __builtin_trap();  // a page record that claims more rows than its bitmap holds
   }
   if (count > 1) (void)reader->describePage(count - 1, page);
-  // The engine writes a file one way or the other, never both: bit 0x40 of the first byte picks
-  // the one-file-per-page variant where the reader has it, bit 0x80 the line recount.
-  const bool recount = (data[0] & 0x80) != 0;
   if (reader->canWriteEachPage() && (data[0] & 0x40) != 0) {
-    (void)reader->writeEachPage(room.output, count, recount);
+    (void)reader->writeEachPage(workspace.output, count);
     for (int i = 0; i < count; ++i) {
       const int number = FaxReader::kFirstPageFileNumber + i;
-      std::remove(FaxReader::pageFileName(room.output, number).c_str());
+      std::remove(FaxReader::pageFileName(workspace.output, number).c_str());
     }
   } else {
-    (void)reader->writeAll(room.output, count, recount);
+    (void)reader->writeAll(workspace.output, count);
   }
   return 0;
 }

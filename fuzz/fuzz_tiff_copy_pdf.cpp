@@ -31,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string ready = directory.file("ready.tif");
   static const std::string pdf = directory.file("out.pdf");
   const int32_t compression = (size & 1) != 0 ? -1 : 6;
-  if (tiff_copy_buffer(std::span<const uint8_t>(data, size), ready, TiffCopyOptions{}, compression) ==
-      0) {
+  if (tiff_copy_buffer(std::span<const uint8_t>(data, size), ready,
+                       TiffCopyOptions{.compression = compression}) == TiffCopyResult::kCopied) {
     (void)t2p_convert_file(ready, pdf);
   }
   std::remove(pdf.c_str());

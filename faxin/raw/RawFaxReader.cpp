@@ -278,7 +278,7 @@ bool RawFaxReader::segmentsInSource(const RawPageCut& cut) const {
   return true;
 }
 
-int RawFaxReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) {
+int RawFaxReader::preparePage(int index, FaxPage& page, PageToWrite& out) {
   if (index < 0 || static_cast<std::size_t>(index) >= cut_.size()) return kSkipPage;
   const RawPageCut& cut = cut_[static_cast<std::size_t>(index)];
   const RawIndexHeader& header = index_.header;

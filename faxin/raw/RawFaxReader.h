@@ -103,7 +103,7 @@ class RawFaxReader : public FaxReader {
   int readHeader() override;
   uint16_t indexPages() override;
   int readPage(int index, FaxPage& page) override;
-  int preparePage(int index, bool recountLines, FaxPage& page, PageToWrite& out) override;
+  int preparePage(int index, FaxPage& page, PageToWrite& out) override;
 
  private:
   // The open file as a byte source, read through the checked reads of FaxReader.

@@ -70,7 +70,7 @@ int ApfReader::readPage(int index, FaxPage& page) {
   return 0;
 }
 
-int ApfReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) {
+int ApfReader::preparePage(int index, FaxPage& page, PageToWrite& out) {
   // A page that cannot be read or decodes to no row is no page: it is left out.
   const int read = readPage(index, page);
   if (read != 0 || pageData().empty()) return leaveOut(reasonFor(read));

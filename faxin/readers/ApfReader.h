@@ -28,7 +28,7 @@ class ApfReader : public FaxReader {
   int readHeader() override;
   uint16_t indexPages() override;
   int readPage(int index, FaxPage& page) override;
-  int preparePage(int index, bool recountLines, FaxPage& page, PageToWrite& out) override;
+  int preparePage(int index, FaxPage& page, PageToWrite& out) override;
 
  private:
   // Reads the page header at the page's position and its data into pageData. 0, or -1 (no such

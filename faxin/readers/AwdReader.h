@@ -20,7 +20,7 @@ class AwdReader : public FaxReader {
   // The AWD file itself is never opened, indexed or written.
   uint16_t indexPages() override { return 0; }
   int readPage(int, FaxPage&) override { return -1; }
-  int preparePage(int, bool, FaxPage&, PageToWrite&) override { return kSkipPage; }
+  int preparePage(int, FaxPage&, PageToWrite&) override { return kSkipPage; }
 };
 
 // Runs the external AWD converter ("AWDVSTUB.EXE /c source scratch") after deleting the scratch

@@ -66,7 +66,7 @@ int BitFaxReader::readPage(int index, FaxPage& page) {
   return decoded;
 }
 
-int BitFaxReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) {
+int BitFaxReader::preparePage(int index, FaxPage& page, PageToWrite& out) {
   const int read = readPage(index, page);
   if (read != 0 || !passThroughDecoded(page, pageData(), out)) return leaveOut(reasonFor(read));
   return 0;

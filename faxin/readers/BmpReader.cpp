@@ -154,7 +154,7 @@ int BmpReader::loadPage(int index, FaxPage& page, bool keepBitmap) {
   return 0;
 }
 
-int BmpReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) {
+int BmpReader::preparePage(int index, FaxPage& page, PageToWrite& out) {
   // The page's bitmap is needed once, as the data coded.
   const int loaded = loadPage(index, page, false);
   if (loaded == kNoPixelData) return kNoPixelData;

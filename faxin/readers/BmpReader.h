@@ -33,7 +33,7 @@ class BmpReader : public FaxReader {
   int readHeader() override;
   uint16_t indexPages() override { return 1; }
   int readPage(int index, FaxPage& page) override;
-  int preparePage(int index, bool recountLines, FaxPage& page, PageToWrite& out) override;
+  int preparePage(int index, FaxPage& page, PageToWrite& out) override;
 
  private:
   struct Layout {

@@ -160,7 +160,7 @@ int DcxReader::readPage(int index, FaxPage& page) {
   return 0;
 }
 
-int DcxReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) {
+int DcxReader::preparePage(int index, FaxPage& page, PageToWrite& out) {
   const int read = readPage(index, page);
   if (read == kNoRowData) return leaveOut(LeftOutReason::kNoData);
   if (read != 0 || page.rows <= 0) return leaveOut(LeftOutReason::kUndecodable);

@@ -29,7 +29,7 @@ class DcxReader : public FaxReader {
   int readHeader() override;
   uint16_t indexPages() override;
   int readPage(int index, FaxPage& page) override;
-  int preparePage(int index, bool recountLines, FaxPage& page, PageToWrite& out) override;
+  int preparePage(int index, FaxPage& page, PageToWrite& out) override;
 
  private:
   // End of each indexed page: the next listed position, or the file size for the last one.

@@ -135,8 +135,7 @@ FaxReader::ScratchResult DsReader::makeScratchTiff(const std::string& sourcePath
 
 int DsReader::readPage(int /*index*/, FaxPage& /*page*/) { return -1; }
 
-int DsReader::preparePage(int /*index*/, bool /*recountLines*/, FaxPage& /*page*/,
-                          PageToWrite& /*out*/) {
+int DsReader::preparePage(int /*index*/, FaxPage& /*page*/, PageToWrite& /*out*/) {
   return kSkipPage;
 }
 

@@ -42,7 +42,7 @@ class DsReader : public FaxReader {
   uint16_t indexPages() override;
   // DS pages are read through the scratch TIFF; the reader itself describes and writes nothing.
   int readPage(int index, FaxPage& page) override;
-  int preparePage(int index, bool recountLines, FaxPage& page, PageToWrite& out) override;
+  int preparePage(int index, FaxPage& page, PageToWrite& out) override;
 
  private:
   // Where the TIFF of the record at `position` lies; false when there is none.

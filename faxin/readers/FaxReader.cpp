@@ -113,6 +113,7 @@ void FaxReader::FileCloser::operator()(std::FILE* f) const {
 FaxReader::FaxReader(const EngineSetup& setup)
     : settings_(setup.settings),
       files_(setup.files),
+      checkHelpers_(setup.checkHelpers),
       fixedLimits_(setup.limits),
       limits_(setup.limits.value_or(DescribeLimits{})) {}
 FaxReader::~FaxReader() = default;
@@ -263,12 +264,12 @@ LeftOutReason FaxReader::reasonFor(int read) const {
   return LeftOutReason::kNoRows;
 }
 
-int FaxReader::writeAll(const std::string& outputPath, int count, bool recountLines) {
-  return writePages(outputPath, count, recountLines, false);
+int FaxReader::writeAll(const std::string& outputPath, int count) {
+  return writePages(outputPath, count, false);
 }
 
-int FaxReader::writeEachPage(const std::string& outputPath, int count, bool recountLines) {
-  return writePages(outputPath, count, recountLines, true);
+int FaxReader::writeEachPage(const std::string& outputPath, int count) {
+  return writePages(outputPath, count, true);
 }
 
 FaxReader::ScratchResult FaxReader::makeScratchTiff(const std::string&) {
@@ -276,7 +277,7 @@ FaxReader::ScratchResult FaxReader::makeScratchTiff(const std::string&) {
 }
 
 int FaxReader::writeConverted(const std::string& outputPath, uint16_t count) {
-  return writeAll(outputPath, count, recountsLines());
+  return writeAll(outputPath, count);
 }
 
 std::string FaxReader::pageFileName(const std::string& outputPath, int number) {
@@ -291,8 +292,7 @@ std::string FaxReader::pageFileName(const std::string& outputPath, int number) {
   return base + std::to_string(number) + ".tif";
 }
 
-int FaxReader::writePages(const std::string& outputPath, int count, bool recountLines,
-                          bool eachPage) {
+int FaxReader::writePages(const std::string& outputPath, int count, bool eachPage) {
   leftOut_.clear();
   wholeGroup4_.clear();
   if (!isOpen()) return kWriteNotOpen;
@@ -312,14 +312,14 @@ int FaxReader::writePages(const std::string& outputPath, int count, bool recount
     int result = 0;
     int written = 0;
     uint64_t copied = 0;  // coded bytes of the pages written
-    // Group 4 strips copied from the source are checked while the pages are written, on a
-    // spare core when there is one.
-    WholeStripChecks checks(!eachPage && count > 1);
+    // Group 4 strips copied from the source are checked while the pages are written, on the
+    // helpers of the setup when there are any.
+    WholeStripChecks checks(!eachPage && count > 1 ? checkHelpers_ : 0);
     const uint64_t copyBudget = kMaxCopiesOfFile * sourceSize();
     for (int i = 0; i < count && result == 0; ++i) {
       PageToWrite out;
       skipReason_ = LeftOutReason::kNoCoding;
-      const int prepared = preparePage(i, recountLines, page, out);
+      const int prepared = preparePage(i, page, out);
       const bool writable = out.form == PageToWrite::Form::kBitmap ||
                             FaxTiffWriter::knowsCoding(out.coding) || out.useCompression;
       const bool coded = out.form == PageToWrite::Form::kCoded;

@@ -96,7 +96,8 @@ class FaxReader {
   static constexpr int kReadNoMemory = faxCode(FaxResult::kNoMemory);
 
   // The engine's settings and working files for this file (threshold and flagNum of the probes,
-  // splitPages, recountLines, the raw analysis options); each reader takes what it needs. Unless
+  // splitPages, recountLines, the raw analysis options, the checking helpers); each reader
+  // takes what it needs. Unless
   // the setup fixes them, open takes the describe limits of the file's size.
   explicit FaxReader(const EngineSetup& setup = {});
   virtual ~FaxReader();
@@ -147,11 +148,11 @@ class FaxReader {
   // output could not be written; -3 no memory; -4 no page at all was written (count 0, or every
   // page left out: the file then holds only a header); a reader's own negative code when it
   // stopped the copy (the pages before stay in the file).
-  int writeAll(const std::string& outputPath, int count, bool recountLines = false);
+  int writeAll(const std::string& outputPath, int count);
   // Each page into a TIFF of its own: page i goes to pageFileName(outputPath, 1001 + i) with
   // PageNumber (i, count). A page that is left out gets no file (never a TIFF without a page);
   // a count of 0 writes nothing (-4). Results as writeAll.
-  int writeEachPage(const std::string& outputPath, int count, bool recountLines = false);
+  int writeEachPage(const std::string& outputPath, int count);
   // What the engine needs to know of a reader, so that it never asks for a format code.
   // Whether this reader has the one-file-per-page variant.
   virtual bool canWriteEachPage() const { return false; }
@@ -160,8 +161,6 @@ class FaxReader {
   virtual bool hasHeaderCheck() const { return true; }
   // True for readers whose file is valid only when at least one page was counted.
   virtual bool needsPages() const { return false; }
-  // True for readers whose writers take the engine's recountLines setting (FX, MRV-FAX).
-  virtual bool takesRecountLines() const { return false; }
 
   // Readers whose pages reach the engine as a scratch TIFF (AWD through the external converter,
   // DS by unpacking the TIFF files it holds) return true. The engine then calls makeScratchTiff
@@ -175,8 +174,8 @@ class FaxReader {
   };
   virtual ScratchResult makeScratchTiff(const std::string& sourcePath);
 
-  // The engine's write step: every page of the open file into outputPath, with recountLines where
-  // the reader takes it. `count` is the page count the engine got. Readers whose pages are not
+  // The engine's write step: every page of the open file into outputPath. `count` is the page
+  // count the engine got. Readers whose pages are not
   // those of the page table (raw streams) override it. Results as writeAll. When
   // writesPageFiles() is true the engine takes the one-file-per-page road instead
   // (writeEachPageGathered, next to the TIFF repacking that gathers the page files).
@@ -185,8 +184,6 @@ class FaxReader {
   // True when the engine writes this file's pages through per-page files: the settings'
   // splitPages is 1 and the reader has the one-file-per-page variant.
   bool writesPageFiles() const { return settings_.splitPages == 1 && canWriteEachPage(); }
-  // The settings' recountLines, for readers that take it.
-  bool recountsLines() const { return takesRecountLines() && settings_.recountLines != 0; }
   const std::string& scratchTiffPath() const { return files_.scratchTiffPath; }
 
   // File name of the per-page file numbered `number`: the output path without the extension of
@@ -219,7 +216,7 @@ class FaxReader {
   // Gets page `index` ready for writing: 0 write it as `out` says, kSkipPage leave it out, negative
   // stop the whole copy with that result. `page` is the same record for every page of one write
   // call (its bitmap is freed after each page), so it keeps the values of the page before.
-  virtual int preparePage(int index, bool recountLines, FaxPage& page, PageToWrite& out) = 0;
+  virtual int preparePage(int index, FaxPage& page, PageToWrite& out) = 0;
 
   // Checked file access. readAt reads exactly out.size() bytes at offset or returns false;
   // readSome returns how many bytes it read (the rest of `out` is left untouched).
@@ -255,7 +252,7 @@ class FaxReader {
     void operator()(std::FILE* f) const;
   };
 
-  int writePages(const std::string& outputPath, int count, bool recountLines, bool eachPage);
+  int writePages(const std::string& outputPath, int count, bool eachPage);
 
   void resetSource();
 
@@ -289,6 +286,7 @@ class FaxReader {
   LeftOutReason skipReason_ = LeftOutReason::kNoCoding;
   EngineSettings settings_;
   EngineFiles files_;
+  int checkHelpers_ = -1;
   std::optional<DescribeLimits> fixedLimits_;
   DescribeLimits limits_;
 };

@@ -22,8 +22,7 @@ int HeaderedPageReader::readPage(int index, FaxPage& page) {
   return 0;
 }
 
-int HeaderedPageReader::preparePage(int index, bool recountLines, FaxPage& page,
-                                    PageToWrite& out) {
+int HeaderedPageReader::preparePage(int index, FaxPage& page, PageToWrite& out) {
   clearPageData();
   HeaderedPage loaded;
   if (loadPage(static_cast<std::size_t>(index), loaded) != 0) {
@@ -39,7 +38,7 @@ int HeaderedPageReader::preparePage(int index, bool recountLines, FaxPage& page,
   }
   // A page that does not decode keeps its header's row count. The decoded count never exceeds
   // the header's, which is its limit.
-  if (recountLines && decodeByHeader(pageData(), geometry, page, describeLimits()) >= 0 &&
+  if (recountLines_ && decodeByHeader(pageData(), geometry, page, describeLimits()) >= 0 &&
       page.rows > 0) {
     geometry.rows = static_cast<uint32_t>(page.rows);
   }

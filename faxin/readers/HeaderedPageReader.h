@@ -10,14 +10,15 @@ namespace tarnwell {
 
 // The common part of the containers whose pages each begin with a header giving their
 // geometry, coding and resolution, followed by the coded data (MRV-FAX and FX). Pages are
-// copied unchanged with their header values; decoding describes the first page and, on
-// request, recounts each page's rows. A reader only walks its chain and reads one page header.
+// copied unchanged with their header values; decoding describes the first page and, when the
+// setup's recountLines asks for it, recounts each page's rows while the pages are written. A
+// reader only walks its chain and reads one page header.
 class HeaderedPageReader : public FaxReader {
  public:
-  using FaxReader::FaxReader;
+  explicit HeaderedPageReader(const EngineSetup& setup = {})
+      : FaxReader(setup), recountLines_(setup.settings.recountLines != 0) {}
   bool canWriteEachPage() const override { return true; }
   bool hasHeaderCheck() const override { return false; }
-  bool takesRecountLines() const override { return true; }
 
  protected:
   struct HeaderedPage {
@@ -32,7 +33,10 @@ class HeaderedPageReader : public FaxReader {
   int loadDataBehindHeader(uint64_t dataPosition, uint32_t size);
 
   int readPage(int index, FaxPage& page) final;
-  int preparePage(int index, bool recountLines, FaxPage& page, PageToWrite& out) final;
+  int preparePage(int index, FaxPage& page, PageToWrite& out) final;
+
+ private:
+  bool recountLines_;
 };
 
 }  // namespace tarnwell

@@ -145,7 +145,7 @@ int Ig4Reader::readPage(int index, FaxPage& page) {
   return 0;
 }
 
-int Ig4Reader::preparePage(int index, bool /*recountLines*/, FaxPage& page, PageToWrite& out) {
+int Ig4Reader::preparePage(int index, FaxPage& page, PageToWrite& out) {
   if (index != 0) return leaveOut(LeftOutReason::kNoData);
   if (!described_ && readPage(0, page) != 0) return leaveOut(LeftOutReason::kNoData);
   // Only the strips that were loaded for the description are written, so every strip size handed

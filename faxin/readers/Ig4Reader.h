@@ -26,7 +26,7 @@ class Ig4Reader : public FaxReader {
   int readHeader() override;
   uint16_t indexPages() override;
   int readPage(int index, FaxPage& page) override;
-  int preparePage(int index, bool recountLines, FaxPage& page, PageToWrite& out) override;
+  int preparePage(int index, FaxPage& page, PageToWrite& out) override;
 
  private:
   // Where each usable strip begins and ends: positions that are 0, outside the file or not above

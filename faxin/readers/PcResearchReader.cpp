@@ -77,7 +77,7 @@ int PcResearchReader::readPage(int index, FaxPage& page) {
   return decoded;
 }
 
-int PcResearchReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) {
+int PcResearchReader::preparePage(int index, FaxPage& page, PageToWrite& out) {
   const int read = readPage(index, page);
   if (read != 0 || !passThroughDecoded(page, pageData(), out)) return leaveOut(reasonFor(read));
   return 0;

@@ -23,7 +23,7 @@ class PcResearchReader final : public FaxReader {
   int readHeader() override;
   uint16_t indexPages() override;
   int readPage(int index, FaxPage& page) override;
-  int preparePage(int index, bool recountLines, FaxPage& page, PageToWrite& out) override;
+  int preparePage(int index, FaxPage& page, PageToWrite& out) override;
 
  private:
   std::array<uint8_t, kHeaderSize> header_{};

@@ -93,7 +93,7 @@ int QliiFaxReader::readPage(int index, FaxPage& page) {
   return decoded;
 }
 
-int QliiFaxReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) {
+int QliiFaxReader::preparePage(int index, FaxPage& page, PageToWrite& out) {
   const int read = readPage(index, page);
   if (read != 0 || !passThroughDecoded(page, pageData(), out)) return leaveOut(reasonFor(read));
   return 0;

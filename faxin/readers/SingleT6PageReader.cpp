@@ -57,7 +57,7 @@ int SingleT6PageReader::readPage(int index, FaxPage& page) {
   return 0;
 }
 
-int SingleT6PageReader::preparePage(int index, bool, FaxPage& page, PageToWrite& out) {
+int SingleT6PageReader::preparePage(int index, FaxPage& page, PageToWrite& out) {
   (void)page;
   if (index != 0 || declared_.width == 0) return leaveOut(LeftOutReason::kNoData);
   if (loadPageData(declared_.dataOffset, fileSize()) != 0 || pageData().empty()) {

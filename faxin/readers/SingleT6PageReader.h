@@ -29,7 +29,7 @@ class SingleT6PageReader : public FaxReader {
 
   uint16_t indexPages() override { return 1; }
   int readPage(int index, FaxPage& page) override;
-  int preparePage(int index, bool recountLines, FaxPage& page, PageToWrite& out) override;
+  int preparePage(int index, FaxPage& page, PageToWrite& out) override;
 
  private:
   Declared declared_;

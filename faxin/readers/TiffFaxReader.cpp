@@ -130,7 +130,7 @@ int TiffFaxReader::readPage(int index, FaxPage& page) {
   return 0;
 }
 
-int TiffFaxReader::preparePage(int index, bool, FaxPage&, PageToWrite& out) {
+int TiffFaxReader::preparePage(int index, FaxPage&, PageToWrite& out) {
   // A directory that cannot be read stops the copy; the pages before it stay written.
   if (readDirectory(pagePosition(static_cast<std::size_t>(index))) <= 0) return -3;
   TiffPageInfo info = parseDirectory();

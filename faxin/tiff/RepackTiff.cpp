@@ -48,7 +48,7 @@ int writeEachPageGathered(FaxReader& reader, const std::string& outputPath, uint
   // A page left out writes no file: a file of the same name from an earlier source must not
   // take its place.
   for (int i = 0; i < count; ++i) (void)platform::removeFile(pageFile(i));
-  const int written = reader.writeEachPage(outputPath, count, reader.recountsLines());
+  const int written = reader.writeEachPage(outputPath, count);
 
   // Without a scratch TIFF the pages are gathered straight into the output.
   const std::string& scratch = reader.scratchTiffPath();

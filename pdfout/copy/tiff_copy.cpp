@@ -13,9 +13,10 @@ namespace tarnwell {
 
 namespace {
 
-constexpr int kOutputFailed = static_cast<int>(TiffCopyResult::kOutputFailed);
-constexpr int kSourceFailed = static_cast<int>(TiffCopyResult::kSourceFailed);
-constexpr int kImageFailed = static_cast<int>(TiffCopyResult::kImageFailed);
+constexpr TiffCopyResult kCopied = TiffCopyResult::kCopied;
+constexpr TiffCopyResult kOutputFailed = TiffCopyResult::kOutputFailed;
+constexpr TiffCopyResult kSourceFailed = TiffCopyResult::kSourceFailed;
+constexpr TiffCopyResult kImageFailed = TiffCopyResult::kImageFailed;
 
 // True for a page in strips, or in tiles of the sizes TIFF allows (multiples of 16) with a
 // position and a byte count for every tile of the page. libtiff takes the tiles a file does not
@@ -59,10 +60,10 @@ bool copyImage(TIFF* in, TIFF* out, const CopySettings& settings, bool tiledOutp
 // marked in `wholeGroup4` hold Group 4 strips known to decode whole; with `later`, other Group 4
 // strips may be copied before their check ends (see copyGroup4Unchanged).
 // On failure `failedDirectory` is the source directory that could not be copied.
-int copyImages(TIFF* in, TIFF* out, const CopySettings& settings, std::optional<ImageList>& list,
-               const char* fileName, const TiffMessageCount& messages,
-               const std::vector<bool>& wholeGroup4, WholeStripChecks* later,
-               long& failedDirectory) {
+TiffCopyResult copyImages(TIFF* in, TIFF* out, const CopySettings& settings,
+                          std::optional<ImageList>& list, const char* fileName,
+                          const TiffMessageCount& messages, const std::vector<bool>& wholeGroup4,
+                          WholeStripChecks* later, long& failedDirectory) {
   if (list && list->selectNext(in) != ImageList::Step::Selected) return kSourceFailed;
 
   // With tiling -1 the first image decides the layout of every image of this call.
@@ -84,12 +85,12 @@ int copyImages(TIFF* in, TIFF* out, const CopySettings& settings, std::optional<
       break;
     }
   }
-  return 0;
+  return kCopied;
 }
 
-int copyFileOnce(const std::string& sourceName, const std::string& outputPath,
-                 const TiffCopyOptions& options, const std::vector<bool>& wholeGroup4,
-                 WholeStripChecks* later, long& failedDirectory) {
+TiffCopyResult copyFileOnce(const std::string& sourceName, const std::string& outputPath,
+                            const TiffCopyOptions& options, const std::vector<bool>& wholeGroup4,
+                            WholeStripChecks* later, long& failedDirectory) {
   const CopySettings settings = copySettingsFor(options);
   const SourceName source = splitSourceName(sourceName);
   TiffHandle out = openOutput(outputPath.c_str(), options.append != 0 ? "a" : "w",
@@ -107,30 +108,30 @@ int copyFileOnce(const std::string& sourceName, const std::string& outputPath,
                     wholeGroup4, later, failedDirectory);
 }
 
-// Copies the file with the Group 4 checks on a second core when one is spare: each strip goes
+// Copies the file with the Group 4 checks on up to `checkHelpers` other cores: each strip goes
 // in as soon as it is read, and the check runs beside the copy. Damaged strips are rare; when
 // one turns up the file is copied once more, each strip checked before it goes in, so the
 // result is always the same as a copy that checks first.
-int copyFile(const std::string& sourceName, const std::string& outputPath,
-             const TiffCopyOptions& options, const std::vector<bool>& wholeGroup4,
-             long& failedDirectory) {
+TiffCopyResult copyFile(const std::string& sourceName, const std::string& outputPath,
+                        const TiffCopyOptions& options, const std::vector<bool>& wholeGroup4,
+                        int checkHelpers, long& failedDirectory) {
   // An appending copy cannot be done twice.
   if (options.append != 0) {
     return copyFileOnce(sourceName, outputPath, options, wholeGroup4, nullptr, failedDirectory);
   }
   std::vector<bool> marks = wholeGroup4;
   {
-    WholeStripChecks checks(true);
-    const int result =
+    WholeStripChecks checks(checkHelpers);
+    const TiffCopyResult result =
         copyFileOnce(sourceName, outputPath, options, wholeGroup4, &checks, failedDirectory);
-    if (checks.markWhole(marks) || result != 0) return result;
+    if (checks.markWhole(marks) || result != kCopied) return result;
   }
   failedDirectory = -1;
   return copyFileOnce(sourceName, outputPath, options, marks, nullptr, failedDirectory);
 }
 
-int copyBuffer(std::span<const uint8_t> source, const std::string& outputPath,
-               const TiffCopyOptions& options) {
+TiffCopyResult copyBuffer(std::span<const uint8_t> source, const std::string& outputPath,
+                          const TiffCopyOptions& options) {
   const CopySettings settings = copySettingsFor(options);
   TiffHandle out = openOutput(outputPath.c_str(), options.append != 0 ? "a" : "w",
                               pageBufferBudget(source.size()));
@@ -149,56 +150,28 @@ int copyBuffer(std::span<const uint8_t> source, const std::string& outputPath,
 
 }  // namespace
 
-const char* tiffCopyResultText(int result) {
+const char* tiffCopyResultText(TiffCopyResult result) {
   switch (result) {
-    case static_cast<int>(TiffCopyResult::kCopied): return "copied";
+    case kCopied: return "copied";
     case kImageFailed: return "an image cannot be copied";
     case kOutputFailed: return "the PDF-ready TIFF cannot be written";
     case kSourceFailed: return "not a TIFF file libtiff can open";
-    default: return "the TIFF copy failed";
   }
-}
-
-int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
-                   const TiffCopyOptions& options) {
-  std::string reason;
-  return tiff_copy_file(sourceName, outputPath, options, options.compression, reason);
-}
-
-int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
-                   const TiffCopyOptions& options, int32_t compression) {
-  std::string reason;
-  return tiff_copy_file(sourceName, outputPath, options, compression, reason);
-}
-
-int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
-                   const TiffCopyOptions& options, int32_t compression, std::string& reason) {
-  return tiff_copy_file(sourceName, outputPath, options, compression, {}, reason);
-}
-
-int tiff_copy_file(const std::string& sourceName, const std::string& outputPath,
-                   const TiffCopyOptions& options, int32_t compression,
-                   const std::vector<bool>& wholeGroup4Pages, std::string& reason) {
-  TiffCopyOptions chosen = options;
-  chosen.compression = compression;
-  TiffCopyOutcome outcome = tiff_copy_file({sourceName, outputPath, chosen, wholeGroup4Pages});
-  reason = std::move(outcome.reason);
-  return static_cast<int>(outcome.result);
+  return "the TIFF copy failed";
 }
 
 TiffCopyOutcome tiff_copy_file(const TiffCopyRequest& request) {
   const CallMessages messages;
   long failedDirectory = -1;
-  int result = kImageFailed;
-  try {
-    result = copyFile(request.source, request.output, request.options, request.wholeGroup4,
-                      failedDirectory);
-  } catch (...) {
-    result = kImageFailed;
-  }
   TiffCopyOutcome outcome;
-  outcome.result = static_cast<TiffCopyResult>(result);
-  if (result == 0) return outcome;
+  try {
+    outcome.result = copyFile(request.source, request.output, request.options,
+                              request.wholeGroup4, request.checkHelpers, failedDirectory);
+  } catch (...) {
+    outcome.result = kImageFailed;
+  }
+  const TiffCopyResult result = outcome.result;
+  if (result == kCopied) return outcome;
   try {
     std::string detail =
         messages.firstError().empty() ? tiffCopyResultText(result) : messages.firstError();
@@ -215,12 +188,10 @@ TiffCopyOutcome tiff_copy_file(const TiffCopyRequest& request) {
   return outcome;
 }
 
-int tiff_copy_buffer(std::span<const uint8_t> source, const std::string& outputPath,
-                     const TiffCopyOptions& options, int32_t compression) {
-  TiffCopyOptions chosen = options;
-  chosen.compression = compression;
+TiffCopyResult tiff_copy_buffer(std::span<const uint8_t> source, const std::string& outputPath,
+                                const TiffCopyOptions& options) {
   try {
-    return copyBuffer(source, outputPath, chosen);
+    return copyBuffer(source, outputPath, options);
   } catch (...) {
     return kImageFailed;
   }

@@ -43,7 +43,7 @@ class FakeStages : public ConversionStages {
     calls.push_back("pdf " + tiff + " -> " + pdf);
     if (duringPdf) duringPdf();
     if (pdfResult == T2pResult::kWritten) std::ofstream(pdf, std::ios::binary) << "%PDF-1.1\n";
-    return {pdfResult, {}};
+    return {pdfResult, {}, {}};
   }
 };
 

@@ -50,6 +50,7 @@ TEST_F(ConvertFile, FaxSourceRunsAllThreeStages) {
   const std::string src = tree.write("in/a.g3", "fax bytes");
   const std::string dst = tree.path("out/deep/er/a.pdf");
   settings.engine.bitOrder = 2;
+  settings.checkHelpers = 2;
   EXPECT_TRUE(convert(src, dst));
   EXPECT_EQ(log.logText, line(src, dst, "Success !\r\n"));
   ASSERT_EQ(stages.calls.size(), 3u);
@@ -59,6 +60,8 @@ TEST_F(ConvertFile, FaxSourceRunsAllThreeStages) {
   EXPECT_EQ(stages.calls[2], "pdf " + paths.pdfReadyTiffPath + " -> " + dst);
   EXPECT_EQ(stages.copyRequest.options.compression, 6);
   EXPECT_EQ(stages.engineSetup.settings.bitOrder, 2);
+  EXPECT_EQ(stages.engineSetup.checkHelpers, 2);
+  EXPECT_EQ(stages.copyRequest.checkHelpers, 2);
   EXPECT_EQ(stages.engineSetup.files.workFilePath, paths.engineFiles.workFilePath);
   EXPECT_TRUE(platform::isRegularFile(dst));  // all directory levels were made
 }

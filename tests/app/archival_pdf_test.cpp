@@ -30,11 +30,9 @@ TEST(ArchivalRun, SamplesBecomePdfaWithThePlainPixels) {
   std::vector<std::string> pdfs;
   for (const auto& e : fs::directory_iterator(tree.path("pdfa"))) pdfs.push_back(e.path());
   ASSERT_EQ(pdfs.size(), 2u);
-  const std::vector<std::string> problems = preflightProblems(pdfs);
-  ASSERT_EQ(problems.size(), pdfs.size());
+  EXPECT_EQ(preflightProblems(pdfs), "");
   for (std::size_t i = 0; i < pdfs.size(); ++i) {
     SCOPED_TRACE(pdfs[i]);
-    EXPECT_EQ(problems[i], "");
     EXPECT_EQ(pdfProblems(pdfs[i]), "");
     const std::string plain = tree.path("plain/" + fs::path(pdfs[i]).filename().string());
     for (int page = 1; page <= qpdfPageCount(plain); ++page) {

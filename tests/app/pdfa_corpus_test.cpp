@@ -44,12 +44,14 @@ bool pdfReady(const std::string& source, const test::TempTree& dir, const std::s
   const FaxFormat format = classifyFile(source);
   TiffCopyOptions options;
   options.compression = format == FaxFormat::kTiff ? -1 : 6;
-  if (format == FaxFormat::kTiff) return tiff_copy_file(source, ready, options) == 0;
+  const auto copied = [&](const std::string& from) {
+    return tiff_copy_file({from, ready, options}).result == TiffCopyResult::kCopied;
+  };
+  if (format == FaxFormat::kTiff) return copied(source);
   FaxConverter engine({{}, {dir.file("w.tmp"), dir.file("s.tmp"), dir.file("t.tmp")}, {}});
   const std::string intermediate = dir.file("engine.tif");
-  return engine.open(source, format) == 0 && engine.hasPages() &&
-         engine.convert(intermediate, format) == 0 &&
-         tiff_copy_file(intermediate, ready, options) == 0;
+  return engine.open(source, format) == FaxResult::kOk && engine.hasPages() &&
+         engine.convert(intermediate) == FaxResult::kOk && copied(intermediate);
 }
 
 TEST(PdfaCorpusTest, EverySampleAndCorpusFaxIsValidPdfa) {

@@ -296,10 +296,10 @@ TEST(BoundedWork, EngineReportsThePagesItLeftOut) {
   const std::string source = dir.file("a.qfx");
   writeBytes(source, buildQliiFax({g3, random, g3}));
   FaxConverter engine(setupIn(dir));
-  ASSERT_EQ(engine.open(source, FaxFormat::kQfx), 0);
+  ASSERT_EQ(engine.open(source, FaxFormat::kQfx), FaxResult::kOk);
   ASSERT_TRUE(engine.hasPages());
   EXPECT_TRUE(engine.leftOutPages().empty());
-  ASSERT_EQ(engine.convert(dir.file("trwintif.tmp"), FaxFormat::kQfx), 0);
+  ASSERT_EQ(engine.convert(dir.file("trwintif.tmp")), FaxResult::kOk);
   const std::vector<LeftOutPage> left = engine.leftOutPages();
   ASSERT_EQ(left.size(), 1u);
   EXPECT_EQ(left[0].page, 2);

@@ -25,7 +25,7 @@ int runEngine(const TempTree& dir, const std::string& source, FaxFormat format,
   if (!engine.hasPages()) return 1;
   std::error_code ec;
   std::filesystem::remove(dir.file("trwintif.tmp"), ec);
-  return engine.convert(dir.file("trwintif.tmp"), format);
+  return faxCode(engine.convert(dir.file("trwintif.tmp")));
 }
 
 TEST(EngineHostileTest, TruncatedAndDamagedFilesNeverCrash) {
@@ -77,12 +77,12 @@ TEST(EngineHostileTest, TruncatedPageDescribesItsDecodedRowsAndCopiesOnlyFileByt
   writeBytes(cut, front.bytes());
 
   FaxConverter engine(setupIn(dir));
-  EXPECT_EQ(engine.open(cut, FaxFormat::kFmf), 0);
+  EXPECT_EQ(engine.open(cut, FaxFormat::kFmf), FaxResult::kOk);
   ASSERT_TRUE(engine.hasPages());
   EXPECT_GT(engine.page().rows, 0);
   EXPECT_LT(engine.page().rows, 200);
   const std::string out = dir.file("trwintif.tmp");
-  ASSERT_EQ(engine.convert(out, FaxFormat::kFmf), 0);
+  ASSERT_EQ(engine.convert(out), FaxResult::kOk);
   // The copy holds exactly the half strip that was in the file, at the start of its data.
   std::vector<uint8_t> written = readBytes(out);
   ASSERT_GE(written.size(), 8 + half);

@@ -43,7 +43,7 @@ TEST_P(EngineTiffTest, ConvertsEveryPageKeepingItsCoding) {
   ASSERT_TRUE(writeFaxTiff(source, pages, o));
 
   FaxConverter engine(setupIn(dir));
-  EXPECT_EQ(engine.open(source, c.format), 0);
+  EXPECT_EQ(engine.open(source, c.format), FaxResult::kOk);
   ASSERT_TRUE(engine.hasPages());
   EXPECT_EQ(engine.pageCount(), 2);
   // Page 1 as the engine's decoders see it: same size and, bit for bit, the same picture (a
@@ -64,7 +64,7 @@ TEST_P(EngineTiffTest, ConvertsEveryPageKeepingItsCoding) {
   EXPECT_EQ(differing, 0u);
 
   const std::string out = dir.file("trwintif.tmp");
-  ASSERT_EQ(engine.convert(out, c.format), 0);
+  ASSERT_EQ(engine.convert(out), FaxResult::kOk);
   std::vector<TiffPage> got;
   ASSERT_TRUE(readTiffPages(out, got));
   ASSERT_EQ(got.size(), 2u);
@@ -105,9 +105,9 @@ TEST(EngineTiffEdgeTest, NonTiffG3nFileIsNotAFax) {
   const std::string source = dir.file("page.G3N");
   writeBytes(source, std::vector<uint8_t>(500, 0x5A));
   FaxConverter engine(setupIn(dir));
-  EXPECT_EQ(engine.open(source, FaxFormat::kTiffFax), 0);
+  EXPECT_EQ(engine.open(source, FaxFormat::kTiffFax), FaxResult::kOk);
   EXPECT_FALSE(engine.hasPages());
-  EXPECT_EQ(engine.convert(dir.file("out.tmp"), FaxFormat::kTiffFax), -1);
+  EXPECT_EQ(engine.convert(dir.file("out.tmp")), FaxResult::kNotOpen);
 }
 
 TEST(EngineTiffEdgeTest, OutputThatCannotBeWrittenIsAFailure) {
@@ -115,19 +115,19 @@ TEST(EngineTiffEdgeTest, OutputThatCannotBeWrittenIsAFailure) {
   const std::string source = dir.file("fax.FMF");
   ASSERT_TRUE(writeFaxTiff(source, {makePage(Pattern::kWords, 1728, 20, 1)}, FaxTiffOptions{}));
   FaxConverter engine(setupIn(dir));
-  EXPECT_EQ(engine.open(source, FaxFormat::kFmf), 0);
+  EXPECT_EQ(engine.open(source, FaxFormat::kFmf), FaxResult::kOk);
   ASSERT_TRUE(engine.hasPages());
   // A failed write must not pass for success: the driver would otherwise convert whatever an
   // earlier file left in the intermediate TIFF.
-  EXPECT_LT(engine.convert(dir.file("no-such-dir/trwintif.tmp"), FaxFormat::kFmf), 0);
+  EXPECT_LT(engine.convert(dir.file("no-such-dir/trwintif.tmp")), FaxResult::kOk);
 }
 
 TEST(EngineTiffEdgeTest, MissingFileCannotBeOpened) {
   TempTree dir;
   FaxConverter engine(setupIn(dir));
-  EXPECT_EQ(engine.open(dir.file("missing.FMF"), FaxFormat::kFmf), -1);
+  EXPECT_EQ(engine.open(dir.file("missing.FMF"), FaxFormat::kFmf), FaxResult::kNotOpen);
   EXPECT_FALSE(engine.hasPages());
-  EXPECT_EQ(engine.convert(dir.file("out.tmp"), FaxFormat::kFmf), -1);
+  EXPECT_EQ(engine.convert(dir.file("out.tmp")), FaxResult::kNotOpen);
 }
 
 TEST(EngineTiffEdgeTest, FirstPageWithoutRowsMakesTheFileNotAFax) {
@@ -147,7 +147,7 @@ TEST(EngineTiffEdgeTest, FirstPageWithoutRowsMakesTheFileNotAFax) {
   ASSERT_TRUE(patched);
   writeBytes(source, bytes);
   FaxConverter engine(setupIn(dir));
-  EXPECT_EQ(engine.open(source, FaxFormat::kFmf), 0);
+  EXPECT_EQ(engine.open(source, FaxFormat::kFmf), FaxResult::kOk);
   EXPECT_FALSE(engine.hasPages());
 }
 
@@ -160,18 +160,18 @@ TEST(EngineDispatchTest, CodesWithoutAReaderCannotBeOpened) {
     SCOPED_TRACE(number);
     const auto code = static_cast<FaxFormat>(number);
     FaxConverter engine(setupIn(dir));
-    EXPECT_EQ(engine.open(source, code), -1);
+    EXPECT_EQ(engine.open(source, code), FaxResult::kNotOpen);
     EXPECT_FALSE(engine.hasPages());
-    EXPECT_EQ(engine.convert(dir.file("out.tmp"), code), -1);
+    EXPECT_EQ(engine.convert(dir.file("out.tmp")), FaxResult::kNotOpen);
   }
   // A reader that rejects the file closes it: no pages, nothing to convert.
   for (int number : {1, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 17}) {
     SCOPED_TRACE(number);
     const auto code = static_cast<FaxFormat>(number);
     FaxConverter engine(setupIn(dir));
-    EXPECT_EQ(engine.open(source, code), 0);
+    EXPECT_EQ(engine.open(source, code), FaxResult::kOk);
     EXPECT_FALSE(engine.hasPages());
-    EXPECT_EQ(engine.convert(dir.file("out.tmp"), code), -1);
+    EXPECT_EQ(engine.convert(dir.file("out.tmp")), FaxResult::kNotOpen);
   }
 }
 
@@ -190,13 +190,13 @@ TEST_P(EngineRawTest, CodesOutsideTheContainersGoToTheRawPath) {
 
   FaxConverter engine(setupIn(dir));
   const auto code = static_cast<FaxFormat>(GetParam());
-  EXPECT_EQ(engine.open(raw, code), 0);
+  EXPECT_EQ(engine.open(raw, code), FaxResult::kOk);
   ASSERT_TRUE(engine.hasPages());
   EXPECT_EQ(engine.pageCount(), 1);
   EXPECT_EQ(engine.page().width, 1728);
   EXPECT_EQ(engine.page().fillOrder, 2);
   const std::string out = dir.file("trwintif.tmp");
-  ASSERT_EQ(engine.convert(out, code), 0);
+  ASSERT_EQ(engine.convert(out), FaxResult::kOk);
   std::vector<TiffPage> got;
   ASSERT_TRUE(readTiffPages(out, got));
   ASSERT_EQ(got.size(), 1u);
@@ -225,11 +225,11 @@ TEST(EngineRawSettingsTest, ChosenVerticalResolutionIsWritten) {
     EngineSetup s = setupIn(dir);
     s.settings.verticalResolution = resolution;
     FaxConverter engine(s);
-    EXPECT_EQ(engine.open(raw, FaxFormat::kRaw), 0);
+    EXPECT_EQ(engine.open(raw, FaxFormat::kRaw), FaxResult::kOk);
     ASSERT_TRUE(engine.hasPages());
     EXPECT_EQ(engine.page().yResolution, resolution);
     const std::string out = dir.file("trwintif.tmp");
-    ASSERT_EQ(engine.convert(out, FaxFormat::kRaw), 0);
+    ASSERT_EQ(engine.convert(out), FaxResult::kOk);
     std::vector<TiffPage> got;
     ASSERT_TRUE(readTiffPages(out, got));
     ASSERT_EQ(got.size(), 1u);
@@ -284,10 +284,10 @@ TEST(EngineAwdTest, StandInConverterScratchTiffIsRepackedKeepingCodings) {
        {std::pair{t6Source, COMPRESSION_CCITTFAX4}, std::pair{t4Source, COMPRESSION_CCITTFAX3}}) {
     SCOPED_TRACE(source);
     FaxConverter engine(setupIn(dir));
-    EXPECT_EQ(engine.open(source, FaxFormat::kAwd), 0);
+    EXPECT_EQ(engine.open(source, FaxFormat::kAwd), FaxResult::kOk);
     ASSERT_TRUE(engine.hasPages());
     const std::string out = dir.file("trwintif.tmp");
-    ASSERT_EQ(engine.convert(out, FaxFormat::kAwd), 0);
+    ASSERT_EQ(engine.convert(out), FaxResult::kOk);
     std::vector<TiffPage> got;
     ASSERT_TRUE(readTiffPages(out, got));
     ASSERT_EQ(got.size(), 2u);
@@ -315,7 +315,7 @@ TEST(EngineAwdTest, MissingConverterIsNotAFaxAndStaleScratchIsDeleted) {
   engine.open(source, FaxFormat::kAwd);
   EXPECT_FALSE(engine.hasPages());
   EXPECT_FALSE(std::filesystem::exists(s.files.scratchTiffPath));
-  EXPECT_NE(engine.convert(dir.file("out.tmp"), FaxFormat::kAwd), 0);
+  EXPECT_NE(engine.convert(dir.file("out.tmp")), FaxResult::kOk);
 }
 
 TEST(EngineAwdTest, ConverterLeavingNoTiffIsNotAFax) {
@@ -325,7 +325,7 @@ TEST(EngineAwdTest, ConverterLeavingNoTiffIsNotAFax) {
   const std::string source = dir.file("fax.AWD");
   writeBytes(source, {1, 2, 3});
   FaxConverter engine(setupIn(dir));
-  EXPECT_EQ(engine.open(source, FaxFormat::kAwd), -1);
+  EXPECT_EQ(engine.open(source, FaxFormat::kAwd), FaxResult::kNotOpen);
   EXPECT_FALSE(engine.hasPages());
 }
 

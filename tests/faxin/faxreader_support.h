@@ -84,7 +84,7 @@ class ChainReader : public FaxReader {
     return 0;
   }
 
-  int preparePage(int index, bool, FaxPage& page, PageToWrite& out) override {
+  int preparePage(int index, FaxPage& page, PageToWrite& out) override {
     if (readPage(index, page) != 0) return kSkipPage;
     if (form_ == 2) return kStopCode;
     if (form_ == 1) {

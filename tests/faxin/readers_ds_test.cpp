@@ -44,7 +44,7 @@ class DsTest : public ::testing::Test {
     if (hadPages) *hadPages = engine.hasPages();
     std::vector<TiffPage> out;
     std::remove(output_.c_str());
-    if (engine.hasPages() && engine.convert(output_, FaxFormat::kDs) == 0) {
+    if (engine.hasPages() && engine.convert(output_) == FaxResult::kOk) {
       EXPECT_TRUE(readTiffPages(output_, out));
     }
     // Only the scratch TIFF stays; the page file cut out on the way is gone.

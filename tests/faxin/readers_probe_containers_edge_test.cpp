@@ -24,10 +24,12 @@ using namespace tarnwell::test;
 using container::put32;
 
 std::unique_ptr<FaxReader> openAsEngine(FaxFormat format, const std::string& path,
-                                        uint16_t& count, uint8_t flagNum = 3) {
+                                        uint16_t& count, uint8_t flagNum = 3,
+                                        bool recountLines = false) {
   EngineSetup setup;
   setup.settings.threshold = 50;
   setup.settings.flagNum = flagNum;
+  setup.settings.recountLines = recountLines ? 1 : 0;
   auto reader = makeFaxReader(format, setup);
   if (!reader || !reader->open(path)) return nullptr;
   if (reader->hasHeaderCheck() && reader->checkHeader() != 0) return nullptr;
@@ -253,11 +255,11 @@ TEST_P(ZeroGeometry, TakesDefaultsOrRecountedRows) {
   for (bool recount : {false, true}) {
     SCOPED_TRACE(recount ? "recounted" : "header rows");
     uint16_t count = 0;
-    auto reader = openAsEngine(c.format, path, count);
+    auto reader = openAsEngine(c.format, path, count, 3, recount);
     ASSERT_TRUE(reader);
     ASSERT_EQ(count, pages.size());
     const std::string out = dir_.file("out.tif");
-    ASSERT_EQ(reader->writeAll(out, count, recount), 0);
+    ASSERT_EQ(reader->writeAll(out, count), 0);
     const auto sizes = pageSizes(out);
     ASSERT_EQ(sizes.size(), pages.size());
     for (std::size_t i = 0; i < pages.size(); ++i) {
@@ -282,10 +284,10 @@ TEST_F(ContainerEdges, RecountKeepsTheHeaderRowsOfAPageThatDoesNotDecode) {
   for (FaxFormat format : {FaxFormat::kMrv, FaxFormat::kFx}) {
     SCOPED_TRACE(formatName(format));
     uint16_t count = 0;
-    auto reader = openAsEngine(format, write(buildFor(format, pages)), count);
+    auto reader = openAsEngine(format, write(buildFor(format, pages)), count, 3, true);
     ASSERT_TRUE(reader);
     const std::string out = dir_.file("out.tif");
-    ASSERT_EQ(reader->writeAll(out, count, true), 0);
+    ASSERT_EQ(reader->writeAll(out, count), 0);
     const auto sizes = pageSizes(out);
     ASSERT_EQ(sizes.size(), 2u);
     EXPECT_EQ(sizes[0].second, 80u);
@@ -376,11 +378,11 @@ TEST_P(LongChain, KeepsTheFirst1024Pages) {
   const std::vector<CodedPage> pages(1030, small);
   const auto start = std::chrono::steady_clock::now();
   uint16_t count = 0;
-  auto reader = openAsEngine(GetParam(), write(buildFor(GetParam(), pages)), count);
+  auto reader = openAsEngine(GetParam(), write(buildFor(GetParam(), pages)), count, 3, true);
   ASSERT_TRUE(reader);
   ASSERT_EQ(count, 1024);
   const std::string out = dir_.file("out.tif");
-  ASSERT_EQ(reader->writeAll(out, count, true), 0);
+  ASSERT_EQ(reader->writeAll(out, count), 0);
   EXPECT_EQ(pageSizes(out).size(), 1024u);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
 }
@@ -454,14 +456,20 @@ TEST_F(ContainerEdges, AbsurdSizesAndWidths) {
   cases.push_back({"PcResearchNoise", FaxFormat::kPcResearch, b});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    uint16_t count = 0;
-    auto reader = openAsEngine(c.format, write(c.bytes), count);
-    ASSERT_TRUE(reader);
-    FaxPage described;
-    (void)reader->describePage(0, described);
-    (void)reader->describePage(count > 0 ? count - 1 : 0, described);
-    (void)reader->writeAll(dir_.file("out.tif"), count, true);
-    (void)reader->writeEachPage(dir_.file("out.tif"), count, false);
+    // All pages into one TIFF with the rows recounted, and one TIFF per page without.
+    for (const bool recount : {true, false}) {
+      uint16_t count = 0;
+      auto reader = openAsEngine(c.format, write(c.bytes), count, 3, recount);
+      ASSERT_TRUE(reader);
+      FaxPage described;
+      (void)reader->describePage(0, described);
+      (void)reader->describePage(count > 0 ? count - 1 : 0, described);
+      if (recount) {
+        (void)reader->writeAll(dir_.file("out.tif"), count);
+      } else {
+        (void)reader->writeEachPage(dir_.file("out.tif"), count);
+      }
+    }
   }
   // The last MRV-FAX page's data is cut to the file and still converts.
   b = buildMrv({g4, g4});

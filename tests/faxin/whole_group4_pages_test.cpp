@@ -30,7 +30,7 @@ Written runEngine(const TempTree& dir, const std::string& source, FaxFormat form
   (void)converter.open(source, format);
   const std::string out = dir.file("engine.tif");
   EXPECT_TRUE(converter.hasPages());
-  EXPECT_EQ(converter.convert(out, format), 0);
+  EXPECT_EQ(converter.convert(out), FaxResult::kOk);
   w.marks = converter.wholeGroup4Pages();
   EXPECT_TRUE(readTiffPages(out, w.pages));
   return w;

@@ -54,7 +54,7 @@ TEST_P(CorpusPdf, ConvertsAndRendersAsTheTiff) {
   }
   const copytest::PipelineResult result =
       copytest::convertAndCompare(kCorpus + "/" + GetParam(), -1, dir.path());
-  EXPECT_EQ(result.copyResult, 0);
+  EXPECT_EQ(result.copyResult, TiffCopyResult::kCopied);
   EXPECT_EQ(result.pdfResult, 0);
   EXPECT_GT(result.pages, 0);
   EXPECT_EQ(result.problems, "") << GetParam();

@@ -112,7 +112,7 @@ TEST_P(TiffCopyEndToEnd, PdfRendersAsTheTiff) {
   const std::string source = dir.file("source.tif");
   ASSERT_TRUE(test::writeTiff(source, images));
   const copytest::PipelineResult result = copytest::convertAndCompare(source, c.choice, dir.path());
-  EXPECT_EQ(result.copyResult, 0);
+  EXPECT_EQ(result.copyResult, TiffCopyResult::kCopied);
   EXPECT_EQ(result.pdfResult, 0);
   EXPECT_EQ(result.pages, static_cast<int>(images.size()));
   EXPECT_EQ(result.problems, "");

@@ -14,6 +14,8 @@
 namespace tarnwell {
 namespace {
 
+constexpr TiffCopyResult kCopied = TiffCopyResult::kCopied;
+
 using test::DecodedImage;
 using test::TiffImage;
 
@@ -132,7 +134,7 @@ TEST_P(TiffCopyFormats, KeepsCompressionAndPixels) {
   ASSERT_TRUE(test::writeTiff(in, {source}));
   TiffCopyOptions options;
   options.compression = -1;
-  ASSERT_EQ(tiff_copy_file(in, out, options), 0);
+  ASSERT_EQ(tiff_copy_file({in, out, options}).result, kCopied);
 
   DecodedImage copy;
   ASSERT_TRUE(test::readTiffImage(out, 0, copy));
@@ -165,7 +167,7 @@ TEST_P(TiffCopyFaxFormats, BilevelBecomesGroup4) {
   const TiffImage source = GetParam().make();
   const std::string in = dir.file("in.tif"), out = dir.file("out.tif");
   ASSERT_TRUE(test::writeTiff(in, {source}));
-  ASSERT_EQ(tiff_copy_file(in, out, TiffCopyOptions{}), 0);
+  ASSERT_EQ(tiff_copy_file({in, out, TiffCopyOptions{}}).result, kCopied);
 
   DecodedImage copy;
   ASSERT_TRUE(test::readTiffImage(out, 0, copy));
@@ -275,10 +277,10 @@ TEST(TiffCopyOddTiles, ReassemblesTilesOfTiffSizesAndRefusesOthers) {
       options.compression = -1;
       options.tiling = tiling;
       if (!c.copies) {
-        EXPECT_NE(tiff_copy_file(in, out, options), 0);
+        EXPECT_NE(tiff_copy_file({in, out, options}).result, kCopied);
         continue;
       }
-      ASSERT_EQ(tiff_copy_file(in, out, options), 0);
+      ASSERT_EQ(tiff_copy_file({in, out, options}).result, kCopied);
       DecodedImage copy;
       ASSERT_TRUE(test::readTiffImage(out, 0, copy));
       EXPECT_EQ(copy.tiled, tiling == -1);

@@ -27,6 +27,8 @@
 namespace tarnwell {
 namespace {
 
+constexpr TiffCopyResult kCopied = TiffCopyResult::kCopied;
+
 using test::TiffImage;
 
 constexpr uint32_t kWidth = 1728;
@@ -153,7 +155,7 @@ TEST_P(TiffCopyGroup4Straight, KeepsTheCodedBytes) {
   options.compression = c.choice;
   options.fillOrder = c.fillOrderOption;
   const std::string ready = dir.file("ready.tif");
-  ASSERT_EQ(tiff_copy_file(source, ready, options), 0);
+  ASSERT_EQ(tiff_copy_file({source, ready, options}).result, kCopied);
   const uint16_t outFillOrder =
       c.fillOrderOption != 0 ? static_cast<uint16_t>(c.fillOrderOption) : c.sourceFillOrder;
   EXPECT_EQ(rawStrip(ready), outFillOrder == c.sourceFillOrder ? coded : reversed(coded));
@@ -161,7 +163,7 @@ TEST_P(TiffCopyGroup4Straight, KeepsTheCodedBytes) {
 
   if (c.fillOrderOption != 0) return;  // the PDF road always copies the fill order
   const copytest::PipelineResult result = copytest::convertAndCompare(source, c.choice, dir.path());
-  EXPECT_EQ(result.copyResult, 0);
+  EXPECT_EQ(result.copyResult, TiffCopyResult::kCopied);
   EXPECT_EQ(result.pdfResult, 0);
   EXPECT_EQ(result.pages, 1);
   EXPECT_EQ(result.problems, "");
@@ -227,7 +229,7 @@ TEST_P(TiffCopyGroup4Spoilt, IsDecodedAndEncodedAgain) {
   const std::string source = dir.file("source.tif");
   ASSERT_TRUE(writeRawPages(source, {page}));
   const std::string ready = dir.file("ready.tif");
-  ASSERT_EQ(tiff_copy_file(source, ready, TiffCopyOptions{}), 0);
+  ASSERT_EQ(tiff_copy_file({source, ready, TiffCopyOptions{}}).result, kCopied);
   EXPECT_NE(rawStrip(ready), page.coded);
   EXPECT_EQ(libtiffPixels(ready), libtiffPixels(source));
 }
@@ -244,7 +246,7 @@ TEST_F(TiffCopyGroup4, PagesOfOneFileChooseEachTheirRoad) {
   const std::string clean = dir.file("clean.tif");
   ASSERT_TRUE(writeRawPages(clean, {{300, a}, {300, spoilt}, {300, b}}));
   const std::string ready = dir.file("ready.tif");
-  ASSERT_EQ(tiff_copy_file(clean, ready, TiffCopyOptions{}), 0);
+  ASSERT_EQ(tiff_copy_file({clean, ready, TiffCopyOptions{}}).result, kCopied);
   EXPECT_EQ(rawStrip(ready, 0), a);
   EXPECT_NE(rawStrip(ready, 1), spoilt);
   EXPECT_EQ(rawStrip(ready, 2), b);
@@ -257,7 +259,7 @@ TEST_F(TiffCopyGroup4, PagesOfOneFileChooseEachTheirRoad) {
   strips.rowsPerStrip = 64;
   const std::string mixed = dir.file("mixed.tif");
   ASSERT_TRUE(test::writeTiff(mixed, {g3, strips}));
-  ASSERT_EQ(tiff_copy_file(mixed, ready, TiffCopyOptions{}), 0);
+  ASSERT_EQ(tiff_copy_file({mixed, ready, TiffCopyOptions{}}).result, kCopied);
   for (uint32_t d = 0; d < 2; ++d) EXPECT_EQ(libtiffPixels(ready, d), libtiffPixels(mixed, d));
 }
 
@@ -278,7 +280,7 @@ TEST_F(TiffCopyGroup4, DamagedStripsFoundBesideTheCopyNeverGoIn) {
     const std::string source = dir.file("long.tif");
     ASSERT_TRUE(writeRawPages(source, pages));
     const std::string ready = dir.file("long_ready.tif");
-    ASSERT_EQ(tiff_copy_file(source, ready, TiffCopyOptions{}), 0);
+    ASSERT_EQ(tiff_copy_file({source, ready, TiffCopyOptions{}}).result, kCopied);
     for (uint32_t d = 0; d < pages.size(); ++d) {
       const bool spoilt = std::find(damaged.begin(), damaged.end(), d) != damaged.end();
       EXPECT_EQ(rawStrip(ready, d) == pages[d].coded, !spoilt) << "page " << d;

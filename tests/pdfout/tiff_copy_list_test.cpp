@@ -15,6 +15,8 @@
 namespace tarnwell {
 namespace {
 
+constexpr TiffCopyResult kCopied = TiffCopyResult::kCopied;
+
 using test::DecodedImage;
 
 class TiffCopyList : public ::testing::Test {
@@ -38,6 +40,10 @@ class TiffCopyList : public ::testing::Test {
     }
     return widths;
   }
+  static TiffCopyResult copy(const std::string& name, const std::string& to,
+                             const TiffCopyOptions& options = {}) {
+    return tiff_copy_file({name, to, options}).result;
+  }
   test::TempTree dir;
   std::vector<test::TiffImage> pages;
   std::string source, output = dir.file("out.tif");
@@ -46,40 +52,44 @@ class TiffCopyList : public ::testing::Test {
 struct ListCase {
   const char* name;
   const char* suffix;
-  int result;
+  TiffCopyResult result;
   std::vector<uint32_t> widths;
 };
+
+constexpr TiffCopyResult kSourceFailed = TiffCopyResult::kSourceFailed;
 
 class TiffCopyListCases : public TiffCopyList, public ::testing::WithParamInterface<ListCase> {};
 
 TEST_P(TiffCopyListCases, CopiesTheListedImages) {
   const ListCase c = GetParam();
-  EXPECT_EQ(tiff_copy_file(source + c.suffix, output, TiffCopyOptions{}), c.result);
-  if (c.result == 0) {
+  EXPECT_EQ(copy(source + c.suffix, output), c.result);
+  if (c.result == kCopied) {
     EXPECT_EQ(outputWidths(), c.widths);
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Lists, TiffCopyListCases,
-    ::testing::Values(ListCase{"all", "", 0, {100, 108, 116}},
-                      ListCase{"empty_list", ",", 0, {100, 108, 116}},
-                      ListCase{"one", ",2", 0, {116}}, ListCase{"reordered", ",2,0", 0, {116, 100}},
-                      ListCase{"trailing_comma", ",1,", 0, {108}},
-                      ListCase{"empty_number_is_current", ",1,,0", 0, {108, 108, 100}},
-                      ListCase{"hex", ",0x2", 0, {116}}, ListCase{"octal", ",01,02", 0, {108, 116}},
-                      ListCase{"first_missing", ",9", -3, {}},
-                      ListCase{"octal_eight_missing", ",010", -3, {}},
-                      ListCase{"first_malformed", ",1x", -3, {}},
-                      ListCase{"later_missing_ends_copy", ",0,9,1", 0, {100}},
-                      ListCase{"later_malformed_ends_copy", ",2,a", 0, {116}}),
+    ::testing::Values(ListCase{"all", "", kCopied, {100, 108, 116}},
+                      ListCase{"empty_list", ",", kCopied, {100, 108, 116}},
+                      ListCase{"one", ",2", kCopied, {116}},
+                      ListCase{"reordered", ",2,0", kCopied, {116, 100}},
+                      ListCase{"trailing_comma", ",1,", kCopied, {108}},
+                      ListCase{"empty_number_is_current", ",1,,0", kCopied, {108, 108, 100}},
+                      ListCase{"hex", ",0x2", kCopied, {116}},
+                      ListCase{"octal", ",01,02", kCopied, {108, 116}},
+                      ListCase{"first_missing", ",9", kSourceFailed, {}},
+                      ListCase{"octal_eight_missing", ",010", kSourceFailed, {}},
+                      ListCase{"first_malformed", ",1x", kSourceFailed, {}},
+                      ListCase{"later_missing_ends_copy", ",0,9,1", kCopied, {100}},
+                      ListCase{"later_malformed_ends_copy", ",2,a", kCopied, {116}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TiffCopyList, ReportsMissingAndMalformedLists) {
   test::TiffMessages log;
-  EXPECT_EQ(tiff_copy_file(source + ",9", output, TiffCopyOptions{}), -3);
+  EXPECT_EQ(copy(source + ",9", output), TiffCopyResult::kSourceFailed);
   EXPECT_TRUE(log.has("trnw2pdf: " + source + ",9 not found!"));
-  EXPECT_EQ(tiff_copy_file(source + ",1;2", output, TiffCopyOptions{}), -3);
+  EXPECT_EQ(copy(source + ",1;2", output), TiffCopyResult::kSourceFailed);
   EXPECT_TRUE(log.has("trnw2pdf: Expected a , separated image # list after " + source));
 }
 
@@ -89,10 +99,10 @@ TEST_F(TiffCopyList, FolderWithCommaIsCopiedWhole) {
   std::filesystem::create_directories(folder);
   const std::string inside = folder + "/a.tif";
   std::filesystem::copy_file(source, inside);
-  EXPECT_EQ(tiff_copy_file(inside, output, TiffCopyOptions{}), 0);
+  EXPECT_EQ(copy(inside, output), kCopied);
   EXPECT_EQ(outputWidths(), (std::vector<uint32_t>{100, 108, 116}));
   // A list after such a name still works.
-  EXPECT_EQ(tiff_copy_file(inside + ",1", output, TiffCopyOptions{}), 0);
+  EXPECT_EQ(copy(inside + ",1", output), kCopied);
   EXPECT_EQ(outputWidths(), (std::vector<uint32_t>{108}));
 }
 
@@ -100,19 +110,19 @@ TEST_F(TiffCopyList, FolderWithCommaIsCopiedWhole) {
 TEST_F(TiffCopyList, FileNamedLikeAListIsCopiedWhole) {
   const std::string named = dir.file("fax.tif,2");
   std::filesystem::copy_file(source, named);
-  EXPECT_EQ(tiff_copy_file(named, output, TiffCopyOptions{}), 0);
+  EXPECT_EQ(copy(named, output), kCopied);
   EXPECT_EQ(outputWidths(), (std::vector<uint32_t>{100, 108, 116}));
 }
 
 TEST_F(TiffCopyList, MissingFilesAndOutputs) {
-  EXPECT_EQ(tiff_copy_file(dir.file("none,1"), output, TiffCopyOptions{}), -3);
-  EXPECT_EQ(tiff_copy_file(dir.file("none.tif"), output, TiffCopyOptions{}), -3);
-  EXPECT_EQ(tiff_copy_file(source, dir.file("no/such/dir/out.tif"), TiffCopyOptions{}), -2);
+  EXPECT_EQ(copy(dir.file("none,1"), output), TiffCopyResult::kSourceFailed);
+  EXPECT_EQ(copy(dir.file("none.tif"), output), TiffCopyResult::kSourceFailed);
+  EXPECT_EQ(copy(source, dir.file("no/such/dir/out.tif")), TiffCopyResult::kOutputFailed);
   ASSERT_TRUE(test::writeText(dir.file("text.tif"), "not a tiff at all"));
-  EXPECT_EQ(tiff_copy_file(dir.file("text.tif"), output, TiffCopyOptions{}), -3);
+  EXPECT_EQ(copy(dir.file("text.tif"), output), TiffCopyResult::kSourceFailed);
   TiffCopyOptions append;
   append.append = 1;
-  EXPECT_EQ(tiff_copy_file(source, dir.file("text.tif"), append), -2);
+  EXPECT_EQ(copy(source, dir.file("text.tif"), append), TiffCopyResult::kOutputFailed);
 }
 
 }  // namespace
@@ -124,7 +134,7 @@ namespace {
 // A full disk is a failure, never a success with a truncated file.
 TEST_F(TiffCopyList, FullDiskFails) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  EXPECT_NE(tiff_copy_file(source, "/dev/full", TiffCopyOptions{}), 0);
+  EXPECT_NE(copy(source, "/dev/full"), kCopied);
 }
 
 }  // namespace

@@ -21,6 +21,8 @@
 namespace tarnwell {
 namespace {
 
+constexpr TiffCopyResult kCopied = TiffCopyResult::kCopied;
+
 using test::RawEntry;
 
 constexpr uint16_t kShort = 3, kLong = 4;
@@ -38,11 +40,11 @@ std::vector<RawEntry> faxEntries(uint32_t width, uint32_t length, uint16_t compr
 class TiffCopyMalformed : public ::testing::Test {
  protected:
   void SetUp() override { silenceTiffMessages(); }
-  int copyBytes(const std::string& bytes, int compression = 6) {
+  TiffCopyResult copyBytes(const std::string& bytes, int compression = 6) {
     EXPECT_TRUE(test::writeText(in, bytes));
     TiffCopyOptions options;
     options.compression = compression;
-    return tiff_copy_file(in, out, options);
+    return tiff_copy_file({in, out, options}).result;
   }
   test::TempTree dir;
   std::string in = dir.file("in.tif"), out = dir.file("out.tif");
@@ -61,8 +63,8 @@ TEST_F(TiffCopyMalformed, EveryTruncationEndsCleanly) {
   for (const std::string& name : sources) {
     const std::string whole = test::readText(dir.file(name));
     for (size_t length = 0; length < whole.size(); ++length) {
-      const int result = copyBytes(whole.substr(0, length));
-      EXPECT_TRUE(result == 0 || result == 1 || result == -3) << name << " cut at " << length;
+      const TiffCopyResult result = copyBytes(whole.substr(0, length));
+      EXPECT_NE(result, TiffCopyResult::kOutputFailed) << name << " cut at " << length;
     }
   }
 }
@@ -81,12 +83,12 @@ TEST_F(TiffCopyMalformed, BufferCopyMatchesFileCopy) {
   for (size_t length : lengths) {
     const std::string cut = whole.substr(0, length);
     for (int compression : {6, -1}) {
-      const int fileResult = copyBytes(cut, compression);
-      const int memoryResult = tiff_copy_buffer(
+      const TiffCopyResult fileResult = copyBytes(cut, compression);
+      const TiffCopyResult memoryResult = tiff_copy_buffer(
           std::span(reinterpret_cast<const uint8_t*>(cut.data()), cut.size()), fromMemory,
-          TiffCopyOptions{}, compression);
+          TiffCopyOptions{.compression = compression});
       ASSERT_EQ(memoryResult, fileResult) << "cut at " << length << ", compression " << compression;
-      if (fileResult != 0) continue;
+      if (fileResult != kCopied) continue;
       ++copied;
       const std::vector<test::TiffPage> filePages = test::readTiffPages(out);
       const std::vector<test::TiffPage> memoryPages = test::readTiffPages(fromMemory);
@@ -108,8 +110,8 @@ TEST_F(TiffCopyMalformed, FlippedBitsEndCleanly) {
     std::string bytes = whole;
     for (int flips = 0; flips < 1 + round % 4; ++flips)
       bytes[rng() % bytes.size()] ^= static_cast<char>(1u << (rng() % 8));
-    const int result = copyBytes(bytes, round % 2 ? 6 : -1);
-    EXPECT_TRUE(result == 0 || result == 1 || result == -3) << "round " << round;
+    const TiffCopyResult result = copyBytes(bytes, round % 2 ? 6 : -1);
+    EXPECT_NE(result, TiffCopyResult::kOutputFailed) << "round " << round;
   }
 }
 
@@ -127,8 +129,8 @@ TEST_P(TiffCopyAbsurdSize, IsRefusedWithoutAllocating) {
   const SizeCase c = GetParam();
   const std::string data(64, '\0');
   const auto entries = faxEntries(c.width, c.length, c.compression, 200, 64, c.rowsPerStrip);
-  const int result = copyBytes(test::rawTiff({entries}, data, 200));
-  EXPECT_NE(result, 0);
+  const TiffCopyResult result = copyBytes(test::rawTiff({entries}, data, 200));
+  EXPECT_NE(result, kCopied);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -152,7 +154,7 @@ TEST_F(TiffCopyMalformed, PageLargerThanTheFileCouldHoldIsRefusedWhole) {
   std::vector<RawEntry> entries = faxEntries(64, 4104, 1, 200, 64, 64764);
   for (RawEntry& e : entries)
     if (e.tag == 277) e.value = 64764;
-  EXPECT_NE(copyBytes(test::rawTiff({entries}, std::string(64, '\0'), 200), -1), 0);
+  EXPECT_NE(copyBytes(test::rawTiff({entries}, std::string(64, '\0'), 200), -1), kCopied);
   EXPECT_LT(std::filesystem::file_size(out), 1u << 20);
 }
 
@@ -162,7 +164,7 @@ TEST_F(TiffCopyMalformed, PageLargerThanTheFileCouldHoldIsRefusedWhole) {
 // refused whole instead.
 TEST_F(TiffCopyMalformed, PageTooWideForTheEncoderIsRefusedWhole) {
   const std::vector<RawEntry> entries = faxEntries(16973824, 2, 3, 200, 64, 1);
-  EXPECT_NE(copyBytes(test::rawTiff({entries}, std::string(64, '\0'), 200)), 0);
+  EXPECT_NE(copyBytes(test::rawTiff({entries}, std::string(64, '\0'), 200)), kCopied);
   EXPECT_LT(std::filesystem::file_size(out), 1u << 20);
 }
 
@@ -185,7 +187,7 @@ TEST_F(TiffCopyMalformed, TileGridFarLargerThanTheImageIsRefused) {
   ASSERT_LT(std::filesystem::file_size(in), 32u * 1024);  // the budget stays at 32 MiB
   TiffCopyOptions options;
   options.compression = -1;
-  EXPECT_NE(tiff_copy_file(in, out, options), 0);
+  EXPECT_NE(tiff_copy_file({in, out, options}).result, kCopied);
 }
 
 // A page's buffers follow what the file's bytes could hold: any file may have pages of 32 MiB,
@@ -226,7 +228,7 @@ TEST_F(TiffCopyMalformed, LargeRealPagesOfSmallFilesConvert) {
     ASSERT_LT(std::filesystem::file_size(in), 1u << 20);
     TiffCopyOptions options;
     options.compression = image.samplesPerPixel == 1 ? 6 : -1;
-    ASSERT_EQ(tiff_copy_file(in, out, options), 0);
+    ASSERT_EQ(tiff_copy_file({in, out, options}).result, kCopied);
     EXPECT_EQ(t2p_convert_file(out, dir.file("out.pdf")).result, T2pResult::kWritten);
     const std::string pdf = test::readText(dir.file("out.pdf"));
     EXPECT_NE(pdf.find("/Width " + std::to_string(image.width)), std::string::npos);
@@ -250,16 +252,16 @@ TEST_F(TiffCopyMalformed, DirectoryLoopsEnd) {
   std::string self = test::rawTiff({entries}, data, 400);
   const size_t next = 8 + 2 + 12 * entries.size();
   self[next] = 8;
-  EXPECT_EQ(copyBytes(self), 0);
+  EXPECT_EQ(copyBytes(self), kCopied);
   EXPECT_EQ(test::countDirectories(out), 1);
   // Two IFDs pointing at each other.
   std::string pair = test::rawTiff({entries, entries}, data, 400);
   const size_t secondNext = next + 4 + 2 + 12 * entries.size();
   pair[secondNext] = 8;
-  EXPECT_EQ(copyBytes(pair), 0);
+  EXPECT_EQ(copyBytes(pair), kCopied);
   EXPECT_EQ(test::countDirectories(out), 2);
   // The same loop reached through an image list.
-  EXPECT_EQ(tiff_copy_file(in + ",1,0,5", out, TiffCopyOptions{}), 0);
+  EXPECT_EQ(tiff_copy_file({in + ",1,0,5", out, TiffCopyOptions{}}).result, kCopied);
   EXPECT_EQ(test::countDirectories(out), 2);
 }
 
@@ -284,7 +286,7 @@ TEST_P(TiffCopyBadStrip, CopyGoesOn) {
   const auto second = faxEntries(64, 8, 1, 700, static_cast<uint32_t>(goodData.size()));
   const std::string bytes = test::rawTiff(
       {bad, second}, garbage + std::string(700 - 400 - garbage.size(), '\0') + goodData, 400);
-  EXPECT_EQ(copyBytes(bytes), 0);
+  EXPECT_EQ(copyBytes(bytes), kCopied);
   ASSERT_EQ(test::countDirectories(out), 2);
   test::DecodedImage first, last;
   test::readTiffImage(out, 0, first);
@@ -322,7 +324,7 @@ TEST_F(TiffCopyMalformed, UnreadableStripBecomesZeros) {
   const uint32_t values[] = {data, 900000, kRows * kRowBytes, kRows * kRowBytes};
   for (int v = 0; v < 4; ++v)
     for (int b = 0; b < 4; ++b) table[v * 4 + b] = static_cast<char>(values[v] >> (8 * b));
-  ASSERT_EQ(copyBytes(test::rawTiff({entries}, table + first, tables), -1), 0);
+  ASSERT_EQ(copyBytes(test::rawTiff({entries}, table + first, tables), -1), kCopied);
   test::DecodedImage copy;
   test::readTiffImage(out, 0, copy);
   ASSERT_EQ(copy.pixels.size(), 2u * kRows * kRowBytes);
@@ -370,7 +372,7 @@ TEST_F(TiffCopyMalformed, TilesMustBeOfTiffSizesAndAllListed) {
                                             {325, kLong, c.listed, countsAt}});
     t.link(0, directory);
     std::filesystem::remove(out);
-    EXPECT_EQ(copyBytes(t.text(), -1) == 0, c.copies);
+    EXPECT_EQ(copyBytes(t.text(), -1) == kCopied, c.copies);
   }
 }
 

@@ -16,6 +16,8 @@
 namespace tarnwell {
 namespace {
 
+constexpr TiffCopyResult kCopied = TiffCopyResult::kCopied;
+
 using test::DecodedImage;
 using test::TiffImage;
 
@@ -72,7 +74,7 @@ TEST_P(TiffCopyChoice, WritesTheChosenCoding) {
   const std::string in = writeSource({source}), out = dir.file("out.tif");
   TiffCopyOptions options;
   options.compression = c.choice;
-  ASSERT_EQ(tiff_copy_file(in, out, options), 0);
+  ASSERT_EQ(tiff_copy_file({in, out, options}).result, kCopied);
   DecodedImage copy;
   ASSERT_TRUE(test::readTiffImage(out, 0, copy));
   EXPECT_EQ(copy.compression, c.compression);
@@ -126,7 +128,7 @@ TEST_F(TiffCopyOptionsTest, KeptGroup3StartsFromOptionsZero) {
   const std::string in = writeSource({source}), out = dir.file("out.tif");
   TiffCopyOptions options;
   options.compression = -1;
-  ASSERT_EQ(tiff_copy_file(in, out, options), 0);
+  ASSERT_EQ(tiff_copy_file({in, out, options}).result, kCopied);
   test::withDirectory(out, 0, [](TIFF* t) {
     uint32_t g3 = 99;
     ASSERT_TRUE(TIFFGetField(t, TIFFTAG_GROUP3OPTIONS, &g3));
@@ -139,7 +141,7 @@ TEST_F(TiffCopyOptionsTest, FillOrderOptionOverridesTheSource) {
   const std::string in = writeSource({source}), out = dir.file("out.tif");
   TiffCopyOptions options;
   options.fillOrder = FILLORDER_LSB2MSB;
-  ASSERT_EQ(tiff_copy_file(in, out, options), 0);
+  ASSERT_EQ(tiff_copy_file({in, out, options}).result, kCopied);
   DecodedImage copy;
   ASSERT_TRUE(test::readTiffImage(out, 0, copy));
   EXPECT_TRUE(copy.pixels == test::normalisedPixels(source));
@@ -179,7 +181,7 @@ TEST_P(TiffCopyTiling, LayoutFollowsTheOptionAndTheFirstImage) {
   TiffCopyOptions options;
   options.compression = -1;
   options.tiling = c.option;
-  ASSERT_EQ(tiff_copy_file(in, out, options), 0);
+  ASSERT_EQ(tiff_copy_file({in, out, options}).result, kCopied);
   for (uint32_t d = 0; d < 2; ++d) {
     DecodedImage copy;
     ASSERT_TRUE(test::readTiffImage(out, d, copy));
@@ -201,16 +203,16 @@ TEST_F(TiffCopyOptionsTest, AppendAddsImagesToAnExistingFile) {
                                       test::bilevelImage(120, 30, COMPRESSION_CCITTFAX4, 2)});
   const std::string out = dir.file("out.tif");
   TiffCopyOptions options;
-  ASSERT_EQ(tiff_copy_file(in, out, options), 0);
+  ASSERT_EQ(tiff_copy_file({in, out, options}).result, kCopied);
   options.append = 1;
-  ASSERT_EQ(tiff_copy_file(in, out, options), 0);
+  ASSERT_EQ(tiff_copy_file({in, out, options}).result, kCopied);
   ASSERT_EQ(test::countDirectories(out), 4);
   DecodedImage last;
   ASSERT_TRUE(test::readTiffImage(out, 3, last));
   EXPECT_EQ(last.width, 120u);
   // Without append the output is created anew.
   options.append = 0;
-  ASSERT_EQ(tiff_copy_file(in, out, options), 0);
+  ASSERT_EQ(tiff_copy_file({in, out, options}).result, kCopied);
   EXPECT_EQ(test::countDirectories(out), 2);
 }
 
@@ -228,7 +230,7 @@ TEST_P(TiffCopyOrientation, MapsToASupportedOrientation) {
   source.orientation = c.source;
   const std::string in = writeSource({source}), out = dir.file("out.tif");
   test::TiffMessages log;
-  ASSERT_EQ(tiff_copy_file(in, out, TiffCopyOptions{}), 0);
+  ASSERT_EQ(tiff_copy_file({in, out, TiffCopyOptions{}}).result, kCopied);
   if (c.warning != nullptr) {
     EXPECT_TRUE(log.has(std::string("trnw2pdf: ") + c.warning));
   } else {
@@ -284,7 +286,7 @@ TEST_F(TiffCopyOptionsTest, CarriesTheTagSet) {
     TIFFSetField(t, TIFFTAG_STONITS, 2.25);
   };
   const std::string in = writeSource({source}), out = dir.file("out.tif");
-  ASSERT_EQ(tiff_copy_file(in, out, TiffCopyOptions{.compression = -1}), 0);
+  ASSERT_EQ(tiff_copy_file({in, out, TiffCopyOptions{.compression = -1}}).result, kCopied);
   test::withDirectory(out, 0, [&](TIFF* t) {
     for (auto [tag, text] : {std::pair{TIFFTAG_DOCUMENTNAME, "doc"},
                              {TIFFTAG_IMAGEDESCRIPTION, "desc"},
@@ -349,7 +351,7 @@ TEST_F(TiffCopyOptionsTest, CarriesTransferFunctionAndInkNames) {
     TIFFSetField(t, TIFFTAG_TRANSFERFUNCTION, table.data());
   };
   const std::string in = writeSource({gray, cmyk, grayAlpha}), out = dir.file("out.tif");
-  ASSERT_EQ(tiff_copy_file(in, out, TiffCopyOptions{.compression = -1}), 0);
+  ASSERT_EQ(tiff_copy_file({in, out, TiffCopyOptions{.compression = -1}}).result, kCopied);
   test::withDirectory(out, 2, [&](TIFF* t) {
     uint16_t *copied = nullptr, *green = nullptr, *blue = nullptr;
     ASSERT_TRUE(TIFFGetField(t, TIFFTAG_TRANSFERFUNCTION, &copied, &green, &blue));
@@ -381,7 +383,7 @@ TEST_F(TiffCopyOptionsTest, MultiPageKeepsOrderAndSubfileTypes) {
     pages.push_back(page);
   }
   const std::string in = writeSource(pages), out = dir.file("out.tif");
-  ASSERT_EQ(tiff_copy_file(in, out, TiffCopyOptions{}), 0);
+  ASSERT_EQ(tiff_copy_file({in, out, TiffCopyOptions{}}).result, kCopied);
   ASSERT_EQ(test::countDirectories(out), 4);
   for (uint32_t d = 0; d < 4; ++d) {
     DecodedImage copy;

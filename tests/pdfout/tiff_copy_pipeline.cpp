@@ -14,9 +14,9 @@ PipelineResult convertAndCompare(const std::string& source, int compressionChoic
   const std::string ready = workDir + "/ready.tif", pdf = workDir + "/out.pdf";
   TiffCopyOptions options;
   options.compression = compressionChoice;
-  result.copyResult = tiff_copy_file(source, ready, options);
-  if (result.copyResult != 0) {
-    result.problems = "copy failed with " + std::to_string(result.copyResult);
+  result.copyResult = tiff_copy_file({source, ready, options}).result;
+  if (result.copyResult != TiffCopyResult::kCopied) {
+    result.problems = "copy failed: " + std::string(tiffCopyResultText(result.copyResult));
     return result;
   }
   result.pdfResult = static_cast<int>(t2p_convert_file(ready, pdf).result);

@@ -6,10 +6,12 @@
 
 #include <string>
 
+#include "pdfout/copy/tiff_copy.h"
+
 namespace tarnwell::copytest {
 
 struct PipelineResult {
-  int copyResult = 0;
+  TiffCopyResult copyResult = TiffCopyResult::kCopied;
   int pdfResult = 0;
   int pages = 0;         // pages compared
   std::string problems;  // empty when the PDF is sound and every page matches
